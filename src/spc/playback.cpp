@@ -1,0 +1,174 @@
+// The playback engine: a thread renders the song through the emulation
+// library (OSPC_Init/OSPC_Run) and writes it to the libao device; Play starts
+// it, Stop cancels and joins it.
+#include <ao/ao.h>
+#include <pthread.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "openspc.h"
+#include "playback_state.h"
+#include "spc.h"
+
+namespace {
+
+constexpr int pcm_buffer_bytes = 32000;  // 0.25 s of 16-bit stereo at 32000 Hz
+constexpr long bytes_per_second = OSPC_SAMPLE_RATE * OSPC_FRAME_BYTES;
+
+// Module state, main thread only: a playing thread gets what it needs in
+// its own playing_context.
+struct playback_state {
+  ao_device* audio_device = nullptr;  // opened by the first Play that can, never closed
+  pthread_t spc_thread{};
+  int thread_currently_exists = 0;  // 1 from a successful start until stop_spc joins it
+};
+playback_state state;
+
+// Owned by one playing thread, released when it ends (or by play_spc when
+// the thread could not be started).
+struct playing_context {
+  std::shared_ptr<const spc_format> spc;  // keeps the image alive while it plays
+  ao_device* device;                      // null: render and discard, in real time
+  std::vector<short> pcm;
+};
+
+ao_device* init_audio_output() {
+  ao_initialize();
+  ao_sample_format format{};
+  format.bits = 16;
+  format.rate = OSPC_SAMPLE_RATE;
+  format.channels = 2;
+  format.byte_format = AO_FMT_LITTLE;
+  format.matrix = nullptr;
+  const int driver = ao_default_driver_id();
+  ao_device* device = driver < 0 ? nullptr : ao_open_live(driver, &format, nullptr);
+  // Shut down again so that the next Play starts over from the
+  // configuration: a sound server started since, an edited ~/.libao.
+  if (device == nullptr) ao_shutdown();
+  return device;
+}
+
+// The playing thread runs with cancellation disabled and enables it only at
+// the two points below. Cancelled inside the emulator, ALSA or PulseAudio, it
+// could leave one of their locks held and the next Play would hang on it.
+void cancellation_point() {
+  int previous;
+  pthread_setcancelstate(PTHREAD_CANCEL_ENABLE, &previous);
+  pthread_testcancel();
+  pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous);
+}
+
+// Real-time pace for audio that goes nowhere (no device, or the device
+// refused it), so the thread neither burns a core nor runs ahead of a Stop.
+// Buffer end times are counted from the previous one, so the pace does not drift.
+class real_time_pace {
+ public:
+  void restart() { clock_gettime(CLOCK_MONOTONIC, &next_); }
+
+  // Sleeps until `bytes` of audio after the previous mark would have played;
+  // Stop may end the thread during the sleep.
+  void wait_out(int bytes) {
+    const long long nanoseconds = bytes * 1000000000LL / bytes_per_second;
+    next_.tv_nsec += static_cast<long>(nanoseconds % 1000000000LL);
+    next_.tv_sec += static_cast<time_t>(nanoseconds / 1000000000LL + next_.tv_nsec / 1000000000L);
+    next_.tv_nsec %= 1000000000L;
+    int previous;
+    pthread_setcancelstate(PTHREAD_CANCEL_ENABLE, &previous);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next_, nullptr) == EINTR) {
+    }
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous);
+  }
+
+ private:
+  timespec next_{};
+};
+
+// Not noexcept: cancellation unwinds through here (glibc implements it as a
+// forced unwind, which must not be caught without rethrowing).
+void play_until_end(playing_context& context) {
+  try {
+    context.pcm.resize(pcm_buffer_bytes / sizeof(short));
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    std::perror("Unable to allocate memory.");
+    return;
+  }
+  // Every Play starts the song over. The library only reads the image; its
+  // C signature is not const. No image leaves the library without a song.
+  const spc_format* image = context.spc.get();
+  OSPC_Init(const_cast<spc_format*>(image), image != nullptr ? spc_image_size : 0);
+
+  real_time_pace pace;
+  pace.restart();
+  for (;;) {
+    cancellation_point();
+    const int bytes = OSPC_Run(-1, context.pcm.data(), pcm_buffer_bytes);
+    if (bytes <= 0) break;
+    const bool played =
+        context.device != nullptr &&
+        ao_play(context.device, reinterpret_cast<char*>(context.pcm.data()),
+                static_cast<uint_32>(bytes)) != 0;
+    if (played) {
+      pace.restart();  // the device's own blocking keeps the pace
+    } else {
+      pace.wait_out(bytes);
+    }
+  }
+}
+
+void spc_player_cleanup(void* arg) {
+  delete static_cast<playing_context*>(arg);
+}
+
+void* spc_playing_thread(void* arg) {
+  int previous;
+  pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous);
+  pthread_setname_np(pthread_self(), "spc-playback");
+  // Runs on the normal end (pop with 1) and when Stop cancels the thread.
+  pthread_cleanup_push(spc_player_cleanup, arg);
+  play_until_end(*static_cast<playing_context*>(arg));
+  pthread_cleanup_pop(1);
+  return nullptr;
+}
+
+}  // namespace
+
+void play_spc(std::shared_ptr<const spc_format> spc) {
+  if (state.audio_device == nullptr) {
+    state.audio_device = init_audio_output();
+    if (state.audio_device == nullptr) {
+      std::fputs("Error opening audio device.\n", stdout);
+      std::fflush(stdout);
+    }
+  }
+  if (state.thread_currently_exists == 1) stop_spc();
+
+  std::unique_ptr<playing_context> context(
+      new (std::nothrow) playing_context{std::move(spc), state.audio_device, {}});
+  const int error = context ? pthread_create(&state.spc_thread, nullptr, spc_playing_thread,
+                                             context.get())
+                            : ENOMEM;
+  if (error != 0) {
+    errno = error;
+    std::perror("Unable to create thread.");
+    return;
+  }
+  context.release();  // the thread owns it now
+  state.thread_currently_exists = 1;
+}
+
+void stop_spc() {
+  if (state.thread_currently_exists == 0) return;
+  pthread_cancel(state.spc_thread);
+  pthread_join(state.spc_thread, nullptr);
+  state.thread_currently_exists = 0;
+}
+
+bool spc_thread_exists() {
+  return state.thread_currently_exists == 1;
+}
