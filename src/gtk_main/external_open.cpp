@@ -1,0 +1,55 @@
+// The command line and drag-and-drop, turned into local file names for the
+// one load path.
+
+#include "external_open.h"
+
+#include <cstdio>
+
+#include "main_window.h"
+
+namespace {
+
+// The first URI of a drop loads; a window shows one file at a time.
+void load_dropped(GtkSelectionData* data) {
+  g_auto(GStrv) uris = gtk_selection_data_get_uris(data);
+  if (!uris || !uris[0]) {
+    std::fprintf(stderr, "Nothing to open in what was dropped.\n");
+    return;
+  }
+  g_autoptr(GError) error = nullptr;
+  g_autofree char* filename = g_filename_from_uri(uris[0], nullptr, &error);
+  if (!filename) {
+    std::fprintf(stderr, "Unable to open %s: %s\n", uris[0], error->message);
+    return;
+  }
+  main_window_load_file(filename);
+}
+
+// GTK_DEST_DEFAULT_ALL finishes the drop itself once this returns.
+void on_drag_data_received(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
+                           guint, gpointer) noexcept {
+  load_dropped(data);
+}
+
+}  // namespace
+
+bool external_open_command_line(int argc, char** argv) {
+  if (argc < 2) return true;
+  for (int i = 2; i < argc; ++i)
+    std::fprintf(stderr, "Only the first file is opened; ignoring %s\n", argv[i]);
+  // Relative names become absolute, as the dialog's always are, so the window
+  // shows the same name either way.
+  g_autoptr(GFile) file = g_file_new_for_commandline_arg(argv[1]);
+  g_autofree char* filename = g_file_get_path(file);
+  if (!filename) {
+    std::fprintf(stderr, "Unable to open %s: not a local file.\n", argv[1]);
+    return false;
+  }
+  return main_window_load_file(filename);
+}
+
+void external_open_accept_drops(GtkWidget* window) {
+  gtk_drag_dest_set(window, GTK_DEST_DEFAULT_ALL, nullptr, 0, GDK_ACTION_COPY);
+  gtk_drag_dest_add_uri_targets(window);
+  g_signal_connect(window, "drag-data-received", G_CALLBACK(on_drag_data_received), nullptr);
+}

@@ -1,0 +1,19 @@
+// Files that reach Quorlin without its dialog: named on the command line, or
+// dropped on the window from a file manager. Both load through
+// main_window_load_file, the path File > Open SPC takes.
+#pragma once
+
+#include <gtk/gtk.h>
+
+// Loads the file named by the first argument that gtk_init left in `argv` (a
+// path, relative to the working folder or not, or a file: URI, as launchers
+// pass either). No argument changes nothing and returns true; otherwise
+// returns whether the file loaded, failures reported on standard error as
+// the dialog's are. Later arguments are ignored, with a note on standard
+// error. GTK main thread only.
+bool external_open_command_line(int argc, char** argv);
+
+// Makes `window` accept text/uri-list drops; the first file of a drop loads
+// (a URI that names no local file is reported on standard error). Call once.
+// GTK main thread only.
+void external_open_accept_drops(GtkWidget* window);
