@@ -8,11 +8,10 @@
 extern "C" {
 #endif
 
-// Sample format of OSPC_Run's output.
-enum {
-  OSPC_SAMPLE_RATE = 32000,  // stereo frames per second
-  OSPC_FRAME_BYTES = 4       // one frame: left then right, 16-bit signed little-endian
-};
+// Sample format of OSPC_Run's output: stereo frames per second, and bytes
+// per frame (left then right, 16-bit signed little-endian).
+#define OSPC_SAMPLE_RATE 32000
+#define OSPC_FRAME_BYTES 4
 
 // Loads the SPC image at `buf` (the whole file image: 66048 bytes; trailing
 // bytes are ignored) and rewinds to its start, replacing any earlier song.
