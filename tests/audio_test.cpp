@@ -1,0 +1,188 @@
+// The engine with the real emulation library, playing into a PulseAudio
+// null sink (scripts/sound-server) and recorded from the sink's monitor.
+// What reaches the sink is compared with renders made here through
+// OSPC_Init/OSPC_Run, aligned by cross-correlation (the monitor says nothing
+// about when a stream started).
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio_analysis.h"
+#include "audio_harness.h"
+#include "audio_recorder.h"
+#include "audio_render.h"
+#include "openspc.h"
+#include "playback_state.h"
+#include "spc.h"
+#include "spc_builder.h"
+
+namespace {
+
+constexpr double sound_threshold = 200.0;
+
+std::size_t frames(double seconds) { return static_cast<std::size_t>(seconds * pcm_rate); }
+
+std::vector<double> slice(const std::vector<double>& x, double from, double seconds) {
+  return {x.begin() + static_cast<std::ptrdiff_t>(frames(from)),
+          x.begin() + static_cast<std::ptrdiff_t>(frames(from + seconds))};
+}
+
+double process_cpu_seconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+class audio : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* sink = std::getenv("QUORLIN_TEST_SINK");
+    if (sink == nullptr || *sink == '\0') {
+      GTEST_SKIP() << "QUORLIN_TEST_SINK is not set: no sound server to play into "
+                      "(scripts/sound-server start FILE, then source FILE)";
+    }
+    if (!audio_recorder::available()) GTEST_SKIP() << "parec (pulseaudio-utils) is not installed";
+    sink_ = sink;
+    // Straight to the test server, whatever /etc/libao.conf and ALSA say.
+    use_libao_config("default_driver=pulse\n");
+  }
+  void TearDown() override { stop_spc(); }
+
+  // What the sink played while `scenario` ran (and 0.3 s after), as mono.
+  std::vector<double> record(const std::function<void()>& scenario) {
+    audio_recorder recorder(sink_, dir_.file("capture.raw"));
+    EXPECT_TRUE(recorder.started()) << "parec did not start";
+    EXPECT_TRUE(recorder.wait_for_data(3.0)) << "the sink's monitor delivers nothing";
+    scenario();
+    sleep_seconds(0.3);
+    return mono(recorder.stop());
+  }
+
+  std::string sink_;
+  temp_dir dir_;
+  hang_guard guard_{60, "an audio test"};
+};
+
+TEST_F(audio, ToneImageSoundsAtOneThousandHertz) {
+  const auto tone = std::make_shared<const spc_format>(spc_builder().square_wave_tone().image());
+  const auto x = record([&] {
+    play_spc(tone);
+    sleep_seconds(1.5);
+    stop_spc();
+  });
+  const auto sound = find_sound(x, sound_threshold);
+  ASSERT_TRUE(sound) << "nothing reached the sink";
+  const double seconds = static_cast<double>(sound->last - sound->first) / pcm_rate;
+  EXPECT_GT(seconds, 1.2);
+  EXPECT_LT(seconds, 2.0);
+  EXPECT_GT(energy_share_at(x, sound->first + frames(0.2), frames(0.8), 1000.0), 0.7);
+}
+
+TEST_F(audio, RealSongReachesTheSinkAsTheLibraryRendersIt) {
+  const auto song = corpus_image("osoumen_gtme.spc");
+  if (!song) GTEST_SKIP() << "osoumen_gtme.spc is not in the corpus folder";
+  const auto expected = mono(render_song(*song, 3.0));
+  const auto x = record([&] {
+    play_spc(song);
+    sleep_seconds(3.0);
+    stop_spc();
+  });
+  const auto first = best_alignment(x, slice(expected, 1.0, 1.0));
+  EXPECT_GT(first.correlation, 0.99);
+  // The next half second follows without a gap or a repeat.
+  const auto next = best_alignment(x, slice(expected, 2.0, 0.5));
+  EXPECT_GT(next.correlation, 0.99);
+  EXPECT_NEAR(static_cast<double>(next.offset), static_cast<double>(first.offset + frames(1.0)), 2.0);
+}
+
+TEST_F(audio, StopSilencesWithinHalfASecondAndPlayStartsOver) {
+  const auto song = corpus_image("osoumen_gtme.spc");
+  if (!song) GTEST_SKIP() << "osoumen_gtme.spc is not in the corpus folder";
+  const auto opening = slice(mono(render_song(*song, 1.0)), 0.5, 0.5);
+  double played_for = 0;
+  double stop_took = 0;
+  const auto x = record([&] {
+    const double start = now_seconds();
+    play_spc(song);
+    sleep_seconds(1.5);
+    const double stop = now_seconds();
+    stop_spc();
+    stop_took = now_seconds() - stop;
+    played_for = stop - start;
+    sleep_seconds(1.0);
+    play_spc(song);
+    sleep_seconds(1.5);
+    stop_spc();
+  });
+  EXPECT_LT(stop_took, 0.5);
+  const auto first = best_alignment(x, opening);
+  ASSERT_GT(first.correlation, 0.95) << "the song's opening is not in the recording";
+  const std::size_t first_start = first.offset - frames(0.5);
+
+  // The opening again, after the first play and the pause: the song started over.
+  const std::size_t after = first_start + frames(2.0);
+  ASSERT_LT(after, x.size());
+  const auto second = best_alignment(std::vector<double>(x.begin() + static_cast<std::ptrdiff_t>(after), x.end()),
+                                     opening);
+  EXPECT_GT(second.correlation, 0.95) << "the second Play did not start from the beginning";
+  const std::size_t second_start = after + second.offset - frames(0.5);
+
+  // Sound between the two starts lasts no more than until Stop plus 0.5 s.
+  const auto heard = find_sound(std::vector<double>(x.begin() + static_cast<std::ptrdiff_t>(first_start),
+                                                    x.begin() + static_cast<std::ptrdiff_t>(second_start)),
+                                sound_threshold);
+  ASSERT_TRUE(heard);
+  const double sounded = static_cast<double>(heard->last) / pcm_rate;
+  EXPECT_GT(sounded, played_for - 0.5);
+  EXPECT_LT(sounded, played_for + 0.5) << "sound went on after Stop";
+}
+
+TEST_F(audio, TaggedSongEndsByItselfAfterItsFade) {
+  const auto song = std::make_shared<const spc_format>(
+      spc_builder().square_wave_tone().text_tag("short", "game", "artist", "2", "1000").image());
+  bool ended_by_itself = false;
+  const auto x = record([&] {
+    play_spc(song);
+    ASSERT_TRUE(wait_until([] { return threads_named(playback_thread_name) == 1; }, 2));
+    ended_by_itself = wait_until([] { return threads_named(playback_thread_name) == 0; }, 8);
+    sleep_seconds(0.5);  // the device's buffer plays out
+  });
+  EXPECT_TRUE(ended_by_itself);
+  EXPECT_TRUE(spc_thread_exists()) << "only Stop joins a thread that ended";
+  stop_spc();
+  EXPECT_FALSE(spc_thread_exists());
+
+  const auto sound = find_sound(x, sound_threshold);
+  ASSERT_TRUE(sound);
+  const double seconds = static_cast<double>(sound->last - sound->first) / pcm_rate;
+  EXPECT_NEAR(seconds, 3.0, 0.15) << "2 s of song and a 1 s fade";
+  const double full = rms(x, sound->first + frames(1.0), frames(1.0));
+  const double expected[] = {0.875, 0.625, 0.375, 0.125};  // mean gain of each fade quarter
+  for (int quarter = 0; quarter < 4; ++quarter) {
+    const double level = rms(x, sound->first + frames(2.0 + 0.25 * quarter), frames(0.25)) / full;
+    EXPECT_NEAR(level, expected[quarter], 0.08) << "fade quarter " << quarter;
+  }
+}
+
+TEST_F(audio, PlayingIsPacedByTheDevice) {
+  const auto song = corpus_image("osoumen_gtme.spc");
+  if (!song) GTEST_SKIP() << "osoumen_gtme.spc is not in the corpus folder";
+  play_spc(song);
+  sleep_seconds(0.5);  // past the device's first fill
+  const double cpu_before = process_cpu_seconds();
+  const double wall_before = now_seconds();
+  sleep_seconds(3.0);
+  const double cpu = process_cpu_seconds() - cpu_before;
+  const double wall = now_seconds() - wall_before;
+  stop_spc();
+  // Rendering takes well under a tenth of real time; a spinning thread a whole core.
+  EXPECT_LT(cpu / wall, 0.5);
+}
+
+}  // namespace
