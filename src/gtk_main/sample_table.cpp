@@ -1,0 +1,176 @@
+// The sample table: store -> filter -> sort -> view. Cells stay text; every
+// comparison parses them again with the one hexadecimal reading rule, which
+// at 256 rows at most costs nothing worth caching.
+
+#include "sample_table.h"
+
+#include <algorithm>
+#include <string>
+
+#include "hex_text.h"
+
+const char* const chart_headings[SAMPLE_COLUMN_COUNT] = {
+    "Sample #", "Start Address", "Loop Address", "Sample Length", "Loop Length"};
+
+namespace {
+
+struct sample_table_state {
+  GtkListStore* sample_list_store = nullptr;
+  GtkTreeModel* sample_list_store_filtered = nullptr;
+  GtkTreeModel* sample_list_store_sorted = nullptr;
+  GtkWidget* sample_list_view = nullptr;
+  GtkTreeViewColumn* sample_list_column[SAMPLE_COLUMN_COUNT] = {};
+  // Set before anything is built: the filter panel reads them first.
+  std::array<std::int32_t, chart_filter_count> chart_filters = chart_filter_defaults;
+};
+sample_table_state table;
+
+// The five texts of one row, released however the reader leaves.
+struct row_texts {
+  char* text[SAMPLE_COLUMN_COUNT] = {};
+
+  row_texts(GtkTreeModel* model, GtkTreeIter* iter) {
+    gtk_tree_model_get(model, iter, SAMPLE_COLUMN_NUMBER, &text[0], SAMPLE_COLUMN_START,
+                       &text[1], SAMPLE_COLUMN_LOOP, &text[2], SAMPLE_COLUMN_LENGTH, &text[3],
+                       SAMPLE_COLUMN_LOOP_LENGTH, &text[4], -1);
+  }
+  ~row_texts() {
+    for (char* t : text) g_free(t);
+  }
+  row_texts(const row_texts&) = delete;
+  row_texts& operator=(const row_texts&) = delete;
+};
+
+void add_sorted_columns(GtkTreeView* view) {
+  GtkTreeSortable* sortable = GTK_TREE_SORTABLE(table.sample_list_store_sorted);
+  GtkCellRenderer* renderer = gtk_cell_renderer_text_new();
+  for (int i = 0; i < SAMPLE_COLUMN_COUNT; ++i) {
+    gtk_tree_sortable_set_sort_func(sortable, i, sample_table_sorter, GINT_TO_POINTER(i),
+                                    nullptr);
+    GtkTreeViewColumn* column =
+        gtk_tree_view_column_new_with_attributes(chart_headings[i], renderer, "text", i, nullptr);
+    // A header click sorts by this column; a second one reverses the order.
+    gtk_tree_view_column_set_sort_column_id(column, i);
+    gtk_tree_view_append_column(view, column);
+    table.sample_list_column[i] = column;
+  }
+  gtk_tree_sortable_set_sort_column_id(sortable, SAMPLE_COLUMN_START, GTK_SORT_ASCENDING);
+}
+
+}  // namespace
+
+GtkWidget* sample_table_new() {
+  table.sample_list_store = gtk_list_store_new(SAMPLE_COLUMN_COUNT, G_TYPE_STRING, G_TYPE_STRING,
+                                               G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
+  table.sample_list_store_filtered =
+      gtk_tree_model_filter_new(GTK_TREE_MODEL(table.sample_list_store), nullptr);
+  gtk_tree_model_filter_set_visible_func(GTK_TREE_MODEL_FILTER(table.sample_list_store_filtered),
+                                         sample_table_filter, table.chart_filters.data(), nullptr);
+  table.sample_list_store_sorted =
+      gtk_tree_model_sort_new_with_model(table.sample_list_store_filtered);
+
+  table.sample_list_view = gtk_tree_view_new_with_model(table.sample_list_store_sorted);
+  GtkTreeView* view = GTK_TREE_VIEW(table.sample_list_view);
+  add_sorted_columns(view);
+  // Rows are never highlighted: a press copies a cell, it does not pick a row.
+  gtk_tree_selection_set_mode(gtk_tree_view_get_selection(view), GTK_SELECTION_NONE);
+  gtk_widget_add_events(table.sample_list_view, GDK_BUTTON_PRESS_MASK);
+  g_signal_connect(table.sample_list_view, "button-press-event", G_CALLBACK(sample_list_click),
+                   nullptr);
+
+  GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scrolled), 400);
+  gtk_container_add(GTK_CONTAINER(scrolled), table.sample_list_view);
+  return scrolled;
+}
+
+void sample_table_fill(const sample_chart* chart, std::int32_t count) {
+  gtk_list_store_clear(table.sample_list_store);
+  for (std::int32_t i = 0; i < count; ++i) {
+    const sample_chart& row = chart[i];
+    const std::string texts[SAMPLE_COLUMN_COUNT] = {
+        hex_text_format(static_cast<std::uint32_t>(row.sample_number)),
+        hex_text_format(row.sample_address), hex_text_format(row.loop_address),
+        hex_text_format(static_cast<std::uint32_t>(row.sample_length)),
+        hex_text_format(static_cast<std::uint32_t>(row.loop_length))};
+    // All five texts in one store operation, so no row is ever seen half set.
+    gtk_list_store_insert_with_values(
+        table.sample_list_store, nullptr, -1, SAMPLE_COLUMN_NUMBER, texts[0].c_str(),
+        SAMPLE_COLUMN_START, texts[1].c_str(), SAMPLE_COLUMN_LOOP, texts[2].c_str(),
+        SAMPLE_COLUMN_LENGTH, texts[3].c_str(), SAMPLE_COLUMN_LOOP_LENGTH, texts[4].c_str(), -1);
+  }
+}
+
+std::int32_t* sample_table_chart_filters() { return table.chart_filters.data(); }
+
+void sample_table_refilter() {
+  if (table.sample_list_store_filtered)
+    gtk_tree_model_filter_refilter(GTK_TREE_MODEL_FILTER(table.sample_list_store_filtered));
+}
+
+gboolean sample_table_filter(GtkTreeModel* model, GtkTreeIter* iter, gpointer data) noexcept {
+  const auto* bounds = static_cast<const std::int32_t*>(data);
+  const row_texts row(model, iter);
+  // A row appended but not yet set (the store reports it before its values)
+  // stays hidden until its texts arrive.
+  if (!row.text[SAMPLE_COLUMN_NUMBER]) return FALSE;
+  for (int i = 0; i < SAMPLE_COLUMN_COUNT; ++i) {
+    const long value = hex_text_parse(row.text[i]);
+    if (value < bounds[i] || value > bounds[i + SAMPLE_COLUMN_COUNT]) return FALSE;
+  }
+  return TRUE;
+}
+
+gint sample_table_sorter(GtkTreeModel* model, GtkTreeIter* a, GtkTreeIter* b,
+                         gpointer data) noexcept {
+  const int column = GPOINTER_TO_INT(data);
+  g_autofree char* text_a = nullptr;
+  g_autofree char* text_b = nullptr;
+  gtk_tree_model_get(model, a, column, &text_a, -1);
+  gtk_tree_model_get(model, b, column, &text_b, -1);
+  if (!text_a || !text_b) return 0;
+  const long value_a = hex_text_parse(text_a);
+  const long value_b = hex_text_parse(text_b);
+  return value_a < value_b ? -1 : value_a > value_b ? 1 : 0;
+}
+
+gboolean sample_list_click(GtkWidget* widget, GdkEventButton* event, gpointer) noexcept {
+  GtkTreeView* view = GTK_TREE_VIEW(widget);
+  // Presses on the header strip come with header coordinates, which would
+  // name a row that was not pressed: only the rows' own window counts.
+  if (event->window != gtk_tree_view_get_bin_window(view)) return FALSE;
+
+  GtkTreePath* path = nullptr;
+  GtkTreeViewColumn* column = nullptr;
+  if (!gtk_tree_view_get_path_at_pos(view, static_cast<gint>(event->x),
+                                     static_cast<gint>(event->y), &path, &column, nullptr,
+                                     nullptr))
+    return FALSE;
+  g_autoptr(GtkTreePath) owned_path = path;
+
+  GtkTreeViewColumn* const* columns = table.sample_list_column;
+  const auto found = std::find(columns, columns + SAMPLE_COLUMN_COUNT, column);
+  if (found == columns + SAMPLE_COLUMN_COUNT) return FALSE;
+  const int model_column = static_cast<int>(found - columns);
+
+  GtkTreeModel* model = gtk_tree_view_get_model(view);
+  GtkTreeIter iter;
+  if (!gtk_tree_model_get_iter(model, &iter, owned_path)) return FALSE;
+  g_autofree char* text = nullptr;
+  gtk_tree_model_get(model, &iter, model_column, &text, -1);
+  if (text)
+    gtk_clipboard_set_text(
+        gtk_clipboard_get_for_display(gdk_display_get_default(), GDK_SELECTION_CLIPBOARD), text,
+        -1);
+  return FALSE;
+}
+
+GtkListStore* sample_table_store() { return table.sample_list_store; }
+GtkTreeModelFilter* sample_table_filtered() {
+  return GTK_TREE_MODEL_FILTER(table.sample_list_store_filtered);
+}
+GtkTreeModelSort* sample_table_sorted() {
+  return GTK_TREE_MODEL_SORT(table.sample_list_store_sorted);
+}
+GtkTreeView* sample_table_view() { return GTK_TREE_VIEW(table.sample_list_view); }
+GtkTreeViewColumn* sample_table_column(int column) { return table.sample_list_column[column]; }

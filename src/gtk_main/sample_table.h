@@ -1,0 +1,63 @@
+// The sample table: a list store of hexadecimal texts, one row per sample of
+// the loaded file, seen through a filtering layer (per-column bounds) and a
+// sorting layer (numeric order of any column) in a tree view whose cells copy
+// their text to the clipboard when pressed. GTK main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <array>
+#include <cstdint>
+
+#include "spc.h"
+
+// Model columns, in the order of the table's columns; also the sort ids.
+enum sample_list_column_id {
+  SAMPLE_COLUMN_NUMBER,
+  SAMPLE_COLUMN_START,
+  SAMPLE_COLUMN_LOOP,
+  SAMPLE_COLUMN_LENGTH,
+  SAMPLE_COLUMN_LOOP_LENGTH,
+  SAMPLE_COLUMN_COUNT
+};
+
+// Bounds per column: index i is the minimum of column i, i + count its maximum.
+inline constexpr int chart_filter_count = 2 * SAMPLE_COLUMN_COUNT;
+
+// The bounds a fresh table starts with, which are also the widest the filter
+// panel offers: sample numbers run 1 ... 0x100, everything else fits 16 bits.
+inline constexpr std::array<std::int32_t, chart_filter_count> chart_filter_defaults = {
+    0, 0, 0, 0, 0, 0x100, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+
+// Column headings, in model-column order; also the filter panel's captions.
+extern const char* const chart_headings[SAMPLE_COLUMN_COUNT];
+
+// Builds store, layers and view; returns the scrolled window to pack. GTK main thread only.
+GtkWidget* sample_table_new();
+
+// Replaces every row with one per chart record, in chart order. GTK main thread only.
+void sample_table_fill(const sample_chart* chart, std::int32_t count);
+
+// The inclusive bounds; a writer then calls sample_table_refilter(). GTK main thread only.
+std::int32_t* sample_table_chart_filters();
+
+// Re-evaluates every row against the bounds (no-op before sample_table_new). GTK main thread only.
+void sample_table_refilter();
+
+// Filter visibility: all five texts set and each within bounds `data`. GTK main thread only.
+gboolean sample_table_filter(GtkTreeModel* model, GtkTreeIter* iter, gpointer data) noexcept;
+
+// Hex order of model column `data`: -1/0/1, 0 if a text is unset. GTK main thread only.
+gint sample_table_sorter(GtkTreeModel* model, GtkTreeIter* a, GtkTreeIter* b,
+                         gpointer data) noexcept;
+
+// View press: copies the pressed cell's text to CLIPBOARD; returns FALSE. GTK main thread only.
+// Not claiming the press leaves the view its own handling (keyboard focus).
+gboolean sample_list_click(GtkWidget* widget, GdkEventButton* event, gpointer data) noexcept;
+
+// The layers, innermost first, and the view, for tests and the benchmark. GTK main thread only.
+GtkListStore* sample_table_store();
+GtkTreeModelFilter* sample_table_filtered();
+GtkTreeModelSort* sample_table_sorted();
+GtkTreeView* sample_table_view();
+GtkTreeViewColumn* sample_table_column(int column);

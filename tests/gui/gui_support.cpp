@@ -1,0 +1,160 @@
+#include "gui_support.h"
+
+#include "main_window.h"
+#include "sample_table.h"
+
+namespace {
+
+constexpr int tick_ms = 50;
+constexpr int max_ticks = 100;  // five seconds for any dialog step
+
+template <typename Dialog>
+Dialog* find_visible_dialog(GType type) {
+  Dialog* found = nullptr;
+  GList* toplevels = gtk_window_list_toplevels();
+  for (GList* at = toplevels; at; at = at->next) {
+    if (G_TYPE_CHECK_INSTANCE_TYPE(at->data, type) && gtk_widget_get_visible(GTK_WIDGET(at->data)))
+      found = static_cast<Dialog*>(at->data);
+  }
+  g_list_free(toplevels);
+  return found;
+}
+
+struct chooser_drive {
+  std::string path;
+  dialog_seen seen;
+  int ticks = 0;
+  bool filename_set = false;
+};
+
+gboolean drive_chooser(gpointer data) {
+  auto& drive = *static_cast<chooser_drive*>(data);
+  GtkDialog* dialog = find_visible_dialog<GtkDialog>(GTK_TYPE_FILE_CHOOSER_DIALOG);
+  if (++drive.ticks > max_ticks) {
+    if (dialog) gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+    return G_SOURCE_REMOVE;
+  }
+  if (!dialog) return G_SOURCE_CONTINUE;
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+  if (!drive.seen.appeared) {
+    drive.seen.appeared = true;
+    drive.seen.title = gtk_window_get_title(GTK_WINDOW(dialog));
+    if (GtkFileFilter* filter = gtk_file_chooser_get_filter(chooser))
+      drive.seen.filter_name = gtk_file_filter_get_name(filter);
+    GSList* filters = gtk_file_chooser_list_filters(chooser);
+    for (GSList* at = filters; at; at = at->next)
+      drive.seen.filter_list.emplace_back(gtk_file_filter_get_name(GTK_FILE_FILTER(at->data)));
+    g_slist_free(filters);
+  }
+  if (drive.path.empty()) {
+    gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+    return G_SOURCE_REMOVE;
+  }
+  // Setting the file and accepting in one tick makes the chooser ignore the
+  // accept: accept only once it reports the file as chosen.
+  if (!drive.filename_set) {
+    gtk_file_chooser_set_filename(chooser, drive.path.c_str());
+    drive.filename_set = true;
+    return G_SOURCE_CONTINUE;
+  }
+  g_autofree char* chosen = gtk_file_chooser_get_filename(chooser);
+  if (chosen && drive.path == chosen) {
+    gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
+    return G_SOURCE_REMOVE;
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+struct message_drive {
+  dialog_seen seen;
+  int ticks = 0;
+};
+
+gboolean close_message_dialog(gpointer data) {
+  auto& drive = *static_cast<message_drive*>(data);
+  GtkDialog* dialog = find_visible_dialog<GtkDialog>(GTK_TYPE_MESSAGE_DIALOG);
+  if (!dialog) return ++drive.ticks > max_ticks ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+  drive.seen.appeared = true;
+  g_autofree char* text = nullptr;
+  g_object_get(dialog, "text", &text, nullptr);
+  drive.seen.primary_text = text ? text : "";
+  gtk_dialog_response(dialog, GTK_RESPONSE_CLOSE);
+  return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+GtkWidget* gui_window() {
+  static GtkWidget* window = [] {
+    GtkWidget* built = main_window_new();
+    main_window_show();
+    return built;
+  }();
+  gui_flush();
+  return window;
+}
+
+bool gui_wait_until(const std::function<bool()>& done, int timeout_ms) {
+  const gint64 deadline = g_get_monotonic_time() + gint64{timeout_ms} * 1000;
+  while (!done()) {
+    if (g_get_monotonic_time() > deadline) return false;
+    if (!gtk_events_pending()) g_usleep(1000);
+    gtk_main_iteration_do(FALSE);
+  }
+  return true;
+}
+
+void gui_flush() {
+  for (int i = 0; i < 1000 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+}
+
+dialog_seen gui_open_through_dialog(const std::string& path, const std::function<void()>& open) {
+  chooser_drive drive{path, {}};
+  const guint source = g_timeout_add(tick_ms, drive_chooser, &drive);
+  // Runs the dialog's own loop until the timer above answers it.
+  if (open)
+    open();
+  else
+    gtk_menu_item_activate(GTK_MENU_ITEM(main_window_get_widgets().menu_file_open));
+  if (drive.ticks <= max_ticks && drive.seen.appeared && !drive.path.empty() &&
+      !drive.filename_set)
+    g_source_remove(source);
+  // No dialog came up: the timer is still waiting for one, on `drive`, which
+  // is about to go.
+  if (!drive.seen.appeared && drive.ticks <= max_ticks) g_source_remove(source);
+  gui_flush();
+  return drive.seen;
+}
+
+dialog_seen gui_about() {
+  message_drive drive;
+  g_timeout_add(tick_ms, close_message_dialog, &drive);
+  gtk_menu_item_activate(GTK_MENU_ITEM(main_window_get_widgets().menu_help_about));
+  gui_flush();
+  return drive.seen;
+}
+
+std::vector<std::vector<std::string>> gui_visible_rows() {
+  std::vector<std::vector<std::string>> rows;
+  GtkTreeModel* model = gtk_tree_view_get_model(sample_table_view());
+  GtkTreeIter iter;
+  for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+       more = gtk_tree_model_iter_next(model, &iter)) {
+    std::vector<std::string> row;
+    for (int column = 0; column < SAMPLE_COLUMN_COUNT; ++column) {
+      g_autofree char* text = nullptr;
+      gtk_tree_model_get(model, &iter, column, &text, -1);
+      row.emplace_back(text ? text : "");
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::string gui_text(GtkWidget* widget) {
+  if (GTK_IS_LABEL(widget)) return gtk_label_get_text(GTK_LABEL(widget));
+  if (GTK_IS_BUTTON(widget)) return gtk_button_get_label(GTK_BUTTON(widget));
+  // A menu item's label as shown: without its mnemonic's underscore.
+  if (GTK_IS_MENU_ITEM(widget)) return gui_text(gtk_bin_get_child(GTK_BIN(widget)));
+  return {};
+}

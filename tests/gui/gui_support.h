@@ -1,0 +1,44 @@
+// Driving the real window from tests: bounded waits on the GTK main loop,
+// the file chooser and message dialogs answered from timer ticks.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Builds and shows the window once per process; returns it.
+GtkWidget* gui_window();
+
+// Iterates the main loop until `done` holds or `timeout_ms` passes; returns
+// whether `done` held.
+bool gui_wait_until(const std::function<bool()>& done, int timeout_ms = 5000);
+
+// Lets pending events and idle work run (redraws, refilters).
+void gui_flush();
+
+// What a test saw of a dialog it answered.
+struct dialog_seen {
+  bool appeared = false;
+  std::string title;
+  std::string filter_name;
+  std::vector<std::string> filter_list;  // names offered for choice
+  std::string primary_text;
+};
+
+// Activates File > Open SPC (or calls `open`, which should bring the dialog
+// up some other way), chooses `path` in the real chooser (set on one tick,
+// accepted on a later one once the chooser reports it) or cancels when
+// `path` is empty. Never blocks for more than a few seconds.
+dialog_seen gui_open_through_dialog(const std::string& path,
+                                    const std::function<void()>& open = {});
+
+// Activates Help > About and closes the message dialog it opens.
+dialog_seen gui_about();
+
+// The texts of the table's rows, in the order the view shows them.
+std::vector<std::vector<std::string>> gui_visible_rows();
+
+// Text of a label, button or menu item.
+std::string gui_text(GtkWidget* widget);
