@@ -1,0 +1,133 @@
+// The filter panel. The spin buttons read and write hexadecimal through
+// their "input" and "output" handlers; GTK keeps the value itself, clamped to
+// the adjustment, and each change lands in the table's bounds.
+
+#include "filter_panel.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "hex_text.h"
+#include "main_window.h"
+
+namespace {
+
+constexpr guint child_padding = 3;  // as the main box's other children
+constexpr char show_label[] = "Show Filters";
+constexpr char hide_label[] = "Hide Filters";
+
+struct filter_panel_state {
+  filter_panel_widgets widgets{};
+};
+filter_panel_state panel;
+
+// The toggle's label is the panel's state: it names what a click would do.
+void set_panel_shown(bool shown) {
+  gtk_button_set_label(GTK_BUTTON(panel.widgets.button_show_filters),
+                       shown ? hide_label : show_label);
+  gtk_widget_set_visible(panel.widgets.frame_filters, shown);
+}
+
+void filters_click(GtkWidget* widget, gpointer) noexcept {
+  set_panel_shown(g_strcmp0(gtk_button_get_label(GTK_BUTTON(widget)), show_label) == 0);
+}
+
+// Any text is accepted; what does not read as hexadecimal reads as 0. Huge
+// numbers saturate in the reading and GTK then clamps them to the bounds
+// (the update policy is "always"), so nothing wraps.
+gint spinner_value_input(GtkSpinButton* spin, gdouble* new_value, gpointer) noexcept {
+  *new_value = static_cast<gdouble>(hex_text_parse(gtk_entry_get_text(GTK_ENTRY(spin))));
+  return TRUE;
+}
+
+gboolean spinner_value_output(GtkSpinButton* spin, gpointer) noexcept {
+  const double value = std::trunc(gtk_adjustment_get_value(gtk_spin_button_get_adjustment(spin)));
+  // The lower bound of 0 keeps values from going negative; the guard only
+  // keeps the conversion defined.
+  const std::string text = hex_text_format(static_cast<unsigned long>(value < 0 ? 0 : value));
+  // Setting the same text again would move the cursor while the user types.
+  if (std::strcmp(text.c_str(), gtk_entry_get_text(GTK_ENTRY(spin))) != 0)
+    gtk_entry_set_text(GTK_ENTRY(spin), text.c_str());
+  return TRUE;
+}
+
+void filters_adjusted(GtkSpinButton* spin, gpointer data) noexcept {
+  sample_table_chart_filters()[GPOINTER_TO_INT(data)] = gtk_spin_button_get_value_as_int(spin);
+  sample_table_refilter();
+}
+
+// Every value that changes passes through filters_adjusted, which brings the
+// bounds back with it; the last refilter covers the case where none changed.
+void reset_filters(GtkWidget*, gpointer) noexcept {
+  for (int i = 0; i < SAMPLE_COLUMN_COUNT; ++i) {
+    const int max = i + SAMPLE_COLUMN_COUNT;
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(panel.widgets.spinner[i]), chart_filter_defaults[i]);
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(panel.widgets.spinner[max]),
+                              chart_filter_defaults[max]);
+  }
+  sample_table_refilter();
+}
+
+// The spin button of bound `index`, ranging over 0 ... the column's widest
+// maximum, starting at the bound's current value.
+GtkWidget* new_spinner(int index) {
+  const int column = index % SAMPLE_COLUMN_COUNT;
+  GtkAdjustment* adjustment =
+      gtk_adjustment_new(sample_table_chart_filters()[index], 0,
+                         chart_filter_defaults[column + SAMPLE_COLUMN_COUNT], 1, 16, 0);
+  GtkWidget* spin = gtk_spin_button_new(adjustment, 1, 0);
+  GtkSpinButton* spin_button = GTK_SPIN_BUTTON(spin);
+  gtk_spin_button_set_numeric(spin_button, FALSE);  // the input handler parses
+  gtk_spin_button_set_wrap(spin_button, FALSE);
+  gtk_spin_button_set_snap_to_ticks(spin_button, FALSE);
+  gtk_spin_button_set_update_policy(spin_button, GTK_UPDATE_ALWAYS);
+  g_signal_connect(spin, "input", G_CALLBACK(spinner_value_input), nullptr);
+  g_signal_connect(spin, "output", G_CALLBACK(spinner_value_output), nullptr);
+  g_signal_connect(spin, "value-changed", G_CALLBACK(filters_adjusted), GINT_TO_POINTER(index));
+  return spin;
+}
+
+GtkWidget* build_grid() {
+  filter_panel_widgets& w = panel.widgets;
+  w.grid_filters = gtk_grid_new();
+  gtk_container_set_border_width(GTK_CONTAINER(w.grid_filters), 5);
+  GtkWidget* label = nullptr;
+  add_label(&label, "Min", w.grid_filters, 1, 0, 1, 1, false);
+  add_label(&label, "Max", w.grid_filters, 2, 0, 1, 1, false);
+  for (int i = 0; i < SAMPLE_COLUMN_COUNT; ++i) {
+    add_label(&label, chart_headings[i], w.grid_filters, 0, i + 1, 1, 1, false);
+    for (int side = 0; side < 2; ++side) {
+      const int index = i + side * SAMPLE_COLUMN_COUNT;
+      w.spinner[index] = new_spinner(index);
+      gtk_grid_attach(GTK_GRID(w.grid_filters), w.spinner[index], side + 1, i + 1, 1, 1);
+    }
+  }
+  w.button_reset_filters = gtk_button_new_with_label("Reset All Filters");
+  g_signal_connect(w.button_reset_filters, "clicked", G_CALLBACK(reset_filters), nullptr);
+  gtk_grid_attach(GTK_GRID(w.grid_filters), w.button_reset_filters, 0, SAMPLE_COLUMN_COUNT + 1,
+                  1, 1);
+  return w.grid_filters;
+}
+
+}  // namespace
+
+void filter_panel_pack(GtkBox* box) {
+  filter_panel_widgets& w = panel.widgets;
+  w.button_show_filters = gtk_button_new_with_label(show_label);
+  gtk_widget_set_halign(w.button_show_filters, GTK_ALIGN_END);
+  gtk_widget_set_valign(w.button_show_filters, GTK_ALIGN_END);
+  gtk_widget_set_vexpand(w.button_show_filters, FALSE);
+  g_signal_connect(w.button_show_filters, "clicked", G_CALLBACK(filters_click), nullptr);
+
+  w.frame_filters = gtk_frame_new("Filters");
+  gtk_widget_set_halign(w.frame_filters, GTK_ALIGN_END);
+  gtk_container_set_border_width(GTK_CONTAINER(w.frame_filters), 10);
+  gtk_container_add(GTK_CONTAINER(w.frame_filters), build_grid());
+
+  gtk_box_pack_start(box, w.button_show_filters, FALSE, FALSE, child_padding);
+  gtk_box_pack_start(box, w.frame_filters, FALSE, FALSE, child_padding);
+}
+
+void filter_panel_set_visible(bool visible) { set_panel_shown(visible); }
+
+const filter_panel_widgets& filter_panel_get_widgets() { return panel.widgets; }

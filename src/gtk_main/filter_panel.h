@@ -1,0 +1,28 @@
+// The filter panel: a "Show Filters"/"Hide Filters" toggle and a "Filters"
+// frame of hexadecimal minimum and maximum spin buttons, one pair per table
+// column, that write the sample table's bounds and refilter it at once.
+// GTK main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include "sample_table.h"
+
+// Packs the toggle, then the frame, into `box` (padding 3, no expand). GTK main thread only.
+void filter_panel_pack(GtkBox* box);
+
+// Shows or hides the panel as a click of the toggle into that state would. GTK main thread only.
+void filter_panel_set_visible(bool visible);
+
+// The panel's widgets; spinner[i] is the minimum of column i and
+// spinner[i + SAMPLE_COLUMN_COUNT] its maximum, as in the table's bounds.
+struct filter_panel_widgets {
+  GtkWidget* button_show_filters;
+  GtkWidget* frame_filters;
+  GtkWidget* grid_filters;
+  GtkWidget* spinner[chart_filter_count];
+  GtkWidget* button_reset_filters;
+};
+
+// The panel's widgets, for tests. GTK main thread only.
+const filter_panel_widgets& filter_panel_get_widgets();
