@@ -1,0 +1,125 @@
+#include "gui_input.h"
+
+#include <cstring>
+
+#include "gui_support.h"
+
+namespace {
+
+// Each event a little later than the last, and far enough apart that two
+// presses never count as a double click.
+guint32 next_event_time() {
+  static guint32 time = 1000;
+  time += 1000;
+  return time;
+}
+
+GdkSeat* default_seat() { return gdk_display_get_default_seat(gdk_display_get_default()); }
+
+void send(GdkEvent* event, GdkDevice* device) {
+  gdk_event_set_device(event, device);
+  gdk_event_set_source_device(event, device);
+  gtk_main_do_event(event);
+  gdk_event_free(event);  // also drops the window reference taken below
+  gui_flush();
+}
+
+void send_button(GdkEventType type, GdkWindow* window, double x, double y, guint button,
+                 guint32 time) {
+  GdkEvent* event = gdk_event_new(type);
+  event->button.window = GDK_WINDOW(g_object_ref(window));
+  event->button.send_event = TRUE;
+  event->button.time = time;
+  event->button.x = x;
+  event->button.y = y;
+  int origin_x = 0;
+  int origin_y = 0;
+  gdk_window_get_origin(window, &origin_x, &origin_y);
+  event->button.x_root = origin_x + x;
+  event->button.y_root = origin_y + y;
+  event->button.button = button;
+  event->button.state = type == GDK_BUTTON_RELEASE ? GDK_BUTTON1_MASK << (button - 1) : 0;
+  send(event, gdk_seat_get_pointer(default_seat()));
+}
+
+void send_key(GdkEventType type, guint keyval, GdkModifierType modifiers) {
+  GdkWindow* window = gtk_widget_get_window(gui_window());
+  g_autofree GdkKeymapKey* keys = nullptr;
+  gint key_count = 0;
+  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), keyval,
+                                    &keys, &key_count);
+  GdkEvent* event = gdk_event_new(type);
+  event->key.window = GDK_WINDOW(g_object_ref(window));
+  event->key.send_event = TRUE;
+  event->key.time = next_event_time();
+  event->key.state = modifiers;
+  event->key.keyval = keyval;
+  // Key bindings match on the hardware keycode, not the keyval.
+  if (key_count > 0) {
+    event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+    event->key.group = static_cast<guint8>(keys[0].group);
+  }
+  const gunichar character = gdk_keyval_to_unicode(keyval);
+  char utf8[8] = {};
+  if (character && !(modifiers & GDK_CONTROL_MASK)) g_unichar_to_utf8(character, utf8);
+  event->key.string = g_strdup(utf8);
+  event->key.length = static_cast<gint>(std::strlen(utf8));
+  send(event, gdk_seat_get_keyboard(default_seat()));
+}
+
+}  // namespace
+
+void gui_press_at(GdkWindow* window, double x, double y, guint button, GdkEventType press) {
+  const guint32 time = next_event_time();
+  send_button(press, window, x, y, button, time);
+  send_button(GDK_BUTTON_RELEASE, window, x, y, button, time + 50);
+}
+
+void gui_click_button(GtkWidget* button) {
+  GdkWindow* window = gtk_button_get_event_window(GTK_BUTTON(button));
+  gui_press_at(window, gdk_window_get_width(window) / 2.0, gdk_window_get_height(window) / 2.0);
+}
+
+GdkRectangle gui_cell_area(GtkTreeView* view, int row, GtkTreeViewColumn* column) {
+  g_autoptr(GtkTreePath) path = gtk_tree_path_new_from_indices(row, -1);
+  GdkRectangle area{};
+  gtk_tree_view_get_cell_area(view, path, column, &area);
+  return area;
+}
+
+void gui_click_cell(GtkTreeView* view, int row, GtkTreeViewColumn* column) {
+  const GdkRectangle area = gui_cell_area(view, row, column);
+  gui_press_at(gtk_tree_view_get_bin_window(view), area.x + area.width / 2.0,
+               area.y + area.height / 2.0);
+}
+
+bool gui_focus_window() {
+  GtkWindow* window = GTK_WINDOW(gui_window());
+  gtk_window_present(window);
+  return gui_wait_until([window] { return gtk_window_is_active(window) != FALSE; }, 2000);
+}
+
+void gui_key(guint keyval, GdkModifierType modifiers) {
+  send_key(GDK_KEY_PRESS, keyval, modifiers);
+  send_key(GDK_KEY_RELEASE, keyval, modifiers);
+}
+
+void gui_type_into(GtkWidget* entry, const std::string& text) {
+  gtk_widget_grab_focus(entry);
+  gui_flush();
+  gui_key(GDK_KEY_a, GDK_CONTROL_MASK);
+  for (const char c : text) gui_key(gdk_unicode_to_keyval(static_cast<guchar>(c)));
+}
+
+std::string gui_clipboard_text() {
+  GtkClipboard* clipboard =
+      gtk_clipboard_get_for_display(gdk_display_get_default(), GDK_SELECTION_CLIPBOARD);
+  g_autofree char* text = gtk_clipboard_wait_for_text(clipboard);
+  return text ? text : "";
+}
+
+void gui_set_clipboard_text(const char* text) {
+  gtk_clipboard_set_text(
+      gtk_clipboard_get_for_display(gdk_display_get_default(), GDK_SELECTION_CLIPBOARD), text, -1);
+  gui_flush();
+}
