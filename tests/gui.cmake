@@ -20,3 +20,8 @@ elseif(TARGET openspc)
   target_link_libraries(gui_tests PRIVATE openspc)
 endif()
 gtest_discover_tests(gui_tests PROPERTIES LABELS "gui" DISCOVERY_TIMEOUT 30)
+
+# Not a test: saves a picture of the window with a file loaded and the filter
+# panel open, for the README (scripts/screenshot).
+add_executable(gui_screenshot gui/screenshot.cpp gui/gui_support.cpp)
+target_link_libraries(gui_screenshot PRIVATE quorlin_ui quorlin_playback openspc)
