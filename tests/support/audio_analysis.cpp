@@ -1,5 +1,6 @@
 #include "audio_analysis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -77,6 +78,16 @@ std::optional<sound_span> find_sound(const std::vector<double>& x, double thresh
     span->last = i;
   }
   return span;
+}
+
+std::size_t longest_zero_run(const std::vector<double>& x, std::size_t first, std::size_t last) {
+  std::size_t longest = 0;
+  std::size_t run = 0;
+  for (std::size_t i = first; i < last && i < x.size(); ++i) {
+    run = x[i] == 0.0 ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return longest;
 }
 
 alignment best_alignment(const std::vector<double>& haystack, const std::vector<double>& needle) {

@@ -29,6 +29,10 @@ struct sound_span {
 std::optional<sound_span> find_sound(const std::vector<double>& x, double threshold,
                                      std::size_t from = 0);
 
+// Length of the longest run of exact zeros in x[first, last). Inside a
+// song's sound it marks where the sink ran dry and played silence.
+std::size_t longest_zero_run(const std::vector<double>& x, std::size_t first, std::size_t last);
+
 // Where `needle` best matches a stretch of `haystack` (normalised
 // cross-correlation, computed with an FFT), and how well (-1 ... 1).
 struct alignment {
