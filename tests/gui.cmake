@@ -25,3 +25,11 @@ gtest_discover_tests(gui_tests PROPERTIES LABELS "gui" DISCOVERY_TIMEOUT 30)
 # panel open, for the README (scripts/screenshot).
 add_executable(gui_screenshot gui/screenshot.cpp gui/gui_support.cpp)
 target_link_libraries(gui_screenshot PRIVATE quorlin_ui quorlin_playback openspc)
+
+# Play/Stop pressed many times through the real library into the test sound
+# server; skips without one. Stress-sized runs: QUORLIN_PLAY_STOP_CYCLES.
+add_executable(play_stop_stress gui/gui_main.cpp gui/gui_support.cpp gui/play_stop_stress_test.cpp)
+target_link_libraries(play_stop_stress PRIVATE quorlin_ui quorlin_playback openspc
+  quorlin_audio_test_support GTest::gtest)
+gtest_discover_tests(play_stop_stress PROPERTIES LABELS "audio;stress" TIMEOUT 600
+  RESOURCE_LOCK quorlin_test_sink DISCOVERY_TIMEOUT 30)
