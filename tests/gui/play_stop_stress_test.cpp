@@ -1,7 +1,7 @@
 // Play and Stop pressed over and over in the real window, through the real
 // emulation library into a real sound server: with songs ending by
 // themselves and files loaded mid-song. No hang, no crash, never more than
-// one playing thread. QUORLIN_PLAY_STOP_CYCLES sets the count (default 200).
+// one playing thread. QUORLIN_PLAY_STOP_CYCLES sets the count (default 100).
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ namespace {
 int cycles_asked() {
   const char* text = std::getenv("QUORLIN_PLAY_STOP_CYCLES");
   const int cycles = text ? std::atoi(text) : 0;
-  return cycles > 0 ? cycles : 200;
+  return cycles > 0 ? cycles : 100;
 }
 
 class PlayStopStress : public testing::Test {
