@@ -85,6 +85,11 @@ GtkWidget* sample_table_new() {
 }
 
 void sample_table_fill(const sample_chart* chart, std::int32_t count) {
+  // Detached, the view lays itself out once for the new rows instead of
+  // once per row. The sort order and the bounds live in the models and stay.
+  GtkTreeView* view = GTK_TREE_VIEW(table.sample_list_view);
+  g_object_ref(table.sample_list_store_sorted);
+  gtk_tree_view_set_model(view, nullptr);
   gtk_list_store_clear(table.sample_list_store);
   for (std::int32_t i = 0; i < count; ++i) {
     const sample_chart& row = chart[i];
@@ -99,6 +104,8 @@ void sample_table_fill(const sample_chart* chart, std::int32_t count) {
         SAMPLE_COLUMN_START, texts[1].c_str(), SAMPLE_COLUMN_LOOP, texts[2].c_str(),
         SAMPLE_COLUMN_LENGTH, texts[3].c_str(), SAMPLE_COLUMN_LOOP_LENGTH, texts[4].c_str(), -1);
   }
+  gtk_tree_view_set_model(view, table.sample_list_store_sorted);
+  g_object_unref(table.sample_list_store_sorted);
 }
 
 std::int32_t* sample_table_chart_filters() { return table.chart_filters.data(); }
