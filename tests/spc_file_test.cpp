@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 
@@ -74,7 +75,7 @@ TEST_F(SpcFileTest, OneByteShortIsAReadFailure) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<std::streamsize>(bytes.size() - 1));
   EXPECT_FALSE(read(path));
-  EXPECT_EQ(report.rfind("Unable to read SPC file.\n: ", 0), 0u) << report;
+  EXPECT_EQ(report, "Unable to read SPC file.\n: No data available\n");
 }
 
 TEST_F(SpcFileTest, EmptyFileIsAReadFailure) {
@@ -90,8 +91,9 @@ TEST_F(SpcFileTest, SignatureIsCaseSensitive) {
   const std::string path = dir.file("case.spc");
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<std::streamsize>(bytes.size()));
+  errno = EAGAIN;  // left over from some earlier call: not the reason
   EXPECT_FALSE(read(path));
-  EXPECT_EQ(report.rfind("This does not look like a valid SPC file.\n: ", 0), 0u) << report;
+  EXPECT_EQ(report, "This does not look like a valid SPC file.\n: Invalid argument\n");
 }
 
 TEST_F(SpcFileTest, MissingFileNamesTheSystemError) {
@@ -101,7 +103,7 @@ TEST_F(SpcFileTest, MissingFileNamesTheSystemError) {
 
 TEST_F(SpcFileTest, DirectoryIsNotAnSpcFile) {
   EXPECT_FALSE(read(dir.path()));
-  EXPECT_NE(report.find("Unable to read SPC file.\n"), std::string::npos) << report;
+  EXPECT_EQ(report, "Unable to read SPC file.\n: Is a directory\n");
 }
 
 TEST(SpcCorpusTest, EveryCorpusFileLoads) {

@@ -1,5 +1,6 @@
 // Reading an SPC file into its in-memory image.
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -30,11 +31,15 @@ std::unique_ptr<spc_format> read_spc_from_file(const char* filename) {
     // One whole item: a file shorter than the image fails here, and anything
     // after the image is never read.
     if (std::fread(spc.get(), sizeof(spc_format), 1, file.get()) != 1) {
+      // A file that ends early leaves errno as it was; say so instead of
+      // whatever an earlier call left there. A real read error keeps its own.
+      if (!std::ferror(file.get())) errno = ENODATA;
       std::perror("Unable to read SPC file.\n");
       return nullptr;
     }
   }
   if (std::memcmp(spc->header_constant, spc_signature, spc_signature_size) != 0) {
+    errno = EINVAL;  // the contents, not a system call, are at fault
     std::perror("This does not look like a valid SPC file.\n");
     return nullptr;
   }
