@@ -24,20 +24,6 @@ struct main_window_state {
 };
 main_window_state state;
 
-// Tag display texts; "[No ID666 Info]" for every field of an untagged file.
-std::string proper_game_title(const spc_format& spc) {
-  return id666_detect_form(spc) == id666_form::none ? no_tag_text : id666_game_title(spc);
-}
-std::string proper_song_title(const spc_format& spc) {
-  return id666_detect_form(spc) == id666_form::none ? no_tag_text : id666_song_title(spc);
-}
-std::string proper_artist_name(const spc_format& spc) {
-  return id666_detect_form(spc) == id666_form::none ? no_tag_text : id666_artist_name(spc);
-}
-std::string proper_song_length(const spc_format& spc) {
-  return id666_detect_form(spc) == id666_form::none ? no_tag_text : id666_song_length_text(spc);
-}
-
 void set_tag_labels(const char* game, const char* song, const char* artist, const char* length) {
   const main_window_widgets& w = state.widgets;
   gtk_label_set_text(GTK_LABEL(w.label_game_title), game);
@@ -49,8 +35,13 @@ void set_tag_labels(const char* game, const char* song, const char* artist, cons
 void show_loaded_file(const char* filename, const spc_format& spc) {
   g_autofree char* display_name = g_filename_display_name(filename);
   gtk_label_set_text(GTK_LABEL(state.widgets.label_filename), display_name);
-  set_tag_labels(proper_game_title(spc).c_str(), proper_song_title(spc).c_str(),
-                 proper_artist_name(spc).c_str(), proper_song_length(spc).c_str());
+  // An untagged file says so in every tag label.
+  if (id666_detect_form(spc) == id666_form::none) {
+    set_tag_labels(no_tag_text, no_tag_text, no_tag_text, no_tag_text);
+  } else {
+    set_tag_labels(id666_game_title(spc).c_str(), id666_song_title(spc).c_str(),
+                   id666_artist_name(spc).c_str(), id666_song_length_text(spc).c_str());
+  }
   gtk_widget_show(state.widgets.button_play);
 
   std::int32_t count = 0;
@@ -58,7 +49,7 @@ void show_loaded_file(const char* filename, const spc_format& spc) {
   generate_sample_chart(spc, count, chart);
   // A failed chart allocation leaves the table as it was; a file without
   // samples empties it, so no rows of an earlier file stay behind.
-  if (chart) sample_table_fill(chart.get(), count > 0 ? count : 0);
+  if (chart) sample_table_fill(chart.get(), count);
 }
 
 // Titles carry their mnemonic ("_File": Alt+F); the underscore is not shown.
