@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -148,7 +149,12 @@ TEST_F(audio, StopSilencesWithinHalfASecondAndPlayStartsOver) {
   EXPECT_LT(stop_took, 0.5);
   const auto sound = find_sound(x, sound_threshold);
   ASSERT_TRUE(sound) << "nothing reached the sink";
-  const auto first = best_alignment(x, opening);
+  // Both plays put the opening into the sink sample for sample, so over the
+  // whole recording the better match is a toss-up of rounding: look for the
+  // first one only where the second cannot have started yet.
+  const std::size_t before_second = std::min(x.size(), sound->first + frames(2.0));
+  const auto first = best_alignment(
+      std::vector<double>(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(before_second)), opening);
   ASSERT_GT(first.correlation, 0.95) << "the song's opening is not in the recording; "
                                      << dropout_note(x, sound->first, sound->first + frames(1.4));
   const std::size_t first_start = first.offset - frames(0.5);
