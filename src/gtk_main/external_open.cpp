@@ -31,6 +31,14 @@ void on_drag_data_received(GtkWidget*, GdkDragContext*, gint, gint, GtkSelection
   load_dropped(data);
 }
 
+// An entry takes any text drop as typing, so a file dropped on a filter
+// bound would set it to the hex value of "file:///..." (F). Without a drop
+// site of their own, entries leave drops to the window around them.
+void leave_drops_to_window(GtkWidget* widget, gpointer) noexcept {
+  if (GTK_IS_ENTRY(widget)) gtk_drag_dest_unset(widget);
+  if (GTK_IS_CONTAINER(widget)) gtk_container_forall(GTK_CONTAINER(widget), leave_drops_to_window, nullptr);
+}
+
 }  // namespace
 
 bool external_open_command_line(int argc, char** argv) {
@@ -52,4 +60,5 @@ void external_open_accept_drops(GtkWidget* window) {
   gtk_drag_dest_set(window, GTK_DEST_DEFAULT_ALL, nullptr, 0, GDK_ACTION_COPY);
   gtk_drag_dest_add_uri_targets(window);
   g_signal_connect(window, "drag-data-received", G_CALLBACK(on_drag_data_received), nullptr);
+  leave_drops_to_window(window, nullptr);
 }

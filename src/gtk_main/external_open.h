@@ -14,6 +14,7 @@
 bool external_open_command_line(int argc, char** argv);
 
 // Makes `window` accept text/uri-list drops; the first file of a drop loads
-// (a URI that names no local file is reported on standard error). Call once.
-// GTK main thread only.
+// (a URI that names no local file is reported on standard error), dropped
+// anywhere on it: text fields built so far pass drops on. Call once, after
+// the window's widgets are built. GTK main thread only.
 void external_open_accept_drops(GtkWidget* window);

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "filter_panel.h"
 #include "gui_support.h"
 #include "main_window.h"
 #include "spc_builder.h"
@@ -152,6 +153,13 @@ TEST_F(ExternalOpenTest, WindowAcceptsUriListDrops) {
   ASSERT_TRUE(targets);
   EXPECT_TRUE(
       gtk_target_list_find(targets, gdk_atom_intern_static_string("text/uri-list"), nullptr));
+}
+
+TEST_F(ExternalOpenTest, FilterBoundsLeaveDropsToTheWindow) {
+  // GTK hands a drop to the innermost drop site under the pointer.
+  for (GtkWidget* spinner : filter_panel_get_widgets().spinner) {
+    EXPECT_FALSE(gtk_drag_dest_get_target_list(spinner)) << "a spin button takes drops as text";
+  }
 }
 
 TEST_F(ExternalOpenTest, DroppedFileLoads) {
