@@ -27,8 +27,9 @@ target_link_libraries(playback_test PRIVATE quorlin_playback fake_openspc
   quorlin_audio_test_support PkgConfig::GTK3 GTest::gtest_main ${CMAKE_DL_LIBS})
 gtest_discover_tests(playback_test PROPERTIES LABELS "engine" TIMEOUT 90)
 
-# Needs a sound server (scripts/sound-server); skips without one.
-add_executable(audio_test audio_test.cpp support/audio_render.cpp)
+# Needs a sound server (scripts/sound-server); skips without one. The ao_play
+# spy passes everything on to libao unless a test holds the thread up.
+add_executable(audio_test audio_test.cpp support/audio_render.cpp support/audio_spy.cpp)
 target_link_libraries(audio_test PRIVATE
-  quorlin_playback openspc quorlin_audio_test_support GTest::gtest_main)
+  quorlin_playback openspc quorlin_audio_test_support GTest::gtest_main ${CMAKE_DL_LIBS})
 gtest_discover_tests(audio_test PROPERTIES LABELS "audio" TIMEOUT 90 RESOURCE_LOCK quorlin_test_sink)

@@ -20,6 +20,14 @@ namespace {
 constexpr int pcm_buffer_bytes = 32000;  // 0.25 s of 16-bit stereo at 32000 Hz
 constexpr long bytes_per_second = OSPC_SAMPLE_RATE * OSPC_FRAME_BYTES;
 
+// Sound the device keeps queued beyond the write in progress. libao's ALSA
+// and PulseAudio drivers queue 20 ms unless told otherwise: a playing thread
+// held up longer than that (a busy machine) lets the device run dry, and the
+// song stutters. The PulseAudio driver works out the queue's size as
+// milliseconds * 1000 * rate in an int, which wraps above 67 ms at 32000 Hz
+// (and then queues half a minute); 60 ms triples the margin.
+constexpr const char* device_buffer_ms = "60";
+
 // Module state, main thread only: a playing thread gets what it needs in
 // its own playing_context.
 struct playback_state {
@@ -37,6 +45,11 @@ struct playing_context {
   std::vector<short> pcm;
 };
 
+struct ao_options_free {
+  void operator()(ao_option* options) const { ao_free_options(options); }
+};
+using ao_options_ptr = std::unique_ptr<ao_option, ao_options_free>;
+
 ao_device* init_audio_output() {
   ao_initialize();
   ao_sample_format format{};
@@ -46,7 +59,11 @@ ao_device* init_audio_output() {
   format.byte_format = AO_FMT_LITTLE;
   format.matrix = nullptr;
   const int driver = ao_default_driver_id();
-  ao_device* device = driver < 0 ? nullptr : ao_open_live(driver, &format, nullptr);
+  // Drivers without the option (null, for one) ignore it.
+  ao_option* list = nullptr;
+  ao_append_option(&list, "buffer_time", device_buffer_ms);
+  const ao_options_ptr options(list);
+  ao_device* device = driver < 0 ? nullptr : ao_open_live(driver, &format, options.get());
   // Shut down again so that the next Play starts over from the
   // configuration: a sound server started since, an edited ~/.libao.
   if (device == nullptr) ao_shutdown();

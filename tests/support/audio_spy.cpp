@@ -65,6 +65,11 @@ extern "C" int ao_play(ao_device* device, char* samples, uint_32 num_bytes) {
     mode = spy.device;
   }
   int result = 1;
+  if (mode == spy_device::held_up) {
+    timespec delay{0, 30'000'000};
+    while (nanosleep(&delay, &delay) != 0) {
+    }
+  }
   if (mode == spy_device::real_time) {
     // nanosleep is a cancellation point, as the poll inside a PulseAudio
     // write is.

@@ -6,6 +6,7 @@
 
 enum class spy_device {
   passes_on,  // hands the audio to libao's own ao_play (the null driver in tests)
+  held_up,    // passes on after holding the thread up 30 ms, as a busy machine can
   real_time,  // blocks for the audio's duration, as a PulseAudio stream does
   refuses     // returns failure at once, as a device whose server went away
 };
