@@ -1,11 +1,11 @@
-// A spy on libao's ao_play for the engine tests. audio_spy.cpp defines
-// ao_play in the test program itself, so the engine's calls land there: it
-// records them, checks the frames written by the fake emulation library,
-// and stands in for the kind of device a test asks for. Any thread.
+// A spy on libao's ao_play for the engine and audio tests. audio_spy.cpp
+// defines ao_play in the test program itself, so the engine's calls land
+// there: it records them, checks the frames written by the fake emulation
+// library, and stands in for the kind of device a test asks for. Any thread.
 #pragma once
 
 enum class spy_device {
-  passes_on,  // hands the audio to libao's own ao_play (the null driver in tests)
+  passes_on,  // hands the audio to libao's own ao_play (null driver or test server)
   held_up,    // passes on after holding the thread up 30 ms, as a busy machine can
   real_time,  // blocks for the audio's duration, as a PulseAudio stream does
   refuses     // returns failure at once, as a device whose server went away
