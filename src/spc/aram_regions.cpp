@@ -1,0 +1,14 @@
+#include "aram_regions.h"
+
+#include "dsp_registers.h"
+
+aram_region directory_region(const spc_format& spc) {
+  return {static_cast<std::uint32_t>(spc.dsp_registers[r_directory]) * 0x100, 0x400};
+}
+
+std::optional<aram_region> echo_region(const spc_format& spc) {
+  if (spc.dsp_registers[r_flags] & flg_echo_writes_off) return std::nullopt;
+  const std::uint32_t delay = spc.dsp_registers[r_echo_delay] & 0x0F;
+  return aram_region{static_cast<std::uint32_t>(spc.dsp_registers[r_echo_start]) * 0x100,
+                     delay == 0 ? 4u : delay * 0x800};
+}
