@@ -168,11 +168,14 @@ std::vector<u8> brr_file_bytes(const spc_format& spc, const brr_sample& sample, 
   return out;
 }
 
+std::string export_result::written_text() const {
+  return std::to_string(samples_written) +
+         (samples_written == 1 ? " sample written to " : " samples written to ") + folder;
+}
+
 std::string export_result::summary() const {
   if (!ok) return failure;
-  std::string text = std::to_string(samples_written) +
-                     (samples_written == 1 ? " sample written to " : " samples written to ") +
-                     folder;
+  std::string text = written_text();
   if (not_ended > 0)
     text += "; " + std::to_string(not_ended) + " without an end flag left out";
   return text;

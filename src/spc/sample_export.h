@@ -45,7 +45,9 @@ struct export_result {
   int not_ended = 0;         // entries left out: their chain has no end flag
   std::string folder;
   std::string failure;       // when !ok: what failed, naming the file
-  // "12 samples written to /x/y" (and the entries left out), or the failure.
+  // "12 samples written to /x/y".
+  std::string written_text() const;
+  // written_text() and the entries left out, or the failure.
   std::string summary() const;
 };
 
