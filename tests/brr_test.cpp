@@ -190,6 +190,10 @@ TEST(BrrAcceptanceTest, EveryCorpusEntryAndLoopPassMatchesTheReference) {
       while (!ref.block(address, expected) && ++blocks < 65536) address += 9;
       ASSERT_EQ(std::vector<int>(s.pcm.begin(), s.pcm.end()), expected)
           << name << " sample " << chart[i].sample_number;
+      const brr_sample walked = brr_walk_chain(*spc, s.start, s.loop);
+      ASSERT_EQ(walked.blocks.size(), s.blocks.size());
+      ASSERT_EQ(walked.loop_sample, s.loop_sample);
+      ASSERT_EQ(walked.filters_used, s.filters_used);
       ++entries;
       if (!s.loop_sample) continue;
       expected.clear();

@@ -91,7 +91,8 @@ void add_tag(JsonBuilder* b, const spc_format& spc) {
 }
 
 void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row) {
-  const brr_sample sample = brr_decode_entry(spc, row);
+  // The facts need no decoding.
+  const brr_sample sample = brr_walk_chain(spc, row.sample_address, row.loop_address);
   const int srcn = row.sample_number - 1;
   json_builder_begin_object(b);
   add_int_member(b, "number", row.sample_number);

@@ -51,7 +51,9 @@ void brr_decode_block(const u8 block[brr_block_bytes], brr_history& history,
   }
 }
 
-brr_sample brr_decode_chain(const spc_format& spc, u16 start, u16 loop) {
+namespace {
+
+brr_sample follow_chain(const spc_format& spc, u16 start, u16 loop, bool decode) {
   brr_sample sample;
   sample.start = start;
   sample.loop = loop;
@@ -62,8 +64,11 @@ brr_sample brr_decode_chain(const spc_format& spc, u16 start, u16 loop) {
     sample.blocks.push_back({address, header});
     sample.filters_used |= static_cast<u8>(1u << brr_header_filter(header));
     sample.largest_range = std::max(sample.largest_range, brr_header_range(header));
-    sample.pcm.resize(sample.pcm.size() + brr_block_samples);
-    decode_block_at(spc, address, history, sample.pcm.data() + sample.pcm.size() - brr_block_samples);
+    if (decode) {
+      sample.pcm.resize(sample.pcm.size() + brr_block_samples);
+      decode_block_at(spc, address, history,
+                      sample.pcm.data() + sample.pcm.size() - brr_block_samples);
+    }
     if (header & brr_end_flag) {
       sample.ends = true;
       sample.loops = header & brr_loop_flag;
@@ -79,6 +84,16 @@ brr_sample brr_decode_chain(const spc_format& spc, u16 start, u16 loop) {
       sample.loop_sample = static_cast<std::size_t>(at - sample.blocks.begin()) * brr_block_samples;
   }
   return sample;
+}
+
+}  // namespace
+
+brr_sample brr_decode_chain(const spc_format& spc, u16 start, u16 loop) {
+  return follow_chain(spc, start, loop, true);
+}
+
+brr_sample brr_walk_chain(const spc_format& spc, u16 start, u16 loop) {
+  return follow_chain(spc, start, loop, false);
 }
 
 brr_sample brr_decode_entry(const spc_format& spc, const sample_chart& row) {

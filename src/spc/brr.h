@@ -62,6 +62,10 @@ struct brr_sample {
 // `loop` being its directory entry's loop address.
 brr_sample brr_decode_chain(const spc_format& spc, u16 start, u16 loop);
 
+// The chain's blocks and facts as brr_decode_chain gives them, without
+// decoding: pcm stays empty and history_at_end zero. For listings.
+brr_sample brr_walk_chain(const spc_format& spc, u16 start, u16 loop);
+
 // Decodes directory entry `row` of the sample chart.
 brr_sample brr_decode_entry(const spc_format& spc, const sample_chart& row);
 
