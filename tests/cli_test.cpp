@@ -104,7 +104,7 @@ TEST(CliTest, JsonListParsesWithDecimalNumbersAndErrors) {
                "Unable to read SPC file: Is a directory");
 
   run_result untagged = quorlin({"--list", "--json", small_image().write_to(dir.path(), "u.spc")});
-  EXPECT_NE(untagged.out.find("\"tag\" : null"), std::string::npos) << untagged.out;
+  EXPECT_NE(untagged.out.find("\"tag\":null"), std::string::npos) << untagged.out;
 }
 
 TEST(CliTest, UsageErrorsExitTwoAndHelpListsTheOptions) {

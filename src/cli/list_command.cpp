@@ -121,44 +121,47 @@ void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row) 
   json_builder_end_object(b);
 }
 
-int list_as_json(const std::vector<std::string>& files) {
-  int status = 0;
+// One file's object as compact JSON text.
+std::string file_as_json(const std::string& path, int& status) {
   g_autoptr(JsonBuilder) b = json_builder_new();
   json_builder_begin_object(b);
-  json_builder_set_member_name(b, "files");
-  json_builder_begin_array(b);
-  for (const std::string& path : files) {
-    json_builder_begin_object(b);
-    // JSON texts are UTF-8; a path need not be.
-    g_autofree char* shown_path = g_filename_display_name(path.c_str());
-    add_string_member(b, "path", shown_path);
-    std::string failure;
-    const auto spc = read_or_report(path, failure);
-    if (!spc) {
-      add_string_member(b, "error", failure);
-      status = 1;
-    } else {
-      add_tag(b, *spc);
-      add_int_member(b, "directory", directory_region(*spc).start);
-      json_builder_set_member_name(b, "samples");
-      json_builder_begin_array(b);
-      const chart_rows chart = chart_of(*spc);
-      for (std::int32_t r = 0; r < chart.count; ++r) add_sample(b, *spc, chart.rows[r]);
-      json_builder_end_array(b);
-    }
-    json_builder_end_object(b);
+  // JSON texts are UTF-8; a path need not be.
+  g_autofree char* shown_path = g_filename_display_name(path.c_str());
+  add_string_member(b, "path", shown_path);
+  std::string failure;
+  const auto spc = read_or_report(path, failure);
+  if (!spc) {
+    add_string_member(b, "error", failure);
+    status = 1;
+  } else {
+    add_tag(b, *spc);
+    add_int_member(b, "directory", directory_region(*spc).start);
+    json_builder_set_member_name(b, "samples");
+    json_builder_begin_array(b);
+    const chart_rows chart = chart_of(*spc);
+    for (std::int32_t r = 0; r < chart.count; ++r) add_sample(b, *spc, chart.rows[r]);
+    json_builder_end_array(b);
   }
-  json_builder_end_array(b);
   json_builder_end_object(b);
-
   g_autoptr(JsonNode) root = json_builder_get_root(b);
   g_autoptr(JsonGenerator) generator = json_generator_new();
   json_generator_set_root(generator, root);
-  json_generator_set_pretty(generator, TRUE);
   gsize size = 0;
   g_autofree char* text = json_generator_to_data(generator, &size);
-  std::fwrite(text, 1, size, stdout);
-  std::fputc('\n', stdout);
+  return {text, size};
+}
+
+// The document is written a file at a time, so that a thousand files never
+// sit in memory as one tree.
+int list_as_json(const std::vector<std::string>& files) {
+  int status = 0;
+  std::fputs("{\"files\":[", stdout);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string text = file_as_json(files[i], status);
+    if (i > 0) std::fputc(',', stdout);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  }
+  std::fputs("]}\n", stdout);
   return status;
 }
 
