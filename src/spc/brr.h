@@ -31,7 +31,7 @@ struct brr_history {
 };
 
 // Decodes one block (header + 8 data bytes) into 16 samples, updating
-// `history`.
+// `history`. Any thread.
 void brr_decode_block(const u8 block[brr_block_bytes], brr_history& history,
                       std::int16_t out[brr_block_samples]);
 
@@ -59,21 +59,23 @@ struct brr_sample {
 };
 
 // Decodes the chain that starts at ARAM `start` (addresses wrap at 16 bits),
-// `loop` being its directory entry's loop address.
+// `loop` being its directory entry's loop address. Any thread.
 brr_sample brr_decode_chain(const spc_format& spc, u16 start, u16 loop);
 
 // The chain's blocks and facts as brr_decode_chain gives them, without
-// decoding: pcm stays empty and history_at_end zero. For listings.
+// decoding: pcm stays empty and history_at_end zero. For listings. Any thread.
 brr_sample brr_walk_chain(const spc_format& spc, u16 start, u16 loop);
 
-// Decodes directory entry `row` of the sample chart.
+// Decodes directory entry `row` of the sample chart. Any thread.
 brr_sample brr_decode_entry(const spc_format& spc, const sample_chart& row);
 
 // The next pass of the loop: blocks from the loop block to the end block,
 // decoded from `history` (sample.history_at_end for the second pass), which
 // it leaves as the pass ends. Empty when the sample has no loop_sample.
+// Any thread.
 std::vector<std::int16_t> brr_decode_loop_pass(const spc_format& spc, const brr_sample& sample,
                                                brr_history& history);
 
 // The raw bytes of the chain, first block through end block, as stored.
+// Any thread.
 std::vector<u8> brr_chain_bytes(const spc_format& spc, const brr_sample& sample);

@@ -17,10 +17,10 @@ enum class sample_warning {
   overlaps_echo,         // shares bytes with the echo buffer the DSP writes
 };
 
-// The short fixed text of a warning, e.g. "loop off block grid".
+// The short fixed text of a warning, e.g. "loop off block grid". Any thread.
 const char* sample_warning_text(sample_warning warning);
 
 // The warnings of a decoded entry, in the order of the enum. The two loop
 // checks apply only to a sample whose end block carries the loop flag: the
-// loop address of any other is never used.
+// loop address of any other is never used. Any thread.
 std::vector<sample_warning> check_sample(const spc_format& spc, const brr_sample& sample);

@@ -1,8 +1,7 @@
 // Samples out as files: WAV (16-bit mono at the DSP's 32000 Hz, with a smpl
 // loop), the raw BRR bytes, and a manifest, written so that nothing a user
 // made is overwritten (unless asked) or left half-written. No GTK; the
-// window and the command line both call it. Main thread only (one export at
-// a time; the files are its own until it returns).
+// window and the command line both call it.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +22,7 @@ struct export_options {
 // A sample as a sampler should play it: the first pass, then the loop's
 // later passes until one repeats the one before (at most 16 passes in all),
 // with the loop over the last. No loop for a sample without loop_sample.
+// Any thread.
 struct looped_pcm {
   std::vector<std::int16_t> pcm;
   std::optional<std::size_t> loop_start;  // first sample of the loop; it runs to the end
@@ -31,10 +31,11 @@ looped_pcm playable_pcm(const spc_format& spc, const brr_sample& sample);
 
 // RIFF/WAVE bytes: PCM, mono, 16-bit, 32000 Hz, and with a loop a smpl chunk
 // of one forward loop from loop_start to the last sample, both inclusive.
+// Any thread.
 std::vector<u8> wav_file_bytes(const looped_pcm& sample);
 
 // The chain's bytes; with `loop_header` preceded by the loop's offset in
-// bytes (little-endian; the chain's size when it does not loop).
+// bytes (little-endian; the chain's size when it does not loop). Any thread.
 std::vector<u8> brr_file_bytes(const spc_format& spc, const brr_sample& sample, bool loop_header);
 
 // How an export went, in a form the window can show as one line.
@@ -45,15 +46,15 @@ struct export_result {
   int not_ended = 0;         // entries left out: their chain has no end flag
   std::string folder;
   std::string failure;       // when !ok: what failed, naming the file
-  // "12 samples written to /x/y".
+  // "12 samples written to /x/y". Any thread.
   std::string written_text() const;
-  // written_text() and the entries left out, or the failure.
+  // written_text() and the entries left out, or the failure. Any thread.
   std::string summary() const;
 };
 
 // One run's export, over any number of images: first every chosen entry is
 // decoded and its files made in memory, then write() checks every target and
-// writes them. Main thread only.
+// writes them.
 class sample_export {
  public:
   explicit sample_export(export_options options) : options_(options) {}
@@ -61,11 +62,13 @@ class sample_export {
   // Adds the entries of `spc` whose sample numbers (1 ... 256, as the table
   // shows them) are in `sample_numbers`, or all entries when it is empty.
   // Files are named after `spc_path`: <stem>-<sample # in hex>.wav/.brr.
+  // Main thread only.
   void add_image(const spc_format& spc, const std::string& spc_path,
                  const std::vector<int>& sample_numbers = {});
 
   // Creates `folder` when missing and writes every file and samples.tsv. Without
   // force, writes nothing when any target exists and names the first.
+  // Main thread only.
   export_result write(const std::string& folder);
 
  private:
