@@ -21,7 +21,8 @@ int run_export_command(const std::string& folder, const export_options& options,
   if (images == 0) return status;
   const export_result result = run.write(folder);
   if (!result.ok) {
-    std::fprintf(stderr, "quorlin: %s\n", result.failure.c_str());
+    std::fprintf(stderr, "quorlin: %s%s\n", result.failure.c_str(),
+                 result.target_existed ? " (--force replaces it)" : "");
     return 1;
   }
   std::printf("%s\n", result.written_text().c_str());

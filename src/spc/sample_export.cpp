@@ -251,8 +251,10 @@ export_result sample_export::write(const std::string& folder) {
   if (!options_.force) {
     for (const auto& [path, bytes] : targets) {
       struct stat st;
-      if (lstat(path.c_str(), &st) == 0)
-        return fail(path + " already exists: nothing was written (--force replaces it)");
+      if (lstat(path.c_str(), &st) == 0) {
+        result.target_existed = true;
+        return fail(path + " already exists: nothing was written");
+      }
     }
   }
   for (const auto& [path, bytes] : targets) {

@@ -46,6 +46,7 @@ struct export_result {
   int not_ended = 0;         // entries left out: their chain has no end flag
   std::string folder;
   std::string failure;       // when !ok: what failed, naming the file
+  bool target_existed = false;  // it failed because a file was in the way (no force)
   // "12 samples written to /x/y". Any thread.
   std::string written_text() const;
   // written_text() and the entries left out, or the failure. Any thread.
