@@ -11,7 +11,6 @@ add_executable(gui_tests
   gui/filter_panel_test.cpp
   gui/external_open_test.cpp
   gui/shortcuts_test.cpp
-  hex_text_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
 if(TARGET fake_openspc)

@@ -9,9 +9,6 @@
 
 #include "hex_text.h"
 
-const char* const chart_headings[SAMPLE_COLUMN_COUNT] = {
-    "Sample #", "Start Address", "Loop Address", "Sample Length", "Loop Length"};
-
 namespace {
 
 struct sample_table_state {
@@ -92,12 +89,7 @@ void sample_table_fill(const sample_chart* chart, std::int32_t count) {
   gtk_tree_view_set_model(view, nullptr);
   gtk_list_store_clear(table.sample_list_store);
   for (std::int32_t i = 0; i < count; ++i) {
-    const sample_chart& row = chart[i];
-    const std::string texts[SAMPLE_COLUMN_COUNT] = {
-        hex_text_format(static_cast<std::uint32_t>(row.sample_number)),
-        hex_text_format(row.sample_address), hex_text_format(row.loop_address),
-        hex_text_format(static_cast<std::uint32_t>(row.sample_length)),
-        hex_text_format(static_cast<std::uint32_t>(row.loop_length))};
+    const auto texts = chart_row_texts(chart[i]);
     // All five texts in one store operation, so no row is ever seen half set.
     gtk_list_store_insert_with_values(
         table.sample_list_store, nullptr, -1, SAMPLE_COLUMN_NUMBER, texts[0].c_str(),

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 
+#include "hex_text.h"
 #include "spc.h"
 
 // Model columns, in the order of the table's columns; also the sort ids.
@@ -29,8 +30,8 @@ inline constexpr int chart_filter_count = 2 * SAMPLE_COLUMN_COUNT;
 inline constexpr std::array<std::int32_t, chart_filter_count> chart_filter_defaults = {
     0, 0, 0, 0, 0, 0x100, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
 
-// Column headings, in model-column order; also the filter panel's captions.
-extern const char* const chart_headings[SAMPLE_COLUMN_COUNT];
+// Column headings (chart_headings, hex_text.h) follow model-column order.
+static_assert(SAMPLE_COLUMN_COUNT == chart_column_count);
 
 // Builds store, layers and view; returns the scrolled window to pack. GTK main thread only.
 GtkWidget* sample_table_new();

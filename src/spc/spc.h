@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 using u8 = std::uint8_t;
 using u16 = std::uint16_t;
@@ -72,6 +73,10 @@ struct sample_chart {
 // Reads and validates the first 66048 bytes of `filename`. Returns the image,
 // or null after writing one message to standard error. Any thread.
 std::unique_ptr<spc_format> read_spc_from_file(const char* filename);
+
+// The same reading, silent: on failure `failure` holds the report's text in
+// one line ("Unable to open file: No such file or directory"). Any thread.
+std::unique_ptr<spc_format> read_spc_file_quietly(const char* filename, std::string& failure);
 
 // Bytes from ARAM `address` to the end of the first BRR block whose end flag
 // is set, that block included. Addresses wrap at 16 bits; a chain with no end

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "spc.h"
 
@@ -16,16 +17,24 @@ using file_handle = std::unique_ptr<std::FILE, file_closer>;
 
 }  // namespace
 
-std::unique_ptr<spc_format> read_spc_from_file(const char* filename) {
+namespace {
+
+// What went wrong: the reader's message and the system error behind it.
+struct read_failure {
+  const char* text = nullptr;
+  int error = 0;
+};
+
+std::unique_ptr<spc_format> read_image(const char* filename, read_failure& failure) {
   std::unique_ptr<spc_format> spc(new (std::nothrow) spc_format);
   if (!spc) {
-    std::perror("Unable to allocate memory for SPC file.\n");
+    failure = {"Unable to allocate memory for SPC file.\n", errno};
     return nullptr;
   }
   {
     file_handle file(std::fopen(filename, "rb"));
     if (!file) {
-      std::perror("Unable to open file.\n");
+      failure = {"Unable to open file.\n", errno};
       return nullptr;
     }
     // One whole item: a file shorter than the image fails here, and anything
@@ -33,15 +42,37 @@ std::unique_ptr<spc_format> read_spc_from_file(const char* filename) {
     if (std::fread(spc.get(), sizeof(spc_format), 1, file.get()) != 1) {
       // A file that ends early leaves errno as it was; say so instead of
       // whatever an earlier call left there. A real read error keeps its own.
-      if (!std::ferror(file.get())) errno = ENODATA;
-      std::perror("Unable to read SPC file.\n");
+      failure = {"Unable to read SPC file.\n", std::ferror(file.get()) ? errno : ENODATA};
       return nullptr;
     }
   }
   if (std::memcmp(spc->header_constant, spc_signature, spc_signature_size) != 0) {
-    errno = EINVAL;  // the contents, not a system call, are at fault
-    std::perror("This does not look like a valid SPC file.\n");
+    // The contents, not a system call, are at fault.
+    failure = {"This does not look like a valid SPC file.\n", EINVAL};
     return nullptr;
+  }
+  return spc;
+}
+
+}  // namespace
+
+std::unique_ptr<spc_format> read_spc_from_file(const char* filename) {
+  read_failure failure;
+  std::unique_ptr<spc_format> spc = read_image(filename, failure);
+  if (!spc) {
+    errno = failure.error;
+    std::perror(failure.text);
+  }
+  return spc;
+}
+
+std::unique_ptr<spc_format> read_spc_file_quietly(const char* filename, std::string& failure) {
+  read_failure why;
+  std::unique_ptr<spc_format> spc = read_image(filename, why);
+  if (!spc) {
+    // The message without its full stop and line feed, then the system's word.
+    const std::string text = why.text;
+    failure = text.substr(0, text.size() - 2) + ": " + std::strerror(why.error);
   }
   return spc;
 }

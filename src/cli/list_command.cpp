@@ -1,0 +1,172 @@
+#include "list_command.h"
+
+#include <json-glib/json-glib.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "aram_regions.h"
+#include "brr.h"
+#include "hex_text.h"
+#include "id666.h"
+#include "sample_checks.h"
+#include "voices.h"
+
+namespace {
+
+struct chart_rows {
+  std::int32_t count = 0;
+  std::unique_ptr<sample_chart[]> rows;
+};
+
+chart_rows chart_of(const spc_format& spc) {
+  chart_rows chart;
+  generate_sample_chart(spc, chart.count, chart.rows);
+  if (!chart.rows) chart.count = 0;
+  return chart;
+}
+
+std::unique_ptr<spc_format> read_or_report(const std::string& path, std::string& failure) {
+  auto spc = read_spc_file_quietly(path.c_str(), failure);
+  if (!spc) std::fprintf(stderr, "quorlin: %s: %s\n", path.c_str(), failure.c_str());
+  return spc;
+}
+
+void print_table(const spc_format& spc) {
+  std::string text;
+  for (int i = 0; i < chart_column_count; ++i)
+    text += std::string(i ? "\t" : "") + chart_headings[i];
+  text += "\n";
+  const chart_rows chart = chart_of(spc);
+  for (std::int32_t r = 0; r < chart.count; ++r) {
+    const auto cells = chart_row_texts(chart.rows[r]);
+    for (int i = 0; i < chart_column_count; ++i) text += (i ? "\t" : "") + cells[i];
+    text += "\n";
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+int list_as_text(const std::vector<std::string>& files) {
+  int status = 0;
+  bool first_block = true;
+  for (const std::string& path : files) {
+    std::string failure;
+    const auto spc = read_or_report(path, failure);
+    if (!spc) {
+      status = 1;
+      continue;
+    }
+    // As head(1) does: a title before each block when there are several.
+    if (files.size() > 1) std::printf("%s==> %s <==\n", first_block ? "" : "\n", path.c_str());
+    first_block = false;
+    print_table(*spc);
+  }
+  return status;
+}
+
+void add_int_member(JsonBuilder* b, const char* name, gint64 value) {
+  json_builder_set_member_name(b, name);
+  json_builder_add_int_value(b, value);
+}
+
+void add_string_member(JsonBuilder* b, const char* name, const std::string& value) {
+  json_builder_set_member_name(b, name);
+  json_builder_add_string_value(b, value.c_str());
+}
+
+void add_tag(JsonBuilder* b, const spc_format& spc) {
+  json_builder_set_member_name(b, "tag");
+  if (id666_detect_form(spc) == id666_form::none) {
+    json_builder_add_null_value(b);
+    return;
+  }
+  json_builder_begin_object(b);
+  add_string_member(b, "game", id666_game_title(spc));
+  add_string_member(b, "song", id666_song_title(spc));
+  add_string_member(b, "artist", id666_artist_name(spc));
+  add_string_member(b, "length", id666_song_length_text(spc));
+  add_int_member(b, "seconds", id666_song_seconds(spc));
+  add_int_member(b, "fade_ms", id666_fade_msec(spc));
+  json_builder_end_object(b);
+}
+
+void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row) {
+  // The facts need no decoding.
+  const brr_sample sample = brr_walk_chain(spc, row.sample_address, row.loop_address);
+  const int srcn = row.sample_number - 1;
+  json_builder_begin_object(b);
+  add_int_member(b, "number", row.sample_number);
+  add_int_member(b, "srcn", srcn);
+  add_int_member(b, "start", row.sample_address);
+  add_int_member(b, "loop", row.loop_address);
+  add_int_member(b, "length", row.sample_length);
+  add_int_member(b, "loop_length", row.loop_length);
+  add_int_member(b, "blocks", static_cast<gint64>(sample.blocks.size()));
+  json_builder_set_member_name(b, "ends");
+  json_builder_add_boolean_value(b, sample.ends);
+  json_builder_set_member_name(b, "loops");
+  json_builder_add_boolean_value(b, sample.loops);
+  json_builder_set_member_name(b, "loop_sample");
+  if (sample.loop_sample) json_builder_add_int_value(b, static_cast<gint64>(*sample.loop_sample));
+  else json_builder_add_null_value(b);
+  json_builder_set_member_name(b, "voices");
+  json_builder_begin_array(b);
+  for (int v : voices_using_source(spc, srcn)) json_builder_add_int_value(b, v);
+  json_builder_end_array(b);
+  json_builder_set_member_name(b, "warnings");
+  json_builder_begin_array(b);
+  for (sample_warning w : check_sample(spc, sample))
+    json_builder_add_string_value(b, sample_warning_text(w));
+  json_builder_end_array(b);
+  json_builder_end_object(b);
+}
+
+// One file's object as compact JSON text.
+std::string file_as_json(const std::string& path, int& status) {
+  g_autoptr(JsonBuilder) b = json_builder_new();
+  json_builder_begin_object(b);
+  // JSON texts are UTF-8; a path need not be.
+  g_autofree char* shown_path = g_filename_display_name(path.c_str());
+  add_string_member(b, "path", shown_path);
+  std::string failure;
+  const auto spc = read_or_report(path, failure);
+  if (!spc) {
+    add_string_member(b, "error", failure);
+    status = 1;
+  } else {
+    add_tag(b, *spc);
+    add_int_member(b, "directory", directory_region(*spc).start);
+    json_builder_set_member_name(b, "samples");
+    json_builder_begin_array(b);
+    const chart_rows chart = chart_of(*spc);
+    for (std::int32_t r = 0; r < chart.count; ++r) add_sample(b, *spc, chart.rows[r]);
+    json_builder_end_array(b);
+  }
+  json_builder_end_object(b);
+  g_autoptr(JsonNode) root = json_builder_get_root(b);
+  g_autoptr(JsonGenerator) generator = json_generator_new();
+  json_generator_set_root(generator, root);
+  gsize size = 0;
+  g_autofree char* text = json_generator_to_data(generator, &size);
+  return {text, size};
+}
+
+// The document is written a file at a time, so that a thousand files never
+// sit in memory as one tree.
+int list_as_json(const std::vector<std::string>& files) {
+  int status = 0;
+  std::fputs("{\"files\":[", stdout);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string text = file_as_json(files[i], status);
+    if (i > 0) std::fputc(',', stdout);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  }
+  std::fputs("]}\n", stdout);
+  return status;
+}
+
+}  // namespace
+
+int run_list_command(const std::vector<std::string>& files, bool json) {
+  return json ? list_as_json(files) : list_as_text(files);
+}

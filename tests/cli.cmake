@@ -1,0 +1,9 @@
+# The command line, run as a process without a display.
+if(TARGET quorlin)
+  add_executable(cli_tests cli_test.cpp)
+  target_link_libraries(cli_tests PRIVATE quorlin_test_support PkgConfig::JSON_GLIB
+    GTest::gtest_main)
+  target_compile_definitions(cli_tests PRIVATE QUORLIN_BINARY="$<TARGET_FILE:quorlin>")
+  add_dependencies(cli_tests quorlin)
+  gtest_discover_tests(cli_tests PROPERTIES LABELS "cli")
+endif()

@@ -1,0 +1,151 @@
+// The command line run as a process, with DISPLAY unset: listing as text and
+// JSON, exporting, exit statuses and messages.
+
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <json-glib/json-glib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "spc_builder.h"
+
+namespace {
+
+struct run_result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+run_result quorlin(std::vector<std::string> args) {
+  args.insert(args.begin(), QUORLIN_BINARY);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  g_auto(GStrv) env = g_environ_unsetenv(g_get_environ(), "DISPLAY");
+  env = g_environ_unsetenv(env, "WAYLAND_DISPLAY");
+  g_autofree char* out = nullptr;
+  g_autofree char* err = nullptr;
+  int wait_status = 0;
+  run_result r;
+  g_autoptr(GError) error = nullptr;
+  if (!g_spawn_sync(nullptr, argv.data(), env, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err,
+                    &wait_status, &error)) {
+    ADD_FAILURE() << error->message;
+    return r;
+  }
+  r.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+  r.out = out;
+  r.err = err;
+  return r;
+}
+
+// Entries 1 and 3: one looping two-block sample and one single block.
+spc_builder small_image() {
+  spc_builder b;
+  b.brr_chain(0x1000, 2).aram(0x1009, {0x03}).dir_entry(0, 0x1000, 0x1009);
+  b.brr_chain(0x2000, 1).dir_entry(2, 0x2000, 0x2000);
+  return b;
+}
+
+const char* const table_text =
+    "Sample #\tStart Address\tLoop Address\tSample Length\tLoop Length\n"
+    "1\t1000\t1009\t12\t9\n"
+    "3\t2000\t2000\t9\t9\n";
+
+TEST(CliTest, ListPrintsTheTableAndHeadStyleBlocks) {
+  temp_dir dir;
+  const std::string a = small_image().write_to(dir.path(), "a.spc");
+  run_result one = quorlin({"--list", a});
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.out, table_text);
+
+  const std::string b = small_image().write_to(dir.path(), "b.spc");
+  run_result several = quorlin({"--list", a, dir.file("missing.spc"), b});
+  EXPECT_EQ(several.status, 1);
+  EXPECT_EQ(several.out, "==> " + a + " <==\n" + table_text + "\n==> " + b + " <==\n" + table_text);
+  EXPECT_EQ(several.err, "quorlin: " + dir.file("missing.spc") +
+                             ": Unable to open file: No such file or directory\n");
+}
+
+TEST(CliTest, JsonListParsesWithDecimalNumbersAndErrors) {
+  temp_dir dir;
+  spc_builder tagged = small_image();
+  tagged.text_tag("Song", "Game", "Artist", "65", "2500");
+  const std::string a = tagged.write_to(dir.path(), "a.spc");
+  std::filesystem::create_directory(dir.file("folder.spc"));
+  run_result r = quorlin({"--list", "--json", a, dir.file("folder.spc")});
+  EXPECT_EQ(r.status, 1);
+  g_autoptr(JsonParser) parser = json_parser_new();
+  ASSERT_TRUE(json_parser_load_from_data(parser, r.out.c_str(), -1, nullptr)) << r.out;
+  JsonArray* files = json_object_get_array_member(
+      json_node_get_object(json_parser_get_root(parser)), "files");
+  ASSERT_EQ(json_array_get_length(files), 2u);
+  JsonObject* file = json_array_get_object_element(files, 0);
+  EXPECT_EQ(json_object_get_int_member(file, "directory"), 0x200);
+  EXPECT_EQ(json_object_get_int_member(json_object_get_object_member(file, "tag"), "fade_ms"), 2500);
+  JsonArray* samples = json_object_get_array_member(file, "samples");
+  ASSERT_EQ(json_array_get_length(samples), 2u);
+  JsonObject* first = json_array_get_object_element(samples, 0);
+  EXPECT_EQ(json_object_get_int_member(first, "start"), 4096);
+  EXPECT_EQ(json_object_get_int_member(first, "loop_sample"), 16);
+  JsonObject* second = json_array_get_object_element(samples, 1);
+  EXPECT_EQ(json_object_get_int_member(second, "srcn"), 2);
+  EXPECT_TRUE(json_node_is_null(json_object_get_member(second, "loop_sample")));
+  JsonObject* failed = json_array_get_object_element(files, 1);
+  EXPECT_STREQ(json_object_get_string_member(failed, "error"),
+               "Unable to read SPC file: Is a directory");
+
+  run_result untagged = quorlin({"--list", "--json", small_image().write_to(dir.path(), "u.spc")});
+  EXPECT_NE(untagged.out.find("\"tag\":null"), std::string::npos) << untagged.out;
+}
+
+TEST(CliTest, UsageErrorsExitTwoAndHelpListsTheOptions) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--json", "x.spc"},
+                                               {"--list"}, {"--bogus"}, {"--force", "x.spc"}}) {
+    const run_result r = quorlin(args);
+    EXPECT_EQ(r.status, 2) << args[0];
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+  }
+  const run_result help = quorlin({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--export=DIR"), std::string::npos);
+}
+
+TEST(CliTest, ExportGoesOnPastABadFileAndNamesAFileInTheWay) {
+  temp_dir dir;
+  const std::string a = small_image().write_to(dir.path(), "a.spc");
+  const std::string out = dir.file("out/deeper");
+  run_result first = quorlin({"--export", out, "--loop-header", a, dir.file("missing.spc")});
+  EXPECT_EQ(first.status, 1);  // the missing file; a.spc's samples are still written
+  EXPECT_EQ(first.out, "2 samples written to " + out + "\n");
+  EXPECT_NE(first.err.find(dir.file("missing.spc")), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(out + "/a-01.brr"), 2u + 18);
+
+  run_result again = quorlin({"--export", out, a});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.err, "quorlin: " + out + "/a-01.wav already exists: nothing was written "
+                       "(--force replaces it)\n");
+  EXPECT_EQ(quorlin({"--export", out, "--force", a}).status, 0);
+}
+
+TEST(CliTest, EveryCorpusFileListsAndExports) {
+  std::vector<std::string> files;
+  for (const char* name : {"sato_forest_01.spc", "osoumen_gtme.spc", "osoumen_sound_of_mnemon.spc",
+                           "boldowa_org_drv_misplaced_xid6.spc", "boldowa_minimal_empty_xid6.spc"}) {
+    files.push_back(corpus_file(name));
+    if (files.back().empty()) GTEST_SKIP() << "SPC corpus not found (../shared/spc-corpus)";
+  }
+  temp_dir dir;
+  for (std::vector<std::string> args : {std::vector<std::string>{"--list"},
+                                        {"--list", "--json"}, {"--export", dir.path()}}) {
+    args.insert(args.end(), files.begin(), files.end());
+    const run_result r = quorlin(args);
+    EXPECT_EQ(r.status, 0) << args[0] << " " << args[1] << ": " << r.err;
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir.file("samples.tsv")));
+}
+
+}  // namespace
