@@ -9,5 +9,6 @@ gtest_discover_tests(demo_spc_test PROPERTIES LABELS "desktop;openspc" TIMEOUT 6
 
 # Installs into a temporary prefix and validates what landed there.
 add_test(NAME desktop_install
-  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/desktop_install_test.sh ${CMAKE_BINARY_DIR} ${QUORLIN_APP_ID})
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/desktop_install_test.sh ${CMAKE_BINARY_DIR} ${QUORLIN_APP_ID}
+    ${PROJECT_VERSION})
 set_tests_properties(desktop_install PROPERTIES LABELS "desktop" TIMEOUT 120 SKIP_RETURN_CODE 77)

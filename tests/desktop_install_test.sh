@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what a desktop reads
-# from it: the program runs against the library installed beside it, the
-# launcher, metainfo and file type pass their validators, and the file type
-# recognises an SPC file by name and by content.
-#   desktop_install_test.sh BUILD_DIR APP_ID
+# from it: the program runs against the library installed in its private
+# folder, the manual page formats cleanly, the launcher, metainfo and file
+# type pass their validators, the metainfo describes this version, and the
+# file type recognises an SPC file by name and by content.
+#   desktop_install_test.sh BUILD_DIR APP_ID VERSION
 # Exits 77 (skipped) when a validator is not installed: scripts/setup --test
 # installs them.
 set -euo pipefail
 build=$1
 app_id=$2
+version=$3
 
 for tool in desktop-file-validate appstreamcli update-mime-database; do
   if ! command -v "$tool" >/dev/null; then
@@ -38,12 +40,23 @@ done
 [ "$failures" -eq 0 ] || exit 1
 
 # The installed program resolves libopenspc inside the prefix, not in the
-# build folder it was linked in.
+# build folder it was linked in, and in Quorlin's own folder, off the
+# system's library path.
 library=$(ldd "$prefix/bin/quorlin" | awk '$1 ~ /^libopenspc/ { print $3 }')
+[ -n "$library" ] && library=$(realpath "$library")
 case "$library" in
-  "$prefix"/*) ;;
-  *) fail "bin/quorlin finds libopenspc at '${library:-nowhere}', not inside the prefix" ;;
+  "$prefix"/lib*/quorlin/libopenspc.so) ;;
+  *) fail "bin/quorlin finds libopenspc at '${library:-nowhere}', not in <prefix>/lib/quorlin" ;;
 esac
+
+# The manual page is installed and man formats it without a warning.
+manual=$share/man/man1/quorlin.1
+if [ ! -f "$manual" ]; then
+  fail "not installed: share/man/man1/quorlin.1"
+elif command -v man >/dev/null; then
+  warnings=$(MANWIDTH=80 man --warnings -l "$manual" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man reports problems in quorlin.1: $warnings"
+fi
 
 desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
 grep -q "^Exec=quorlin %f$" "$desktop" || fail "the launcher does not run quorlin with a file"
@@ -54,6 +67,8 @@ appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metai
 grep -q "<id>$app_id</id>" "$metainfo" || fail "the metainfo's id is not $app_id"
 grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
   fail "the metainfo does not launch $app_id.desktop"
+grep -q "<release version=\"$version\"" "$metainfo" ||
+  fail "the metainfo has no <release> entry for version $version"
 
 if command -v xmllint >/dev/null; then
   xmllint --noout "$mime" "$icon" || fail "xmllint: the file type or the icon is not well-formed XML"

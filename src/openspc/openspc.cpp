@@ -48,9 +48,10 @@ void read_song_end(const void* buf, unsigned size) {
 // fade that runs from song_frames to song_frames + fade_frames.
 void apply_fade(short* frames, std::int64_t first, int count) {
   const std::int64_t end = state.song_frames + state.fade_frames;
-  for (int i = 0; i < count; ++i) {
+  // Most calls end before the fade starts and touch nothing.
+  const auto fade_start = std::clamp<std::int64_t>(state.song_frames - first, 0, count);
+  for (int i = static_cast<int>(fade_start); i < count; ++i) {
     const std::int64_t position = first + i;
-    if (position < state.song_frames) continue;
     const std::int64_t left = end - position;  // 1 ... fade_frames
     for (int channel = 0; channel < 2; ++channel) {
       short& sample = frames[2 * i + channel];

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <new>
@@ -23,10 +24,24 @@ constexpr long bytes_per_second = OSPC_SAMPLE_RATE * OSPC_FRAME_BYTES;
 // Sound the device keeps queued beyond the write in progress. libao's ALSA
 // and PulseAudio drivers queue 20 ms unless told otherwise: a playing thread
 // held up longer than that (a busy machine) lets the device run dry, and the
-// song stutters. The PulseAudio driver works out the queue's size as
+// song stutters.
+//
+// ALSA (Debian's default driver, which reaches PulseAudio or PipeWire
+// through their ALSA plugin) wakes the thread whenever a period has played.
+// Two periods of 60 ms keep at least 60 ms queued for a thread that comes
+// back late, and wake it 17 times a second instead of the 67 times of
+// 15 ms periods: the wake-ups, not the emulation, were most of the CPU time
+// playing cost (docs/performance.md). period_time is in microseconds.
+//
+// The PulseAudio driver takes no period, and works out its queue's size as
 // milliseconds * 1000 * rate in an int, which wraps above 67 ms at 32000 Hz
-// (and then queues half a minute); 60 ms triples the margin.
-constexpr const char* device_buffer_ms = "60";
+// (and then queues half a minute): 60 ms there.
+struct device_queue_options {
+  const char* buffer_ms;
+  const char* period_us;  // null: the driver chooses
+};
+constexpr device_queue_options alsa_queue{"120", "60000"};
+constexpr device_queue_options other_queue{"60", nullptr};
 
 // Module state, main thread only: a playing thread gets what it needs in
 // its own playing_context.
@@ -59,9 +74,13 @@ ao_device* init_audio_output() {
   format.byte_format = AO_FMT_LITTLE;
   format.matrix = nullptr;
   const int driver = ao_default_driver_id();
-  // Drivers without the option (null, for one) ignore it.
+  const ao_info* info = driver < 0 ? nullptr : ao_driver_info(driver);
+  const bool alsa = info != nullptr && std::strcmp(info->short_name, "alsa") == 0;
+  const device_queue_options& queue = alsa ? alsa_queue : other_queue;
+  // Drivers without these options (null, for one) ignore them.
   ao_option* list = nullptr;
-  ao_append_option(&list, "buffer_time", device_buffer_ms);
+  ao_append_option(&list, "buffer_time", queue.buffer_ms);
+  if (queue.period_us != nullptr) ao_append_option(&list, "period_time", queue.period_us);
   const ao_options_ptr options(list);
   ao_device* device = driver < 0 ? nullptr : ao_open_live(driver, &format, options.get());
   // Shut down again so that the next Play starts over from the
