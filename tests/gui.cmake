@@ -11,6 +11,7 @@ add_executable(gui_tests
   gui/filter_panel_test.cpp
   gui/external_open_test.cpp
   gui/shortcuts_test.cpp
+  gui/voice_table_test.cpp
   hex_text_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
