@@ -12,6 +12,8 @@ add_executable(gui_tests
   gui/external_open_test.cpp
   gui/shortcuts_test.cpp
   gui/voice_table_test.cpp
+  gui/aram_map_test.cpp
+  gui/waveform_view_test.cpp
   hex_text_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
