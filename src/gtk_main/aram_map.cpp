@@ -81,17 +81,29 @@ surface_ptr paint_cells(const aram_layout& layout) {
 
 void set_colour(cairo_t* cr, const rgb& c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
 
-// One rectangle per row the entry's blocks cross.
-void outline_blocks(cairo_t* cr, const aram_map_geometry& geometry, const aram_region& blocks) {
-  std::uint32_t address = blocks.start;
-  std::uint32_t left = std::min(blocks.size, aram_size);
-  while (left > 0) {
-    const std::uint32_t run = std::min(left, 256 - (address & 0xFF));
-    cairo_rectangle(cr, geometry.cell_x(address) + 0.5, geometry.cell_y(address) + 0.5,
-                    run * geometry.cell - 1.0, geometry.cell - 1.0);
-    address = (address + run) & 0xFFFF;
-    left -= run;
+// The border of the cells from `first` to `last` (row-major, no wrap): one
+// polygon that runs along the first row's top from `first` on, down the
+// right edge, along the last row's bottom and back up the left edge.
+void outline_range(cairo_t* cr, int cell, std::uint32_t first, std::uint32_t last) {
+  const double c0 = first & 0xFF, r0 = first >> 8;
+  const double c1 = (last & 0xFF) + 1, r1 = last >> 8;
+  const auto to = [&](double column, double row) { cairo_line_to(cr, column * cell, row * cell); };
+  cairo_move_to(cr, c0 * cell, r0 * cell);
+  if (r0 == r1) {
+    to(c1, r0), to(c1, r0 + 1), to(c0, r0 + 1);
+  } else {
+    to(256, r0), to(256, r1), to(c1, r1), to(c1, r1 + 1), to(0, r1 + 1), to(0, r0 + 1),
+        to(c0, r0 + 1);
   }
+  cairo_close_path(cr);
+}
+
+// Blocks running past FFFF go on at 0: two outlines.
+void outline_blocks(cairo_t* cr, const aram_map_geometry& geometry, const aram_region& blocks) {
+  const std::uint32_t size = std::min(blocks.size, aram_size);
+  const std::uint32_t end = blocks.start + size;
+  outline_range(cr, geometry.cell, blocks.start, std::min(end, aram_size) - 1);
+  if (end > aram_size) outline_range(cr, geometry.cell, 0, end - aram_size - 1);
 }
 
 void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surface_t* cells,
@@ -104,7 +116,7 @@ void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surfa
   cairo_fill(cr);
   cairo_restore(cr);
 
-  cairo_set_line_width(cr, 1.0);
+  cairo_set_line_width(cr, 2.0);
   for (const aram_sample_span& span : layout.samples)
     if (span.sample_number == inspected) outline_blocks(cr, geometry, span.blocks);
   set_colour(cr, outline_colour);
