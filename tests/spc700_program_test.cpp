@@ -117,4 +117,42 @@ TEST(audition, ChainThatNeverEndsLeavesNoRoomForTheProgram) {
   EXPECT_FALSE(make_audition_spc(song.image(), 0));
 }
 
+// Every listed entry of every real file: the audition image differs from
+// the file's audio RAM only in the program and the two I/O registers, and
+// the program lies off the directory and the entry's blocks.
+TEST(audition, EveryEntryOfTheRealFilesKeepsItsSamplesAndDirectory) {
+  const char* const names[] = {"sato_forest_01.spc", "osoumen_gtme.spc",
+                               "osoumen_sound_of_mnemon.spc", "boldowa_minimal_empty_xid6.spc",
+                               "boldowa_org_drv_misplaced_xid6.spc"};
+  int auditioned = 0;
+  for (const char* name : names) {
+    const std::string path = corpus_file(name);
+    if (path.empty()) continue;
+    SCOPED_TRACE(name);
+    const std::unique_ptr<spc_format> source = read_spc_from_file(path.c_str());
+    ASSERT_TRUE(source);
+    std::int32_t count = 0;
+    std::unique_ptr<sample_chart[]> chart;
+    generate_sample_chart(*source, count, chart);
+    for (std::int32_t row = 0; row < count; ++row) {
+      const int entry = chart[row].sample_number - 1;
+      const std::unique_ptr<spc_format> image = make_audition_spc(*source, entry);
+      if (!image) {
+        EXPECT_EQ(chart[row].sample_length, 65536 * 9) << "entry " << entry << " got no program";
+        continue;
+      }
+      ++auditioned;
+      const aram_region program{image->reg_pc, 8};
+      ASSERT_FALSE(program.overlaps(directory_region(*source))) << "entry " << entry;
+      ASSERT_FALSE(program.overlaps(
+          {chart[row].sample_address, static_cast<std::uint32_t>(chart[row].sample_length)}));
+      for (std::uint32_t a = 0; a < 0x10000; ++a) {
+        if (a == 0xF0 || a == 0xF1 || program.contains(a)) continue;
+        ASSERT_EQ(image->aram[a], source->aram[a]) << "entry " << entry << ", byte " << a;
+      }
+    }
+  }
+  if (auditioned == 0) GTEST_SKIP() << "no real files: the corpus folder is absent";
+}
+
 }  // namespace
