@@ -14,6 +14,7 @@ add_executable(gui_tests
   gui/voice_table_test.cpp
   gui/aram_map_test.cpp
   gui/waveform_view_test.cpp
+  gui/sample_inspector_test.cpp
   hex_text_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
