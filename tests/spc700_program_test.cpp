@@ -138,7 +138,8 @@ TEST(audition, EveryEntryOfTheRealFilesKeepsItsSamplesAndDirectory) {
       const int entry = chart[row].sample_number - 1;
       const std::unique_ptr<spc_format> image = make_audition_spc(*source, entry);
       if (!image) {
-        EXPECT_EQ(chart[row].sample_length, 65536 * 9) << "entry " << entry << " got no program";
+        EXPECT_GE(chart[row].sample_length + chart[row].loop_length, 64000)
+            << "entry " << entry << " got no program though its chains leave room";
         continue;
       }
       ++auditioned;

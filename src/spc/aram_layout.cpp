@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <set>
 
 #include "dsp_registers.h"
 
@@ -14,6 +15,47 @@ constexpr std::int32_t endless_chain_length = 65536 * 9;
 void mark(aram_layout& layout, const aram_region& region, u8 bit) {
   for (std::uint32_t i = 0; i < region.size && i < aram_size; ++i)
     layout.areas[(region.start + i) & 0xFFFF] |= bit;
+}
+
+// Fills sample_count and first_sample in one sweep over audio RAM: each
+// entry enters the active set where its blocks begin and leaves where they
+// end (a chain past FFFF as two stretches; one longer than audio RAM wraps
+// onto itself and covers every byte once). Long chains cost no more than
+// short ones, which matters for junk entries.
+void count_samples(aram_layout& layout) {
+  struct change {
+    std::uint32_t address;
+    bool enters;
+    std::int16_t index;
+  };
+  std::vector<change> changes;
+  for (std::size_t i = 0; i < layout.samples.size(); ++i) {
+    const auto index = static_cast<std::int16_t>(i);
+    const aram_region& blocks = layout.samples[i].blocks;
+    const std::uint32_t end = blocks.start + std::min(blocks.size, aram_size);
+    changes.push_back({blocks.start, true, index});
+    if (end <= aram_size) {
+      changes.push_back({end, false, index});
+    } else {
+      changes.push_back({0, true, index});
+      changes.push_back({end - aram_size, false, index});
+    }
+  }
+  std::sort(changes.begin(), changes.end(), [](const change& a, const change& b) {
+    return a.address != b.address ? a.address < b.address : !a.enters && b.enters;
+  });
+  std::multiset<std::int16_t> active;
+  auto next = changes.begin();
+  for (std::uint32_t a = 0; a < aram_size; ++a) {
+    for (; next != changes.end() && next->address == a; ++next) {
+      if (next->enters)
+        active.insert(next->index);
+      else
+        active.erase(active.find(next->index));
+    }
+    layout.sample_count[a] = static_cast<u8>(std::min<std::size_t>(active.size(), 255));
+    layout.first_sample[a] = active.empty() ? std::int16_t{-1} : *active.begin();
+  }
 }
 
 }  // namespace
@@ -52,7 +94,6 @@ std::unique_ptr<aram_layout> make_aram_layout(const spc_format& spc) {
   }
 
   std::copy(spc.aram, spc.aram + aram_size, layout->value.begin());
-  layout->first_sample.fill(-1);
   layout->program_counter = spc.reg_pc;
   mark(*layout, low_ram_region, aram_area_low_ram);
   mark(*layout, directory_region(spc), aram_area_directory);
@@ -61,16 +102,11 @@ std::unique_ptr<aram_layout> make_aram_layout(const spc_format& spc) {
 
   for (std::int32_t row = 0; row < count; ++row) {
     if (chart[row].sample_length >= endless_chain_length) continue;
-    const aram_region blocks{chart[row].sample_address,
-                             static_cast<std::uint32_t>(chart[row].sample_length)};
-    const auto index = static_cast<std::int16_t>(layout->samples.size());
-    layout->samples.push_back({chart[row].sample_number, blocks});
-    for (std::uint32_t i = 0; i < blocks.size; ++i) {
-      const std::uint32_t a = (blocks.start + i) & 0xFFFF;
-      if (layout->sample_count[a] == 0) layout->first_sample[a] = index;
-      if (layout->sample_count[a] < 255) ++layout->sample_count[a];
-    }
+    layout->samples.push_back(
+        {chart[row].sample_number,
+         {chart[row].sample_address, static_cast<std::uint32_t>(chart[row].sample_length)}});
   }
+  count_samples(*layout);
   return layout;
 }
 

@@ -41,6 +41,7 @@ std::optional<u16> audition_program_spot(const spc_format& spc, u16 start, u16 l
 // (GAIN direct 0x7F), no echo, no other voice, no tag (it plays until
 // stopped), and a program that keys the voice on and then idles. The DSP
 // loops the sample as it would in the song; a sample without a loop plays
-// once. Null when no spot in audio RAM is free for the program.
+// once. Null when no spot in audio RAM is free for the program: the chains
+// cover all of it beside the directory (a chain without an end flag does).
 std::unique_ptr<spc_format> make_audition_spc(const spc_format& spc, int source,
                                               int semitones = 0);
