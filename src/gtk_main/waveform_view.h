@@ -37,7 +37,7 @@ struct waveform_data {
 };
 
 // Samples spread evenly over `width` pixel columns: what each column draws
-// and which sample the pointer is over.
+// and which sample the pointer is over. Every member: any thread.
 struct waveform_geometry {
   std::size_t count;
   int width;

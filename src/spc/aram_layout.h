@@ -45,20 +45,21 @@ struct aram_layout {
   std::vector<aram_sample_span> samples;     // in directory order
   u16 program_counter = 0;
 
+  // How the map fills `address` (wrapped to 16 bits). Any thread.
   aram_fill fill_at(std::uint32_t address) const;
-  // Sample numbers of the drawn entries covering `address`, ascending.
+  // Sample numbers of the drawn entries covering `address`, ascending. Any thread.
   std::vector<int> samples_at(std::uint32_t address) const;
 };
 
 // The layout of `spc`'s audio RAM, from its chart's rows: entries whose
 // chain never reaches an end flag (sample length 65536 * 9) are left out,
 // as they would cover every byte. Null (after a message on standard error)
-// when memory runs out.
+// when memory runs out. Any thread.
 std::unique_ptr<aram_layout> make_aram_layout(const spc_format& spc);
 
 // Square cells of the largest whole number of pixels (at least 1) that fits
 // 256 of them both ways, anchored at the top left: address a at column
-// a & 0xFF, row a >> 8.
+// a & 0xFF, row a >> 8. Every member: any thread.
 struct aram_map_geometry {
   int cell = 1;
 

@@ -31,7 +31,7 @@ struct directory_entry {
   u16 loop;
 };
 
-// Entry `index` (0 ... 255) of the directory; its bytes wrap past 0xFFFF.
+// Entry `index` (0 ... 255) of the directory; its bytes wrap past 0xFFFF. Any thread.
 directory_entry read_directory_entry(const spc_format& spc, int index);
 
 // The echo buffer the DSP writes to: ESA * 0x100, EDL * 0x800 bytes (4 when

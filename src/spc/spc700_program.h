@@ -13,7 +13,7 @@
 // below 0x80), 0xFE followed by a tick count (1 ... 255) to wait, 0xFF to
 // continue from `loop`. It walks the stream through the pointer at $00/$01,
 // paces itself with timer 0 (a tick is 25 ms) and never returns. Its
-// branches are all relative, so it runs wherever it is copied.
+// branches are all relative, so it runs wherever it is copied. Any thread.
 inline constexpr std::size_t song_player_size = 0x38;
 inline constexpr u8 song_command_wait = 0xFE;
 inline constexpr u8 song_command_loop = 0xFF;
@@ -26,13 +26,14 @@ inline constexpr int audition_voice = 0;
 
 // The pitch register value that plays a sample `semitones` (clamped to
 // -24 ... +24) away from 0x1000 (one BRR sample per output sample), held to
-// the register's 14 bits.
+// the register's 14 bits. Any thread.
 u16 audition_pitch(int semitones);
 
 // Where a program of `size` bytes can go without landing on the directory,
 // the I/O registers, the IPL ROM area or any block of the chains starting at
 // `start` and `loop`: audition_program_home when free, else the first free
 // spot above it, else below it. None when the chains cover all of audio RAM.
+// Any thread.
 std::optional<u16> audition_program_spot(const spc_format& spc, u16 start, u16 loop,
                                          std::size_t size);
 
@@ -43,5 +44,6 @@ std::optional<u16> audition_program_spot(const spc_format& spc, u16 start, u16 l
 // loops the sample as it would in the song; a sample without a loop plays
 // once. Null when no spot in audio RAM is free for the program: the chains
 // cover all of it beside the directory (a chain without an end flag does).
+// Any thread.
 std::unique_ptr<spc_format> make_audition_spc(const spc_format& spc, int source,
                                               int semitones = 0);
