@@ -200,7 +200,9 @@ void waveform_draw(cairo_t* cr, int width, int height, const waveform_data& data
   for (int column = 0; column < width; ++column) {
     std::int16_t low = std::numeric_limits<std::int16_t>::max();
     std::int16_t high = std::numeric_limits<std::int16_t>::min();
-    const std::size_t last = geometry.last_in_column(column);
+    // Reaching to the next column's first sample joins the columns into one
+    // trace where a sample spans several of them.
+    const std::size_t last = std::min(geometry.last_in_column(column) + 1, data.size() - 1);
     for (std::size_t i = geometry.first_in_column(column); i <= last; ++i) {
       const std::int16_t s = data.at(i);
       low = std::min(low, s);
