@@ -1,5 +1,5 @@
-// The inspector pane's content: its facts in the table's style, and Play
-// Sample handing on the chosen offset.
+// The inspector pane's content: Play Sample hands on the chosen offset and
+// its label says what a press will do.
 
 #include "sample_inspector.h"
 
@@ -9,31 +9,6 @@
 #include "gui_support.h"
 
 namespace {
-
-TEST(sample_inspector, FactsReadInTheTablesHexStyle) {
-  sample_facts facts;
-  facts.sample_number = 0x1A;
-  facts.start = 0x0812;
-  facts.end = 0x08A3;
-  facts.blocks = 0x11;
-  facts.samples = 0x110;
-  facts.loop_sample = 0x40;
-  facts.filters_used = 0b1011;
-  facts.largest_range = 0xC;
-  facts.voices = {0, 3};
-  EXPECT_EQ(sample_facts_lines(facts),
-            (std::vector<std::string>{"Sample 1A · SRCN 19", "Start 812 · end 8A3",
-                                      "Blocks 11 · samples 110 · 8.5 ms at 32 kHz",
-                                      "Loops from sample 40", "Filters 0, 1, 3 · largest range C",
-                                      "Voices 0, 3"}));
-  facts.loop_sample = -1;
-  facts.voices.clear();
-  facts.warnings = {"no end flag"};
-  const auto lines = sample_facts_lines(facts);
-  EXPECT_EQ(lines[3], "Plays once (no loop)");
-  EXPECT_EQ(lines[5], "No voice plays it at the snapshot");
-  EXPECT_EQ(lines.back(), "Warning: no end flag");
-}
 
 TEST(sample_inspector, PlaySampleHandsOnTheOffsetAndSaysWhatItWillDo) {
   std::vector<int> pressed;
