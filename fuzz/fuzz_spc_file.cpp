@@ -1,12 +1,15 @@
-// Any bytes as an SPC file: read, validate, chart. Nothing may crash, hang
-// or read outside the image.
+// Any bytes as an SPC file: read, validate, chart, and what the inspector
+// derives (the audio RAM layout, an audition image of the first entry).
+// Nothing may crash, hang or read outside the image.
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <string>
 
+#include "aram_layout.h"
 #include "spc.h"
+#include "spc700_program.h"
 
 namespace {
 
@@ -34,5 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const sample_chart& row = chart[i];
     if (row.sample_length < 9 || row.sample_length % 9 != 0 || row.loop_length < 9) __builtin_trap();
   }
+  if (!make_aram_layout(*spc)) __builtin_trap();
+  // The program (8 bytes) finds room unless the chains cover nearly all of
+  // audio RAM beside the directory, the I/O registers and the IPL ROM area.
+  if (count > 0 && !make_audition_spc(*spc, chart[0].sample_number - 1) &&
+      chart[0].sample_length + chart[0].loop_length < 64000)
+    __builtin_trap();
   return 0;
 }

@@ -21,6 +21,7 @@
 #include "openspc.h"
 #include "playback_state.h"
 #include "spc.h"
+#include "spc700_program.h"
 #include "spc_builder.h"
 
 #if defined(__SANITIZE_THREAD__)
@@ -126,6 +127,28 @@ TEST_F(audio, ToneImageSoundsAtOneThousandHertz) {
   EXPECT_LT(seconds, 2.0);
   EXPECT_GT(energy_share_at(x, sound->first + frames(0.2), frames(0.8), 1000.0), 0.7)
       << dropout_note(x, sound->first, sound->last);
+}
+
+// A sample auditioned through the one engine: the tone image's own sample
+// an octave down, alone (its song keys it at 1000 Hz), until Stop, as the
+// library renders the audition image.
+TEST_F(audio, AuditionedSamplePlaysAloneUntilStopAsRendered) {
+  const std::shared_ptr<const spc_format> audition =
+      make_audition_spc(spc_builder().square_wave_tone().image(), 0, -12);
+  ASSERT_TRUE(audition);
+  const auto expected = mono(render_song(*audition, 2.0));
+  const auto x = record([&] {
+    play_spc(audition);
+    sleep_seconds(2.0);
+    stop_spc();
+  });
+  const auto sound = find_sound(x, sound_threshold);
+  ASSERT_TRUE(sound) << "nothing reached the sink";
+  const std::string note = dropout_note(x, sound->first, sound->last);
+  EXPECT_GT(static_cast<double>(sound->last - sound->first) / pcm_rate, 1.7) << "ended before Stop";
+  EXPECT_GT(energy_share_at(x, sound->first + frames(0.2), frames(1.0), 500.0), 0.7) << note;
+  EXPECT_LT(energy_share_at(x, sound->first + frames(0.2), frames(1.0), 1000.0), 0.01) << note;
+  EXPECT_GT(best_alignment(x, slice(expected, 1.0, 0.5)).correlation, 0.99) << note;
 }
 
 // The device keeps enough queued for a thread that comes back to it late:

@@ -11,6 +11,10 @@ add_executable(gui_tests
   gui/filter_panel_test.cpp
   gui/external_open_test.cpp
   gui/shortcuts_test.cpp
+  gui/voice_table_test.cpp
+  gui/aram_map_test.cpp
+  gui/waveform_view_test.cpp
+  gui/sample_inspector_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
 if(TARGET fake_openspc)

@@ -33,3 +33,9 @@ add_executable(audio_test audio_test.cpp support/audio_render.cpp support/audio_
 target_link_libraries(audio_test PRIVATE
   quorlin_playback openspc quorlin_audio_test_support GTest::gtest_main ${CMAKE_DL_LIBS})
 gtest_discover_tests(audio_test PROPERTIES LABELS "audio" TIMEOUT 90 RESOURCE_LOCK quorlin_test_sink)
+
+# One sample auditioned alone through the real emulation library.
+add_executable(spc700_program_test spc700_program_test.cpp support/audio_render.cpp)
+target_link_libraries(spc700_program_test PRIVATE openspc quorlin_audio_test_support
+  GTest::gtest_main)
+gtest_discover_tests(spc700_program_test PROPERTIES LABELS "openspc" TIMEOUT 60)

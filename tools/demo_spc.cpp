@@ -3,7 +3,7 @@
 //   $0000-$0001  the player's song pointer
 //   $00F0-$00FF  I/O registers (timer 0 paces the tune)
 //   $0100-$01FF  stack
-//   $0200-$0237  the player (SPC700 machine code, below)
+//   $0200-$0237  the player (song_player_code)
 //   $0400-$07FF  sample directory (DIR = $04), entries 0 ... 2 used
 //   $0800-$0955  BRR samples
 //   $1000-       the song: a stream of DSP writes and waits
@@ -19,6 +19,9 @@
 #include <string_view>
 #include <vector>
 
+#include "dsp_registers.h"
+#include "spc700_program.h"
+
 namespace {
 
 constexpr u16 player_address = 0x0200;
@@ -30,55 +33,6 @@ constexpr u16 noise_address = 0x0836;  // 32 blocks, no loop
 constexpr int noise_blocks = 32;
 constexpr u16 song_address = 0x1000;
 constexpr u16 song_limit = 0x2000;
-
-// DSP registers: per voice at voice * 0x10 + offset, and the global ones.
-constexpr u8 v_vol_left = 0x00, v_vol_right = 0x01, v_pitch_low = 0x02, v_pitch_high = 0x03,
-             v_source = 0x04, v_adsr1 = 0x05, v_adsr2 = 0x06;
-constexpr u8 r_main_vol_left = 0x0C, r_main_vol_right = 0x1C, r_echo_vol_left = 0x2C,
-             r_echo_vol_right = 0x3C, r_key_on = 0x4C, r_key_off = 0x5C, r_flags = 0x6C,
-             r_echo_feedback = 0x0D, r_pitch_mod = 0x2D, r_noise_on = 0x3D, r_echo_on = 0x4D,
-             r_directory = 0x5D, r_echo_start = 0x6D, r_echo_delay = 0x7D;
-
-// Song stream commands besides "register, value" (registers are below $80).
-constexpr u8 command_wait = 0xFE;  // followed by a tick count (1 ... 255)
-constexpr u8 command_loop = 0xFF;  // continue from the loop point
-
-// The player, hand-assembled for address $0200. It walks the song stream
-// through the pointer at $00/$01 (Y stays 0, so [$00]+Y is the pointer's
-// byte) and never returns. A tick is 200 periods of timer 0's 8 kHz clock:
-// 25 ms.
-std::array<u8, 0x38> player_code(u16 song, u16 loop) {
-  const u8 song_low = song & 0xFF, song_high = song >> 8;
-  const u8 loop_low = loop & 0xFF, loop_high = loop >> 8;
-  return {
-      0x8F, 0xC8,      0xFA,  // 0200        MOV $FA,#$C8     timer 0 target: 200
-      0x8F, 0x01,      0xF1,  // 0203        MOV $F1,#$01     start timer 0 only
-      0x8F, song_low,  0x00,  // 0206        MOV $00,#<song
-      0x8F, song_high, 0x01,  // 0209        MOV $01,#>song
-      0x8D, 0x00,             // 020C        MOV Y,#$00
-      0xF7, 0x00,             // 020E next:  MOV A,[$00]+Y    command byte
-      0x3A, 0x00,             // 0210        INCW $00
-      0x68, 0xFE,             // 0212        CMP A,#$FE
-      0xF0, 0x0C,             // 0214        BEQ wait         ($0222)
-      0xB0, 0x18,             // 0216        BCS restart      ($0230: only $FF is above $FE)
-      0xC4, 0xF2,             // 0218        MOV $F2,A        DSP register number
-      0xF7, 0x00,             // 021A        MOV A,[$00]+Y
-      0x3A, 0x00,             // 021C        INCW $00
-      0xC4, 0xF3,             // 021E        MOV $F3,A        its new value
-      0x2F, 0xEC,             // 0220        BRA next         ($020E)
-      0xF7, 0x00,             // 0222 wait:  MOV A,[$00]+Y    tick count
-      0x3A, 0x00,             // 0224        INCW $00
-      0x5D,                   // 0226        MOV X,A
-      0xE4, 0xFD,             // 0227 tick:  MOV A,$FD        ticks since last read (clears)
-      0xF0, 0xFC,             // 0229        BEQ tick         ($0227)
-      0x1D,                   // 022B        DEC X
-      0xD0, 0xF9,             // 022C        BNE tick         ($0227)
-      0x2F, 0xDE,             // 022E        BRA next         ($020E)
-      0x8F, loop_low,  0x00,  // 0230 restart: MOV $00,#<loop
-      0x8F, loop_high, 0x01,  // 0233        MOV $01,#>loop
-      0x2F, 0xD6,             // 0236        BRA next         ($020E)
-  };
-}
 
 // One 9-byte BRR block: header (shift, filter 0, loop and end flags), then
 // sixteen 4-bit samples, high nibble first.
@@ -147,7 +101,7 @@ class song_writer {
     if (!looping_) dsp_[reg] = value;
   }
   void wait(u8 ticks) {
-    bytes_.push_back(command_wait);
+    bytes_.push_back(song_command_wait);
     bytes_.push_back(ticks);
   }
   // Everything from here on repeats.
@@ -155,7 +109,7 @@ class song_writer {
     loop_offset_ = bytes_.size();
     looping_ = true;
   }
-  void end_with_loop() { bytes_.push_back(command_loop); }
+  void end_with_loop() { bytes_.push_back(song_command_loop); }
 
   const std::vector<u8>& bytes() const { return bytes_; }
   std::size_t loop_offset() const { return loop_offset_; }
@@ -281,7 +235,7 @@ std::unique_ptr<spc_format> make_demo_spc() {
     throw std::logic_error("the demo song outgrew its space in audio RAM");
   std::memcpy(spc->aram + song_address, song.bytes().data(), song.bytes().size());
 
-  const auto code = player_code(song_address, song_address + song.loop_offset());
+  const auto code = song_player_code(song_address, song_address + song.loop_offset());
   std::memcpy(spc->aram + player_address, code.data(), code.size());
   put_samples(spc->aram);
 

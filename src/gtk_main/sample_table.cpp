@@ -4,9 +4,9 @@
 
 #include "sample_table.h"
 
-#include <algorithm>
 #include <string>
 
+#include "cell_copy.h"
 #include "hex_text.h"
 
 namespace {
@@ -134,33 +134,7 @@ gint sample_table_sorter(GtkTreeModel* model, GtkTreeIter* a, GtkTreeIter* b,
 }
 
 gboolean sample_list_click(GtkWidget* widget, GdkEventButton* event, gpointer) noexcept {
-  GtkTreeView* view = GTK_TREE_VIEW(widget);
-  // Presses on the header strip come with header coordinates, which would
-  // name a row that was not pressed: only the rows' own window counts.
-  if (event->window != gtk_tree_view_get_bin_window(view)) return FALSE;
-
-  GtkTreePath* path = nullptr;
-  GtkTreeViewColumn* column = nullptr;
-  if (!gtk_tree_view_get_path_at_pos(view, static_cast<gint>(event->x),
-                                     static_cast<gint>(event->y), &path, &column, nullptr,
-                                     nullptr))
-    return FALSE;
-  g_autoptr(GtkTreePath) owned_path = path;
-
-  GtkTreeViewColumn* const* columns = table.sample_list_column;
-  const auto found = std::find(columns, columns + SAMPLE_COLUMN_COUNT, column);
-  if (found == columns + SAMPLE_COLUMN_COUNT) return FALSE;
-  const int model_column = static_cast<int>(found - columns);
-
-  GtkTreeModel* model = gtk_tree_view_get_model(view);
-  GtkTreeIter iter;
-  if (!gtk_tree_model_get_iter(model, &iter, owned_path)) return FALSE;
-  g_autofree char* text = nullptr;
-  gtk_tree_model_get(model, &iter, model_column, &text, -1);
-  if (text)
-    gtk_clipboard_set_text(
-        gtk_clipboard_get_for_display(gdk_display_get_default(), GDK_SELECTION_CLIPBOARD), text,
-        -1);
+  copy_pressed_cell(GTK_TREE_VIEW(widget), event, table.sample_list_column, SAMPLE_COLUMN_COUNT);
   return FALSE;
 }
 

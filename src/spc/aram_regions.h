@@ -24,6 +24,16 @@ struct aram_region {
 // The sample directory: 1 KiB at DIR * 0x100.
 aram_region directory_region(const spc_format& spc);
 
+// One of the directory's 256 entries: where the sample starts and where it
+// loops to.
+struct directory_entry {
+  u16 start;
+  u16 loop;
+};
+
+// Entry `index` (0 ... 255) of the directory; its bytes wrap past 0xFFFF. Any thread.
+directory_entry read_directory_entry(const spc_format& spc, int index);
+
 // The echo buffer the DSP writes to: ESA * 0x100, EDL * 0x800 bytes (4 when
 // EDL is 0). None when FLG turns echo writes off.
 std::optional<aram_region> echo_region(const spc_format& spc);

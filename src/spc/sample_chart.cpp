@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <new>
 
+#include "aram_regions.h"
 #include "spc.h"
 
 namespace {
@@ -21,20 +22,6 @@ constexpr std::int32_t max_chain_blocks = 65536;
 
 u8 aram_at(const spc_format& spc, std::uint32_t address) {
   return spc.aram[address & 0xFFFF];
-}
-
-u16 aram_word_at(const spc_format& spc, std::uint32_t address) {
-  return static_cast<u16>(aram_at(spc, address) | aram_at(spc, address + 1) << 8);
-}
-
-struct directory_entry {
-  u16 start;
-  u16 loop;
-};
-
-directory_entry read_directory_entry(const spc_format& spc, int index) {
-  const std::uint32_t at = spc.dsp_registers[spc_dsp_dir] * 256u + 4u * index;
-  return {aram_word_at(spc, at), aram_word_at(spc, at + 2)};
 }
 
 bool is_sample(const directory_entry& entry) {

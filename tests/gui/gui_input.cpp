@@ -24,19 +24,25 @@ void send(GdkEvent* event, GdkDevice* device) {
   gui_flush();
 }
 
-void send_button(GdkEventType type, GdkWindow* window, double x, double y, guint button,
-                 guint32 time) {
-  GdkEvent* event = gdk_event_new(type);
-  event->button.window = GDK_WINDOW(g_object_ref(window));
-  event->button.send_event = TRUE;
-  event->button.time = time;
-  event->button.x = x;
-  event->button.y = y;
+// Where and when a pointer event happens, as the X server would report it.
+template <typename PointerEvent>
+void place_at(PointerEvent& event, GdkWindow* window, double x, double y, guint32 time) {
+  event.window = GDK_WINDOW(g_object_ref(window));
+  event.send_event = TRUE;
+  event.time = time;
+  event.x = x;
+  event.y = y;
   int origin_x = 0;
   int origin_y = 0;
   gdk_window_get_origin(window, &origin_x, &origin_y);
-  event->button.x_root = origin_x + x;
-  event->button.y_root = origin_y + y;
+  event.x_root = origin_x + x;
+  event.y_root = origin_y + y;
+}
+
+void send_button(GdkEventType type, GdkWindow* window, double x, double y, guint button,
+                 guint32 time) {
+  GdkEvent* event = gdk_event_new(type);
+  place_at(event->button, window, x, y, time);
   event->button.button = button;
   event->button.state = type == GDK_BUTTON_RELEASE ? GDK_BUTTON1_MASK << (button - 1) : 0;
   send(event, gdk_seat_get_pointer(default_seat()));
@@ -73,6 +79,12 @@ void gui_press_at(GdkWindow* window, double x, double y, guint button, GdkEventT
   const guint32 time = next_event_time();
   send_button(press, window, x, y, button, time);
   send_button(GDK_BUTTON_RELEASE, window, x, y, button, time + 50);
+}
+
+void gui_move_to(GdkWindow* window, double x, double y) {
+  GdkEvent* event = gdk_event_new(GDK_MOTION_NOTIFY);
+  place_at(event->motion, window, x, y, next_event_time());
+  send(event, gdk_seat_get_pointer(default_seat()));
 }
 
 void gui_click_button(GtkWidget* button) {

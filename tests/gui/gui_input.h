@@ -12,6 +12,9 @@
 void gui_press_at(GdkWindow* window, double x, double y, guint button = 1,
                   GdkEventType press = GDK_BUTTON_PRESS);
 
+// Moves the pointer to (x, y) in `window`'s coordinates.
+void gui_move_to(GdkWindow* window, double x, double y);
+
 // Clicks the middle of a button (or a column header's button).
 void gui_click_button(GtkWidget* button);
 

@@ -108,6 +108,19 @@ void gui_flush() {
   for (int i = 0; i < 1000 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
 }
 
+gui_lone_window::gui_lone_window(GtkWidget* child, int width, int height)
+    : window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)) {
+  gtk_window_set_default_size(GTK_WINDOW(window_), width, height);
+  gtk_container_add(GTK_CONTAINER(window_), child);
+  gtk_widget_show_all(window_);
+  gui_wait_until([child] {
+    return gtk_widget_get_mapped(child) && gtk_widget_get_allocated_width(child) > 1;
+  });
+  gui_flush();
+}
+
+gui_lone_window::~gui_lone_window() { gtk_widget_destroy(window_); }
+
 dialog_seen gui_open_through_dialog(const std::string& path, const std::function<void()>& open) {
   chooser_drive drive{path, {}};
   const guint source = g_timeout_add(tick_ms, drive_chooser, &drive);

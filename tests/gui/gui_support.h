@@ -11,6 +11,19 @@
 // Builds and shows the window once per process; returns it.
 GtkWidget* gui_window();
 
+// A toplevel window of `width` x `height` holding only `child`, shown and
+// laid out; destroyed with everything in it when this goes.
+class gui_lone_window {
+ public:
+  gui_lone_window(GtkWidget* child, int width, int height);
+  ~gui_lone_window();
+  gui_lone_window(const gui_lone_window&) = delete;
+  gui_lone_window& operator=(const gui_lone_window&) = delete;
+
+ private:
+  GtkWidget* window_;
+};
+
 // Iterates the main loop until `done` holds or `timeout_ms` passes; returns
 // whether `done` held.
 bool gui_wait_until(const std::function<bool()>& done, int timeout_ms = 5000);

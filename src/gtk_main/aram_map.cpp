@@ -1,0 +1,337 @@
+// The map keeps one 256 x 256 picture of the layout's colours, a pixel a
+// byte, and paints it scaled by the cell size without smoothing; the
+// program counter's ring and the inspected entry's outline go on top at
+// each draw. Hit-testing asks the same aram_map_geometry the draw uses.
+
+#include "aram_map.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "hex_text.h"
+
+namespace {
+
+struct rgb {
+  double r, g, b;
+};
+
+constexpr rgb directory_colour{0.96, 0.78, 0.20};
+constexpr rgb echo_colour{0.20, 0.50, 0.95};
+constexpr rgb low_ram_colour{0.60, 0.40, 0.85};
+constexpr rgb ipl_rom_colour{0.75, 0.25, 0.25};
+constexpr rgb overlap_colour{1.0, 1.0, 1.0};
+constexpr rgb program_counter_colour{1.0, 0.15, 0.15};
+constexpr rgb outline_colour{1.0, 1.0, 0.0};
+constexpr double golden_hue_step = 0.381966;  // neighbouring entries get distant hues
+
+rgb sample_colour(int sample_number) {
+  const double hue = std::fmod((sample_number - 1) * golden_hue_step, 1.0);
+  rgb c{};
+  gtk_hsv_to_rgb(hue, 0.65, 0.9, &c.r, &c.g, &c.b);
+  return c;
+}
+
+// Dark to mid grey, so that every claim's colour stands out against it.
+rgb value_colour(u8 value) {
+  const double level = 0.08 + 0.42 * value / 255.0;
+  return {level, level, level};
+}
+
+std::uint32_t pixel(const rgb& c) {
+  const auto channel = [](double v) { return static_cast<std::uint32_t>(std::lround(v * 255)); };
+  return channel(c.r) << 16 | channel(c.g) << 8 | channel(c.b);
+}
+
+struct surface_deleter {
+  void operator()(cairo_surface_t* surface) const noexcept { cairo_surface_destroy(surface); }
+};
+using surface_ptr = std::unique_ptr<cairo_surface_t, surface_deleter>;
+
+surface_ptr paint_cells(const aram_layout& layout) {
+  surface_ptr cells(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256));
+  cairo_surface_flush(cells.get());
+  unsigned char* data = cairo_image_surface_get_data(cells.get());
+  const int stride = cairo_image_surface_get_stride(cells.get());
+  if (!data) return cells;  // out of memory: the surface is in an error state and paints nothing
+
+  std::vector<std::uint32_t> sample_pixels;
+  for (const aram_sample_span& span : layout.samples)
+    sample_pixels.push_back(pixel(sample_colour(span.sample_number)));
+  std::uint32_t value_pixels[256];
+  for (int v = 0; v < 256; ++v) value_pixels[v] = pixel(value_colour(static_cast<u8>(v)));
+  const std::uint32_t area_pixels[] = {
+      0, 0, pixel(overlap_colour), pixel(directory_colour), pixel(echo_colour),
+      pixel(low_ram_colour), pixel(ipl_rom_colour)};
+
+  for (std::uint32_t a = 0; a < aram_size; ++a) {
+    const aram_fill fill = layout.fill_at(a);
+    std::uint32_t p = area_pixels[static_cast<int>(fill)];
+    if (fill == aram_fill::value) p = value_pixels[layout.value[a]];
+    if (fill == aram_fill::sample) p = sample_pixels[static_cast<std::size_t>(layout.first_sample[a])];
+    auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(a >> 8) * stride);
+    row[a & 0xFF] = p;
+  }
+  cairo_surface_mark_dirty(cells.get());
+  return cells;
+}
+
+void set_colour(cairo_t* cr, const rgb& c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+
+// The border of the cells from `first` to `last` (row-major, no wrap): one
+// polygon that runs along the first row's top from `first` on, down the
+// right edge, along the last row's bottom and back up the left edge.
+void outline_range(cairo_t* cr, int cell, std::uint32_t first, std::uint32_t last) {
+  const double c0 = first & 0xFF, r0 = first >> 8;
+  const double c1 = (last & 0xFF) + 1, r1 = last >> 8;
+  const auto to = [&](double column, double row) { cairo_line_to(cr, column * cell, row * cell); };
+  cairo_move_to(cr, c0 * cell, r0 * cell);
+  if (r0 == r1) {
+    to(c1, r0), to(c1, r0 + 1), to(c0, r0 + 1);
+  } else {
+    to(256, r0), to(256, r1), to(c1, r1), to(c1, r1 + 1), to(0, r1 + 1), to(0, r0 + 1),
+        to(c0, r0 + 1);
+  }
+  cairo_close_path(cr);
+}
+
+// Blocks running past FFFF go on at 0: two outlines.
+void outline_blocks(cairo_t* cr, const aram_map_geometry& geometry, const aram_region& blocks) {
+  const std::uint32_t size = std::min(blocks.size, aram_size);
+  const std::uint32_t end = blocks.start + size;
+  outline_range(cr, geometry.cell, blocks.start, std::min(end, aram_size) - 1);
+  if (end > aram_size) outline_range(cr, geometry.cell, 0, end - aram_size - 1);
+}
+
+void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surface_t* cells,
+                     const aram_layout& layout, int inspected) {
+  cairo_save(cr);
+  cairo_scale(cr, geometry.cell, geometry.cell);
+  cairo_set_source_surface(cr, cells, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_rectangle(cr, 0, 0, 256, 256);
+  cairo_fill(cr);
+  cairo_restore(cr);
+
+  cairo_set_line_width(cr, 2.0);
+  for (const aram_sample_span& span : layout.samples)
+    if (span.sample_number == inspected) outline_blocks(cr, geometry, span.blocks);
+  set_colour(cr, outline_colour);
+  cairo_stroke(cr);
+
+  const double half = geometry.cell / 2.0;
+  const double x = geometry.cell_x(layout.program_counter) + half;
+  const double y = geometry.cell_y(layout.program_counter) + half;
+  cairo_set_line_width(cr, 2.0);
+  cairo_arc(cr, x, y, std::max(4.0, 3.0 * half), 0, 2 * G_PI);
+  set_colour(cr, program_counter_colour);
+  cairo_stroke(cr);
+}
+
+struct aram_map_state {
+  std::shared_ptr<const aram_layout> layout;
+  surface_ptr cells;  // the layout's colours; made at the first draw after a change
+  int inspected = 0;
+  std::string hover_text;
+  aram_map_sample_chosen on_sample_chosen;
+};
+
+constexpr const char* state_key = "quorlin-aram-map";
+constexpr const char* area_key = "quorlin-aram-map-area";
+
+aram_map_state& state_of(GtkWidget* area) {
+  return *static_cast<aram_map_state*>(g_object_get_data(G_OBJECT(area), state_key));
+}
+
+aram_map_geometry geometry_of(GtkWidget* area) {
+  return aram_map_geometry::fit(gtk_widget_get_allocated_width(area),
+                                gtk_widget_get_allocated_height(area));
+}
+
+std::string text_at(GtkWidget* area, double x, double y) {
+  const aram_map_state& state = state_of(area);
+  const std::optional<u16> address = geometry_of(area).address_at(x, y);
+  if (!state.layout || !address) return {};
+  return aram_map_describe(*state.layout, *address);
+}
+
+gboolean draw_map(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
+  aram_map_state& state = state_of(area);
+  if (!state.layout) return FALSE;
+  if (!state.cells) state.cells = paint_cells(*state.layout);
+  draw_over_cells(cr, geometry_of(area), state.cells.get(), *state.layout, state.inspected);
+  return FALSE;
+}
+
+gboolean pointer_moved(GtkWidget* area, GdkEventMotion* event, gpointer) noexcept {
+  state_of(area).hover_text = text_at(area, event->x, event->y);
+  return FALSE;
+}
+
+gboolean pointer_left(GtkWidget* area, GdkEventCrossing*, gpointer) noexcept {
+  state_of(area).hover_text.clear();
+  return FALSE;
+}
+
+gboolean tooltip_wanted(GtkWidget* area, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
+                        gpointer) noexcept {
+  if (keyboard) return FALSE;
+  const std::string text = text_at(area, x, y);
+  if (text.empty()) return FALSE;
+  gtk_tooltip_set_text(tooltip, text.c_str());
+  return TRUE;
+}
+
+// Where entries overlap, pressing again moves on to the next one there.
+gboolean pressed(GtkWidget* area, GdkEventButton* event, gpointer) noexcept {
+  aram_map_state& state = state_of(area);
+  const std::optional<u16> address = geometry_of(area).address_at(event->x, event->y);
+  if (event->button != GDK_BUTTON_PRIMARY || !state.layout || !address) return FALSE;
+  const std::vector<int> numbers = state.layout->samples_at(*address);
+  if (numbers.empty() || !state.on_sample_chosen) return FALSE;
+  const auto current = std::find(numbers.begin(), numbers.end(), state.inspected);
+  const int chosen =
+      current == numbers.end() || current + 1 == numbers.end() ? numbers.front() : *(current + 1);
+  state.on_sample_chosen(chosen);
+  return TRUE;
+}
+
+// The legend: a swatch and a name per colour.
+enum class swatch { directory, samples, overlap, echo, low_ram, ipl_rom, program_counter, value };
+
+gboolean draw_swatch(GtkWidget* widget, cairo_t* cr, gpointer data) noexcept {
+  const double w = gtk_widget_get_allocated_width(widget);
+  const double h = gtk_widget_get_allocated_height(widget);
+  switch (static_cast<swatch>(GPOINTER_TO_INT(data))) {
+    case swatch::samples:
+      for (int i = 0; i < 4; ++i) {
+        set_colour(cr, sample_colour(i + 1));
+        cairo_rectangle(cr, i * w / 4, 0, w / 4, h);
+        cairo_fill(cr);
+      }
+      return FALSE;
+    case swatch::value:
+      for (int i = 0; i < 4; ++i) {
+        set_colour(cr, value_colour(static_cast<u8>(i * 85)));
+        cairo_rectangle(cr, i * w / 4, 0, w / 4, h);
+        cairo_fill(cr);
+      }
+      return FALSE;
+    case swatch::program_counter:
+      set_colour(cr, program_counter_colour);
+      cairo_set_line_width(cr, 2.0);
+      cairo_arc(cr, w / 2, h / 2, std::min(w, h) / 2 - 1, 0, 2 * G_PI);
+      cairo_stroke(cr);
+      return FALSE;
+    case swatch::directory: set_colour(cr, directory_colour); break;
+    case swatch::overlap: set_colour(cr, overlap_colour); break;
+    case swatch::echo: set_colour(cr, echo_colour); break;
+    case swatch::low_ram: set_colour(cr, low_ram_colour); break;
+    case swatch::ipl_rom: set_colour(cr, ipl_rom_colour); break;
+  }
+  cairo_paint(cr);
+  return FALSE;
+}
+
+GtkWidget* legend_new() {
+  const std::pair<swatch, const char*> entries[] = {
+      {swatch::directory, "Sample directory"},
+      {swatch::samples, "Sample blocks (a hue per entry)"},
+      {swatch::overlap, "Overlap"},
+      {swatch::echo, "Echo buffer"},
+      {swatch::low_ram, "Zero page, I/O, stack"},
+      {swatch::ipl_rom, "IPL ROM"},
+      {swatch::program_counter, "Program counter"},
+      {swatch::value, "Other bytes, by value"},
+  };
+  GtkWidget* legend = gtk_flow_box_new();
+  gtk_flow_box_set_selection_mode(GTK_FLOW_BOX(legend), GTK_SELECTION_NONE);
+  gtk_flow_box_set_max_children_per_line(GTK_FLOW_BOX(legend), 4);
+  for (const auto& [kind, name] : entries) {
+    GtkWidget* item = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
+    GtkWidget* colour = gtk_drawing_area_new();
+    gtk_widget_set_size_request(colour, 16, 12);
+    gtk_widget_set_valign(colour, GTK_ALIGN_CENTER);
+    g_signal_connect(colour, "draw", G_CALLBACK(draw_swatch),
+                     GINT_TO_POINTER(static_cast<int>(kind)));
+    gtk_box_pack_start(GTK_BOX(item), colour, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(item), gtk_label_new(name), FALSE, FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(legend), item);
+  }
+  return legend;
+}
+
+}  // namespace
+
+GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen) {
+  GtkWidget* area = gtk_drawing_area_new();
+  gtk_widget_set_size_request(area, 256, 256);
+  gtk_widget_set_hexpand(area, TRUE);
+  gtk_widget_set_vexpand(area, TRUE);
+  gtk_widget_add_events(area, GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK |
+                                  GDK_BUTTON_PRESS_MASK);
+  gtk_widget_set_has_tooltip(area, TRUE);
+  atk_object_set_name(gtk_widget_get_accessible(area), "Audio RAM map");
+
+  auto state = std::make_unique<aram_map_state>();
+  state->on_sample_chosen = std::move(on_sample_chosen);
+  g_object_set_data_full(G_OBJECT(area), state_key, state.release(),
+                         [](gpointer data) { delete static_cast<aram_map_state*>(data); });
+  g_signal_connect(area, "draw", G_CALLBACK(draw_map), nullptr);
+  g_signal_connect(area, "motion-notify-event", G_CALLBACK(pointer_moved), nullptr);
+  g_signal_connect(area, "leave-notify-event", G_CALLBACK(pointer_left), nullptr);
+  g_signal_connect(area, "query-tooltip", G_CALLBACK(tooltip_wanted), nullptr);
+  g_signal_connect(area, "button-press-event", G_CALLBACK(pressed), nullptr);
+
+  GtkWidget* map = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
+  gtk_box_pack_start(GTK_BOX(map), area, TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(map), legend_new(), FALSE, FALSE, 0);
+  g_object_set_data(G_OBJECT(map), area_key, area);
+  return map;
+}
+
+void aram_map_set_layout(GtkWidget* map, std::shared_ptr<const aram_layout> layout) {
+  GtkWidget* area = aram_map_area(map);
+  aram_map_state& state = state_of(area);
+  state.layout = std::move(layout);
+  state.cells.reset();
+  state.hover_text.clear();
+  gtk_widget_queue_draw(area);
+}
+
+void aram_map_set_inspected(GtkWidget* map, int sample_number) {
+  GtkWidget* area = aram_map_area(map);
+  state_of(area).inspected = sample_number;
+  gtk_widget_queue_draw(area);
+}
+
+GtkWidget* aram_map_area(GtkWidget* map) {
+  return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(map), area_key));
+}
+
+std::string aram_map_hover_text(GtkWidget* map) { return state_of(aram_map_area(map)).hover_text; }
+
+std::string aram_map_describe(const aram_layout& layout, u16 address) {
+  std::string text =
+      "Address " + hex_text_format(address) + " · byte " + hex_text_format(layout.value[address]);
+  const std::size_t bare = text.size();
+  for (const int number : layout.samples_at(address))
+    text += "\nSample " + hex_text_format(static_cast<unsigned>(number)) + " · SRCN " +
+            hex_text_format(static_cast<unsigned>(number - 1));
+  const u8 areas = layout.areas[address];
+  if (areas & aram_area_directory) text += "\nSample directory";
+  if (areas & aram_area_echo) text += "\nEcho buffer";
+  if (areas & aram_area_low_ram) text += "\nZero page, I/O registers and stack";
+  if (areas & aram_area_ipl_rom) text += "\nIPL ROM";
+  if (address == layout.program_counter) text += "\nProgram counter";
+  if (text.size() == bare) text += "\nNothing claims it";
+  return text;
+}
+
+void aram_map_draw(cairo_t* cr, int width, int height, const aram_layout& layout, int inspected) {
+  const surface_ptr cells = paint_cells(layout);
+  draw_over_cells(cr, aram_map_geometry::fit(width, height), cells.get(), layout, inspected);
+}

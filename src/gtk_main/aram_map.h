@@ -1,0 +1,44 @@
+// The audio RAM map: 256 x 256 cells, one a byte, coloured by what claims
+// it (aram_layout), with a legend below. Hovering names the byte and its
+// claims; a press on a sample's byte asks to inspect that entry; the
+// inspected entry is outlined. GTK main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <cairo.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "aram_layout.h"
+
+// Called with the sample number (directory index + 1) of a pressed byte's entry.
+using aram_map_sample_chosen = std::function<void(int sample_number)>;
+
+// Builds the map and its legend, showing nothing yet; returns the box to
+// pack. GTK main thread only.
+GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen);
+
+// Shows `layout` (null: an empty map). GTK main thread only.
+void aram_map_set_layout(GtkWidget* map, std::shared_ptr<const aram_layout> layout);
+
+// Outlines the blocks of sample `sample_number` (0: none). GTK main thread only.
+void aram_map_set_inspected(GtkWidget* map, int sample_number);
+
+// The drawing area inside the box (accessible name "Audio RAM map"). GTK main thread only.
+GtkWidget* aram_map_area(GtkWidget* map);
+
+// The tooltip's text for the byte under the pointer's last position over
+// the map; "" when it is off the cells or nothing is shown. GTK main thread only.
+std::string aram_map_hover_text(GtkWidget* map);
+
+// What the tooltip says of `address`: the address and byte, then one line
+// per claim. Any thread.
+std::string aram_map_describe(const aram_layout& layout, u16 address);
+
+// Draws the whole map for `layout` into `cr` over `width` x `height`, the
+// inspected entry outlined: what the widget draws, for offscreen use. Any
+// thread, for a `cr` of its own.
+void aram_map_draw(cairo_t* cr, int width, int height, const aram_layout& layout,
+                   int inspected);

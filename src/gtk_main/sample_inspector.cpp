@@ -1,0 +1,114 @@
+#include "sample_inspector.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "hex_text.h"
+
+namespace {
+
+constexpr double dsp_rate_hz = 32000.0;
+
+struct sample_inspector_parts {
+  GtkWidget* facts = nullptr;
+  GtkWidget* waveform = nullptr;
+  GtkWidget* play_button = nullptr;
+  GtkWidget* semitones = nullptr;
+  sample_play_pressed on_play_pressed;
+};
+
+constexpr const char* parts_key = "quorlin-sample-inspector";
+
+sample_inspector_parts& parts_of(GtkWidget* inspector) {
+  return *static_cast<sample_inspector_parts*>(g_object_get_data(G_OBJECT(inspector), parts_key));
+}
+
+std::string hex(std::size_t value) { return hex_text_format(value); }
+
+// "0, 1, 3": decimal voice or filter numbers.
+std::string listed(const std::vector<int>& numbers) {
+  std::string text;
+  for (const int n : numbers) text += (text.empty() ? "" : ", ") + std::to_string(n);
+  return text;
+}
+
+void play_pressed(GtkButton*, gpointer data) noexcept {
+  auto& parts = *static_cast<sample_inspector_parts*>(data);
+  if (parts.on_play_pressed)
+    parts.on_play_pressed(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(parts.semitones)));
+}
+
+}  // namespace
+
+std::vector<std::string> sample_facts_lines(const sample_facts& facts) {
+  std::vector<std::string> lines;
+  lines.push_back("Sample " + hex(static_cast<std::size_t>(facts.sample_number)) + " · SRCN " +
+                  hex(static_cast<std::size_t>(facts.sample_number - 1)));
+  lines.push_back("Start " + hex(facts.start) + " · end " + hex(facts.end));
+  char duration[32];
+  std::snprintf(duration, sizeof duration, "%.1f ms", facts.samples * 1000.0 / dsp_rate_hz);
+  lines.push_back("Blocks " + hex(static_cast<std::size_t>(facts.blocks)) + " · samples " +
+                  hex(facts.samples) + " · " + duration + " at 32 kHz");
+  lines.push_back(facts.loop_sample >= 0
+                      ? "Loops from sample " + hex(static_cast<std::size_t>(facts.loop_sample))
+                      : std::string("Plays once (no loop)"));
+  std::vector<int> filters;
+  for (int f = 0; f < 4; ++f)
+    if (facts.filters_used & (1u << f)) filters.push_back(f);
+  lines.push_back("Filters " + listed(filters) + " · largest range " +
+                  hex(static_cast<std::size_t>(facts.largest_range)));
+  lines.push_back(facts.voices.empty() ? std::string("No voice plays it at the snapshot")
+                                       : "Voices " + listed(facts.voices));
+  for (const std::string& warning : facts.warnings) lines.push_back("Warning: " + warning);
+  return lines;
+}
+
+GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed) {
+  auto parts = std::make_unique<sample_inspector_parts>();
+  parts->on_play_pressed = std::move(on_play_pressed);
+  parts->facts = gtk_label_new("");
+  gtk_label_set_selectable(GTK_LABEL(parts->facts), TRUE);
+  gtk_label_set_xalign(GTK_LABEL(parts->facts), 0.0f);
+  parts->waveform = waveform_view_new();
+  parts->play_button = gtk_button_new_with_label("Play Sample");
+  parts->semitones = gtk_spin_button_new_with_range(-24, 24, 1);
+  gtk_spin_button_set_value(GTK_SPIN_BUTTON(parts->semitones), 0);
+
+  GtkWidget* controls = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+  gtk_box_pack_start(GTK_BOX(controls), parts->play_button, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(controls), gtk_label_new("Semitones"), FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(controls), parts->semitones, FALSE, FALSE, 0);
+
+  GtkWidget* inspector = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
+  gtk_box_pack_start(GTK_BOX(inspector), parts->facts, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(inspector), parts->waveform, TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(inspector), controls, FALSE, FALSE, 0);
+  g_signal_connect(parts->play_button, "clicked", G_CALLBACK(play_pressed), parts.get());
+  g_object_set_data_full(G_OBJECT(inspector), parts_key, parts.release(), [](gpointer data) {
+    delete static_cast<sample_inspector_parts*>(data);
+  });
+  return inspector;
+}
+
+void sample_inspector_show(GtkWidget* inspector, const sample_facts& facts,
+                           std::shared_ptr<const waveform_data> waveform) {
+  const sample_inspector_parts& parts = parts_of(inspector);
+  std::string text;
+  for (const std::string& line : sample_facts_lines(facts)) text += (text.empty() ? "" : "\n") + line;
+  gtk_label_set_text(GTK_LABEL(parts.facts), text.c_str());
+  waveform_view_set_data(parts.waveform, std::move(waveform));
+}
+
+void sample_inspector_set_playing(GtkWidget* inspector, bool playing) {
+  gtk_button_set_label(GTK_BUTTON(parts_of(inspector).play_button),
+                       playing ? "Stop Sample" : "Play Sample");
+}
+
+GtkWidget* sample_inspector_facts(GtkWidget* inspector) { return parts_of(inspector).facts; }
+GtkWidget* sample_inspector_waveform(GtkWidget* inspector) { return parts_of(inspector).waveform; }
+GtkWidget* sample_inspector_play_button(GtkWidget* inspector) {
+  return parts_of(inspector).play_button;
+}
+GtkWidget* sample_inspector_semitones(GtkWidget* inspector) {
+  return parts_of(inspector).semitones;
+}

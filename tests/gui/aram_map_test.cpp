@@ -1,0 +1,109 @@
+// The audio RAM map through real pointer input: what hovering and pressing
+// find is what the map drew at that spot.
+
+#include "aram_map.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "gui_input.h"
+#include "gui_support.h"
+#include "spc_builder.h"
+
+namespace {
+
+class AramMapTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    // The tone image's entry 0 at 1000 (two blocks; PC at 0400) with its
+    // directory moved to 2000, entry 3 on its second block, entry 4 three
+    // blocks at 3000, then a byte FF.
+    builder.square_wave_tone().dir_page(0x20).dir_entry(0, 0x1000, 0x1000);
+    builder.dir_entry(3, 0x1009, 0x1009).dir_entry(4, 0x3000, 0x3000);
+    builder.brr_chain(0x3000, 3, 0x11).aram(0x301C, {0xFF});
+    layout = make_aram_layout(builder.image());
+    ASSERT_TRUE(layout);
+    map = aram_map_new([this](int number) { chosen.push_back(number); });
+    window = std::make_unique<gui_lone_window>(map, 700, 800);
+    aram_map_set_layout(map, layout);
+    area = aram_map_area(map);
+    gui_flush();
+    geometry = aram_map_geometry::fit(gtk_widget_get_allocated_width(area),
+                                      gtk_widget_get_allocated_height(area));
+  }
+
+  // The middle of the cell the map draws `address` in.
+  double middle_x(u16 address) const { return geometry.cell_x(address) + geometry.cell / 2.0; }
+  double middle_y(u16 address) const { return geometry.cell_y(address) + geometry.cell / 2.0; }
+  std::string hover(u16 address) {
+    gui_move_to(gtk_widget_get_window(area), middle_x(address), middle_y(address));
+    return aram_map_hover_text(map);
+  }
+  void press(u16 address) {
+    gui_press_at(gtk_widget_get_window(area), middle_x(address), middle_y(address));
+  }
+
+  spc_builder builder;
+  std::shared_ptr<const aram_layout> layout;
+  std::vector<int> chosen;
+  GtkWidget* map = nullptr;
+  GtkWidget* area = nullptr;
+  std::unique_ptr<gui_lone_window> window;
+  aram_map_geometry geometry;
+};
+
+TEST_F(AramMapTest, HoverNamesWhatTheCellUnderThePointerShows) {
+  ASSERT_GE(geometry.cell, 2) << "700 x 800 leaves room for cells of two pixels and more";
+  EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(area)), "Audio RAM map");
+  EXPECT_EQ(hover(0x1000), "Address 1000 · byte C0\nSample 1 · SRCN 0");
+  EXPECT_EQ(hover(0x1011), "Address 1011 · byte 88\nSample 1 · SRCN 0\nSample 4 · SRCN 3");
+  EXPECT_EQ(hover(0x2003), "Address 2003 · byte 10\nSample directory");
+  EXPECT_EQ(hover(0x0400), "Address 400 · byte 2F\nProgram counter");
+  EXPECT_EQ(hover(0x00F0), "Address F0 · byte A\nZero page, I/O registers and stack");
+  EXPECT_EQ(hover(0xFFFF), "Address FFFF · byte 0\nNothing claims it");
+  gui_move_to(gtk_widget_get_window(area), geometry.side() + 2.0, 10);
+  EXPECT_EQ(aram_map_hover_text(map), "") << "right of the cells";
+
+  // The same spots in a picture the map draws offscreen at the widget's size.
+  const int width = gtk_widget_get_allocated_width(area);
+  const int height = gtk_widget_get_allocated_height(area);
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  cairo_t* cr = cairo_create(surface);
+  aram_map_draw(cr, width, height, *layout, 0);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  const auto colour_at = [&](u16 address) {
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const auto* row = reinterpret_cast<const std::uint32_t*>(
+        data + static_cast<int>(middle_y(address)) * cairo_image_surface_get_stride(surface));
+    return row[static_cast<int>(middle_x(address))] & 0xFFFFFF;
+  };
+  const auto is_grey = [](std::uint32_t c) {
+    return (c >> 16 & 0xFF) == (c >> 8 & 0xFF) && (c >> 8 & 0xFF) == (c & 0xFF);
+  };
+  EXPECT_FALSE(is_grey(colour_at(0x3000))) << "entry 4's hue";
+  EXPECT_EQ(colour_at(0x3000), colour_at(0x301A)) << "one hue for all its blocks";
+  EXPECT_NE(colour_at(0x3000), colour_at(0x1000)) << "another entry, another hue";
+  EXPECT_EQ(colour_at(0x1011), 0xFFFFFFu) << "overlap";
+  EXPECT_TRUE(is_grey(colour_at(0x301B))) << "just past entry 4's end";
+  EXPECT_NE(colour_at(0x301B), colour_at(0x301C)) << "bytes 0 and FF in different greys";
+  cairo_surface_destroy(surface);
+}
+
+TEST_F(AramMapTest, PressInspectsTheEntryThereAndStepsThroughOverlaps) {
+  press(0x301A);
+  press(0x1000);
+  press(0x8000);  // nothing there
+  press(0x2000);  // the directory is no sample
+  EXPECT_EQ(chosen, (std::vector<int>{5, 1}));
+
+  chosen.clear();
+  aram_map_set_inspected(map, 1);
+  press(0x100A);
+  aram_map_set_inspected(map, 4);
+  press(0x100A);
+  EXPECT_EQ(chosen, (std::vector<int>{4, 1})) << "from 1 on to 4, and round to 1";
+}
+
+}  // namespace
