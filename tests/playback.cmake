@@ -15,7 +15,8 @@ gtest_discover_tests(openspc_test PROPERTIES LABELS "engine;openspc" TIMEOUT 120
 # An object library, so its definitions are linked whatever the link order
 # (an archive scanned before quorlin_playback would be skipped).
 add_library(fake_openspc OBJECT support/fake_openspc.cpp)
-target_include_directories(fake_openspc PUBLIC support ${CMAKE_SOURCE_DIR}/src/openspc)
+target_include_directories(fake_openspc PUBLIC support)
+target_link_libraries(fake_openspc PUBLIC openspc_api)
 
 # The ao_play spy is compiled into the program itself, so the engine's calls
 # bind to it instead of libao's. The Play button is compiled in without the

@@ -12,8 +12,8 @@
 #include "audio_harness.h"
 #include "audio_spy.h"
 #include "fake_openspc.h"
-#include "main_window.h"
 #include "play_button.h"
+#include "playback.h"
 #include "playback_state.h"
 #include "spc.h"
 #include "spc_builder.h"
@@ -242,7 +242,7 @@ struct widget_unref {
 };
 using widget_ptr = std::unique_ptr<GtkWidget, widget_unref>;
 
-// The main window is not linked in: this is the image the button plays.
+// The image the button was handed, as the window hands it the loaded one.
 std::shared_ptr<const spc_format> window_image;
 
 class play_button : public engine {
@@ -255,6 +255,7 @@ class play_button : public engine {
     if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display for GTK (run under xvfb-run)";
   }
   void TearDown() override {
+    play_button_set_image(nullptr);
     window_image.reset();
     engine::TearDown();
   }
@@ -268,6 +269,7 @@ class play_button : public engine {
 
 TEST_F(play_button, PlayPlaysTheWindowsImageAndTurnsIntoStop) {
   window_image = image_with_title("in the window");
+  play_button_set_image(window_image);
   const auto play = button("Play");
   play_spc_shim(play.get(), nullptr);
   EXPECT_EQ(label(play), "Stop");
@@ -284,6 +286,7 @@ TEST_F(play_button, PlayPlaysTheWindowsImageAndTurnsIntoStop) {
 TEST_F(play_button, StopAfterTheSongEndedJoinsItsThread) {
   fake_openspc_set_song({.bytes_per_run = 0});
   window_image = image_with_title("ends");
+  play_button_set_image(window_image);
   const auto play = button("Play");
   play_spc_shim(play.get(), nullptr);
   ASSERT_TRUE(wait_until(playback_thread_gone, 5));
@@ -303,5 +306,3 @@ TEST_F(play_button, AnyLabelOtherThanPlayStops) {
 }
 
 }  // namespace
-
-std::shared_ptr<const spc_format> main_window_current_spc() { return window_image; }

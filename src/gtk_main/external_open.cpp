@@ -5,9 +5,13 @@
 
 #include <cstdio>
 
-#include "main_window.h"
-
 namespace {
+
+// Set once, by external_open_accept_drops.
+struct external_open_state {
+  file_loader load_dropped_file = nullptr;
+};
+external_open_state drops;
 
 // The first URI of a drop loads; a window shows one file at a time.
 void load_dropped(GtkSelectionData* data) {
@@ -22,7 +26,7 @@ void load_dropped(GtkSelectionData* data) {
     std::fprintf(stderr, "Unable to open %s: %s\n", uris[0], error->message);
     return;
   }
-  main_window_load_file(filename);
+  drops.load_dropped_file(filename);
 }
 
 // GTK_DEST_DEFAULT_ALL finishes the drop itself once this returns.
@@ -41,7 +45,7 @@ void leave_drops_to_window(GtkWidget* widget, gpointer) noexcept {
 
 }  // namespace
 
-bool external_open_command_line(int argc, char** argv) {
+bool external_open_command_line(int argc, char** argv, file_loader load) {
   if (argc < 2) return true;
   for (int i = 2; i < argc; ++i)
     std::fprintf(stderr, "Only the first file is opened; ignoring %s\n", argv[i]);
@@ -53,10 +57,11 @@ bool external_open_command_line(int argc, char** argv) {
     std::fprintf(stderr, "Unable to open %s: not a local file.\n", argv[1]);
     return false;
   }
-  return main_window_load_file(filename);
+  return load(filename);
 }
 
-void external_open_accept_drops(GtkWidget* window) {
+void external_open_accept_drops(GtkWidget* window, file_loader load) {
+  drops.load_dropped_file = load;
   gtk_drag_dest_set(window, GTK_DEST_DEFAULT_ALL, nullptr, 0, GDK_ACTION_COPY);
   gtk_drag_dest_add_uri_targets(window);
   g_signal_connect(window, "drag-data-received", G_CALLBACK(on_drag_data_received), nullptr);

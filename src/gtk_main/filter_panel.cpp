@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "hex_text.h"
-#include "main_window.h"
+#include "grid_label.h"
 
 namespace {
 

@@ -3,11 +3,13 @@
 // and never touches a widget.
 
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 
 #include <string>
 
 #include "external_open.h"
 #include "filter_panel.h"
+#include "grid_label.h"
 #include "id666.h"
 #include "play_button.h"
 #include "sample_table.h"
@@ -108,15 +110,6 @@ GtkWidget* build_info_grid() {
 
 }  // namespace
 
-void add_label(GtkWidget** label, const char* text, GtkWidget* grid, int left, int top, int width,
-               int height, bool is_selectable) {
-  *label = gtk_label_new(text);
-  gtk_label_set_xalign(GTK_LABEL(*label), 0.0f);
-  gtk_label_set_yalign(GTK_LABEL(*label), 0.5f);
-  gtk_label_set_selectable(GTK_LABEL(*label), is_selectable);
-  gtk_grid_attach(GTK_GRID(grid), *label, left, top, width, height);
-}
-
 GtkWidget* main_window_new() {
   main_window_widgets& w = state.widgets;
   if (w.window) return w.window;
@@ -132,8 +125,8 @@ GtkWidget* main_window_new() {
   gtk_box_pack_start(GTK_BOX(box), build_info_grid(), FALSE, FALSE, child_padding);
   filter_panel_pack(GTK_BOX(box));
   gtk_box_pack_start(GTK_BOX(box), sample_table_new(), TRUE, TRUE, child_padding);
-  shortcuts_attach(w);
-  external_open_accept_drops(w.window);
+  shortcuts_attach({w.window, w.menu_file_open, w.menu_file_quit, w.button_play});
+  external_open_accept_drops(w.window, main_window_load_file);
   return w.window;
 }
 
@@ -147,6 +140,7 @@ bool main_window_load_file(const char* filename) {
   std::shared_ptr<const spc_format> spc = read_spc_from_file(filename);
   // The previous image goes now unless a playing thread still holds it.
   state.spc = spc;
+  play_button_set_image(spc);
   if (!spc) {
     gtk_widget_hide(state.widgets.button_play);
     set_tag_labels("", "", "", "");

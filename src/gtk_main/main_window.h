@@ -24,26 +24,6 @@ bool main_window_load_file(const char* filename);
 // The image of the last successful load, or null after a failed one.
 std::shared_ptr<const spc_format> main_window_current_spc();
 
-// Creates a label with `text`, left-aligned and vertically centred,
-// selectable when asked, and attaches it to `grid` at (left, top).
-void add_label(GtkWidget** label, const char* text, GtkWidget* grid, int left, int top, int width,
-               int height, bool is_selectable);
-
 // File > Open SPC and Help > About handlers; `parent_window` is the window.
 void open_spc_dialog(GtkWidget* parent_window, gpointer data) noexcept;
 void about_dialog(GtkWidget* parent_window, gpointer data) noexcept;
-
-// The widgets tests look at.
-struct main_window_widgets {
-  GtkWidget* window;
-  GtkWidget* label_filename;
-  GtkWidget* label_game_title;
-  GtkWidget* label_song_title;
-  GtkWidget* label_artist_name;
-  GtkWidget* label_song_length;
-  GtkWidget* button_play;
-  GtkWidget* menu_file_open;
-  GtkWidget* menu_file_quit;
-  GtkWidget* menu_help_about;
-};
-const main_window_widgets& main_window_get_widgets();

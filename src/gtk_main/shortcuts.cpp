@@ -20,7 +20,7 @@ gboolean on_key_press(GtkWidget* window, GdkEventKey* event, gpointer play_butto
 
 }  // namespace
 
-void shortcuts_attach(const main_window_widgets& widgets) {
+void shortcuts_attach(const shortcut_targets& widgets) {
   g_autoptr(GtkAccelGroup) accelerators = gtk_accel_group_new();
   gtk_window_add_accel_group(GTK_WINDOW(widgets.window), accelerators);
   gtk_widget_add_accelerator(widgets.menu_file_open, "activate", accelerators, GDK_KEY_o,

@@ -2,10 +2,18 @@
 // (File > Quit), shown in the menus, and Space for the Play button.
 #pragma once
 
-#include "main_window.h"
+#include <gtk/gtk.h>
 
-// Installs the shortcuts on `widgets.window`. Space clicks `widgets.button_play`
+// What the shortcuts act on.
+struct shortcut_targets {
+  GtkWidget* window;
+  GtkWidget* menu_file_open;
+  GtkWidget* menu_file_quit;
+  GtkWidget* button_play;
+};
+
+// Installs the shortcuts on `targets.window`. Space clicks `targets.button_play`
 // while it is shown (a file is loaded) and does nothing otherwise, except in a
 // text field (the filter panel's spin buttons), which keeps its spaces.
 // Call once, after the menus and the Play button exist. GTK main thread only.
-void shortcuts_attach(const main_window_widgets& widgets);
+void shortcuts_attach(const shortcut_targets& targets);

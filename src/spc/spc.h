@@ -1,6 +1,5 @@
-// The SPC data module: the in-memory image of an SPC file, its reader, the
-// sample directory chart derived from it, and the playback engine.
-// Nothing here touches GTK.
+// The SPC data module: the in-memory image of an SPC file, its reader and
+// the sample directory chart derived from it. No GTK, no threads, no sound.
 #pragma once
 
 #include <cstddef>
@@ -85,12 +84,3 @@ std::int32_t calculate_sample_length(const spc_format& spc, std::int32_t sample_
 // standard error and leaves `out_chart` untouched. Any thread.
 void generate_sample_chart(const spc_format& spc, std::int32_t& out_num_samples,
                            std::unique_ptr<sample_chart[]>& out_chart);
-
-// Starts playing `spc` from its beginning on a thread of its own, after
-// stopping any earlier playing thread. The thread keeps its own reference to
-// the image. Main thread only.
-void play_spc(std::shared_ptr<const spc_format> spc);
-
-// Cancels the playing thread and waits (about a quarter of a second at most)
-// for it to end; does nothing when no thread exists. Main thread only.
-void stop_spc();

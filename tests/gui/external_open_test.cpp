@@ -21,6 +21,7 @@
 #include "filter_panel.h"
 #include "gui_support.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "spc_builder.h"
 
 namespace {
@@ -48,7 +49,8 @@ bool open_from_command_line(std::vector<std::string> arguments) {
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  return external_open_command_line(static_cast<int>(arguments.size()), argv.data());
+  return external_open_command_line(static_cast<int>(arguments.size()), argv.data(),
+                                    main_window_load_file);
 }
 
 TEST_F(ExternalOpenTest, CommandLinePathLoadsAsTheDialogWould) {

@@ -8,6 +8,7 @@
 #include "gui_input.h"
 #include "gui_support.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "sample_table.h"
 #include "table_fixture.h"
 

@@ -1,6 +1,7 @@
 #include "gui_support.h"
 
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "sample_table.h"
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include "gui_support.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "spc_builder.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "audio_harness.h"
 #include "gui_support.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "spc_builder.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "gui_input.h"
 #include "gui_support.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "spc_builder.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "openspc.h"
+#include "playback.h"
 #include "playback_state.h"
-#include "spc.h"
 
 namespace {
 
