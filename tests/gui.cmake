@@ -11,6 +11,7 @@ add_executable(gui_tests
   gui/filter_panel_test.cpp
   gui/external_open_test.cpp
   gui/shortcuts_test.cpp
+  gui/window_test.cpp
   hex_text_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
@@ -33,3 +34,17 @@ target_link_libraries(play_stop_stress PRIVATE quorlin_ui quorlin_playback opens
   quorlin_audio_test_support GTest::gtest)
 gtest_discover_tests(play_stop_stress PROPERTIES LABELS "audio;stress" TIMEOUT 600
   RESOURCE_LOCK quorlin_test_sink DISCOVERY_TIMEOUT 30)
+
+# Quitting while a song plays, through the real library and the window, in
+# a program of its own per run (quit_while_playing); also run in the
+# ThreadSanitizer build, so it is an engine test too.
+add_executable(quit_while_playing gui/quit_while_playing.cpp gui/gui_support.cpp
+  gui/gui_input.cpp)
+target_link_libraries(quit_while_playing PRIVATE quorlin_ui quorlin_playback openspc
+  quorlin_audio_test_support)
+add_executable(quit_test gui/quit_test.cpp)
+target_link_libraries(quit_test PRIVATE quorlin_test_support PkgConfig::GTK3 GTest::gtest_main)
+target_compile_definitions(quit_test PRIVATE
+  QUORLIN_QUIT_WHILE_PLAYING="$<TARGET_FILE:quit_while_playing>")
+add_dependencies(quit_test quit_while_playing)
+gtest_discover_tests(quit_test PROPERTIES LABELS "engine;gui" TIMEOUT 300)

@@ -19,10 +19,11 @@ target_include_directories(fake_openspc PUBLIC support)
 target_link_libraries(fake_openspc PUBLIC openspc_api)
 
 # The ao_play spy is compiled into the program itself, so the engine's calls
-# bind to it instead of libao's. The Play button is compiled in without the
-# main window, whose image the test supplies.
+# bind to it instead of libao's. The Play button and the message line are
+# compiled in without the main window, whose image the test supplies.
 add_executable(playback_test playback_test.cpp support/audio_spy.cpp
-  ${CMAKE_SOURCE_DIR}/src/gtk_main/play_button.cpp)
+  ${CMAKE_SOURCE_DIR}/src/gtk_main/play_button.cpp
+  ${CMAKE_SOURCE_DIR}/src/gtk_main/message_line.cpp)
 target_include_directories(playback_test PRIVATE ${CMAKE_SOURCE_DIR}/src/gtk_main)
 target_link_libraries(playback_test PRIVATE quorlin_playback fake_openspc
   quorlin_audio_test_support PkgConfig::GTK3 GTest::gtest_main ${CMAKE_DL_LIBS})

@@ -13,8 +13,15 @@ struct main_window_widgets {
   GtkWidget* label_artist_name;
   GtkWidget* label_song_length;
   GtkWidget* button_play;
+  GtkWidget* label_elapsed;
+  GtkWidget* label_status;
+  GtkWidget* label_message;  // the message line's text; its bar is shown with it
+  GtkWidget* info_bar;
   GtkWidget* menu_file_open;
+  GtkWidget* menu_file_previous;
+  GtkWidget* menu_file_next;
   GtkWidget* menu_file_quit;
   GtkWidget* menu_help_about;
+  GtkWidget* scrolled_table;
 };
 const main_window_widgets& main_window_get_widgets();

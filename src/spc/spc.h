@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 using u8 = std::uint8_t;
 using u16 = std::uint16_t;
@@ -71,6 +72,11 @@ struct sample_chart {
 // Reads and validates the first 66048 bytes of `filename`. Returns the image,
 // or null after writing one message to standard error. Any thread.
 std::unique_ptr<spc_format> read_spc_from_file(const char* filename);
+
+// The same, and on failure sets `reason` to that message as one line (with
+// the system's description where a system call failed), for showing to a
+// user. Any thread.
+std::unique_ptr<spc_format> read_spc_from_file(const char* filename, std::string& reason);
 
 // Bytes from ARAM `address` to the end of the first BRR block whose end flag
 // is set, that block included. Addresses wrap at 16 bits; a chain with no end

@@ -46,6 +46,8 @@ gboolean drive_chooser(gpointer data) {
     for (GSList* at = filters; at; at = at->next)
       drive.seen.filter_list.emplace_back(gtk_file_filter_get_name(GTK_FILE_FILTER(at->data)));
     g_slist_free(filters);
+    g_autofree char* folder = gtk_file_chooser_get_current_folder(chooser);
+    drive.seen.folder = folder ? folder : "";
   }
   if (drive.path.empty()) {
     gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
@@ -77,7 +79,9 @@ gboolean close_message_dialog(gpointer data) {
   if (!dialog) return ++drive.ticks > max_ticks ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
   drive.seen.appeared = true;
   g_autofree char* text = nullptr;
-  g_object_get(dialog, "text", &text, nullptr);
+  g_autofree char* secondary = nullptr;
+  g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
+  drive.seen.secondary_text = secondary ? secondary : "";
   drive.seen.primary_text = text ? text : "";
   gtk_dialog_response(dialog, GTK_RESPONSE_CLOSE);
   return G_SOURCE_REMOVE;
@@ -158,4 +162,9 @@ std::string gui_text(GtkWidget* widget) {
   // A menu item's label as shown: without its mnemonic's underscore.
   if (GTK_IS_MENU_ITEM(widget)) return gui_text(gtk_bin_get_child(GTK_BIN(widget)));
   return {};
+}
+
+std::string gui_tooltip(GtkWidget* widget) {
+  g_autofree char* text = gtk_widget_get_tooltip_text(widget);
+  return text ? text : "";
 }

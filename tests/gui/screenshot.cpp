@@ -15,7 +15,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   GtkWidget* window = gui_window();
-  gtk_window_resize(GTK_WINDOW(window), 760, 720);
   if (!main_window_load_file(argv[1])) return 1;
   filter_panel_set_visible(true);
   gui_wait_until([] { return false; }, 500);  // let it lay out and draw
