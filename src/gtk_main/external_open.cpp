@@ -4,6 +4,9 @@
 #include "external_open.h"
 
 #include <cstdio>
+#include <string>
+
+#include "message_line.h"
 
 namespace {
 
@@ -17,13 +20,13 @@ external_open_state drops;
 void load_dropped(GtkSelectionData* data) {
   g_auto(GStrv) uris = gtk_selection_data_get_uris(data);
   if (!uris || !uris[0]) {
-    std::fprintf(stderr, "Nothing to open in what was dropped.\n");
+    message_line_report("Nothing to open in what was dropped.");
     return;
   }
   g_autoptr(GError) error = nullptr;
   g_autofree char* filename = g_filename_from_uri(uris[0], nullptr, &error);
   if (!filename) {
-    std::fprintf(stderr, "Unable to open %s: %s\n", uris[0], error->message);
+    message_line_report(std::string("Unable to open ") + uris[0] + ": " + error->message);
     return;
   }
   drops.load_dropped_file(filename);
@@ -53,11 +56,18 @@ bool external_open_command_line(int argc, char** argv, file_loader load) {
   // shows the same name either way.
   g_autoptr(GFile) file = g_file_new_for_commandline_arg(argv[1]);
   g_autofree char* filename = g_file_get_path(file);
+  bool loaded = false;
   if (!filename) {
-    std::fprintf(stderr, "Unable to open %s: not a local file.\n", argv[1]);
-    return false;
+    message_line_report(std::string("Unable to open ") + argv[1] + ": not a local file.");
+  } else {
+    loaded = load(filename);
   }
-  return load(filename);
+  // In the window after the load, which clears the message line, unless the
+  // load put its own failure there.
+  if (loaded && argc > 2)
+    message_line_show(message_kind::info, "Only the first file is opened; ignoring " +
+                                              std::to_string(argc - 2) + " more");
+  return loaded;
 }
 
 void external_open_accept_drops(GtkWidget* window, file_loader load) {

@@ -7,7 +7,6 @@
 #include <glib/gstdio.h>
 
 #include <cerrno>
-#include <cstdio>
 
 namespace {
 
@@ -31,22 +30,23 @@ std::string settings_last_folder() {
   return folder;
 }
 
-void settings_remember_folder_of(const std::string& filename) {
+std::string settings_remember_folder_of(const std::string& filename) {
   g_autofree char* folder = g_path_get_dirname(filename.c_str());
   const std::string path = settings_path();
   g_autoptr(GKeyFile) file = g_key_file_new();
   // Keys written by a later version stay; a damaged file is replaced.
   g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
   g_autofree char* old = g_key_file_get_string(file, group_open, key_last_folder, nullptr);
-  if (old && g_strcmp0(old, folder) == 0) return;
+  if (old && g_strcmp0(old, folder) == 0) return {};
   g_key_file_set_string(file, group_open, key_last_folder, folder);
 
   g_autofree char* config_folder = g_path_get_dirname(path.c_str());
   g_autoptr(GError) error = nullptr;
   gsize length = 0;
   g_autofree char* text = g_key_file_to_data(file, &length, nullptr);
-  if (g_mkdir_with_parents(config_folder, 0700) != 0 ||
-      !g_file_set_contents(path.c_str(), text, static_cast<gssize>(length), &error))
-    std::fprintf(stderr, "Unable to save settings in %s: %s\n", path.c_str(),
-                 error ? error->message : g_strerror(errno));
+  if (g_mkdir_with_parents(config_folder, 0700) != 0)
+    return "Unable to save settings in " + path + ": " + g_strerror(errno);
+  if (!g_file_set_contents(path.c_str(), text, static_cast<gssize>(length), &error))
+    return "Unable to save settings in " + path + ": " + error->message;
+  return {};
 }

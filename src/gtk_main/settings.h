@@ -8,6 +8,6 @@
 // The folder of the last file opened, or "" when none is remembered.
 std::string settings_last_folder();
 
-// Remembers the folder that holds `filename`. A file that cannot be written
-// is reported on standard error and otherwise ignored.
-void settings_remember_folder_of(const std::string& filename);
+// Remembers the folder that holds `filename`. Returns "" or, when the file
+// cannot be written, a one-line message saying why.
+std::string settings_remember_folder_of(const std::string& filename);

@@ -180,6 +180,8 @@ TEST_F(ExternalOpenTest, DroppedRemoteUriIsReportedAndChangesNothing) {
   CaptureStderr();
   drop_on_window({"http://example.invalid/song.spc"});
   EXPECT_NE(GetCapturedStderr().find("http://example.invalid/song.spc"), std::string::npos);
+  EXPECT_NE(gui_text(w.label_message).find("http://example.invalid/song.spc"), std::string::npos)
+      << "a desktop user sees no standard error";
   EXPECT_EQ(gui_tooltip(w.label_filename), path);
   EXPECT_EQ(gui_text(w.label_song_title), "Stays");
 }

@@ -46,10 +46,14 @@ gboolean drive_chooser(gpointer data) {
     for (GSList* at = filters; at; at = at->next)
       drive.seen.filter_list.emplace_back(gtk_file_filter_get_name(GTK_FILE_FILTER(at->data)));
     g_slist_free(filters);
+  }
+  // A busy chooser names its folder only once it has started loading it.
+  if (drive.seen.folder.empty()) {
     g_autofree char* folder = gtk_file_chooser_get_current_folder(chooser);
-    drive.seen.folder = folder ? folder : "";
+    if (folder) drive.seen.folder = folder;
   }
   if (drive.path.empty()) {
+    if (drive.seen.folder.empty() && drive.ticks < max_ticks / 2) return G_SOURCE_CONTINUE;
     gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
     return G_SOURCE_REMOVE;
   }
