@@ -87,9 +87,10 @@ void update_status_line(const char* copied_text) {
   if (copied_text) {
     text = std::string("Copied ") + copied_text;
   } else {
-    text = "Showing " + std::to_string(sample_table_shown_count()) + " of " +
-           std::to_string(sample_table_row_count()) + " entries";
-    if (!sample_table_filters_at_defaults() && !filter_panel_is_visible())
+    const int shown = sample_table_shown_count();
+    const int total = sample_table_row_count();
+    text = "Showing " + std::to_string(shown) + " of " + std::to_string(total) + " entries";
+    if (shown < total && !sample_table_filters_at_defaults() && !filter_panel_is_visible())
       text += " (filters active)";
   }
   gtk_label_set_text(GTK_LABEL(state.widgets.label_status), text.c_str());

@@ -127,11 +127,6 @@ void play_button_set_image(std::shared_ptr<const spc_format> image) {
   controller.image = std::move(image);
 }
 
-void play_button_play() {
-  if (controller.widgets.button_play && !play_button_is_playing())
-    start(controller.widgets.button_play);
-}
-
 void play_button_stop() {
   stop_spc();
   show_stopped();

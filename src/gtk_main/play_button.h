@@ -25,17 +25,15 @@ const play_button_widgets& play_button_new();
 // nothing). GTK main thread only.
 void play_button_set_image(std::shared_ptr<const spc_format> image);
 
-// Plays the image last set from its start. A device that cannot be opened or
-// a thread that cannot start is reported in the window's message line and
-// leaves the button at "Play". GTK main thread only.
-void play_button_play();
-
 // Stops and joins whatever plays; the button reads "Play". GTK main thread only.
 void play_button_stop();
 
 // Whether something plays (the button reads "Stop"). GTK main thread only.
 bool play_button_is_playing();
 
-// "clicked" handler of the Play button: label "Play" plays, any other
-// label stops; the clicked button's label follows. GTK main thread only.
+// "clicked" handler of the Play button: label "Play" plays the image last
+// set from its start, any other label stops; the clicked button's label
+// follows. A device that cannot be opened or a thread that cannot start is
+// reported in the message line too, and leaves the label at "Play".
+// GTK main thread only.
 void play_spc_shim(GtkWidget* widget, gpointer data) noexcept;
