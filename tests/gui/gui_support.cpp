@@ -7,7 +7,7 @@
 namespace {
 
 constexpr int tick_ms = 50;
-constexpr int max_ticks = 100;  // five seconds for any dialog step
+constexpr int max_ticks = 200;  // ten seconds for any dialog step, on a busy machine too
 
 template <typename Dialog>
 Dialog* find_visible_dialog(GType type) {
