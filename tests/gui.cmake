@@ -32,12 +32,14 @@ target_link_libraries(gui_screenshot PRIVATE quorlin_ui quorlin_playback openspc
 add_executable(play_stop_stress gui/gui_main.cpp gui/gui_support.cpp gui/play_stop_stress_test.cpp)
 target_link_libraries(play_stop_stress PRIVATE quorlin_ui quorlin_playback openspc
   quorlin_audio_test_support GTest::gtest)
-gtest_discover_tests(play_stop_stress PROPERTIES LABELS "audio;stress" TIMEOUT 600
+gtest_discover_tests(play_stop_stress PROPERTIES LABELS "audio" TIMEOUT 600
   RESOURCE_LOCK quorlin_test_sink DISCOVERY_TIMEOUT 30)
 
 # Quitting while a song plays, through the real library and the window, in
-# a program of its own per run (quit_while_playing); also run in the
-# ThreadSanitizer build, so it is an engine test too.
+# a program of its own per run (quit_while_playing); labelled an engine test
+# so that the ThreadSanitizer build runs it too. One label per discovered
+# test: gtest_discover_tests spreads a list over its properties' pairs, and
+# the lock after it would be lost.
 add_executable(quit_while_playing gui/quit_while_playing.cpp gui/gui_support.cpp
   gui/gui_input.cpp)
 target_link_libraries(quit_while_playing PRIVATE quorlin_ui quorlin_playback openspc
@@ -49,5 +51,5 @@ target_compile_definitions(quit_test PRIVATE
 add_dependencies(quit_test quit_while_playing)
 # Its songs run flat out into the null device: kept apart from the tests that
 # time what reaches the test sound server.
-gtest_discover_tests(quit_test PROPERTIES LABELS "engine;gui" TIMEOUT 300
+gtest_discover_tests(quit_test PROPERTIES LABELS "engine" TIMEOUT 300
   RESOURCE_LOCK quorlin_test_sink)

@@ -8,7 +8,7 @@ target_link_libraries(quorlin_audio_test_support PUBLIC quorlin_test_support Thr
 
 add_executable(openspc_test openspc_test.cpp support/audio_render.cpp)
 target_link_libraries(openspc_test PRIVATE openspc quorlin_audio_test_support GTest::gtest_main)
-gtest_discover_tests(openspc_test PROPERTIES LABELS "engine;openspc" TIMEOUT 120)
+gtest_discover_tests(openspc_test PROPERTIES LABELS "engine" TIMEOUT 120)
 
 # A stand-in for libopenspc (OSPC_Init/OSPC_Run), for programs that play
 # without emulating: it renders a counting pattern and records its calls.

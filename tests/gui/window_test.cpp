@@ -111,19 +111,22 @@ TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries (filters active)");
 }
 
+// The GUI tests play into libao's null device, which takes audio as fast as
+// it comes: the clock runs fast, but only from what the thread played.
 TEST_F(WindowTest, ElapsedTimeFollowsWhatThePlayingThreadPlayed) {
   ASSERT_TRUE(main_window_load_file(tone("timed.spc", "258").c_str()));
   EXPECT_FALSE(gtk_widget_get_visible(w.label_elapsed));
   gtk_button_clicked(GTK_BUTTON(w.button_play));
   EXPECT_TRUE(gtk_widget_get_visible(w.label_elapsed));
-  EXPECT_TRUE(gui_wait_until([&] { return gui_text(w.label_elapsed) == "0:01 / 4:18"; }, 4000))
+  const std::regex with_length("[1-9][0-9]*:[0-5][0-9] / 4:18|0:[0-5][1-9] / 4:18");
+  EXPECT_TRUE(gui_wait_until([&] { return std::regex_match(gui_text(w.label_elapsed), with_length); }))
       << gui_text(w.label_elapsed);
   gtk_button_clicked(GTK_BUTTON(w.button_play));
   EXPECT_FALSE(gtk_widget_get_visible(w.label_elapsed));
 
   ASSERT_TRUE(main_window_load_file(tone("endless.spc", "").c_str()));
   gtk_button_clicked(GTK_BUTTON(w.button_play));
-  EXPECT_TRUE(std::regex_match(gui_text(w.label_elapsed), std::regex("0:0[0-9]")))
+  EXPECT_TRUE(std::regex_match(gui_text(w.label_elapsed), std::regex("[0-9]+:[0-5][0-9]")))
       << "no length in the tag: " << gui_text(w.label_elapsed);
 }
 
