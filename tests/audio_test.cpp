@@ -19,6 +19,7 @@
 #include "audio_render.h"
 #include "audio_spy.h"
 #include "openspc.h"
+#include "playback.h"
 #include "playback_state.h"
 #include "spc.h"
 #include "spc700_program.h"

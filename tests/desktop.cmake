@@ -5,7 +5,7 @@ target_link_libraries(demo_spc_test PRIVATE
   quorlin_demo_spc openspc quorlin_audio_test_support GTest::gtest_main)
 target_compile_definitions(demo_spc_test PRIVATE QUORLIN_DEMO_SPC="${CMAKE_BINARY_DIR}/demo.spc")
 add_dependencies(demo_spc_test demo_spc)
-gtest_discover_tests(demo_spc_test PROPERTIES LABELS "desktop;openspc" TIMEOUT 60)
+gtest_discover_tests(demo_spc_test PROPERTIES LABELS "desktop" TIMEOUT 60)
 
 # Installs into a temporary prefix and validates what landed there.
 add_test(NAME desktop_install

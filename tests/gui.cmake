@@ -15,6 +15,7 @@ add_executable(gui_tests
   gui/aram_map_test.cpp
   gui/waveform_view_test.cpp
   gui/sample_inspector_test.cpp
+  gui/window_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
 if(TARGET fake_openspc)
@@ -34,5 +35,24 @@ target_link_libraries(gui_screenshot PRIVATE quorlin_ui quorlin_playback openspc
 add_executable(play_stop_stress gui/gui_main.cpp gui/gui_support.cpp gui/play_stop_stress_test.cpp)
 target_link_libraries(play_stop_stress PRIVATE quorlin_ui quorlin_playback openspc
   quorlin_audio_test_support GTest::gtest)
-gtest_discover_tests(play_stop_stress PROPERTIES LABELS "audio;stress" TIMEOUT 600
+gtest_discover_tests(play_stop_stress PROPERTIES LABELS "audio" TIMEOUT 600
   RESOURCE_LOCK quorlin_test_sink DISCOVERY_TIMEOUT 30)
+
+# Quitting while a song plays, through the real library and the window, in
+# a program of its own per run (quit_while_playing); labelled an engine test
+# so that the ThreadSanitizer build runs it too. One label per discovered
+# test: gtest_discover_tests spreads a list over its properties' pairs, and
+# the lock after it would be lost.
+add_executable(quit_while_playing gui/quit_while_playing.cpp gui/gui_support.cpp
+  gui/gui_input.cpp)
+target_link_libraries(quit_while_playing PRIVATE quorlin_ui quorlin_playback openspc
+  quorlin_audio_test_support)
+add_executable(quit_test gui/quit_test.cpp)
+target_link_libraries(quit_test PRIVATE quorlin_test_support PkgConfig::GTK3 GTest::gtest_main)
+target_compile_definitions(quit_test PRIVATE
+  QUORLIN_QUIT_WHILE_PLAYING="$<TARGET_FILE:quit_while_playing>")
+add_dependencies(quit_test quit_while_playing)
+# Its songs run flat out into the null device: kept apart from the tests that
+# time what reaches the test sound server.
+gtest_discover_tests(quit_test PROPERTIES LABELS "engine" TIMEOUT 300
+  RESOURCE_LOCK quorlin_test_sink)

@@ -29,6 +29,15 @@ TEST(HexTextTest, ReadsAsStrtolDoesInBaseSixteen) {
   EXPECT_EQ(hex_text_parse(nullptr), 0);
 }
 
+TEST(HexTextTest, ReadsTheDollarPrefixRomhackersWrite) {
+  EXPECT_EQ(hex_text_parse("$8000"), 0x8000);
+  EXPECT_EQ(hex_text_parse(" $1a"), 0x1A);
+  EXPECT_EQ(hex_text_parse("-$10"), -0x10);
+  EXPECT_EQ(hex_text_parse("$"), 0);
+  EXPECT_EQ(hex_text_parse("$-5"), 0) << "the sign comes before the prefix";
+  EXPECT_EQ(hex_text_parse("0x8000"), hex_text_parse("$8000"));
+}
+
 TEST(HexTextTest, SaturatesInsteadOfWrapping) {
   EXPECT_EQ(hex_text_parse(std::string(40, 'F').c_str()), LONG_MAX);
   EXPECT_EQ(hex_text_parse(("-" + std::string(40, 'F')).c_str()), LONG_MIN);

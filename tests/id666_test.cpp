@@ -1,8 +1,10 @@
 // The ID666 tag: presence, text and binary forms, display texts.
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <cstring>
+#include <string>
 
 #include "id666.h"
 #include "spc_builder.h"
@@ -82,6 +84,37 @@ TEST(Id666Test, NonUtf8TextsAreConverted) {
   EXPECT_EQ(id666_text_to_utf8("ok ✓", std::strlen("ok ✓")), "ok ✓");
   // An overlong encoding is not valid UTF-8.
   EXPECT_NE(id666_text_to_utf8("\xC0\xAF", 2), "\xC0\xAF");
+}
+
+// `utf8` written in another character set, as an old dumping tool would.
+std::string encoded(const char* charset, const std::string& utf8) {
+  const iconv_t cd = iconv_open(charset, "UTF-8");
+  std::string in = utf8, out(utf8.size() * 2 + 8, '\0');
+  char* in_at = in.data();
+  char* out_at = out.data();
+  std::size_t in_left = in.size(), out_left = out.size();
+  const std::size_t result = iconv(cd, &in_at, &in_left, &out_at, &out_left);
+  iconv_close(cd);
+  EXPECT_NE(result, static_cast<std::size_t>(-1)) << utf8 << " in " << charset;
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+std::string read_back(const std::string& bytes) { return id666_text_to_utf8(bytes.data(), bytes.size()); }
+
+// Many accented Windows-1252 letters followed by an ASCII letter also form a
+// valid Shift-JIS pair; such titles must not turn into kanji or boxes.
+TEST(Id666Test, LatinTitlesAreNotMisreadAsShiftJis) {
+  for (const char* title : {"Orsök", "Agustín", "Pokémon", "Café", "Über Alles", "Fräulein",
+                            "Señor Björk", "Zoë", "Mötley Crüe", "Œuvre", "Ça va"})
+    EXPECT_EQ(read_back(encoded("WINDOWS-1252", title)), title);
+}
+
+TEST(Id666Test, JapaneseTitlesStayJapanese) {
+  for (const char* title : {"ゼルダの伝説", "星のカービィ スーパーデラックス", "ＦＦ６ オープニング",
+                            "Dr.マリオ", "ﾄﾞﾗｺﾞﾝｸｴｽﾄ", "ステージ１２", "MOTHER2 ギーグの逆襲",
+                            "聖剣伝説2", "戦闘 BGM"})
+    EXPECT_EQ(read_back(encoded("CP932", title)), title);
 }
 
 TEST(Id666CorpusTest, RealTags) {

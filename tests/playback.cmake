@@ -8,20 +8,22 @@ target_link_libraries(quorlin_audio_test_support PUBLIC quorlin_test_support Thr
 
 add_executable(openspc_test openspc_test.cpp support/audio_render.cpp)
 target_link_libraries(openspc_test PRIVATE openspc quorlin_audio_test_support GTest::gtest_main)
-gtest_discover_tests(openspc_test PROPERTIES LABELS "engine;openspc" TIMEOUT 120)
+gtest_discover_tests(openspc_test PROPERTIES LABELS "engine" TIMEOUT 120)
 
 # A stand-in for libopenspc (OSPC_Init/OSPC_Run), for programs that play
 # without emulating: it renders a counting pattern and records its calls.
 # An object library, so its definitions are linked whatever the link order
 # (an archive scanned before quorlin_playback would be skipped).
 add_library(fake_openspc OBJECT support/fake_openspc.cpp)
-target_include_directories(fake_openspc PUBLIC support ${CMAKE_SOURCE_DIR}/src/openspc)
+target_include_directories(fake_openspc PUBLIC support)
+target_link_libraries(fake_openspc PUBLIC openspc_api)
 
 # The ao_play spy is compiled into the program itself, so the engine's calls
-# bind to it instead of libao's. The Play button is compiled in without the
-# main window, whose image the test supplies.
+# bind to it instead of libao's. The Play button and the message line are
+# compiled in without the main window, whose image the test supplies.
 add_executable(playback_test playback_test.cpp support/audio_spy.cpp
-  ${CMAKE_SOURCE_DIR}/src/gtk_main/play_button.cpp)
+  ${CMAKE_SOURCE_DIR}/src/gtk_main/play_button.cpp
+  ${CMAKE_SOURCE_DIR}/src/gtk_main/message_line.cpp)
 target_include_directories(playback_test PRIVATE ${CMAKE_SOURCE_DIR}/src/gtk_main)
 target_link_libraries(playback_test PRIVATE quorlin_playback fake_openspc
   quorlin_audio_test_support PkgConfig::GTK3 GTest::gtest_main ${CMAKE_DL_LIBS})

@@ -12,8 +12,8 @@
 #include "audio_harness.h"
 #include "audio_spy.h"
 #include "fake_openspc.h"
-#include "main_window.h"
 #include "play_button.h"
+#include "playback.h"
 #include "playback_state.h"
 #include "spc.h"
 #include "spc_builder.h"
@@ -96,6 +96,19 @@ void expect_real_time_pace_for_one_second(std::shared_ptr<const spc_format> imag
   EXPECT_GE(counts.run_calls, 2);
   EXPECT_LE(counts.run_calls, 8);
   EXPECT_LT(counts.run_thread_cpu_ns, 250'000'000) << "the thread used most of a core";
+}
+
+TEST_F(engine_without_device, PlayWithNothingToHearLeavesTheButtonAtPlay) {
+  if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display for GTK (run under xvfb-run)";
+  play_button_set_image(image_with_title("silent"));
+  GtkWidget* play = GTK_WIDGET(g_object_ref_sink(gtk_button_new_with_label("Play")));
+  ::testing::internal::CaptureStdout();
+  play_spc_shim(play, nullptr);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Error opening audio device.\n");
+  EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(play)), "Play");
+  EXPECT_FALSE(spc_thread_exists());
+  play_button_set_image(nullptr);
+  g_object_unref(play);
 }
 
 TEST_F(engine_without_device, RendersAtRealTimePaceInsteadOfSpinning) {
@@ -242,7 +255,7 @@ struct widget_unref {
 };
 using widget_ptr = std::unique_ptr<GtkWidget, widget_unref>;
 
-// The main window is not linked in: this is the image the button plays.
+// The image the button was handed, as the window hands it the loaded one.
 std::shared_ptr<const spc_format> window_image;
 
 class play_button : public engine {
@@ -255,6 +268,7 @@ class play_button : public engine {
     if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display for GTK (run under xvfb-run)";
   }
   void TearDown() override {
+    play_button_set_image(nullptr);
     window_image.reset();
     engine::TearDown();
   }
@@ -268,6 +282,7 @@ class play_button : public engine {
 
 TEST_F(play_button, PlayPlaysTheWindowsImageAndTurnsIntoStop) {
   window_image = image_with_title("in the window");
+  play_button_set_image(window_image);
   const auto play = button("Play");
   play_spc_shim(play.get(), nullptr);
   EXPECT_EQ(label(play), "Stop");
@@ -281,16 +296,46 @@ TEST_F(play_button, PlayPlaysTheWindowsImageAndTurnsIntoStop) {
   EXPECT_FALSE(spc_thread_exists());
 }
 
-TEST_F(play_button, StopAfterTheSongEndedJoinsItsThread) {
-  fake_openspc_set_song({.bytes_per_run = 0});
+// Lets the main loop run what the playing thread posted to it.
+bool label_becomes(const widget_ptr& button, const char* text, double seconds = 5) {
+  return wait_until(
+      [&] {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        return gtk_button_get_label(GTK_BUTTON(button.get())) == std::string(text);
+      },
+      seconds);
+}
+
+TEST_F(play_button, ASongThatEndsTurnsTheButtonBackToPlay) {
+  fake_openspc_set_song({.bytes_per_run = 32000, .runs = 3});
   window_image = image_with_title("ends");
+  play_button_set_image(window_image);
   const auto play = button("Play");
   play_spc_shim(play.get(), nullptr);
-  ASSERT_TRUE(wait_until(playback_thread_gone, 5));
-  EXPECT_EQ(label(play), "Stop") << "the label follows clicks only";
+  ASSERT_EQ(label(play), "Stop");
+  ASSERT_TRUE(label_becomes(play, "Play")) << "the button still offers to stop an ended song";
+  EXPECT_FALSE(spc_thread_exists()) << "the end joins the finished thread";
+  EXPECT_EQ(spc_frames_played(), 3u * 8000u) << "the clock counts every frame the device got";
   play_spc_shim(play.get(), nullptr);
-  EXPECT_EQ(label(play), "Play");
-  EXPECT_FALSE(spc_thread_exists());
+  EXPECT_EQ(label(play), "Stop");
+  EXPECT_TRUE(wait_until([] { return fake_openspc_counts_now().init_calls == 2; }, 5))
+      << "the next click plays the song again from its start";
+}
+
+TEST_F(play_button, TheEndOfAnEarlierSongDoesNotStopTheNextOne) {
+  fake_openspc_set_song({.bytes_per_run = 0});
+  window_image = image_with_title("short");
+  play_button_set_image(window_image);
+  const auto play = button("Play");
+  play_spc_shim(play.get(), nullptr);
+  ASSERT_TRUE(wait_until(playback_thread_gone, 5));  // its notice waits in the main loop
+  fake_openspc_set_song({});
+  play_spc_shim(play.get(), nullptr);
+  play_spc_shim(play.get(), nullptr);
+  ASSERT_EQ(label(play), "Stop");
+  EXPECT_FALSE(label_becomes(play, "Play", 0.5)) << "a stale song-end notice stopped the new song";
+  EXPECT_TRUE(spc_thread_exists());
 }
 
 TEST_F(play_button, AnyLabelOtherThanPlayStops) {
@@ -303,5 +348,3 @@ TEST_F(play_button, AnyLabelOtherThanPlayStops) {
 }
 
 }  // namespace
-
-std::shared_ptr<const spc_format> main_window_current_spc() { return window_image; }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "playback.h"
 #include "spc.h"
 
 int main(int argc, char** argv) {

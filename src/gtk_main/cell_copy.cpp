@@ -30,5 +30,5 @@ std::optional<pressed_cell> copy_pressed_cell(GtkTreeView* view, const GdkEventB
     gtk_clipboard_set_text(
         gtk_clipboard_get_for_display(gdk_display_get_default(), GDK_SELECTION_CLIPBOARD), text,
         -1);
-  return pressed_cell{gtk_tree_path_get_indices(owned_path)[0], model_column};
+  return pressed_cell{gtk_tree_path_get_indices(owned_path)[0], model_column, text ? text : ""};
 }

@@ -5,12 +5,14 @@
 #include <gtk/gtk.h>
 
 #include <optional>
+#include <string>
 
 // Where a press landed: the row in the view's order and the model column
 // shown by the pressed view column.
 struct pressed_cell {
   int row;
   int model_column;
+  std::string text;  // what was copied; empty for a cell without text
 };
 
 // Finds the cell under `event` among `columns` (view column i shows model

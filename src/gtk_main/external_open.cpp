@@ -4,25 +4,32 @@
 #include "external_open.h"
 
 #include <cstdio>
+#include <string>
 
-#include "main_window.h"
+#include "message_line.h"
 
 namespace {
+
+// Set once, by external_open_accept_drops.
+struct external_open_state {
+  file_loader load_dropped_file = nullptr;
+};
+external_open_state drops;
 
 // The first URI of a drop loads; a window shows one file at a time.
 void load_dropped(GtkSelectionData* data) {
   g_auto(GStrv) uris = gtk_selection_data_get_uris(data);
   if (!uris || !uris[0]) {
-    std::fprintf(stderr, "Nothing to open in what was dropped.\n");
+    message_line_report("Nothing to open in what was dropped.");
     return;
   }
   g_autoptr(GError) error = nullptr;
   g_autofree char* filename = g_filename_from_uri(uris[0], nullptr, &error);
   if (!filename) {
-    std::fprintf(stderr, "Unable to open %s: %s\n", uris[0], error->message);
+    message_line_report(std::string("Unable to open ") + uris[0] + ": " + error->message);
     return;
   }
-  main_window_load_file(filename);
+  drops.load_dropped_file(filename);
 }
 
 // GTK_DEST_DEFAULT_ALL finishes the drop itself once this returns.
@@ -41,7 +48,7 @@ void leave_drops_to_window(GtkWidget* widget, gpointer) noexcept {
 
 }  // namespace
 
-bool external_open_command_line(int argc, char** argv) {
+bool external_open_command_line(int argc, char** argv, file_loader load) {
   if (argc < 2) return true;
   for (int i = 2; i < argc; ++i)
     std::fprintf(stderr, "Only the first file is opened; ignoring %s\n", argv[i]);
@@ -49,14 +56,22 @@ bool external_open_command_line(int argc, char** argv) {
   // shows the same name either way.
   g_autoptr(GFile) file = g_file_new_for_commandline_arg(argv[1]);
   g_autofree char* filename = g_file_get_path(file);
+  bool loaded = false;
   if (!filename) {
-    std::fprintf(stderr, "Unable to open %s: not a local file.\n", argv[1]);
-    return false;
+    message_line_report(std::string("Unable to open ") + argv[1] + ": not a local file.");
+  } else {
+    loaded = load(filename);
   }
-  return main_window_load_file(filename);
+  // In the window after the load, which clears the message line, unless the
+  // load put its own failure there.
+  if (loaded && argc > 2)
+    message_line_show(message_kind::info, "Only the first file is opened; ignoring " +
+                                              std::to_string(argc - 2) + " more");
+  return loaded;
 }
 
-void external_open_accept_drops(GtkWidget* window) {
+void external_open_accept_drops(GtkWidget* window, file_loader load) {
+  drops.load_dropped_file = load;
   gtk_drag_dest_set(window, GTK_DEST_DEFAULT_ALL, nullptr, 0, GDK_ACTION_COPY);
   gtk_drag_dest_add_uri_targets(window);
   g_signal_connect(window, "drag-data-received", G_CALLBACK(on_drag_data_received), nullptr);

@@ -1,20 +1,23 @@
 // Files that reach Quorlin without its dialog: named on the command line, or
-// dropped on the window from a file manager. Both load through
-// main_window_load_file, the path File > Open SPC takes.
+// dropped on the window from a file manager. Both load through the function
+// the window hands them, the path File > Open SPC takes.
 #pragma once
 
 #include <gtk/gtk.h>
 
+// Loads a local file name; returns whether it loaded.
+using file_loader = bool (*)(const char* filename);
+
 // Loads the file named by the first argument that gtk_init left in `argv` (a
 // path, relative to the working folder or not, or a file: URI, as launchers
-// pass either). No argument changes nothing and returns true; otherwise
-// returns whether the file loaded, failures reported on standard error as
-// the dialog's are. Later arguments are ignored, with a note on standard
-// error. GTK main thread only.
-bool external_open_command_line(int argc, char** argv);
+// pass either) through `load`. No argument changes nothing and returns true;
+// otherwise returns whether the file loaded, failures reported on standard
+// error and in the message line as the dialog's are. Later arguments are
+// ignored, with a note in both places. GTK main thread only.
+bool external_open_command_line(int argc, char** argv, file_loader load);
 
 // Makes `window` accept text/uri-list drops; the first file of a drop loads
-// (a URI that names no local file is reported on standard error), dropped
-// anywhere on it: text fields built so far pass drops on. Call once, after
+// through `load` (a URI that names no local file is reported on standard
+// error and in the message line), dropped anywhere on it: text fields built so far pass drops on. Call once, after
 // the window's widgets are built. GTK main thread only.
-void external_open_accept_drops(GtkWidget* window);
+void external_open_accept_drops(GtkWidget* window, file_loader load);

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "hex_text.h"
-#include "main_window.h"
+#include "grid_label.h"
 
 namespace {
 
@@ -78,6 +78,7 @@ GtkWidget* new_spinner(int index) {
   GtkWidget* spin = gtk_spin_button_new(adjustment, 1, 0);
   GtkSpinButton* spin_button = GTK_SPIN_BUTTON(spin);
   gtk_spin_button_set_numeric(spin_button, FALSE);  // the input handler parses
+  gtk_entry_set_width_chars(GTK_ENTRY(spin), 6);     // "$FFFF" and no more: the panel stays narrow
   gtk_spin_button_set_wrap(spin_button, FALSE);
   gtk_spin_button_set_snap_to_ticks(spin_button, FALSE);
   gtk_spin_button_set_update_policy(spin_button, GTK_UPDATE_ALWAYS);
@@ -111,7 +112,7 @@ GtkWidget* build_grid() {
 
 }  // namespace
 
-void filter_panel_pack(GtkBox* box) {
+void filter_panel_pack(GtkBox* toggle_box, GtkBox* frame_box) {
   filter_panel_widgets& w = panel.widgets;
   w.button_show_filters = gtk_button_new_with_label(show_label);
   gtk_widget_set_halign(w.button_show_filters, GTK_ALIGN_END);
@@ -121,13 +122,16 @@ void filter_panel_pack(GtkBox* box) {
 
   w.frame_filters = gtk_frame_new("Filters");
   gtk_widget_set_halign(w.frame_filters, GTK_ALIGN_END);
+  gtk_widget_set_valign(w.frame_filters, GTK_ALIGN_START);
   gtk_container_set_border_width(GTK_CONTAINER(w.frame_filters), 10);
   gtk_container_add(GTK_CONTAINER(w.frame_filters), build_grid());
 
-  gtk_box_pack_start(box, w.button_show_filters, FALSE, FALSE, child_padding);
-  gtk_box_pack_start(box, w.frame_filters, FALSE, FALSE, child_padding);
+  gtk_box_pack_start(toggle_box, w.button_show_filters, FALSE, FALSE, child_padding);
+  gtk_box_pack_start(frame_box, w.frame_filters, FALSE, FALSE, child_padding);
 }
 
 void filter_panel_set_visible(bool visible) { set_panel_shown(visible); }
+
+bool filter_panel_is_visible() { return gtk_widget_get_visible(panel.widgets.frame_filters); }
 
 const filter_panel_widgets& filter_panel_get_widgets() { return panel.widgets; }

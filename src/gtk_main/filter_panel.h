@@ -8,8 +8,12 @@
 
 #include "sample_table.h"
 
-// Packs the toggle, then the frame, into `box` (padding 3, no expand). GTK main thread only.
-void filter_panel_pack(GtkBox* box);
+// Packs the toggle into `toggle_box` and the frame into `frame_box` (padding
+// 3, no expand), so the frame can stand beside the table. GTK main thread only.
+void filter_panel_pack(GtkBox* toggle_box, GtkBox* frame_box);
+
+// Whether the frame is shown. GTK main thread only.
+bool filter_panel_is_visible();
 
 // Shows or hides the panel as a click of the toggle into that state would. GTK main thread only.
 void filter_panel_set_visible(bool visible);

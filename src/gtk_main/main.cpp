@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   main_window_new();
   main_window_show();
   // After showing, which hides Play: a loaded file shows it again.
-  external_open_command_line(argc, argv);
+  external_open_command_line(argc, argv, main_window_load_file);
   gtk_main();
   return 0;
 }

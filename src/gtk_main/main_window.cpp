@@ -1,25 +1,33 @@
 // The main window and the load path. Everything here runs on the GTK main
 // thread; the playing thread holds its own reference to the image it plays
-// and never touches a widget.
+// and never touches a widget. The window wires its parts together: each gets
+// the widgets and functions it needs, none includes this file's header.
 
 #include "main_window.h"
 
-#include <string>
-
 #include "external_open.h"
 #include "filter_panel.h"
+#include "folder_browse.h"
+#include "grid_label.h"
 #include "id666.h"
+#include "main_window_test_hooks.h"
 #include "play_button.h"
 #include "sample_table.h"
+#include "settings.h"
 #include "shortcuts.h"
 
 namespace {
 
 constexpr int child_padding = 3;
 constexpr char no_tag_text[] = "[No ID666 Info]";
+constexpr char program_name[] = "Quorlin";
+// Wide enough for the five columns, short enough to leave room on a laptop.
+constexpr int default_width = 640;
+constexpr int default_height = 600;
 
 struct main_window_state {
   std::shared_ptr<const spc_format> spc;
+  std::string path;  // of spc
   main_window_widgets widgets{};
 };
 main_window_state state;
@@ -32,9 +40,24 @@ void set_tag_labels(const char* game, const char* song, const char* artist, cons
   gtk_label_set_text(GTK_LABEL(w.label_song_length), length);
 }
 
+std::string display_basename(const char* filename) {
+  g_autofree char* name = g_filename_display_basename(filename);
+  return name;
+}
+
+// The name in the label and the title; the whole path in the tooltip.
+void show_file_name(const char* filename) {
+  const main_window_widgets& w = state.widgets;
+  const std::string name = display_basename(filename);
+  g_autofree char* full = g_filename_display_name(filename);
+  gtk_label_set_text(GTK_LABEL(w.label_filename), name.c_str());
+  gtk_widget_set_tooltip_text(w.label_filename, full);
+  const std::string title = name + " \u2014 " + program_name;
+  gtk_window_set_title(GTK_WINDOW(w.window), title.c_str());
+}
+
 void show_loaded_file(const char* filename, const spc_format& spc) {
-  g_autofree char* display_name = g_filename_display_name(filename);
-  gtk_label_set_text(GTK_LABEL(state.widgets.label_filename), display_name);
+  show_file_name(filename);
   // An untagged file says so in every tag label.
   if (id666_detect_form(spc) == id666_form::none) {
     set_tag_labels(no_tag_text, no_tag_text, no_tag_text, no_tag_text);
@@ -49,7 +72,50 @@ void show_loaded_file(const char* filename, const spc_format& spc) {
   generate_sample_chart(spc, count, chart);
   // A failed chart allocation leaves the table as it was; a file without
   // samples empties it, so no rows of an earlier file stay behind.
-  if (chart) sample_table_fill(chart.get(), count);
+  if (chart) {
+    sample_table_fill(chart.get(), count);
+  } else {
+    message_line_show(message_kind::error,
+                      display_basename(filename) + ": Unable to allocate memory for sample chart");
+  }
+}
+
+// "Showing 12 of 192 entries", and whether bounds the user cannot see now
+// hide rows; or, after a press copied a cell, what was copied.
+void update_status_line(const char* copied_text) {
+  std::string text;
+  if (copied_text) {
+    text = std::string("Copied ") + copied_text;
+  } else {
+    const int shown = sample_table_shown_count();
+    const int total = sample_table_row_count();
+    text = "Showing " + std::to_string(shown) + " of " + std::to_string(total) + " entries";
+    if (shown < total && !sample_table_filters_at_defaults() && !filter_panel_is_visible())
+      text += " (filters active)";
+  }
+  gtk_label_set_text(GTK_LABEL(state.widgets.label_status), text.c_str());
+}
+
+void on_table_changed(const char* copied_text) { update_status_line(copied_text); }
+
+void on_filter_panel_toggled(GObject*, GParamSpec*, gpointer) noexcept {
+  update_status_line(nullptr);
+}
+
+void load_neighbour(int step) {
+  if (state.path.empty()) return;
+  const std::string next = neighbouring_spc_file(state.path, step);
+  if (!next.empty()) main_window_load_file(next.c_str());
+}
+
+void open_previous_file(GtkWidget*, gpointer) noexcept { load_neighbour(-1); }
+void open_next_file(GtkWidget*, gpointer) noexcept { load_neighbour(1); }
+
+// However the window goes, the song stops first: a thread left inside the
+// emulator while the process tears down would crash it.
+void quit_main_loop(GtkWidget*, gpointer) noexcept {
+  play_button_stop();
+  gtk_main_quit();
 }
 
 // Titles carry their mnemonic ("_File": Alt+F); the underscore is not shown.
@@ -66,19 +132,24 @@ GtkWidget* append_menu_item(GtkWidget* menu_item, const char* title) {
   return item;
 }
 
-void quit_main_loop(GtkWidget*, gpointer) noexcept { gtk_main_quit(); }
-
 GtkWidget* build_menu_bar(GtkWidget* window) {
   main_window_widgets& w = state.widgets;
   GtkWidget* menubar = gtk_menu_bar_new();
   GtkWidget* menu_file = append_menu(menubar, "_File");
   GtkWidget* menu_help = append_menu(menubar, "_Help");
   w.menu_file_open = append_menu_item(menu_file, "_Open SPC");
+  w.menu_file_previous = append_menu_item(menu_file, "_Previous File");
+  w.menu_file_next = append_menu_item(menu_file, "_Next File");
   w.menu_file_quit = append_menu_item(menu_file, "_Quit");
   w.menu_help_about = append_menu_item(menu_help, "_About");
   g_signal_connect_swapped(w.menu_file_open, "activate", G_CALLBACK(open_spc_dialog), window);
+  g_signal_connect(w.menu_file_previous, "activate", G_CALLBACK(open_previous_file), nullptr);
+  g_signal_connect(w.menu_file_next, "activate", G_CALLBACK(open_next_file), nullptr);
   g_signal_connect(w.menu_file_quit, "activate", G_CALLBACK(quit_main_loop), nullptr);
   g_signal_connect_swapped(w.menu_help_about, "activate", G_CALLBACK(about_dialog), window);
+  // Nothing to browse from until a file is loaded.
+  gtk_widget_set_sensitive(w.menu_file_previous, FALSE);
+  gtk_widget_set_sensitive(w.menu_file_next, FALSE);
   return menubar;
 }
 
@@ -98,69 +169,41 @@ GtkWidget* build_info_grid() {
   for (const auto& row : rows) {
     add_label(&caption, row.caption, grid, 0, top, 1, 1, false);
     add_label(row.value, "", grid, 1, top, 1, 1, true);
+    // A long name shortens in the middle instead of widening the window.
+    gtk_label_set_ellipsize(GTK_LABEL(*row.value), PANGO_ELLIPSIZE_MIDDLE);
+    gtk_widget_set_hexpand(*row.value, TRUE);
     ++top;
   }
-  w.button_play = gtk_button_new_with_label("Play");
-  g_signal_connect(w.button_play, "clicked", G_CALLBACK(play_spc_shim), nullptr);
-  gtk_grid_attach(GTK_GRID(grid), w.button_play, 0, top, 2, 1);
+  const play_button_widgets& controls = play_button_new();
+  w.button_play = controls.button_play;
+  w.label_elapsed = controls.label_elapsed;
+  gtk_grid_attach(GTK_GRID(grid), controls.box, 0, top, 2, 1);
   return grid;
 }
 
-}  // namespace
-
-void add_label(GtkWidget** label, const char* text, GtkWidget* grid, int left, int top, int width,
-               int height, bool is_selectable) {
-  *label = gtk_label_new(text);
-  gtk_label_set_xalign(GTK_LABEL(*label), 0.0f);
-  gtk_label_set_yalign(GTK_LABEL(*label), 0.5f);
-  gtk_label_set_selectable(GTK_LABEL(*label), is_selectable);
-  gtk_grid_attach(GTK_GRID(grid), *label, left, top, width, height);
-}
-
-GtkWidget* main_window_new() {
+// The table, with room beside it for the filter panel.
+GtkWidget* build_table_area(GtkBox* toggle_box) {
   main_window_widgets& w = state.widgets;
-  if (w.window) return w.window;
-
-  w.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gtk_window_set_title(GTK_WINDOW(w.window), "Quorlin");
-  gtk_window_set_default_size(GTK_WINDOW(w.window), 600, 400);
-  g_signal_connect(w.window, "destroy", G_CALLBACK(quit_main_loop), nullptr);
-
-  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  gtk_container_add(GTK_CONTAINER(w.window), box);
-  gtk_box_pack_start(GTK_BOX(box), build_menu_bar(w.window), FALSE, FALSE, child_padding);
-  gtk_box_pack_start(GTK_BOX(box), build_info_grid(), FALSE, FALSE, child_padding);
-  filter_panel_pack(GTK_BOX(box));
-  gtk_box_pack_start(GTK_BOX(box), sample_table_new(), TRUE, TRUE, child_padding);
-  shortcuts_attach(w);
-  external_open_accept_drops(w.window);
-  return w.window;
+  GtkWidget* area = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+  w.scrolled_table = sample_table_new();
+  gtk_box_pack_start(GTK_BOX(area), w.scrolled_table, TRUE, TRUE, child_padding);
+  filter_panel_pack(toggle_box, GTK_BOX(area));
+  g_signal_connect(filter_panel_get_widgets().frame_filters, "notify::visible",
+                   G_CALLBACK(on_filter_panel_toggled), nullptr);
+  sample_table_set_listener(on_table_changed);
+  return area;
 }
 
-void main_window_show() {
-  gtk_widget_show_all(state.widgets.window);
-  gtk_widget_hide(state.widgets.button_play);
-  filter_panel_set_visible(false);
+GtkWidget* build_status_line() {
+  GtkWidget* label = gtk_label_new("");
+  gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
+  gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
+  gtk_widget_set_margin_start(label, 6);
+  state.widgets.label_status = label;
+  return label;
 }
 
-bool main_window_load_file(const char* filename) {
-  std::shared_ptr<const spc_format> spc = read_spc_from_file(filename);
-  // The previous image goes now unless a playing thread still holds it.
-  state.spc = spc;
-  if (!spc) {
-    gtk_widget_hide(state.widgets.button_play);
-    set_tag_labels("", "", "", "");
-    return false;
-  }
-  show_loaded_file(filename, *spc);
-  return true;
-}
-
-std::shared_ptr<const spc_format> main_window_current_spc() { return state.spc; }
-
-const main_window_widgets& main_window_get_widgets() { return state.widgets; }
-
-void open_spc_dialog(GtkWidget* parent_window, gpointer) noexcept {
+GtkWidget* open_dialog_for(GtkWidget* parent_window) {
   GtkWidget* dialog = gtk_file_chooser_dialog_new(
       "Open SPC File", GTK_WINDOW(parent_window), GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
       GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
@@ -171,7 +214,83 @@ void open_spc_dialog(GtkWidget* parent_window, gpointer) noexcept {
   gtk_file_filter_add_pattern(filter, "*.spc");
   gtk_file_filter_add_pattern(filter, "*.SPC");
   gtk_file_chooser_set_filter(GTK_FILE_CHOOSER(dialog), filter);
+  const std::string folder = settings_last_folder();
+  if (!folder.empty()) gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
+  return dialog;
+}
 
+}  // namespace
+
+GtkWidget* main_window_new() {
+  main_window_widgets& w = state.widgets;
+  if (w.window) return w.window;
+
+  w.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(GTK_WINDOW(w.window), program_name);
+  gtk_window_set_default_size(GTK_WINDOW(w.window), default_width, default_height);
+  g_signal_connect(w.window, "destroy", G_CALLBACK(quit_main_loop), nullptr);
+
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_container_add(GTK_CONTAINER(w.window), box);
+  gtk_box_pack_start(GTK_BOX(box), build_menu_bar(w.window), FALSE, FALSE, child_padding);
+  w.info_bar = message_line_new();
+  w.label_message = message_line_get_widgets().label_message;
+  gtk_box_pack_start(GTK_BOX(box), w.info_bar, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(box), build_info_grid(), FALSE, FALSE, child_padding);
+  GtkWidget* table_area = build_table_area(GTK_BOX(box));
+  gtk_box_pack_start(GTK_BOX(box), table_area, TRUE, TRUE, child_padding);
+  gtk_box_pack_start(GTK_BOX(box), build_status_line(), FALSE, FALSE, child_padding);
+  update_status_line(nullptr);
+
+  shortcuts_attach({w.window, w.menu_file_open, w.menu_file_previous, w.menu_file_next,
+                    w.menu_file_quit, w.button_play});
+  external_open_accept_drops(w.window, main_window_load_file);
+  return w.window;
+}
+
+void main_window_show() {
+  gtk_widget_show_all(state.widgets.window);
+  gtk_widget_hide(state.widgets.button_play);
+  filter_panel_set_visible(false);
+}
+
+bool main_window_load_file(const char* filename) {
+  // The song of the file on screen stops, whatever becomes of the new one.
+  play_button_stop();
+  message_line_clear();
+  std::string reason;
+  std::shared_ptr<const spc_format> spc = read_spc_from_file(filename, reason);
+  // The previous image goes now unless a playing thread still holds it.
+  state.spc = spc;
+  play_button_set_image(spc);
+  if (!spc) {
+    state.path.clear();
+    gtk_widget_hide(state.widgets.button_play);
+    set_tag_labels("", "", "", "");
+    message_line_show(message_kind::error, display_basename(filename) + ": " + reason);
+    return false;
+  }
+  state.path = filename;
+  gtk_widget_set_sensitive(state.widgets.menu_file_previous, TRUE);
+  gtk_widget_set_sensitive(state.widgets.menu_file_next, TRUE);
+  show_loaded_file(filename, *spc);
+  const std::string not_saved = settings_remember_folder_of(filename);
+  if (!not_saved.empty()) message_line_report(not_saved);
+  return true;
+}
+
+std::shared_ptr<const spc_format> main_window_current_spc() { return state.spc; }
+
+const std::string& main_window_current_path() { return state.path; }
+
+void main_window_show_message(message_kind kind, const std::string& text) {
+  message_line_show(kind, text);
+}
+
+const main_window_widgets& main_window_get_widgets() { return state.widgets; }
+
+void open_spc_dialog(GtkWidget* parent_window, gpointer) noexcept {
+  GtkWidget* dialog = open_dialog_for(parent_window);
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
     g_autofree char* filename = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
     if (filename) main_window_load_file(filename);
@@ -186,6 +305,13 @@ void about_dialog(GtkWidget* parent_window, gpointer) noexcept {
   gtk_message_dialog_format_secondary_text(
       GTK_MESSAGE_DIALOG(dialog), "%s",
       "Shows where the samples of an SPC sound snapshot lie in audio RAM, and plays it.\n\n"
+      "SPC emulation: Game_Music_Emu (GNU Lesser General Public License).\n\n"
+      "Shortcuts:\n"
+      "Ctrl+O\tOpen SPC\n"
+      "Alt+Left, Page Up\tPrevious file in the folder\n"
+      "Alt+Right, Page Down\tNext file in the folder\n"
+      "Space\tPlay or stop\n"
+      "Ctrl+Q\tQuit\n\n"
       "Licence: GNU General Public License, version 3 or later.");
   gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);

@@ -1,49 +1,40 @@
-// The main window: menus, the information panel, the sample table, and the
-// load path that File > Open SPC uses. GTK main thread only.
+// The main window: menus, the message line, the information panel with the
+// playback controls, the sample table with its filter panel and status line,
+// and the load path that every way of opening a file takes. GTK main thread only.
 #pragma once
 
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <string>
 
+#include "message_line.h"
 #include "spc.h"
 
 // Builds the whole window (once per process) and returns it, not yet shown.
-// Its "destroy" quits the GTK main loop.
+// Closing it, File > Quit and Ctrl+Q stop and join a playing song before the
+// GTK main loop ends.
 GtkWidget* main_window_new();
 
 // Shows the window and everything in it except what starts hidden (the Play
-// button, the filter frame).
+// button, the filter frame, the message line).
 void main_window_show();
 
-// Reads `filename` and, when it is a valid SPC file, shows its name, tag and
-// samples; otherwise reports on standard error, hides Play and empties the
-// tag labels. Returns whether the file loaded.
+// Stops what plays, then reads `filename` and, when it is a valid SPC file,
+// shows its name, tag and samples; otherwise reports on standard error and in
+// the message line, hides Play and empties the tag labels. Returns whether
+// the file loaded.
 bool main_window_load_file(const char* filename);
 
-// The image of the last successful load, or null after a failed one.
+// The image and full file name of the last successful load; null and ""
+// after a failed one.
 std::shared_ptr<const spc_format> main_window_current_spc();
+const std::string& main_window_current_path();
 
-// Creates a label with `text`, left-aligned and vertically centred,
-// selectable when asked, and attaches it to `grid` at (left, top).
-void add_label(GtkWidget** label, const char* text, GtkWidget* grid, int left, int top, int width,
-               int height, bool is_selectable);
+// Shows one line in the window's message line until the next load or a
+// click dismisses it. For reports from any part of the window.
+void main_window_show_message(message_kind kind, const std::string& text);
 
-// File > Open SPC and Help > About handlers; `parent_window` is the window.
+// Menu handlers; `parent_window` is the window.
 void open_spc_dialog(GtkWidget* parent_window, gpointer data) noexcept;
 void about_dialog(GtkWidget* parent_window, gpointer data) noexcept;
-
-// The widgets tests look at.
-struct main_window_widgets {
-  GtkWidget* window;
-  GtkWidget* label_filename;
-  GtkWidget* label_game_title;
-  GtkWidget* label_song_title;
-  GtkWidget* label_artist_name;
-  GtkWidget* label_song_length;
-  GtkWidget* button_play;
-  GtkWidget* menu_file_open;
-  GtkWidget* menu_file_quit;
-  GtkWidget* menu_help_about;
-};
-const main_window_widgets& main_window_get_widgets();

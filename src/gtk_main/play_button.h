@@ -1,10 +1,39 @@
-// The main window's Play/Stop button. GTK main thread only.
+// The playback controller: the Play/Stop button, the elapsed-time label
+// beside it, and what plays. The button's label is the state: "Play" when
+// nothing plays, "Stop" while something does; a song that ends by itself
+// turns it back to "Play". GTK main thread only.
 #pragma once
 
 #include <gtk/gtk.h>
 
-// "clicked" handler of the Play button. Label "Play": plays the main
-// window's current image from its start and relabels the button "Stop".
-// Any other label: stops playback and relabels it "Play". The label changes
-// whether or not the sound could start (failures go to stdout/stderr).
+#include <memory>
+
+#include "spc.h"
+
+// The controller's widgets: the button and label, in a box to pack.
+struct play_button_widgets {
+  GtkWidget* box;
+  GtkWidget* button_play;
+  GtkWidget* label_elapsed;  // shown only while something plays
+};
+
+// Builds the button ("Play") and the label beside it, at their natural
+// width. Call once. GTK main thread only.
+const play_button_widgets& play_button_new();
+
+// Stops whatever plays and makes `image` what the next "Play" plays (null:
+// nothing). GTK main thread only.
+void play_button_set_image(std::shared_ptr<const spc_format> image);
+
+// Stops and joins whatever plays; the button reads "Play". GTK main thread only.
+void play_button_stop();
+
+// Whether something plays (the button reads "Stop"). GTK main thread only.
+bool play_button_is_playing();
+
+// "clicked" handler of the Play button: label "Play" plays the image last
+// set from its start, any other label stops; the clicked button's label
+// follows. A device that cannot be opened or a thread that cannot start is
+// reported in the message line too, and leaves the label at "Play".
+// GTK main thread only.
 void play_spc_shim(GtkWidget* widget, gpointer data) noexcept;

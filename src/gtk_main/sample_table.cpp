@@ -11,6 +11,10 @@
 
 namespace {
 
+// Low enough that the window, filter panel beside the table, stays within
+// 700 pixels; high enough for a dozen rows.
+constexpr int table_min_height = 300;
+
 struct sample_table_state {
   GtkListStore* sample_list_store = nullptr;
   GtkTreeModel* sample_list_store_filtered = nullptr;
@@ -19,6 +23,7 @@ struct sample_table_state {
   GtkTreeViewColumn* sample_list_column[SAMPLE_COLUMN_COUNT] = {};
   // Set before anything is built: the filter panel reads them first.
   std::array<std::int32_t, chart_filter_count> chart_filters = chart_filter_defaults;
+  sample_table_listener listener = nullptr;
 };
 sample_table_state table;
 
@@ -38,9 +43,15 @@ struct row_texts {
   row_texts& operator=(const row_texts&) = delete;
 };
 
+void tell_listener(const char* copied_text) {
+  if (table.listener) table.listener(copied_text);
+}
+
 void add_sorted_columns(GtkTreeView* view) {
   GtkTreeSortable* sortable = GTK_TREE_SORTABLE(table.sample_list_store_sorted);
   GtkCellRenderer* renderer = gtk_cell_renderer_text_new();
+  // Numbers line up by their last digit, in a face whose digits share a width.
+  g_object_set(renderer, "xalign", 1.0f, "family", "Monospace", nullptr);
   for (int i = 0; i < SAMPLE_COLUMN_COUNT; ++i) {
     gtk_tree_sortable_set_sort_func(sortable, i, sample_table_sorter, GINT_TO_POINTER(i),
                                     nullptr);
@@ -48,6 +59,7 @@ void add_sorted_columns(GtkTreeView* view) {
         gtk_tree_view_column_new_with_attributes(chart_headings[i], renderer, "text", i, nullptr);
     // A header click sorts by this column; a second one reverses the order.
     gtk_tree_view_column_set_sort_column_id(column, i);
+    gtk_tree_view_column_set_alignment(column, 1.0f);
     gtk_tree_view_append_column(view, column);
     table.sample_list_column[i] = column;
   }
@@ -76,7 +88,11 @@ GtkWidget* sample_table_new() {
                    nullptr);
 
   GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
-  gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scrolled), 400);
+  gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scrolled), table_min_height);
+  // All five columns stay in sight, whatever stands beside the table: the
+  // window grows wider rather than scroll them away.
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER,
+                                 GTK_POLICY_AUTOMATIC);
   gtk_container_add(GTK_CONTAINER(scrolled), table.sample_list_view);
   return scrolled;
 }
@@ -98,13 +114,42 @@ void sample_table_fill(const sample_chart* chart, std::int32_t count) {
   }
   gtk_tree_view_set_model(view, table.sample_list_store_sorted);
   g_object_unref(table.sample_list_store_sorted);
+  tell_listener(nullptr);
 }
 
 std::int32_t* sample_table_chart_filters() { return table.chart_filters.data(); }
 
 void sample_table_refilter() {
-  if (table.sample_list_store_filtered)
-    gtk_tree_model_filter_refilter(GTK_TREE_MODEL_FILTER(table.sample_list_store_filtered));
+  if (!table.sample_list_store_filtered) return;
+  gtk_tree_model_filter_refilter(GTK_TREE_MODEL_FILTER(table.sample_list_store_filtered));
+  tell_listener(nullptr);
+}
+
+void sample_table_set_listener(sample_table_listener listener) { table.listener = listener; }
+
+int sample_table_row_count() {
+  if (!table.sample_list_store) return 0;
+  return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(table.sample_list_store), nullptr);
+}
+
+int sample_table_shown_count() {
+  if (!table.sample_list_store_filtered) return 0;
+  return gtk_tree_model_iter_n_children(table.sample_list_store_filtered, nullptr);
+}
+
+bool sample_table_filters_at_defaults() { return table.chart_filters == chart_filter_defaults; }
+
+std::vector<int> sample_table_shown_sample_numbers() {
+  std::vector<int> numbers;
+  GtkTreeModel* model = table.sample_list_store_sorted;
+  GtkTreeIter iter;
+  if (!model || !gtk_tree_model_get_iter_first(model, &iter)) return numbers;
+  do {
+    g_autofree char* text = nullptr;
+    gtk_tree_model_get(model, &iter, SAMPLE_COLUMN_NUMBER, &text, -1);
+    numbers.push_back(static_cast<int>(hex_text_parse(text)));
+  } while (gtk_tree_model_iter_next(model, &iter));
+  return numbers;
 }
 
 gboolean sample_table_filter(GtkTreeModel* model, GtkTreeIter* iter, gpointer data) noexcept {
@@ -134,7 +179,9 @@ gint sample_table_sorter(GtkTreeModel* model, GtkTreeIter* a, GtkTreeIter* b,
 }
 
 gboolean sample_list_click(GtkWidget* widget, GdkEventButton* event, gpointer) noexcept {
-  copy_pressed_cell(GTK_TREE_VIEW(widget), event, table.sample_list_column, SAMPLE_COLUMN_COUNT);
+  const auto cell =
+      copy_pressed_cell(GTK_TREE_VIEW(widget), event, table.sample_list_column, SAMPLE_COLUMN_COUNT);
+  if (cell && !cell->text.empty()) tell_listener(cell->text.c_str());
   return FALSE;
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "hex_text.h"
 #include "spc.h"
@@ -44,6 +45,21 @@ std::int32_t* sample_table_chart_filters();
 
 // Re-evaluates every row against the bounds (no-op before sample_table_new). GTK main thread only.
 void sample_table_refilter();
+
+// Called after the rows shown may have changed (a fill, a refilter) with
+// null, and after a press copied a cell with the copied text. GTK main thread only.
+using sample_table_listener = void (*)(const char* copied_text);
+void sample_table_set_listener(sample_table_listener listener);
+
+// Rows in the table, and rows the bounds let through. GTK main thread only.
+int sample_table_row_count();
+int sample_table_shown_count();
+
+// Whether every bound holds its default. GTK main thread only.
+bool sample_table_filters_at_defaults();
+
+// The sample numbers of the rows shown, in the order shown. GTK main thread only.
+std::vector<int> sample_table_shown_sample_numbers();
 
 // Filter visibility: all five texts set and each within bounds `data`. GTK main thread only.
 gboolean sample_table_filter(GtkTreeModel* model, GtkTreeIter* iter, gpointer data) noexcept;

@@ -1,11 +1,24 @@
-// The main window's keyboard shortcuts: Ctrl+O (File > Open SPC) and Ctrl+Q
-// (File > Quit), shown in the menus, and Space for the Play button.
+// The main window's keyboard shortcuts: Ctrl+O (File > Open SPC), Alt+Left
+// and Alt+Right (File > Previous File / Next File) and Ctrl+Q (File > Quit),
+// shown in the menus; Space for the Play button; Page Up and Page Down for
+// the previous and next file.
 #pragma once
 
-#include "main_window.h"
+#include <gtk/gtk.h>
 
-// Installs the shortcuts on `widgets.window`. Space clicks `widgets.button_play`
-// while it is shown (a file is loaded) and does nothing otherwise, except in a
-// text field (the filter panel's spin buttons), which keeps its spaces.
+// What the shortcuts act on.
+struct shortcut_targets {
+  GtkWidget* window;
+  GtkWidget* menu_file_open;
+  GtkWidget* menu_file_previous;
+  GtkWidget* menu_file_next;
+  GtkWidget* menu_file_quit;
+  GtkWidget* button_play;
+};
+
+// Installs the shortcuts on `targets.window`. Space clicks `targets.button_play`
+// while it is shown (a file is loaded) and does nothing otherwise; Page Up
+// and Page Down activate Previous File and Next File. In a text field (the
+// filter panel's spin buttons) those keys keep their own meaning there.
 // Call once, after the menus and the Play button exist. GTK main thread only.
-void shortcuts_attach(const main_window_widgets& widgets);
+void shortcuts_attach(const shortcut_targets& targets);

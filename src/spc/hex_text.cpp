@@ -1,5 +1,7 @@
 #include "hex_text.h"
 
+#include <cctype>
+#include <climits>
 #include <cstdlib>
 
 const char* const chart_headings[chart_column_count] = {
@@ -19,7 +21,18 @@ std::string hex_text_format(unsigned long value) {
 }
 
 long hex_text_parse(const char* text) {
-  return text ? std::strtol(text, nullptr, 16) : 0;
+  if (!text) return 0;
+  // "$8000" is how SNES documents and assemblers write hexadecimal: the
+  // dollar takes the place 0x has for strtol, after any space and sign.
+  const char* at = text;
+  while (std::isspace(static_cast<unsigned char>(*at))) ++at;
+  const bool negative = *at == '-';
+  if (*at == '+' || *at == '-') ++at;
+  if (*at != '$') return std::strtol(text, nullptr, 16);
+  ++at;
+  if (!std::isxdigit(static_cast<unsigned char>(*at))) return 0;
+  const long value = std::strtol(at, nullptr, 16);
+  return negative ? (value == LONG_MAX ? LONG_MIN : -value) : value;
 }
 
 std::array<std::string, chart_column_count> chart_row_texts(const sample_chart& row) {

@@ -16,7 +16,7 @@ extern const char* const chart_headings[chart_column_count];
 // "%X" of `value` (e.g. 256 -> "100"). Any thread.
 std::string hex_text_format(unsigned long value);
 
-// Leading white space skipped, optional sign and 0x/0X, stops at the first
+// Leading white space skipped, optional sign and 0x/0X or $, stops at the first
 // non-hex character, no digits gives 0; saturates at LONG_MIN/LONG_MAX
 // instead of wrapping. Null reads as 0. Any thread.
 long hex_text_parse(const char* text);

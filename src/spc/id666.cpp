@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -131,6 +132,72 @@ std::string convert_windows_1252(const char* bytes, std::size_t size) {
   return out;
 }
 
+// Lead bytes of Shift-JIS (CP932) pairs that plain JIS text never uses: NEC
+// special characters (0x87), NEC-selected IBM extensions (0xED, 0xEE), the
+// user-defined area (0xF0-0xF9, private use) and IBM extensions (0xFA-0xFC).
+// Accented Windows-1252 letters (í, î, ð-ù, ú-ü) lead exactly such pairs.
+bool is_extension_lead(u8 byte) {
+  return byte == 0x87 || byte == 0xED || byte == 0xEE || byte >= 0xF0;
+}
+
+bool is_shift_jis_lead(u8 byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// Whether any pair in `bytes` starts with an extension lead byte.
+bool uses_shift_jis_extensions(const char* bytes, std::size_t size) {
+  const auto* at = reinterpret_cast<const u8*>(bytes);
+  for (std::size_t i = 0; i < size; ++i) {
+    if (!is_shift_jis_lead(at[i])) continue;
+    if (is_extension_lead(at[i])) return true;
+    ++i;  // the trail byte may look like a lead byte
+  }
+  return false;
+}
+
+// Kana (full and half width), kanji, CJK punctuation and full-width forms.
+bool is_japanese(std::uint32_t code) {
+  return (code >= 0x3000 && code <= 0x30FF) || (code >= 0x4E00 && code <= 0x9FFF) ||
+         (code >= 0xFF00 && code <= 0xFFEF);
+}
+
+bool is_ascii_letter(std::uint32_t code) {
+  return (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z');
+}
+
+std::vector<std::uint32_t> code_points(const std::string& utf8) {
+  std::vector<std::uint32_t> codes;
+  const auto* at = reinterpret_cast<const u8*>(utf8.data());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t length = std::max<std::size_t>(1, utf8_sequence_length(at + i, utf8.size() - i));
+    std::uint32_t code = length == 1 ? at[i] : at[i] & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) code = code << 6 | (at[i + k] & 0x3F);
+    codes.push_back(code);
+    i += length;
+  }
+  return codes;
+}
+
+// Whether a Shift-JIS reading reads as Japanese: it holds Japanese text, and
+// no Japanese character stands alone against a Latin letter. A Windows-1252
+// accented letter inside a word ("Pokémon", "Über") makes exactly that: one
+// kanji or half-width kana glued to ASCII letters.
+bool reads_as_japanese(const std::string& utf8) {
+  const std::vector<std::uint32_t> codes = code_points(utf8);
+  bool japanese = false;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    if (codes[i] >= 0xE000 && codes[i] <= 0xF8FF) return false;  // private use
+    if (!is_japanese(codes[i])) continue;
+    japanese = true;
+    const bool before_japanese = i > 0 && is_japanese(codes[i - 1]);
+    const bool after_japanese = i + 1 < codes.size() && is_japanese(codes[i + 1]);
+    const bool before_letter = i > 0 && is_ascii_letter(codes[i - 1]);
+    const bool after_letter = i + 1 < codes.size() && is_ascii_letter(codes[i + 1]);
+    if (!before_japanese && !after_japanese && (before_letter || after_letter)) return false;
+  }
+  return japanese;
+}
+
 // A fixed-width text field up to its first zero byte, trailing spaces
 // trimmed, as UTF-8.
 std::string field_text(const u8* field, std::size_t size) {
@@ -218,6 +285,9 @@ std::string id666_song_length_text(const spc_format& spc) {
 
 std::string id666_text_to_utf8(const char* bytes, std::size_t size) {
   if (is_valid_utf8(bytes, size)) return std::string(bytes, size);
-  if (auto shift_jis = convert_strictly("CP932", bytes, size)) return *std::move(shift_jis);
+  if (!uses_shift_jis_extensions(bytes, size)) {
+    std::optional<std::string> shift_jis = convert_strictly("CP932", bytes, size);
+    if (shift_jis && reads_as_japanese(*shift_jis)) return *std::move(shift_jis);
+  }
   return convert_windows_1252(bytes, size);
 }

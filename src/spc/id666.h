@@ -15,7 +15,7 @@ enum class id666_form { none, text, binary };
 id666_form id666_detect_form(const spc_format& spc);
 
 // Title and artist texts: the field up to its first zero byte, converted to
-// UTF-8 (as is when valid, else from Shift-JIS, else from Windows-1252),
+// UTF-8 as id666_text_to_utf8 does,
 // trailing spaces trimmed. Empty when there is no tag.
 std::string id666_song_title(const spc_format& spc);
 std::string id666_game_title(const spc_format& spc);
@@ -34,6 +34,8 @@ std::int32_t id666_fade_msec(const spc_format& spc);
 // sign: -5 gives "0:-5").
 std::string id666_song_length_text(const spc_format& spc);
 
-// Converts `size` bytes to UTF-8 as the tag texts are: valid UTF-8 is kept,
-// else Shift-JIS, else Windows-1252 (its five undefined bytes as U+FFFD).
+// Converts `size` bytes to UTF-8 as the tag texts are: valid UTF-8 is kept;
+// else Shift-JIS when that reading is plausible (no extension or
+// user-defined codes, and Japanese characters that are not single ones glued
+// to Latin letters); else Windows-1252 (its five undefined bytes as U+FFFD).
 std::string id666_text_to_utf8(const char* bytes, std::size_t size);

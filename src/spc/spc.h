@@ -1,6 +1,5 @@
-// The SPC data module: the in-memory image of an SPC file, its reader, the
-// sample directory chart derived from it, and the playback engine.
-// Nothing here touches GTK.
+// The SPC data module: the in-memory image of an SPC file, its reader and
+// the sample directory chart derived from it. No GTK, no threads, no sound.
 #pragma once
 
 #include <cstddef>
@@ -74,9 +73,14 @@ struct sample_chart {
 // or null after writing one message to standard error. Any thread.
 std::unique_ptr<spc_format> read_spc_from_file(const char* filename);
 
-// The same reading, silent: on failure `failure` holds the report's text in
-// one line ("Unable to open file: No such file or directory"). Any thread.
-std::unique_ptr<spc_format> read_spc_file_quietly(const char* filename, std::string& failure);
+// The same, and on failure sets `reason` to that message as one line, with
+// the system's description where a system call failed ("Unable to open
+// file: No such file or directory"), for showing to a user. Any thread.
+std::unique_ptr<spc_format> read_spc_from_file(const char* filename, std::string& reason);
+
+// The same reading, silent: on failure only `reason` says what went wrong.
+// Any thread.
+std::unique_ptr<spc_format> read_spc_file_quietly(const char* filename, std::string& reason);
 
 // Bytes from ARAM `address` to the end of the first BRR block whose end flag
 // is set, that block included. Addresses wrap at 16 bits; a chain with no end
@@ -90,12 +94,3 @@ std::int32_t calculate_sample_length(const spc_format& spc, std::int32_t sample_
 // standard error and leaves `out_chart` untouched. Any thread.
 void generate_sample_chart(const spc_format& spc, std::int32_t& out_num_samples,
                            std::unique_ptr<sample_chart[]>& out_chart);
-
-// Starts playing `spc` from its beginning on a thread of its own, after
-// stopping any earlier playing thread. The thread keeps its own reference to
-// the image. Main thread only.
-void play_spc(std::shared_ptr<const spc_format> spc);
-
-// Cancels the playing thread and waits (about a quarter of a second at most)
-// for it to end; does nothing when no thread exists. Main thread only.
-void stop_spc();

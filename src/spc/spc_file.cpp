@@ -15,20 +15,17 @@ struct file_closer {
 };
 using file_handle = std::unique_ptr<std::FILE, file_closer>;
 
-}  // namespace
-
-namespace {
-
 // What went wrong: the reader's message and the system error behind it.
 struct read_failure {
   const char* text = nullptr;
   int error = 0;
+  bool system_cause = true;  // false: the contents, not a system call, are at fault
 };
 
 std::unique_ptr<spc_format> read_image(const char* filename, read_failure& failure) {
   std::unique_ptr<spc_format> spc(new (std::nothrow) spc_format);
   if (!spc) {
-    failure = {"Unable to allocate memory for SPC file.\n", errno};
+    failure = {"Unable to allocate memory for SPC file.\n", ENOMEM};
     return nullptr;
   }
   {
@@ -47,32 +44,44 @@ std::unique_ptr<spc_format> read_image(const char* filename, read_failure& failu
     }
   }
   if (std::memcmp(spc->header_constant, spc_signature, spc_signature_size) != 0) {
-    // The contents, not a system call, are at fault.
-    failure = {"This does not look like a valid SPC file.\n", EINVAL};
+    failure = {"This does not look like a valid SPC file.\n", EINVAL, false};
     return nullptr;
   }
   return spc;
 }
 
+// The failure as one line: the message, its full stop replaced by the
+// system's description where a system call failed
+// ("Unable to open file: No such file or directory").
+std::string one_line(const read_failure& failure) {
+  std::string text = failure.text;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  if (!failure.system_cause) return text;
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text + ": " + std::strerror(failure.error);
+}
+
 }  // namespace
 
 std::unique_ptr<spc_format> read_spc_from_file(const char* filename) {
+  std::string reason;
+  return read_spc_from_file(filename, reason);
+}
+
+std::unique_ptr<spc_format> read_spc_from_file(const char* filename, std::string& reason) {
   read_failure failure;
   std::unique_ptr<spc_format> spc = read_image(filename, failure);
   if (!spc) {
     errno = failure.error;
     std::perror(failure.text);
+    reason = one_line(failure);
   }
   return spc;
 }
 
-std::unique_ptr<spc_format> read_spc_file_quietly(const char* filename, std::string& failure) {
-  read_failure why;
-  std::unique_ptr<spc_format> spc = read_image(filename, why);
-  if (!spc) {
-    // The message without its full stop and line feed, then the system's word.
-    const std::string text = why.text;
-    failure = text.substr(0, text.size() - 2) + ": " + std::strerror(why.error);
-  }
+std::unique_ptr<spc_format> read_spc_file_quietly(const char* filename, std::string& reason) {
+  read_failure failure;
+  std::unique_ptr<spc_format> spc = read_image(filename, failure);
+  if (!spc) reason = one_line(failure);
   return spc;
 }

@@ -8,6 +8,7 @@
 #include "gui_input.h"
 #include "gui_support.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "sample_table.h"
 #include "table_fixture.h"
 
@@ -218,7 +219,7 @@ TEST_F(FilterPanelTest, BoundsPersistAcrossAFileLoad) {
   const std::string other = table_fixture_file(dir, "other.spc");
   const dialog_seen seen = gui_open_through_dialog(other);
   ASSERT_TRUE(seen.appeared);
-  ASSERT_EQ(gui_text(main_window_get_widgets().label_filename), other);
+  ASSERT_EQ(gui_tooltip(main_window_get_widgets().label_filename), other);
   EXPECT_EQ(shown(max_of(SAMPLE_COLUMN_START)), "FF");
   EXPECT_EQ(bound(max_of(SAMPLE_COLUMN_START)), 0xFF);
   EXPECT_EQ(gui_visible_rows(), table_rows{table_fixture_rows()[0]});

@@ -1,12 +1,13 @@
 #include "gui_support.h"
 
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "sample_table.h"
 
 namespace {
 
 constexpr int tick_ms = 50;
-constexpr int max_ticks = 100;  // five seconds for any dialog step
+constexpr int max_ticks = 200;  // ten seconds for any dialog step, on a busy machine too
 
 template <typename Dialog>
 Dialog* find_visible_dialog(GType type) {
@@ -46,7 +47,13 @@ gboolean drive_chooser(gpointer data) {
       drive.seen.filter_list.emplace_back(gtk_file_filter_get_name(GTK_FILE_FILTER(at->data)));
     g_slist_free(filters);
   }
+  // A busy chooser names its folder only once it has started loading it.
+  if (drive.seen.folder.empty()) {
+    g_autofree char* folder = gtk_file_chooser_get_current_folder(chooser);
+    if (folder) drive.seen.folder = folder;
+  }
   if (drive.path.empty()) {
+    if (drive.seen.folder.empty() && drive.ticks < max_ticks / 2) return G_SOURCE_CONTINUE;
     gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
     return G_SOURCE_REMOVE;
   }
@@ -76,7 +83,9 @@ gboolean close_message_dialog(gpointer data) {
   if (!dialog) return ++drive.ticks > max_ticks ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
   drive.seen.appeared = true;
   g_autofree char* text = nullptr;
-  g_object_get(dialog, "text", &text, nullptr);
+  g_autofree char* secondary = nullptr;
+  g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
+  drive.seen.secondary_text = secondary ? secondary : "";
   drive.seen.primary_text = text ? text : "";
   gtk_dialog_response(dialog, GTK_RESPONSE_CLOSE);
   return G_SOURCE_REMOVE;
@@ -170,4 +179,9 @@ std::string gui_text(GtkWidget* widget) {
   // A menu item's label as shown: without its mnemonic's underscore.
   if (GTK_IS_MENU_ITEM(widget)) return gui_text(gtk_bin_get_child(GTK_BIN(widget)));
   return {};
+}
+
+std::string gui_tooltip(GtkWidget* widget) {
+  g_autofree char* text = gtk_widget_get_tooltip_text(widget);
+  return text ? text : "";
 }

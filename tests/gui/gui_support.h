@@ -38,6 +38,8 @@ struct dialog_seen {
   std::string filter_name;
   std::vector<std::string> filter_list;  // names offered for choice
   std::string primary_text;
+  std::string secondary_text;
+  std::string folder;  // the file chooser's folder when it appeared
 };
 
 // Activates File > Open SPC (or calls `open`, which should bring the dialog
@@ -55,3 +57,7 @@ std::vector<std::vector<std::string>> gui_visible_rows();
 
 // Text of a label, button or menu item.
 std::string gui_text(GtkWidget* widget);
+
+// A widget's tooltip text ("" without one): the file name label's holds the
+// full path of the file shown.
+std::string gui_tooltip(GtkWidget* widget);

@@ -5,6 +5,7 @@
 
 #include "gui_support.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "spc_builder.h"
 
 namespace {
@@ -52,7 +53,7 @@ TEST_F(MainWindowTest, OpenThroughTheRealChooser) {
   EXPECT_EQ(seen.filter_name, "SPC Files");
   EXPECT_TRUE(seen.filter_list.empty()) << "the filter is not offered as a choice";
 
-  EXPECT_EQ(gui_text(w.label_filename), path);
+  EXPECT_EQ(gui_tooltip(w.label_filename), path);
   EXPECT_EQ(gui_text(w.label_game_title), "Game");
   EXPECT_EQ(gui_text(w.label_song_title), "Song");
   EXPECT_EQ(gui_text(w.label_artist_name), "Artist");

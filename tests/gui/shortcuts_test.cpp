@@ -10,6 +10,7 @@
 #include "gui_input.h"
 #include "gui_support.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "spc_builder.h"
 
 namespace {
@@ -109,7 +110,7 @@ TEST_F(ShortcutsTest, CtrlOChoosesAFileAsTheMenuDoes) {
   const dialog_seen seen =
       gui_open_through_dialog(path, [] { gui_key(GDK_KEY_o, GDK_CONTROL_MASK); });
   ASSERT_TRUE(seen.appeared);
-  EXPECT_EQ(gui_text(w.label_filename), path);
+  EXPECT_EQ(gui_tooltip(w.label_filename), path);
   EXPECT_TRUE(gtk_widget_get_visible(w.button_play));
 }
 

@@ -7,6 +7,7 @@
 #include "gui_support.h"
 #include "load_report.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "spc_builder.h"
 #include "stderr_capture.h"
 

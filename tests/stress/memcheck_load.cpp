@@ -13,6 +13,7 @@
 #include "gui_support.h"
 #include "load_checker.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "spc_builder.h"
 #include "stress_inputs.h"
 

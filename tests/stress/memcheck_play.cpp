@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "audio_harness.h"
+#include "playback.h"
 #include "spc.h"
 #include "spc_builder.h"
 

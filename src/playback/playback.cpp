@@ -4,8 +4,10 @@
 #include <ao/ao.h>
 #include <pthread.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -13,8 +15,8 @@
 #include <vector>
 
 #include "openspc.h"
+#include "playback.h"
 #include "playback_state.h"
-#include "spc.h"
 
 namespace {
 
@@ -49,14 +51,27 @@ struct playback_state {
   ao_device* audio_device = nullptr;  // opened by the first Play that can, never closed
   pthread_t spc_thread{};
   int thread_currently_exists = 0;  // 1 from a successful start until stop_spc joins it
+  bool stops_at_exit = false;       // the exit handler is registered
+  song_end_notifier notify_song_end = nullptr;
+  void* notify_data = nullptr;
 };
 playback_state state;
+
+// What the playing thread publishes. Reset by the main thread before it
+// starts a thread, written by that thread only.
+struct playing_progress {
+  std::atomic<std::uint64_t> frames_played{0};
+  std::atomic<bool> song_ended{false};
+};
+playing_progress progress;
 
 // Owned by one playing thread, released when it ends (or by play_spc when
 // the thread could not be started).
 struct playing_context {
   std::shared_ptr<const spc_format> spc;  // keeps the image alive while it plays
   ao_device* device;                      // null: render and discard, in real time
+  song_end_notifier notify_song_end;      // as set when the thread started
+  void* notify_data;
   std::vector<short> pcm;
 };
 
@@ -154,7 +169,11 @@ void play_until_end(playing_context& context) {
     } else {
       pace.wait_out(bytes);
     }
+    progress.frames_played.fetch_add(static_cast<std::uint64_t>(bytes / OSPC_FRAME_BYTES),
+                                     std::memory_order_relaxed);
   }
+  progress.song_ended.store(true);
+  if (context.notify_song_end != nullptr) context.notify_song_end(context.notify_data);
 }
 
 void spc_player_cleanup(void* arg) {
@@ -172,9 +191,13 @@ void* spc_playing_thread(void* arg) {
   return nullptr;
 }
 
+// Static destruction after main returns frees the emulator; a thread still
+// inside OSPC_Run would then crash the process on its way out.
+void stop_spc_at_exit() { stop_spc(); }
+
 }  // namespace
 
-void play_spc(std::shared_ptr<const spc_format> spc) {
+play_result play_spc(std::shared_ptr<const spc_format> spc) {
   if (state.audio_device == nullptr) {
     state.audio_device = init_audio_output();
     if (state.audio_device == nullptr) {
@@ -183,19 +206,23 @@ void play_spc(std::shared_ptr<const spc_format> spc) {
     }
   }
   if (state.thread_currently_exists == 1) stop_spc();
+  if (!state.stops_at_exit) state.stops_at_exit = std::atexit(stop_spc_at_exit) == 0;
 
-  std::unique_ptr<playing_context> context(
-      new (std::nothrow) playing_context{std::move(spc), state.audio_device, {}});
+  progress.frames_played.store(0);
+  progress.song_ended.store(false);
+  std::unique_ptr<playing_context> context(new (std::nothrow) playing_context{
+      std::move(spc), state.audio_device, state.notify_song_end, state.notify_data, {}});
   const int error = context ? pthread_create(&state.spc_thread, nullptr, spc_playing_thread,
                                              context.get())
                             : ENOMEM;
   if (error != 0) {
     errno = error;
     std::perror("Unable to create thread.");
-    return;
+    return play_result::no_thread;
   }
   context.release();  // the thread owns it now
   state.thread_currently_exists = 1;
+  return state.audio_device != nullptr ? play_result::playing : play_result::no_audio_device;
 }
 
 void stop_spc() {
@@ -208,3 +235,12 @@ void stop_spc() {
 bool spc_thread_exists() {
   return state.thread_currently_exists == 1;
 }
+
+void set_song_end_notifier(song_end_notifier notify, void* data) {
+  state.notify_song_end = notify;
+  state.notify_data = data;
+}
+
+bool spc_song_ended() { return progress.song_ended.load(); }
+
+std::uint64_t spc_frames_played() { return progress.frames_played.load(std::memory_order_relaxed); }

@@ -1,0 +1,27 @@
+// What tests, benchmarks and the screenshot reach inside the main window.
+// GTK main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+
+// The widgets tests look at.
+struct main_window_widgets {
+  GtkWidget* window;
+  GtkWidget* label_filename;
+  GtkWidget* label_game_title;
+  GtkWidget* label_song_title;
+  GtkWidget* label_artist_name;
+  GtkWidget* label_song_length;
+  GtkWidget* button_play;
+  GtkWidget* label_elapsed;
+  GtkWidget* label_status;
+  GtkWidget* label_message;  // the message line's text; its bar is shown with it
+  GtkWidget* info_bar;
+  GtkWidget* menu_file_open;
+  GtkWidget* menu_file_previous;
+  GtkWidget* menu_file_next;
+  GtkWidget* menu_file_quit;
+  GtkWidget* menu_help_about;
+  GtkWidget* scrolled_table;
+};
+const main_window_widgets& main_window_get_widgets();

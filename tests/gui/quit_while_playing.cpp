@@ -1,0 +1,85 @@
+// Plays a song and quits while it plays, one way per run, then leaves main
+// as the program does (static destruction included):
+//   quit_while_playing engine|menu|ctrl-q|close FILE.spc
+// engine: the engine alone, returning from main mid-song; the others: the
+// real window, quit through File > Quit, Ctrl+Q or closing it. Exits 0 when
+// all went well, 77 without a display, anything else (or a signal) when not.
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "audio_harness.h"
+#include "gui_input.h"
+#include "gui_support.h"
+#include "main_window.h"
+#include "main_window_test_hooks.h"
+#include "playback.h"
+#include "playback_state.h"
+
+namespace {
+
+// A sound device that takes audio as fast as it comes: the thread is always
+// inside the emulator or the device when the quit comes.
+constexpr const char* null_device_config = "default_driver=null\n";
+
+// Registered before the engine's own exit handler, so it runs after it and
+// before static destruction frees the emulator.
+void check_thread_gone_at_exit() {
+  if (!wait_until([] { return threads_named(playback_thread_name) == 0; }, 1.0)) {
+    std::fputs("the playing thread outlived main\n", stderr);
+    std::_Exit(6);
+  }
+}
+
+int play_and_return(const char* file) {
+  std::shared_ptr<const spc_format> song = read_spc_from_file(file);
+  if (!song) return 2;
+  std::atexit(check_thread_gone_at_exit);
+  play_spc(song);
+  sleep_seconds(0.03);
+  return spc_thread_exists() ? 0 : 3;
+}
+
+gboolean quit_somehow(gpointer data) noexcept {
+  const std::string how = static_cast<const char*>(data);
+  const main_window_widgets& w = main_window_get_widgets();
+  if (how == "menu") {
+    gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_quit));
+  } else if (how == "ctrl-q") {
+    gui_key(GDK_KEY_q, GDK_CONTROL_MASK);
+  } else {
+    gtk_window_close(GTK_WINDOW(w.window));
+  }
+  return G_SOURCE_REMOVE;
+}
+
+gboolean give_up(gpointer) noexcept {
+  std::fputs("the quit did not end the main loop\n", stderr);
+  std::_Exit(4);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fputs("usage: quit_while_playing engine|menu|ctrl-q|close FILE.spc\n", stderr);
+    return 2;
+  }
+  use_libao_config(null_device_config);
+  if (std::strcmp(argv[1], "engine") == 0) return play_and_return(argv[2]);
+
+  if (!gtk_init_check(&argc, &argv)) return 77;
+  gui_window();
+  if (!main_window_load_file(argv[2])) return 2;
+  gui_focus_window();
+  gtk_button_clicked(GTK_BUTTON(main_window_get_widgets().button_play));
+  if (gui_text(main_window_get_widgets().button_play) != "Stop") return 3;
+  g_timeout_add(30, quit_somehow, argv[1]);
+  g_timeout_add(10000, give_up, nullptr);
+  gtk_main();
+  // The song stopped with the loop: nothing is left to race static destruction.
+  return spc_thread_exists() ? 5 : 0;
+}

@@ -1,0 +1,167 @@
+// The window as a user lives in it: playback that follows the file, failures
+// in the message line, the status line, the layout, the elapsed time,
+// browsing a folder and the remembered folder. Real window, real input.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <string>
+
+#include "filter_panel.h"
+#include "gui_input.h"
+#include "gui_support.h"
+#include "main_window.h"
+#include "main_window_test_hooks.h"
+#include "playback_state.h"
+#include "sample_table.h"
+#include "settings.h"
+#include "spc_builder.h"
+#include "table_fixture.h"
+
+namespace {
+
+class WindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    gui_window();
+    gui_focus_window();
+  }
+  void TearDown() override {
+    if (gui_text(w.button_play) == "Stop") gtk_button_clicked(GTK_BUTTON(w.button_play));
+    table_fixture_reset();
+  }
+  const main_window_widgets& w = main_window_get_widgets();
+  temp_dir dir;
+
+  std::string tone(const std::string& name, const char* length = "65") {
+    return spc_builder().text_tag("Tone", "Game", "", length).square_wave_tone().write_to(dir.path(), name);
+  }
+  bool message_shown() { return gtk_widget_get_visible(w.info_bar); }
+};
+
+TEST_F(WindowTest, OpeningAnotherFileStopsTheSongWhetherItLoadsOrNot) {
+  ASSERT_TRUE(main_window_load_file(tone("first.spc").c_str()));
+  gtk_button_clicked(GTK_BUTTON(w.button_play));
+  ASSERT_EQ(gui_text(w.button_play), "Stop");
+  ASSERT_TRUE(main_window_load_file(tone("second.spc").c_str()));
+  EXPECT_EQ(gui_text(w.button_play), "Play");
+  EXPECT_FALSE(spc_thread_exists()) << "the first song plays under the second's name";
+
+  gtk_button_clicked(GTK_BUTTON(w.button_play));
+  EXPECT_FALSE(main_window_load_file(dir.file("missing.spc").c_str()));
+  EXPECT_FALSE(spc_thread_exists()) << "a song plays on with no button left to stop it";
+  EXPECT_EQ(gui_text(w.button_play), "Play");
+}
+
+TEST_F(WindowTest, FailuresShowInTheMessageLineUntilTheNextLoad) {
+  std::ofstream(dir.file("notes.spc")) << std::string(70000, 'x');
+  EXPECT_FALSE(main_window_load_file(dir.file("notes.spc").c_str()));
+  EXPECT_TRUE(message_shown());
+  EXPECT_EQ(gui_text(w.label_message), "notes.spc: This does not look like a valid SPC file.");
+  EXPECT_FALSE(main_window_load_file(dir.file("gone.spc").c_str()));
+  EXPECT_EQ(gui_text(w.label_message), "gone.spc: Unable to open file: No such file or directory");
+  ASSERT_TRUE(main_window_load_file(tone("good.spc").c_str()));
+  EXPECT_FALSE(message_shown());
+
+  main_window_show_message(message_kind::info, "Wrote 3 samples to /tmp");
+  gtk_info_bar_response(GTK_INFO_BAR(w.info_bar), GTK_RESPONSE_CLOSE);
+  EXPECT_FALSE(message_shown()) << "its close button dismisses it";
+}
+
+TEST_F(WindowTest, TitleNamesTheFileAndALongNameNeverWidensTheWindow) {
+  gtk_window_resize(GTK_WINDOW(w.window), 640, 600);
+  gui_wait_until([] { return false; }, 200);
+  const int width = gtk_widget_get_allocated_width(w.window);
+  const std::string name = std::string(200, 'n') + ".spc";
+  const std::string path = tone(name);
+  ASSERT_TRUE(main_window_load_file(path.c_str()));
+  gui_wait_until([] { return false; }, 200);
+  EXPECT_EQ(gtk_window_get_title(GTK_WINDOW(w.window)), name + " \u2014 Quorlin");
+  EXPECT_EQ(gui_text(w.label_filename), name);
+  EXPECT_EQ(gui_tooltip(w.label_filename), path);
+  EXPECT_EQ(gtk_widget_get_allocated_width(w.window), width);
+  EXPECT_LT(gtk_widget_get_allocated_width(w.button_play), 200) << "Play stretched with the name";
+}
+
+TEST_F(WindowTest, AllColumnsFitAndTheFilterPanelKeepsTheWindowShort) {
+  ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
+  filter_panel_set_visible(true);
+  gui_wait_until([] { return false; }, 300);
+  int columns = 0;
+  for (int i = 0; i < SAMPLE_COLUMN_COUNT; ++i)
+    columns += gtk_tree_view_column_get_width(sample_table_column(i));
+  EXPECT_LE(columns, gtk_widget_get_allocated_width(w.scrolled_table));
+  EXPECT_LE(gtk_widget_get_allocated_height(w.window), 700);
+}
+
+TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
+  ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
+  EXPECT_EQ(gui_text(w.label_status), "Showing 5 of 5 entries");
+  gui_flush();
+  gui_click_cell(sample_table_view(), 2, sample_table_column(SAMPLE_COLUMN_LOOP));
+  EXPECT_EQ(gui_text(w.label_status), "Copied 412");
+
+  filter_panel_set_visible(true);
+  gui_type_into(filter_panel_get_widgets().spinner[SAMPLE_COLUMN_START], "$400");
+  gtk_widget_grab_focus(GTK_WIDGET(sample_table_view()));  // leaving the field applies it
+  EXPECT_EQ(sample_table_chart_filters()[SAMPLE_COLUMN_START], 0x400);
+  EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries");
+  filter_panel_set_visible(false);
+  EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries (filters active)");
+}
+
+// The GUI tests play into libao's null device, which takes audio as fast as
+// it comes: the clock runs fast, but only from what the thread played.
+TEST_F(WindowTest, ElapsedTimeFollowsWhatThePlayingThreadPlayed) {
+  ASSERT_TRUE(main_window_load_file(tone("timed.spc", "258").c_str()));
+  EXPECT_FALSE(gtk_widget_get_visible(w.label_elapsed));
+  gtk_button_clicked(GTK_BUTTON(w.button_play));
+  EXPECT_TRUE(gtk_widget_get_visible(w.label_elapsed));
+  const std::regex with_length("[1-9][0-9]*:[0-5][0-9] / 4:18|0:[0-5][1-9] / 4:18");
+  EXPECT_TRUE(gui_wait_until([&] { return std::regex_match(gui_text(w.label_elapsed), with_length); }))
+      << gui_text(w.label_elapsed);
+  gtk_button_clicked(GTK_BUTTON(w.button_play));
+  EXPECT_FALSE(gtk_widget_get_visible(w.label_elapsed));
+
+  ASSERT_TRUE(main_window_load_file(tone("endless.spc", "").c_str()));
+  gtk_button_clicked(GTK_BUTTON(w.button_play));
+  EXPECT_TRUE(std::regex_match(gui_text(w.label_elapsed), std::regex("[0-9]+:[0-5][0-9]")))
+      << "no length in the tag: " << gui_text(w.label_elapsed);
+}
+
+TEST_F(WindowTest, NextAndPreviousFileBrowseTheFolderInNameOrderAndWrap) {
+  for (const char* name : {"track10.spc", "track2.SPC", "intro.spc"}) tone(name);
+  std::ofstream(dir.file("notes.txt")) << "not a song";
+  ASSERT_TRUE(main_window_load_file(dir.file("intro.spc").c_str()));
+  gui_key(GDK_KEY_Right, GDK_MOD1_MASK);
+  EXPECT_EQ(gui_text(w.label_filename), "track2.SPC");
+  gui_key(GDK_KEY_Page_Down);
+  EXPECT_EQ(gui_text(w.label_filename), "track10.spc");
+  gui_key(GDK_KEY_Page_Down);
+  EXPECT_EQ(gui_text(w.label_filename), "intro.spc") << "Next wraps at the end";
+  gui_key(GDK_KEY_Left, GDK_MOD1_MASK);
+  EXPECT_EQ(gui_text(w.label_filename), "track10.spc") << "Previous wraps at the start";
+}
+
+TEST_F(WindowTest, OpenDialogStartsWhereTheLastFileWasAndIgnoresADamagedSettingsFile) {
+  ASSERT_TRUE(main_window_load_file(tone("here.spc").c_str()));
+  EXPECT_EQ(gui_open_through_dialog("").folder, dir.path());
+
+  g_autofree char* settings =
+      g_build_filename(g_get_user_config_dir(), "quorlin", "settings.ini", nullptr);
+  std::ofstream(settings) << "\xFF[[[ not a key file";
+  EXPECT_EQ(settings_last_folder(), "");
+  ASSERT_TRUE(main_window_load_file(tone("again.spc").c_str()));
+  EXPECT_EQ(settings_last_folder(), dir.path()) << "a damaged file is replaced";
+}
+
+TEST_F(WindowTest, AboutCreditsTheEmulatorAndListsTheShortcuts) {
+  const dialog_seen seen = gui_about();
+  EXPECT_NE(seen.secondary_text.find("Game_Music_Emu"), std::string::npos);
+  EXPECT_NE(seen.secondary_text.find("Lesser General Public License"), std::string::npos);
+  for (const char* key : {"Ctrl+O", "Alt+Left", "Page Down", "Space", "Ctrl+Q"})
+    EXPECT_NE(seen.secondary_text.find(key), std::string::npos) << key;
+}
+
+}  // namespace
