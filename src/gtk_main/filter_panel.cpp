@@ -126,7 +126,7 @@ void filter_panel_pack(GtkBox* toggle_box, GtkBox* frame_box) {
   gtk_container_set_border_width(GTK_CONTAINER(w.frame_filters), 10);
   gtk_container_add(GTK_CONTAINER(w.frame_filters), build_grid());
 
-  gtk_box_pack_start(toggle_box, w.button_show_filters, FALSE, FALSE, child_padding);
+  gtk_box_pack_end(toggle_box, w.button_show_filters, FALSE, FALSE, child_padding);
   gtk_box_pack_start(frame_box, w.frame_filters, FALSE, FALSE, child_padding);
 }
 

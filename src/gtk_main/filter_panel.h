@@ -8,8 +8,9 @@
 
 #include "sample_table.h"
 
-// Packs the toggle into `toggle_box` and the frame into `frame_box` (padding
-// 3, no expand), so the frame can stand beside the table. GTK main thread only.
+// Packs the toggle at the end of `toggle_box` and the frame into `frame_box`
+// (padding 3, no expand), so the toggle can share a row and the frame can
+// stand beside the table. GTK main thread only.
 void filter_panel_pack(GtkBox* toggle_box, GtkBox* frame_box);
 
 // Whether the frame is shown. GTK main thread only.

@@ -174,10 +174,14 @@ GtkWidget* build_info_grid() {
     gtk_widget_set_hexpand(*row.value, TRUE);
     ++top;
   }
+  // Play and its clock on the left; the filter panel's toggle joins the row
+  // on the right.
   const play_button_widgets& controls = play_button_new();
   w.button_play = controls.button_play;
   w.label_elapsed = controls.label_elapsed;
-  gtk_grid_attach(GTK_GRID(grid), controls.box, 0, top, 2, 1);
+  w.controls_row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+  gtk_box_pack_start(GTK_BOX(w.controls_row), controls.box, FALSE, FALSE, 0);
+  gtk_grid_attach(GTK_GRID(grid), w.controls_row, 0, top, 2, 1);
   return grid;
 }
 
@@ -237,7 +241,7 @@ GtkWidget* main_window_new() {
   w.label_message = message_line_get_widgets().label_message;
   gtk_box_pack_start(GTK_BOX(box), w.info_bar, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(box), build_info_grid(), FALSE, FALSE, child_padding);
-  GtkWidget* table_area = build_table_area(GTK_BOX(box));
+  GtkWidget* table_area = build_table_area(GTK_BOX(w.controls_row));
   gtk_box_pack_start(GTK_BOX(box), table_area, TRUE, TRUE, child_padding);
   gtk_box_pack_start(GTK_BOX(box), build_status_line(), FALSE, FALSE, child_padding);
   update_status_line(nullptr);

@@ -14,6 +14,7 @@ struct main_window_widgets {
   GtkWidget* label_song_length;
   GtkWidget* button_play;
   GtkWidget* label_elapsed;
+  GtkWidget* controls_row;  // Play, its clock and the filter panel's toggle
   GtkWidget* label_status;
   GtkWidget* label_message;  // the message line's text; its bar is shown with it
   GtkWidget* info_bar;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "filter_panel.h"
 #include "gui_input.h"
@@ -103,10 +104,16 @@ TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   EXPECT_EQ(gui_text(w.label_status), "Copied 412");
 
   filter_panel_set_visible(true);
-  gui_type_into(filter_panel_get_widgets().spinner[SAMPLE_COLUMN_START], "$400");
-  gtk_widget_grab_focus(GTK_WIDGET(sample_table_view()));  // leaving the field applies it
+  GtkWidget* start_min = filter_panel_get_widgets().spinner[SAMPLE_COLUMN_START];
+  ASSERT_TRUE(gui_wait_until([&] { return gtk_widget_get_mapped(start_min) != FALSE; }));
+  gui_type_into(start_min, "$400");
+  gui_key(GDK_KEY_Return);
   EXPECT_EQ(sample_table_chart_filters()[SAMPLE_COLUMN_START], 0x400);
   EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries");
+  std::vector<int> shown;  // what an export of the rows shown would take, in their order
+  for (const std::string& number : table_fixture_column(SAMPLE_COLUMN_NUMBER))
+    shown.push_back(static_cast<int>(std::stol(number, nullptr, 16)));
+  EXPECT_EQ(sample_table_shown_sample_numbers(), shown);
   filter_panel_set_visible(false);
   EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries (filters active)");
 }
