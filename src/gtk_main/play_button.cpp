@@ -39,7 +39,9 @@ void show_elapsed() {
   std::string text = minutes_and_seconds(spc_frames_played() / OSPC_SAMPLE_RATE);
   if (controller.length_seconds > 0)
     text += " / " + minutes_and_seconds(static_cast<std::uint64_t>(controller.length_seconds));
-  gtk_label_set_text(GTK_LABEL(label), text.c_str());
+  // The text changes once a second, the poll comes five times: each new text
+  // costs the window a resize and a redraw, an unchanged one nothing.
+  if (text != gtk_label_get_text(GTK_LABEL(label))) gtk_label_set_text(GTK_LABEL(label), text.c_str());
 }
 
 gboolean on_elapsed_tick(gpointer) noexcept {
