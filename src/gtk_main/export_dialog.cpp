@@ -12,7 +12,8 @@
 
 namespace {
 
-// The options' check boxes, packed as the chooser's extra widget.
+// The options' check boxes, packed as the chooser's extra widget: the chooser
+// owns them and they go with it.
 struct export_option_boxes {
   GtkWidget* box;
   GtkWidget* loop_header;
