@@ -16,6 +16,7 @@ add_executable(gui_tests
   gui/waveform_view_test.cpp
   gui/sample_inspector_test.cpp
   gui/window_test.cpp
+  gui/export_dialog_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
 if(TARGET fake_openspc)

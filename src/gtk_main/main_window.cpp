@@ -5,6 +5,7 @@
 
 #include "main_window.h"
 
+#include "export_dialog.h"
 #include "external_open.h"
 #include "filter_panel.h"
 #include "folder_browse.h"
@@ -111,6 +112,10 @@ void load_neighbour(int step) {
 void open_previous_file(GtkWidget*, gpointer) noexcept { load_neighbour(-1); }
 void open_next_file(GtkWidget*, gpointer) noexcept { load_neighbour(1); }
 
+void export_shown_samples(GtkWidget*, gpointer) noexcept {
+  export_dialog_run(GTK_WINDOW(state.widgets.window), state.spc, state.path);
+}
+
 // However the window goes, the song stops first: a thread left inside the
 // emulator while the process tears down would crash it.
 void quit_main_loop(GtkWidget*, gpointer) noexcept {
@@ -138,16 +143,19 @@ GtkWidget* build_menu_bar(GtkWidget* window) {
   GtkWidget* menu_file = append_menu(menubar, "_File");
   GtkWidget* menu_help = append_menu(menubar, "_Help");
   w.menu_file_open = append_menu_item(menu_file, "_Open SPC");
+  w.menu_file_export = append_menu_item(menu_file, "_Export Samples\u2026");
   w.menu_file_previous = append_menu_item(menu_file, "_Previous File");
   w.menu_file_next = append_menu_item(menu_file, "_Next File");
   w.menu_file_quit = append_menu_item(menu_file, "_Quit");
   w.menu_help_about = append_menu_item(menu_help, "_About");
   g_signal_connect_swapped(w.menu_file_open, "activate", G_CALLBACK(open_spc_dialog), window);
+  g_signal_connect(w.menu_file_export, "activate", G_CALLBACK(export_shown_samples), nullptr);
   g_signal_connect(w.menu_file_previous, "activate", G_CALLBACK(open_previous_file), nullptr);
   g_signal_connect(w.menu_file_next, "activate", G_CALLBACK(open_next_file), nullptr);
   g_signal_connect(w.menu_file_quit, "activate", G_CALLBACK(quit_main_loop), nullptr);
   g_signal_connect_swapped(w.menu_help_about, "activate", G_CALLBACK(about_dialog), window);
-  // Nothing to browse from until a file is loaded.
+  // Nothing to browse from or export until a file is loaded.
+  gtk_widget_set_sensitive(w.menu_file_export, FALSE);
   gtk_widget_set_sensitive(w.menu_file_previous, FALSE);
   gtk_widget_set_sensitive(w.menu_file_next, FALSE);
   return menubar;
@@ -246,8 +254,8 @@ GtkWidget* main_window_new() {
   gtk_box_pack_start(GTK_BOX(box), build_status_line(), FALSE, FALSE, child_padding);
   update_status_line(nullptr);
 
-  shortcuts_attach({w.window, w.menu_file_open, w.menu_file_previous, w.menu_file_next,
-                    w.menu_file_quit, w.button_play});
+  shortcuts_attach({w.window, w.menu_file_open, w.menu_file_export, w.menu_file_previous,
+                    w.menu_file_next, w.menu_file_quit, w.button_play});
   external_open_accept_drops(w.window, main_window_load_file);
   return w.window;
 }
@@ -267,6 +275,7 @@ bool main_window_load_file(const char* filename) {
   // The previous image goes now unless a playing thread still holds it.
   state.spc = spc;
   play_button_set_image(spc);
+  gtk_widget_set_sensitive(state.widgets.menu_file_export, spc != nullptr);
   if (!spc) {
     state.path.clear();
     gtk_widget_hide(state.widgets.button_play);
@@ -312,6 +321,7 @@ void about_dialog(GtkWidget* parent_window, gpointer) noexcept {
       "SPC emulation: Game_Music_Emu (GNU Lesser General Public License).\n\n"
       "Shortcuts:\n"
       "Ctrl+O\tOpen SPC\n"
+      "Ctrl+E\tExport the samples shown\n"
       "Alt+Left, Page Up\tPrevious file in the folder\n"
       "Alt+Right, Page Down\tNext file in the folder\n"
       "Space\tPlay or stop\n"

@@ -19,6 +19,7 @@ struct main_window_widgets {
   GtkWidget* label_message;  // the message line's text; its bar is shown with it
   GtkWidget* info_bar;
   GtkWidget* menu_file_open;
+  GtkWidget* menu_file_export;
   GtkWidget* menu_file_previous;
   GtkWidget* menu_file_next;
   GtkWidget* menu_file_quit;

@@ -11,3 +11,10 @@ std::string settings_last_folder();
 // Remembers the folder that holds `filename`. Returns "" or, when the file
 // cannot be written, a one-line message saying why.
 std::string settings_remember_folder_of(const std::string& filename);
+
+// The folder of the last export, or "" when none is remembered.
+std::string settings_last_export_folder();
+
+// Remembers `folder` as the last export folder. Returns "" or, when the file
+// cannot be written, a one-line message saying why.
+std::string settings_remember_export_folder(const std::string& folder);

@@ -48,6 +48,7 @@ void shortcuts_attach(const shortcut_targets& targets) {
   g_autoptr(GtkAccelGroup) accelerators = gtk_accel_group_new();
   gtk_window_add_accel_group(GTK_WINDOW(targets.window), accelerators);
   add_accelerator(targets.menu_file_open, accelerators, GDK_KEY_o, GDK_CONTROL_MASK);
+  add_accelerator(targets.menu_file_export, accelerators, GDK_KEY_e, GDK_CONTROL_MASK);
   add_accelerator(targets.menu_file_previous, accelerators, GDK_KEY_Left, GDK_MOD1_MASK);
   add_accelerator(targets.menu_file_next, accelerators, GDK_KEY_Right, GDK_MOD1_MASK);
   add_accelerator(targets.menu_file_quit, accelerators, GDK_KEY_q, GDK_CONTROL_MASK);

@@ -1,5 +1,5 @@
-// The main window's keyboard shortcuts: Ctrl+O (File > Open SPC), Alt+Left
-// and Alt+Right (File > Previous File / Next File) and Ctrl+Q (File > Quit),
+// The main window's keyboard shortcuts: Ctrl+O (File > Open SPC), Ctrl+E
+// (File > Export Samples…), Alt+Left and Alt+Right (File > Previous File / Next File) and Ctrl+Q (File > Quit),
 // shown in the menus; Space for the Play button; Page Up and Page Down for
 // the previous and next file.
 #pragma once
@@ -10,6 +10,7 @@
 struct shortcut_targets {
   GtkWidget* window;
   GtkWidget* menu_file_open;
+  GtkWidget* menu_file_export;
   GtkWidget* menu_file_previous;
   GtkWidget* menu_file_next;
   GtkWidget* menu_file_quit;

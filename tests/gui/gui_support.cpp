@@ -23,6 +23,7 @@ Dialog* find_visible_dialog(GType type) {
 
 struct chooser_drive {
   std::string path;
+  std::function<void(GtkFileChooser*)> prepare;
   dialog_seen seen;
   int ticks = 0;
   bool filename_set = false;
@@ -46,6 +47,7 @@ gboolean drive_chooser(gpointer data) {
     for (GSList* at = filters; at; at = at->next)
       drive.seen.filter_list.emplace_back(gtk_file_filter_get_name(GTK_FILE_FILTER(at->data)));
     g_slist_free(filters);
+    if (drive.prepare) drive.prepare(chooser);
   }
   // A busy chooser names its folder only once it has started loading it.
   if (drive.seen.folder.empty()) {
@@ -130,8 +132,9 @@ gui_lone_window::gui_lone_window(GtkWidget* child, int width, int height)
 
 gui_lone_window::~gui_lone_window() { gtk_widget_destroy(window_); }
 
-dialog_seen gui_open_through_dialog(const std::string& path, const std::function<void()>& open) {
-  chooser_drive drive{path, {}};
+dialog_seen gui_open_through_dialog(const std::string& path, const std::function<void()>& open,
+                                    const std::function<void(GtkFileChooser*)>& prepare) {
+  chooser_drive drive{path, prepare, {}};
   const guint source = g_timeout_add(tick_ms, drive_chooser, &drive);
   // Runs the dialog's own loop until the timer above answers it.
   if (open)

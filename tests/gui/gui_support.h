@@ -45,9 +45,12 @@ struct dialog_seen {
 // Activates File > Open SPC (or calls `open`, which should bring the dialog
 // up some other way), chooses `path` in the real chooser (set on one tick,
 // accepted on a later one once the chooser reports it) or cancels when
-// `path` is empty. Never blocks for more than a few seconds.
+// `path` is empty. Never blocks for more than a few seconds. Any file
+// chooser will do, a folder chooser too; `prepare` is called on it once it
+// appears (to set its extra widget).
 dialog_seen gui_open_through_dialog(const std::string& path,
-                                    const std::function<void()>& open = {});
+                                    const std::function<void()>& open = {},
+                                    const std::function<void(GtkFileChooser*)>& prepare = {});
 
 // Activates Help > About and closes the message dialog it opens.
 dialog_seen gui_about();

@@ -53,6 +53,7 @@ TEST_F(ShortcutsTest, MenusHaveMnemonicsBehindUnchangedTexts) {
     const char* with_mnemonic;
   } items[] = {{menu_title_of(w.menu_file_open), "File", "_File"},
                {w.menu_file_open, "Open SPC", "_Open SPC"},
+               {w.menu_file_export, "Export Samples\u2026", "_Export Samples\u2026"},
                {w.menu_file_quit, "Quit", "_Quit"},
                {menu_title_of(w.menu_help_about), "Help", "_Help"},
                {w.menu_help_about, "About", "_About"}};
@@ -75,7 +76,9 @@ TEST_F(ShortcutsTest, MenuItemsShowTheirAccelerators) {
   const struct {
     GtkWidget* item;
     guint key;
-  } items[] = {{w.menu_file_open, GDK_KEY_o}, {w.menu_file_quit, GDK_KEY_q}};
+  } items[] = {{w.menu_file_open, GDK_KEY_o},
+               {w.menu_file_export, GDK_KEY_e},
+               {w.menu_file_quit, GDK_KEY_q}};
   for (const auto& expected : items) {
     SCOPED_TRACE(gui_text(expected.item));
     GList* closures = gtk_widget_list_accel_closures(expected.item);

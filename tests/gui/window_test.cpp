@@ -167,7 +167,7 @@ TEST_F(WindowTest, AboutCreditsTheEmulatorAndListsTheShortcuts) {
   const dialog_seen seen = gui_about();
   EXPECT_NE(seen.secondary_text.find("Game_Music_Emu"), std::string::npos);
   EXPECT_NE(seen.secondary_text.find("Lesser General Public License"), std::string::npos);
-  for (const char* key : {"Ctrl+O", "Alt+Left", "Page Down", "Space", "Ctrl+Q"})
+  for (const char* key : {"Ctrl+O", "Ctrl+E", "Alt+Left", "Page Down", "Space", "Ctrl+Q"})
     EXPECT_NE(seen.secondary_text.find(key), std::string::npos) << key;
 }
 
