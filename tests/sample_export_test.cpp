@@ -117,6 +117,12 @@ TEST(SampleExportTest, WritesNamedFilesAndAManifest) {
   EXPECT_EQ(names_in(once).size(), 5u);
   EXPECT_NE(read_text(once + "/samples.tsv").find("\t3\t02\t1000\t1009\t3\t16\t0\t-\t"
                                                   "song-01.wav song-01.brr\n"), std::string::npos);
+
+  // The last entry is sample 100: its number keeps all three digits.
+  b.dir_entry(255, 0x1000, 0x1000);
+  const std::string last = dir.file("last");
+  ASSERT_TRUE(export_samples(b.image(), "song.spc", {256}, last, {}).ok);
+  EXPECT_EQ(names_in(last), (std::vector<std::string>{"samples.tsv", "song-100.brr", "song-100.wav"}));
 }
 
 TEST(SampleExportTest, LeavesOutChainsWithoutAnEnd) {

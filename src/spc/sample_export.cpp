@@ -42,9 +42,10 @@ std::string join(const std::vector<std::string>& parts, const char* separator) {
   return text.empty() ? "-" : text;
 }
 
+// Uppercase hexadecimal, at least two digits: sample 256 is "100", not "00".
 std::string two_digit_hex(int value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02X", value & 0xFF);
+  char text[16];
+  std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(value));
   return text;
 }
 
