@@ -42,6 +42,14 @@ GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed);
 void sample_inspector_show(GtkWidget* inspector, const sample_facts& facts,
                            std::shared_ptr<const waveform_data> waveform);
 
+// Empties the facts and the waveform and disables the button. GTK main
+// thread only.
+void sample_inspector_show_nothing(GtkWidget* inspector);
+
+// Enables the button when `reason` is null; otherwise disables it and says
+// why beside it. GTK main thread only.
+void sample_inspector_set_playable(GtkWidget* inspector, const char* reason);
+
 // Labels the button "Stop Sample" while the sample plays, else "Play Sample".
 // GTK main thread only.
 void sample_inspector_set_playing(GtkWidget* inspector, bool playing);
@@ -51,3 +59,4 @@ GtkWidget* sample_inspector_facts(GtkWidget* inspector);     // a label
 GtkWidget* sample_inspector_waveform(GtkWidget* inspector);  // a waveform_view
 GtkWidget* sample_inspector_play_button(GtkWidget* inspector);
 GtkWidget* sample_inspector_semitones(GtkWidget* inspector);  // a spin button
+GtkWidget* sample_inspector_reason(GtkWidget* inspector);     // a label
