@@ -34,15 +34,6 @@ void inspector_pane_inspect(int sample_number);
 // The inspected sample number; 0 for none. GTK main thread only.
 int inspector_pane_inspected();
 
-// What `sample_number` of `spc` shows: its facts and its waveform (first
-// pass, then one later pass of its loop). Any thread.
-struct inspected_sample {
-  sample_facts facts;
-  std::shared_ptr<const waveform_data> waveform;
-  bool ends = false;  // its chain reaches an end flag: it can be auditioned
-};
-inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row);
-
 // Parts, for tests, the benchmark and the screenshot. GTK main thread only.
 struct inspector_pane_widgets {
   GtkWidget* notebook;

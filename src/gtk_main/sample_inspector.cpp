@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <utility>
 
+#include "brr.h"
 #include "hex_text.h"
+#include "sample_checks.h"
+#include "voices.h"
 
 namespace {
 
@@ -62,6 +65,40 @@ std::vector<std::string> sample_facts_lines(const sample_facts& facts) {
                                        : "Voices " + listed(facts.voices));
   for (const std::string& warning : facts.warnings) lines.push_back("Warning: " + warning);
   return lines;
+}
+
+inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row) {
+  const brr_sample sample = brr_decode_entry(spc, row);
+  inspected_sample shown;
+  sample_facts& facts = shown.facts;
+  facts.sample_number = row.sample_number;
+  facts.start = sample.start;
+  facts.end = sample.blocks.empty() ? sample.start
+                                    : static_cast<u16>(sample.blocks.back().address +
+                                                       brr_block_bytes - 1);
+  facts.blocks = static_cast<int>(sample.blocks.size());
+  facts.samples = sample.pcm.size();
+  facts.loop_sample = sample.loops && sample.loop_sample ? static_cast<int>(*sample.loop_sample) : -1;
+  facts.filters_used = sample.filters_used;
+  facts.largest_range = sample.largest_range;
+  facts.voices = voices_using_source(spc, row.sample_number - 1);
+  for (const sample_warning w : check_sample(spc, sample))
+    facts.warnings.push_back(sample_warning_text(w));
+  shown.ends = sample.ends;
+
+  auto waveform = std::make_shared<waveform_data>();
+  waveform->first_pass = sample.pcm;
+  for (const brr_block& block : sample.blocks)
+    waveform->blocks.push_back({block.address, block.header});
+  if (facts.loop_sample >= 0) {
+    waveform->loop_start = facts.loop_sample;
+    brr_history history = sample.history_at_end;
+    waveform->loop_pass = brr_decode_loop_pass(spc, sample, history);
+    for (std::size_t b = sample.loop_block(); b < sample.blocks.size(); ++b)
+      waveform->blocks.push_back({sample.blocks[b].address, sample.blocks[b].header});
+  }
+  shown.waveform = std::move(waveform);
+  return shown;
 }
 
 GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed) {

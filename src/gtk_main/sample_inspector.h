@@ -31,6 +31,16 @@ struct sample_facts {
 // Any thread.
 std::vector<std::string> sample_facts_lines(const sample_facts& facts);
 
+// What directory entry `row` of `spc` shows: its facts (with the warnings
+// of the export manifest and the voices using it) and its waveform (first
+// pass, then one later pass of its loop as the DSP plays it). Any thread.
+struct inspected_sample {
+  sample_facts facts;
+  std::shared_ptr<const waveform_data> waveform;
+  bool ends = false;  // its chain reaches an end flag: it can be auditioned
+};
+inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row);
+
 // Called at each press of the button with the spin's offset in semitones;
 // the owner plays or stops and says which through sample_inspector_set_playing.
 using sample_play_pressed = std::function<void(int semitones)>;
