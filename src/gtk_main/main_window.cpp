@@ -26,7 +26,7 @@ constexpr char no_tag_text[] = "[No ID666 Info]";
 constexpr char program_name[] = "Quorlin";
 // Wide enough for the five columns and the inspector beside them, short
 // enough to leave room on a laptop.
-constexpr int default_width = 1000;
+constexpr int default_width = 1100;
 constexpr int default_height = 600;
 
 struct main_window_state {
@@ -197,7 +197,8 @@ GtkWidget* build_table_area(GtkBox* toggle_box) {
   GtkWidget* area = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
   w.scrolled_table = sample_table_new();
   GtkWidget* paned = gtk_paned_new(GTK_ORIENTATION_HORIZONTAL);
-  gtk_paned_pack1(GTK_PANED(paned), w.scrolled_table, TRUE, FALSE);
+  // The table keeps the width of its columns; the pictures take the rest.
+  gtk_paned_pack1(GTK_PANED(paned), w.scrolled_table, FALSE, FALSE);
   gtk_paned_pack2(GTK_PANED(paned), inspector_pane_new(), TRUE, FALSE);
   gtk_box_pack_start(GTK_BOX(area), paned, TRUE, TRUE, child_padding);
   filter_panel_pack(toggle_box, GTK_BOX(area));
@@ -265,6 +266,8 @@ void main_window_show() {
   gtk_widget_show_all(state.widgets.window);
   gtk_widget_hide(state.widgets.button_play);
   filter_panel_set_visible(false);
+  // Shown with the filter panel, the window asked for room for it too.
+  gtk_window_resize(GTK_WINDOW(state.widgets.window), default_width, default_height);
 }
 
 bool main_window_load_file(const char* filename) {
@@ -325,7 +328,7 @@ void about_dialog(GtkWidget* parent_window, gpointer) noexcept {
       "Ctrl+O\tOpen SPC\n"
       "Alt+Left, Page Up\tPrevious file in the folder\n"
       "Alt+Right, Page Down\tNext file in the folder\n"
-      "Space\tPlay or stop\n"
+      "Space\tPlay or stop the song, or the sample last played\n"
       "Ctrl+Q\tQuit\n\n"
       "Licence: GNU General Public License, version 3 or later.");
   gtk_dialog_run(GTK_DIALOG(dialog));
