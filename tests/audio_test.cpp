@@ -179,7 +179,8 @@ TEST_F(audio, AuditionSoundsAsTheDecoderDecodesTheLoop) {
   const std::vector<std::int16_t> loop = brr_decode_loop_pass(image, sample, history);
   ASSERT_EQ(loop.size(), 32u);
   std::vector<double> expected;
-  for (int repeat = 0; repeat < 500; ++repeat) expected.insert(expected.end(), loop.begin(), loop.end());
+  for (int repeat = 0; repeat < 500; ++repeat)
+    expected.insert(expected.end(), loop.begin(), loop.end());
 
   const std::shared_ptr<const spc_format> audition = make_audition_spc(image, 0, 0);
   ASSERT_TRUE(audition);

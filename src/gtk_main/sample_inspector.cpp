@@ -78,7 +78,8 @@ inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row) 
                                                        brr_block_bytes - 1);
   facts.blocks = static_cast<int>(sample.blocks.size());
   facts.samples = sample.pcm.size();
-  facts.loop_sample = sample.loops && sample.loop_sample ? static_cast<int>(*sample.loop_sample) : -1;
+  facts.loop_sample =
+      sample.loops && sample.loop_sample ? static_cast<int>(*sample.loop_sample) : -1;
   facts.filters_used = sample.filters_used;
   facts.largest_range = sample.largest_range;
   facts.voices = voices_using_source(spc, row.sample_number - 1);

@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
+#include <filesystem>
 #include <string>
 
 #include "aram_map.h"
@@ -33,7 +32,7 @@ class InspectorPaneTest : public testing::Test {
   void TearDown() override {
     main_window_load_file(dir.file("missing.spc").c_str());  // stops what plays
     table_fixture_reset();
-    gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 0);
+    show_page(0);
   }
 
   // The tone's entry 0 (1000, two blocks, voice 0), entry 1 three blocks at
@@ -55,6 +54,15 @@ class InspectorPaneTest : public testing::Test {
     return waveform_view_hover_text(view);
   }
   GtkWidget* play_sample() { return sample_inspector_play_button(pane.inspector); }
+  void show_page(int page) {
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), page);
+    gui_flush();
+  }
+  void press_voice(int voice) {
+    show_page(1);
+    gui_click_cell(GTK_TREE_VIEW(pane.voice_table), voice,
+                   voice_table_column(pane.voice_table, VOICE_COLUMN_SOURCE));
+  }
 
   const main_window_widgets& w = main_window_get_widgets();
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
@@ -86,13 +94,11 @@ TEST_F(InspectorPaneTest, ClickedRowIsInspectedAndTheArrowKeysMoveOn) {
 
   // Audio RAM without an odd byte: the chain never meets an end flag, and
   // the default filters hide its row; voice 0 (source 0) still reaches it.
-  const std::string endless = spc_builder().dir_entry(0, 0x1000, 0x1000).write_to(dir.path(), "e.spc");
+  const std::string endless =
+      spc_builder().dir_entry(0, 0x1000, 0x1000).write_to(dir.path(), "e.spc");
   ASSERT_TRUE(main_window_load_file(endless.c_str()));
   EXPECT_EQ(inspector_pane_inspected(), 0) << "no row shown, none inspected";
-  gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 1);
-  gui_flush();
-  gui_click_cell(GTK_TREE_VIEW(pane.voice_table), 0,
-                 voice_table_column(pane.voice_table, VOICE_COLUMN_SOURCE));
+  press_voice(0);
   EXPECT_EQ(first_fact(), "Sample 1 · SRCN 0");
   EXPECT_FALSE(gtk_widget_is_sensitive(play_sample())) << "a chain without end cannot play alone";
   EXPECT_FALSE(gui_text(sample_inspector_reason(pane.inspector)).empty());
@@ -105,8 +111,7 @@ TEST_F(InspectorPaneTest, ClickedRowIsInspectedAndTheArrowKeysMoveOn) {
 
 TEST_F(InspectorPaneTest, MapAndVoicePressesInspectTheirSampleAndMoveTheCursor) {
   ASSERT_TRUE(main_window_load_file(three_entries().c_str()));
-  gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 2);
-  gui_flush();
+  show_page(2);
   GtkWidget* area = aram_map_area(pane.map);
   const auto geometry = aram_map_geometry::fit(gtk_widget_get_allocated_width(area),
                                                gtk_widget_get_allocated_height(area));
@@ -116,11 +121,7 @@ TEST_F(InspectorPaneTest, MapAndVoicePressesInspectTheirSampleAndMoveTheCursor) 
   EXPECT_EQ(inspector_pane_inspected(), 2);
   EXPECT_EQ(sample_table_cursor_sample(), 2);
 
-  gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 1);
-  gui_flush();
-  gui_click_cell(GTK_TREE_VIEW(pane.voice_table), 0,
-                 voice_table_column(pane.voice_table, VOICE_COLUMN_SOURCE));
-  gui_flush();
+  press_voice(0);
   EXPECT_EQ(inspector_pane_inspected(), 1) << "voice 0 plays source 0";
   EXPECT_EQ(sample_table_cursor_sample(), 1);
 }
@@ -152,14 +153,12 @@ TEST_F(InspectorPaneTest, OneThingPlaysAndSpaceStopsWhatStartedLast) {
 TEST_F(InspectorPaneTest, EveryEntryOfTheCorpusInspects) {
   const std::string any = corpus_file("sato_forest_01.spc");
   if (any.empty()) GTEST_SKIP() << "the SPC corpus (../shared/spc-corpus) is absent";
-  const std::string folder = any.substr(0, any.rfind('/'));
-  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(folder.c_str()), closedir);
-  ASSERT_TRUE(listing);
   int files = 0;
-  while (const dirent* entry = readdir(listing.get())) {
-    const std::string name = entry->d_name;
-    if (name.size() < 4 || name.substr(name.size() - 4) != ".spc") continue;
-    ASSERT_TRUE(main_window_load_file((folder + "/" + name).c_str())) << name;
+  const std::filesystem::path folder = std::filesystem::path(any).parent_path();
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.path().extension() != ".spc") continue;
+    ASSERT_TRUE(main_window_load_file(entry.path().c_str())) << name;
     ++files;
     for (const int number : sample_table_shown_sample_numbers()) {
       ASSERT_TRUE(sample_table_move_cursor_to(number));
