@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "aram_map.h"
+#include "sample_inspector.h"
 #include "spc_builder.h"
 #include "waveform_view.h"
 
@@ -83,6 +84,61 @@ void BM_AramMapDraw(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_AramMapDraw)->Arg(512)->Arg(768)->Arg(1024)->Unit(benchmark::kMicrosecond);
+
+// What a press on a corpus file's longest entry costs the pane: decoding it
+// (first pass and one later pass of its loop), its checks and voices, and
+// drawing its waveform from scratch at the pane's size in the default
+// window (441 x 102). No corpus entry's chain runs without end.
+void BM_InspectLongestCorpusSample(benchmark::State& state) {
+  static const char* const files[] = {"boldowa_minimal_empty_xid6.spc",
+                                      "boldowa_org_drv_misplaced_xid6.spc", "osoumen_gtme.spc",
+                                      "osoumen_sound_of_mnemon.spc", "sato_forest_01.spc"};
+  const char* name = files[state.range(0)];
+  const std::string path = corpus_file(name);
+  if (path.empty()) {
+    state.SkipWithError("the corpus (../shared/spc-corpus) is absent");
+    return;
+  }
+  const auto image = read_spc_from_file(path.c_str());
+  std::int32_t count = 0;
+  std::unique_ptr<sample_chart[]> chart;
+  generate_sample_chart(*image, count, chart);
+  const sample_chart* longest = nullptr;
+  for (std::int32_t i = 0; i < count; ++i)
+    if (!longest || chart[i].sample_length > longest->sample_length) longest = &chart[i];
+  if (!longest) {
+    state.SkipWithError("no entry");
+    return;
+  }
+  surface_and_context target(441, 102);
+  std::size_t samples = 0;
+  for (auto _ : state) {
+    const inspected_sample shown = inspect_sample(*image, *longest);
+    waveform_draw(target.cr, 441, 102, *shown.waveform);
+    cairo_surface_flush(target.surface);
+    samples = shown.waveform->size();
+  }
+  state.counters["samples"] = static_cast<double>(samples);
+  state.SetLabel(std::string(name) + " sample " + std::to_string(longest->sample_number));
+}
+BENCHMARK(BM_InspectLongestCorpusSample)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
+
+// The worst a voice can point the pane at: a chain that never meets an end
+// flag (audio RAM without an odd byte) runs through all 65536 block starts,
+// 1,048,576 samples.
+void BM_InspectEndlessChain(benchmark::State& state) {
+  const spc_format image = spc_builder().dir_entry(0, 0x1000, 0x1000).image();
+  std::int32_t count = 0;
+  std::unique_ptr<sample_chart[]> chart;
+  generate_sample_chart(image, count, chart);
+  surface_and_context target(441, 102);
+  for (auto _ : state) {
+    const inspected_sample shown = inspect_sample(image, chart[0]);
+    waveform_draw(target.cr, 441, 102, *shown.waveform);
+    cairo_surface_flush(target.surface);
+  }
+}
+BENCHMARK(BM_InspectEndlessChain)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include "audio_recorder.h"
 #include "audio_render.h"
 #include "audio_spy.h"
+#include "brr.h"
 #include "openspc.h"
 #include "playback.h"
 #include "playback_state.h"
@@ -150,6 +151,49 @@ TEST_F(audio, AuditionedSamplePlaysAloneUntilStopAsRendered) {
   EXPECT_GT(energy_share_at(x, sound->first + frames(0.2), frames(1.0), 500.0), 0.7) << note;
   EXPECT_LT(energy_share_at(x, sound->first + frames(0.2), frames(1.0), 1000.0), 0.01) << note;
   EXPECT_GT(best_alignment(x, slice(expected, 1.0, 0.5)).correlation, 0.99) << note;
+}
+
+// What reaches the sink at pitch 0x1000 is the decoder's loop, one BRR
+// sample per output frame: a 32-sample triangle in two blocks, looping,
+// recorded and matched against its decoded loop repeated. The DSP's
+// Gaussian interpolation softens the corners, so a near match suffices.
+TEST_F(audio, AuditionSoundsAsTheDecoderDecodesTheLoop) {
+  spc_builder builder;
+  builder.dir_entry(0, 0x2000, 0x2000);
+  const int rise[16] = {0, 1, 2, 3, 4, 5, 6, 7, 7, 6, 5, 4, 3, 2, 1, 0};
+  for (int b = 0; b < 2; ++b) {
+    std::vector<u8> block{static_cast<u8>(0xB0 | (b == 1 ? brr_end_flag | brr_loop_flag : 0))};
+    for (int i = 0; i < 16; i += 2) {
+      const int hi = b == 0 ? rise[i] : -rise[i] - 1;
+      const int lo = b == 0 ? rise[i + 1] : -rise[i + 1] - 1;
+      block.push_back(static_cast<u8>((hi & 0xF) << 4 | (lo & 0xF)));
+    }
+    for (int i = 0; i < brr_block_bytes; ++i)
+      builder.aram(static_cast<u16>(0x2000 + 9 * b + i), {block[static_cast<std::size_t>(i)]});
+  }
+  const spc_format& image = builder.image();
+  const auto chart = sample_chart{1, 0x2000, 0x2000, 18, 18};
+  const brr_sample sample = brr_decode_entry(image, chart);
+  ASSERT_TRUE(sample.loop_sample);
+  brr_history history = sample.history_at_end;
+  const std::vector<std::int16_t> loop = brr_decode_loop_pass(image, sample, history);
+  ASSERT_EQ(loop.size(), 32u);
+  std::vector<double> expected;
+  for (int repeat = 0; repeat < 500; ++repeat)
+    expected.insert(expected.end(), loop.begin(), loop.end());
+
+  const std::shared_ptr<const spc_format> audition = make_audition_spc(image, 0, 0);
+  ASSERT_TRUE(audition);
+  const auto x = record([&] {
+    play_spc(audition);
+    sleep_seconds(1.5);
+    stop_spc();
+  });
+  const auto sound = find_sound(x, sound_threshold);
+  ASSERT_TRUE(sound) << "nothing reached the sink";
+  const std::string note = dropout_note(x, sound->first, sound->last);
+  EXPECT_GT(energy_share_at(x, sound->first + frames(0.2), frames(1.0), 1000.0), 0.8) << note;
+  EXPECT_GT(best_alignment(slice(x, 0, 1.5), expected).correlation, 0.95) << note;
 }
 
 // The device keeps enough queued for a thread that comes back to it late:

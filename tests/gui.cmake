@@ -15,6 +15,7 @@ add_executable(gui_tests
   gui/aram_map_test.cpp
   gui/waveform_view_test.cpp
   gui/sample_inspector_test.cpp
+  gui/inspector_pane_test.cpp
   gui/window_test.cpp
   gui/export_dialog_test.cpp
 )

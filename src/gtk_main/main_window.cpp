@@ -5,12 +5,15 @@
 
 #include "main_window.h"
 
+#include <cstdio>
+
 #include "export_dialog.h"
 #include "external_open.h"
 #include "filter_panel.h"
 #include "folder_browse.h"
 #include "grid_label.h"
 #include "id666.h"
+#include "inspector_pane.h"
 #include "main_window_test_hooks.h"
 #include "play_button.h"
 #include "sample_table.h"
@@ -22,8 +25,9 @@ namespace {
 constexpr int child_padding = 3;
 constexpr char no_tag_text[] = "[No ID666 Info]";
 constexpr char program_name[] = "Quorlin";
-// Wide enough for the five columns, short enough to leave room on a laptop.
-constexpr int default_width = 640;
+// Wide enough for the five columns and the inspector beside them, short
+// enough to leave room on a laptop.
+constexpr int default_width = 1100;
 constexpr int default_height = 600;
 
 struct main_window_state {
@@ -67,6 +71,9 @@ void show_loaded_file(const char* filename, const spc_format& spc) {
                    id666_artist_name(spc).c_str(), id666_song_length_text(spc).c_str());
   }
   gtk_widget_show(state.widgets.button_play);
+  char directory[8];
+  std::snprintf(directory, sizeof directory, "%04X", spc.dsp_registers[spc_dsp_dir] * 0x100u);
+  gtk_label_set_text(GTK_LABEL(state.widgets.label_directory), directory);
 
   std::int32_t count = 0;
   std::unique_ptr<sample_chart[]> chart;
@@ -75,7 +82,9 @@ void show_loaded_file(const char* filename, const spc_format& spc) {
   // samples empties it, so no rows of an earlier file stay behind.
   if (chart) {
     sample_table_fill(chart.get(), count);
+    inspector_pane_show_file(state.spc, chart.get(), count);
   } else {
+    inspector_pane_show_file(nullptr, nullptr, 0);
     message_line_show(message_kind::error,
                       display_basename(filename) + ": Unable to allocate memory for sample chart");
   }
@@ -172,7 +181,8 @@ GtkWidget* build_info_grid() {
               {"Game Title: ", &w.label_game_title},
               {"Song Title: ", &w.label_song_title},
               {"Artist Title: ", &w.label_artist_name},
-              {"Song Length: ", &w.label_song_length}};
+              {"Song Length: ", &w.label_song_length},
+              {"Directory: ", &w.label_directory}};
   int top = 0;
   for (const auto& row : rows) {
     add_label(&caption, row.caption, grid, 0, top, 1, 1, false);
@@ -193,12 +203,16 @@ GtkWidget* build_info_grid() {
   return grid;
 }
 
-// The table, with room beside it for the filter panel.
+// The table and the inspector pane, with room beside them for the filter panel.
 GtkWidget* build_table_area(GtkBox* toggle_box) {
   main_window_widgets& w = state.widgets;
   GtkWidget* area = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
   w.scrolled_table = sample_table_new();
-  gtk_box_pack_start(GTK_BOX(area), w.scrolled_table, TRUE, TRUE, child_padding);
+  GtkWidget* paned = gtk_paned_new(GTK_ORIENTATION_HORIZONTAL);
+  // The table keeps the width of its columns; the pictures take the rest.
+  gtk_paned_pack1(GTK_PANED(paned), w.scrolled_table, FALSE, FALSE);
+  gtk_paned_pack2(GTK_PANED(paned), inspector_pane_new(), TRUE, FALSE);
+  gtk_box_pack_start(GTK_BOX(area), paned, TRUE, TRUE, child_padding);
   filter_panel_pack(toggle_box, GTK_BOX(area));
   g_signal_connect(filter_panel_get_widgets().frame_filters, "notify::visible",
                    G_CALLBACK(on_filter_panel_toggled), nullptr);
@@ -255,7 +269,7 @@ GtkWidget* main_window_new() {
   update_status_line(nullptr);
 
   shortcuts_attach({w.window, w.menu_file_open, w.menu_file_export, w.menu_file_previous,
-                    w.menu_file_next, w.menu_file_quit, w.button_play});
+                    w.menu_file_next, w.menu_file_quit, w.button_play, play_button_last_started});
   external_open_accept_drops(w.window, main_window_load_file);
   return w.window;
 }
@@ -264,6 +278,8 @@ void main_window_show() {
   gtk_widget_show_all(state.widgets.window);
   gtk_widget_hide(state.widgets.button_play);
   filter_panel_set_visible(false);
+  // Shown with the filter panel, the window asked for room for it too.
+  gtk_window_resize(GTK_WINDOW(state.widgets.window), default_width, default_height);
 }
 
 bool main_window_load_file(const char* filename) {
@@ -280,6 +296,8 @@ bool main_window_load_file(const char* filename) {
     state.path.clear();
     gtk_widget_hide(state.widgets.button_play);
     set_tag_labels("", "", "", "");
+    gtk_label_set_text(GTK_LABEL(state.widgets.label_directory), "");
+    inspector_pane_show_file(nullptr, nullptr, 0);
     message_line_show(message_kind::error, display_basename(filename) + ": " + reason);
     return false;
   }
@@ -324,7 +342,7 @@ void about_dialog(GtkWidget* parent_window, gpointer) noexcept {
       "Ctrl+E\tExport the samples shown\n"
       "Alt+Left, Page Up\tPrevious file in the folder\n"
       "Alt+Right, Page Down\tNext file in the folder\n"
-      "Space\tPlay or stop\n"
+      "Space\tPlay or stop the song, or the sample last played\n"
       "Ctrl+Q\tQuit\n\n"
       "Licence: GNU General Public License, version 3 or later.");
   gtk_dialog_run(GTK_DIALOG(dialog));

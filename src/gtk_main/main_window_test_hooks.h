@@ -12,6 +12,7 @@ struct main_window_widgets {
   GtkWidget* label_song_title;
   GtkWidget* label_artist_name;
   GtkWidget* label_song_length;
+  GtkWidget* label_directory;
   GtkWidget* button_play;
   GtkWidget* label_elapsed;
   GtkWidget* controls_row;  // Play, its clock and the filter panel's toggle

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "id666.h"
 #include "message_line.h"
@@ -22,6 +23,8 @@ constexpr guint elapsed_poll_ms = 200;
 struct play_button_state {
   play_button_widgets widgets{};
   GtkWidget* playing_button = nullptr;  // the button whose label reads "Stop"
+  std::string playing_button_idle_text;  // what it reads again when playing stops
+  GtkWidget* last_started = nullptr;     // null: the Play button
   std::shared_ptr<const spc_format> image;
   std::int32_t length_seconds = 0;  // the tag's length of what plays; 0: none
   guint elapsed_timer = 0;
@@ -52,7 +55,8 @@ gboolean on_elapsed_tick(gpointer) noexcept {
 // Back to idle: the label says "Play", the clock goes away.
 void show_stopped() {
   if (controller.playing_button) {
-    gtk_button_set_label(GTK_BUTTON(controller.playing_button), play_label);
+    gtk_button_set_label(GTK_BUTTON(controller.playing_button),
+                         controller.playing_button_idle_text.c_str());
     g_object_remove_weak_pointer(G_OBJECT(controller.playing_button),
                                  reinterpret_cast<gpointer*>(&controller.playing_button));
     controller.playing_button = nullptr;
@@ -62,11 +66,23 @@ void show_stopped() {
   if (controller.widgets.label_elapsed) gtk_widget_hide(controller.widgets.label_elapsed);
 }
 
-void show_playing(GtkWidget* button) {
-  gtk_button_set_label(GTK_BUTTON(button), stop_label);
+void forget_last_started() {
+  if (controller.last_started)
+    g_object_remove_weak_pointer(G_OBJECT(controller.last_started),
+                                 reinterpret_cast<gpointer*>(&controller.last_started));
+  controller.last_started = nullptr;
+}
+
+void show_playing(GtkWidget* button, const char* play_text, const char* stop_text) {
+  gtk_button_set_label(GTK_BUTTON(button), stop_text);
   controller.playing_button = button;
+  controller.playing_button_idle_text = play_text;
   g_object_add_weak_pointer(G_OBJECT(button),
                             reinterpret_cast<gpointer*>(&controller.playing_button));
+  forget_last_started();
+  controller.last_started = button;
+  g_object_add_weak_pointer(G_OBJECT(button),
+                            reinterpret_cast<gpointer*>(&controller.last_started));
   show_elapsed();
   if (controller.widgets.label_elapsed) {
     gtk_widget_show(controller.widgets.label_elapsed);
@@ -85,13 +101,14 @@ gboolean on_song_end(gpointer) noexcept {
 // On the playing thread.
 void post_song_end(void*) { g_idle_add(on_song_end, nullptr); }
 
-// Plays and labels `button`; false when nothing could play.
-bool start(GtkWidget* button) {
+// Plays `image` and labels `button`; false when nothing could play.
+bool start(GtkWidget* button, std::shared_ptr<const spc_format> image, const char* play_text,
+           const char* stop_text) {
   set_song_end_notifier(post_song_end, nullptr);
-  controller.length_seconds = controller.image ? id666_song_seconds(*controller.image) : 0;
-  switch (play_spc(controller.image)) {
+  controller.length_seconds = image ? id666_song_seconds(*image) : 0;
+  switch (play_spc(std::move(image))) {
     case play_result::playing:
-      show_playing(button);
+      show_playing(button, play_text, stop_text);
       return true;
     case play_result::no_audio_device:
       stop_spc();  // nothing would be heard
@@ -126,7 +143,18 @@ const play_button_widgets& play_button_new() {
 
 void play_button_set_image(std::shared_ptr<const spc_format> image) {
   play_button_stop();
+  forget_last_started();
   controller.image = std::move(image);
+}
+
+bool play_button_play(GtkWidget* button, std::shared_ptr<const spc_format> image,
+                      const char* play_text, const char* stop_text) {
+  play_button_stop();
+  return start(button, std::move(image), play_text, stop_text);
+}
+
+GtkWidget* play_button_last_started() {
+  return controller.last_started ? controller.last_started : controller.widgets.button_play;
 }
 
 void play_button_stop() {
@@ -140,7 +168,7 @@ void play_spc_shim(GtkWidget* widget, gpointer /*data*/) noexcept {
   const gchar* label = gtk_button_get_label(GTK_BUTTON(widget));
   if (label != nullptr && std::strcmp(label, play_label) == 0) {
     play_button_stop();  // another button may have been playing
-    start(widget);
+    start(widget, controller.image, play_label, stop_label);
   } else {
     play_button_stop();
     gtk_button_set_label(GTK_BUTTON(widget), play_label);

@@ -1,7 +1,8 @@
 // The playback controller: the Play/Stop button, the elapsed-time label
-// beside it, and what plays. The button's label is the state: "Play" when
-// nothing plays, "Stop" while something does; a song that ends by itself
-// turns it back to "Play". GTK main thread only.
+// beside it, and what plays: the song, or anything another button hands it,
+// one at a time. A button's label is the state: "Play" when nothing plays,
+// "Stop" while its song does; a song that ends by itself turns it back to
+// "Play". GTK main thread only.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -27,6 +28,17 @@ void play_button_set_image(std::shared_ptr<const spc_format> image);
 
 // Stops and joins whatever plays; the button reads "Play". GTK main thread only.
 void play_button_stop();
+
+// Stops whatever plays, then plays `image` and labels `button` `stop_text`
+// until it stops, when it reads `play_text` again: how any other button
+// (Play Sample) plays through the one engine. Returns whether it plays; a
+// failure is reported as for Play. GTK main thread only.
+bool play_button_play(GtkWidget* button, std::shared_ptr<const spc_format> image,
+                      const char* play_text, const char* stop_text);
+
+// The button that started the last play since the image was last set, or
+// the Play button: what Space presses. GTK main thread only.
+GtkWidget* play_button_last_started();
 
 // Whether something plays (the button reads "Stop"). GTK main thread only.
 bool play_button_is_playing();

@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <utility>
 
+#include "brr.h"
 #include "hex_text.h"
+#include "sample_checks.h"
+#include "voices.h"
 
 namespace {
 
@@ -14,6 +17,7 @@ struct sample_inspector_parts {
   GtkWidget* waveform = nullptr;
   GtkWidget* play_button = nullptr;
   GtkWidget* semitones = nullptr;
+  GtkWidget* reason = nullptr;  // why the button is disabled
   sample_play_pressed on_play_pressed;
 };
 
@@ -63,12 +67,49 @@ std::vector<std::string> sample_facts_lines(const sample_facts& facts) {
   return lines;
 }
 
+inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row) {
+  const brr_sample sample = brr_decode_entry(spc, row);
+  inspected_sample shown;
+  sample_facts& facts = shown.facts;
+  facts.sample_number = row.sample_number;
+  facts.start = sample.start;
+  facts.end = sample.blocks.empty() ? sample.start
+                                    : static_cast<u16>(sample.blocks.back().address +
+                                                       brr_block_bytes - 1);
+  facts.blocks = static_cast<int>(sample.blocks.size());
+  facts.samples = sample.pcm.size();
+  facts.loop_sample =
+      sample.loops && sample.loop_sample ? static_cast<int>(*sample.loop_sample) : -1;
+  facts.filters_used = sample.filters_used;
+  facts.largest_range = sample.largest_range;
+  facts.voices = voices_using_source(spc, row.sample_number - 1);
+  for (const sample_warning w : check_sample(spc, sample))
+    facts.warnings.push_back(sample_warning_text(w));
+  shown.ends = sample.ends;
+
+  auto waveform = std::make_shared<waveform_data>();
+  waveform->first_pass = sample.pcm;
+  for (const brr_block& block : sample.blocks)
+    waveform->blocks.push_back({block.address, block.header});
+  if (facts.loop_sample >= 0) {
+    waveform->loop_start = facts.loop_sample;
+    brr_history history = sample.history_at_end;
+    waveform->loop_pass = brr_decode_loop_pass(spc, sample, history);
+    for (std::size_t b = sample.loop_block(); b < sample.blocks.size(); ++b)
+      waveform->blocks.push_back({sample.blocks[b].address, sample.blocks[b].header});
+  }
+  shown.waveform = std::move(waveform);
+  return shown;
+}
+
 GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed) {
   auto parts = std::make_unique<sample_inspector_parts>();
   parts->on_play_pressed = std::move(on_play_pressed);
   parts->facts = gtk_label_new("");
   gtk_label_set_selectable(GTK_LABEL(parts->facts), TRUE);
   gtk_label_set_xalign(GTK_LABEL(parts->facts), 0.0f);
+  // Long lines wrap rather than widen the window from one entry to the next.
+  gtk_label_set_line_wrap(GTK_LABEL(parts->facts), TRUE);
   parts->waveform = waveform_view_new();
   parts->play_button = gtk_button_new_with_label("Play Sample");
   parts->semitones = gtk_spin_button_new_with_range(-24, 24, 1);
@@ -79,10 +120,15 @@ GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed) {
   gtk_box_pack_start(GTK_BOX(controls), gtk_label_new("Semitones"), FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(controls), parts->semitones, FALSE, FALSE, 0);
 
+  parts->reason = gtk_label_new("");
+  gtk_label_set_xalign(GTK_LABEL(parts->reason), 0.0f);
+  gtk_label_set_line_wrap(GTK_LABEL(parts->reason), TRUE);
+
   GtkWidget* inspector = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
   gtk_box_pack_start(GTK_BOX(inspector), parts->facts, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(inspector), parts->waveform, TRUE, TRUE, 0);
   gtk_box_pack_start(GTK_BOX(inspector), controls, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(inspector), parts->reason, FALSE, FALSE, 0);
   g_signal_connect(parts->play_button, "clicked", G_CALLBACK(play_pressed), parts.get());
   g_object_set_data_full(G_OBJECT(inspector), parts_key, parts.release(), [](gpointer data) {
     delete static_cast<sample_inspector_parts*>(data);
@@ -99,6 +145,19 @@ void sample_inspector_show(GtkWidget* inspector, const sample_facts& facts,
   waveform_view_set_data(parts.waveform, std::move(waveform));
 }
 
+void sample_inspector_show_nothing(GtkWidget* inspector) {
+  const sample_inspector_parts& parts = parts_of(inspector);
+  gtk_label_set_text(GTK_LABEL(parts.facts), "No entry inspected");
+  waveform_view_set_data(parts.waveform, nullptr);
+  sample_inspector_set_playable(inspector, "");
+}
+
+void sample_inspector_set_playable(GtkWidget* inspector, const char* reason) {
+  const sample_inspector_parts& parts = parts_of(inspector);
+  gtk_widget_set_sensitive(parts.play_button, reason == nullptr);
+  gtk_label_set_text(GTK_LABEL(parts.reason), reason ? reason : "");
+}
+
 void sample_inspector_set_playing(GtkWidget* inspector, bool playing) {
   gtk_button_set_label(GTK_BUTTON(parts_of(inspector).play_button),
                        playing ? "Stop Sample" : "Play Sample");
@@ -112,3 +171,4 @@ GtkWidget* sample_inspector_play_button(GtkWidget* inspector) {
 GtkWidget* sample_inspector_semitones(GtkWidget* inspector) {
   return parts_of(inspector).semitones;
 }
+GtkWidget* sample_inspector_reason(GtkWidget* inspector) { return parts_of(inspector).reason; }

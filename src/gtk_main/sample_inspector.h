@@ -31,6 +31,16 @@ struct sample_facts {
 // Any thread.
 std::vector<std::string> sample_facts_lines(const sample_facts& facts);
 
+// What directory entry `row` of `spc` shows: its facts (with the warnings
+// of the export manifest and the voices using it) and its waveform (first
+// pass, then one later pass of its loop as the DSP plays it). Any thread.
+struct inspected_sample {
+  sample_facts facts;
+  std::shared_ptr<const waveform_data> waveform;
+  bool ends = false;  // its chain reaches an end flag: it can be auditioned
+};
+inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row);
+
 // Called at each press of the button with the spin's offset in semitones;
 // the owner plays or stops and says which through sample_inspector_set_playing.
 using sample_play_pressed = std::function<void(int semitones)>;
@@ -42,6 +52,14 @@ GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed);
 void sample_inspector_show(GtkWidget* inspector, const sample_facts& facts,
                            std::shared_ptr<const waveform_data> waveform);
 
+// Empties the facts and the waveform and disables the button. GTK main
+// thread only.
+void sample_inspector_show_nothing(GtkWidget* inspector);
+
+// Enables the button when `reason` is null; otherwise disables it and says
+// why beside it. GTK main thread only.
+void sample_inspector_set_playable(GtkWidget* inspector, const char* reason);
+
 // Labels the button "Stop Sample" while the sample plays, else "Play Sample".
 // GTK main thread only.
 void sample_inspector_set_playing(GtkWidget* inspector, bool playing);
@@ -51,3 +69,4 @@ GtkWidget* sample_inspector_facts(GtkWidget* inspector);     // a label
 GtkWidget* sample_inspector_waveform(GtkWidget* inspector);  // a waveform_view
 GtkWidget* sample_inspector_play_button(GtkWidget* inspector);
 GtkWidget* sample_inspector_semitones(GtkWidget* inspector);  // a spin button
+GtkWidget* sample_inspector_reason(GtkWidget* inspector);     // a label

@@ -152,6 +152,36 @@ std::vector<int> sample_table_shown_sample_numbers() {
   return numbers;
 }
 
+int sample_table_cursor_sample() {
+  if (!table.sample_list_view) return 0;
+  GtkTreePath* path = nullptr;
+  gtk_tree_view_get_cursor(GTK_TREE_VIEW(table.sample_list_view), &path, nullptr);
+  if (!path) return 0;
+  GtkTreeIter iter;
+  int number = 0;
+  if (gtk_tree_model_get_iter(table.sample_list_store_sorted, &iter, path)) {
+    g_autofree char* text = nullptr;
+    gtk_tree_model_get(table.sample_list_store_sorted, &iter, SAMPLE_COLUMN_NUMBER, &text, -1);
+    number = static_cast<int>(hex_text_parse(text));
+  }
+  gtk_tree_path_free(path);
+  return number;
+}
+
+bool sample_table_move_cursor_to(int sample_number) {
+  const std::vector<int> shown = sample_table_shown_sample_numbers();
+  for (std::size_t row = 0; row < shown.size(); ++row) {
+    if (shown[row] != sample_number) continue;
+    GtkTreePath* path = gtk_tree_path_new_from_indices(static_cast<int>(row), -1);
+    GtkTreeView* view = GTK_TREE_VIEW(table.sample_list_view);
+    gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
+    gtk_tree_view_scroll_to_cell(view, path, nullptr, FALSE, 0, 0);
+    gtk_tree_path_free(path);
+    return true;
+  }
+  return false;
+}
+
 gboolean sample_table_filter(GtkTreeModel* model, GtkTreeIter* iter, gpointer data) noexcept {
   const auto* bounds = static_cast<const std::int32_t*>(data);
   const row_texts row(model, iter);

@@ -61,6 +61,14 @@ bool sample_table_filters_at_defaults();
 // The sample numbers of the rows shown, in the order shown. GTK main thread only.
 std::vector<int> sample_table_shown_sample_numbers();
 
+// The sample number of the row under the keyboard cursor; 0 when no shown
+// row has it. GTK main thread only.
+int sample_table_cursor_sample();
+
+// Puts the cursor on the row of `sample_number` and scrolls it into sight;
+// false when no shown row has that number. GTK main thread only.
+bool sample_table_move_cursor_to(int sample_number);
+
 // Filter visibility: all five texts set and each within bounds `data`. GTK main thread only.
 gboolean sample_table_filter(GtkTreeModel* model, GtkTreeIter* iter, gpointer data) noexcept;
 

@@ -18,7 +18,9 @@ gboolean on_key_press(GtkWidget* window, GdkEventKey* event, gpointer) noexcept 
   GtkWidget* activate = nullptr;
   switch (event->keyval) {
     case GDK_KEY_space:
-    case GDK_KEY_KP_Space: activate = t.button_play; break;
+    case GDK_KEY_KP_Space:
+      activate = t.play_target ? t.play_target() : t.button_play;
+      break;
     case GDK_KEY_Page_Up:
     case GDK_KEY_KP_Page_Up: activate = t.menu_file_previous; break;
     case GDK_KEY_Page_Down:

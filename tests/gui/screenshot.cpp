@@ -1,37 +1,57 @@
-// Loads a file into the real window and saves a picture of it, for the
-// README:  gui_screenshot FILE.spc OUT.png
+// Loads a file into the real window and saves two pictures of it for the
+// README: the inspector's "Sample" page with the sample playing, and its
+// "Audio RAM" page in a larger window.
+//   gui_screenshot FILE.spc SAMPLE_OUT.png MAP_OUT.png
 
 #include <gtk/gtk.h>
 
 #include <cstdio>
 
-#include "filter_panel.h"
 #include "gui_support.h"
+#include "inspector_pane.h"
 #include "main_window.h"
-#include "main_window_test_hooks.h"
 #include "play_button.h"
+#include "sample_table.h"
+#include "voices.h"
 
-int main(int argc, char** argv) {
-  if (argc != 3 || !gtk_init_check(&argc, &argv)) {
-    std::fprintf(stderr, "usage (with a display): gui_screenshot FILE.spc OUT.png\n");
-    return 2;
-  }
-  GtkWidget* window = gui_window();
-  if (!main_window_load_file(argv[1])) return 1;
-  filter_panel_set_visible(true);
-  // Playing, so the picture shows the time played beside the button (an idle
-  // test sound server takes a moment to start).
-  gtk_button_clicked(GTK_BUTTON(main_window_get_widgets().button_play));
-  gui_wait_until([] { return false; }, 4300);  // let it lay out, play and draw
+namespace {
 
+bool save_window(GtkWidget* window, const char* out) {
   GdkWindow* surface = gtk_widget_get_window(window);
   g_autoptr(GdkPixbuf) picture = gdk_pixbuf_get_from_window(
       surface, 0, 0, gdk_window_get_width(surface), gdk_window_get_height(surface));
   g_autoptr(GError) error = nullptr;
-  play_button_stop();
-  if (!picture || !gdk_pixbuf_save(picture, argv[2], "png", &error, nullptr)) {
-    std::fprintf(stderr, "Could not save %s: %s\n", argv[2], error ? error->message : "no picture");
-    return 1;
+  if (!picture || !gdk_pixbuf_save(picture, out, "png", &error, nullptr)) {
+    std::fprintf(stderr, "Could not save %s: %s\n", out, error ? error->message : "no picture");
+    return false;
   }
-  return 0;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4 || !gtk_init_check(&argc, &argv)) {
+    std::fprintf(stderr,
+                 "usage (with a display): gui_screenshot FILE.spc SAMPLE_OUT.png MAP_OUT.png\n");
+    return 2;
+  }
+  GtkWidget* window = gui_window();
+  if (!main_window_load_file(argv[1])) return 1;
+  // The sample voice 0 plays at the snapshot: one the song really uses.
+  const int inspected = read_voices(*main_window_current_spc())[0].source + 1;
+  sample_table_move_cursor_to(inspected);
+  inspector_pane_inspect(inspected);
+  const inspector_pane_widgets& pane = inspector_pane_get_widgets();
+  // Playing, so the picture shows "Stop Sample" and the time played (an idle
+  // test sound server takes a moment to start).
+  gtk_button_clicked(GTK_BUTTON(sample_inspector_play_button(pane.inspector)));
+  gui_wait_until([] { return false; }, 4300);  // let it lay out, play and draw
+  const bool sample_saved = save_window(window, argv[2]);
+  play_button_stop();
+
+  gtk_window_resize(GTK_WINDOW(window), 1240, 980);
+  gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 2);
+  gui_wait_until([] { return false; }, 1000);
+  return sample_saved && save_window(window, argv[3]) ? 0 : 1;
 }

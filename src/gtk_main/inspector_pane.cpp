@@ -1,0 +1,141 @@
+// The pane's glue: what is inspected, the table's cursor that picks it, and
+// Play Sample's audition image handed to the playback controller.
+
+#include "inspector_pane.h"
+
+#include <utility>
+#include <vector>
+
+#include "aram_map.h"
+#include "hex_text.h"
+#include "message_line.h"
+#include "play_button.h"
+#include "sample_table.h"
+#include "spc700_program.h"
+#include "voice_table.h"
+
+namespace {
+
+constexpr char play_sample_label[] = "Play Sample";
+constexpr char stop_sample_label[] = "Stop Sample";
+constexpr char never_ends_reason[] = "It never reaches an end flag: it cannot play alone.";
+
+struct inspector_pane_state {
+  inspector_pane_widgets widgets{};
+  std::shared_ptr<const spc_format> spc;
+  std::vector<sample_chart> chart;
+  int inspected = 0;
+};
+inspector_pane_state pane;
+
+const sample_chart* chart_row(int sample_number) {
+  for (const sample_chart& row : pane.chart)
+    if (row.sample_number == sample_number) return &row;
+  return nullptr;
+}
+
+GtkWidget* play_sample_button() { return sample_inspector_play_button(pane.widgets.inspector); }
+
+bool sample_playing() {
+  return play_button_is_playing() &&
+         gtk_button_get_label(GTK_BUTTON(play_sample_button())) == std::string(stop_sample_label);
+}
+
+void on_play_sample_pressed(int semitones) {
+  if (sample_playing()) {
+    play_button_stop();
+    return;
+  }
+  if (!pane.spc || !chart_row(pane.inspected)) return;
+  std::shared_ptr<const spc_format> audition =
+      make_audition_spc(*pane.spc, pane.inspected - 1, semitones);
+  if (!audition) {
+    const std::string reason = "No room is left in audio RAM for the program that plays it.";
+    sample_inspector_set_playable(pane.widgets.inspector, reason.c_str());
+    message_line_show(message_kind::error,
+                      "Sample " + hex_text_format(static_cast<unsigned long>(pane.inspected)) +
+                          ": " + reason);
+    return;
+  }
+  play_button_play(play_sample_button(), std::move(audition), play_sample_label, stop_sample_label);
+}
+
+// The table's cursor is the inspected row, whether a click or a key moved it.
+void on_cursor_changed(GtkTreeView*, gpointer) noexcept {
+  const int number = sample_table_cursor_sample();
+  if (number != 0) inspector_pane_inspect(number);
+}
+
+// A press on the map or a voice: the table's cursor goes to the entry's row
+// (which inspects it), unless the filters hide that row.
+void inspect_and_show_row(int sample_number) {
+  sample_table_move_cursor_to(sample_number);
+  inspector_pane_inspect(sample_number);
+}
+
+GtkWidget* scrolled(GtkWidget* child, GtkPolicyType horizontal) {
+  GtkWidget* window = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(window), horizontal, GTK_POLICY_AUTOMATIC);
+  gtk_container_add(GTK_CONTAINER(window), child);
+  return window;
+}
+
+void append_page(GtkWidget* child, const char* title) {
+  gtk_container_set_border_width(GTK_CONTAINER(child), 6);
+  gtk_notebook_append_page(GTK_NOTEBOOK(pane.widgets.notebook), child, gtk_label_new(title));
+}
+
+}  // namespace
+
+GtkWidget* inspector_pane_new() {
+  inspector_pane_widgets& w = pane.widgets;
+  if (w.notebook) return w.notebook;
+  w.notebook = gtk_notebook_new();
+  w.inspector = sample_inspector_new(on_play_sample_pressed);
+  w.voice_table = voice_table_new([](int source) { inspect_and_show_row(source + 1); });
+  w.map = aram_map_new(inspect_and_show_row);
+  append_page(w.inspector, "Sample");
+  append_page(scrolled(w.voice_table, GTK_POLICY_AUTOMATIC), "Voices");
+  // The map's legend is taller than the window can spare beside the table.
+  append_page(scrolled(w.map, GTK_POLICY_NEVER), "Audio RAM");
+  g_signal_connect(sample_table_view(), "cursor-changed", G_CALLBACK(on_cursor_changed), nullptr);
+  inspector_pane_inspect(0);
+  return w.notebook;
+}
+
+void inspector_pane_show_file(std::shared_ptr<const spc_format> spc, const sample_chart* chart,
+                              std::int32_t count) {
+  pane.spc = std::move(spc);
+  pane.chart.assign(chart, chart + (chart ? count : 0));
+  pane.inspected = -1;  // whatever comes next is shown afresh
+  const inspector_pane_widgets& w = pane.widgets;
+  if (pane.spc) {
+    voice_table_fill(w.voice_table, read_voices(*pane.spc));
+    aram_map_set_layout(w.map, make_aram_layout(*pane.spc));
+  } else {
+    gtk_list_store_clear(GTK_LIST_STORE(gtk_tree_view_get_model(GTK_TREE_VIEW(w.voice_table))));
+    aram_map_set_layout(w.map, nullptr);
+  }
+  const std::vector<int> shown = sample_table_shown_sample_numbers();
+  inspect_and_show_row(pane.spc && !shown.empty() ? shown.front() : 0);
+}
+
+void inspector_pane_inspect(int sample_number) {
+  if (sample_number == pane.inspected) return;
+  if (sample_playing()) play_button_stop();
+  const sample_chart* row = pane.spc ? chart_row(sample_number) : nullptr;
+  pane.inspected = row ? sample_number : 0;
+  const inspector_pane_widgets& w = pane.widgets;
+  aram_map_set_inspected(w.map, pane.inspected);
+  if (!row) {
+    sample_inspector_show_nothing(w.inspector);
+    return;
+  }
+  const inspected_sample shown = inspect_sample(*pane.spc, *row);
+  sample_inspector_show(w.inspector, shown.facts, shown.waveform);
+  sample_inspector_set_playable(w.inspector, shown.ends ? nullptr : never_ends_reason);
+}
+
+int inspector_pane_inspected() { return pane.inspected; }
+
+const inspector_pane_widgets& inspector_pane_get_widgets() { return pane.widgets; }

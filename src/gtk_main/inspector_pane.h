@@ -1,0 +1,44 @@
+// The pane beside the sample table: a notebook with the inspected entry
+// ("Sample": its facts, waveform and Play Sample), the eight voices
+// ("Voices") and the audio RAM map ("Audio RAM"). The inspected entry
+// follows the table's cursor; a press on a voice or on a sample's byte in
+// the map inspects that sample and moves the table's cursor to its row.
+// Play Sample plays through the playback controller, so one thing plays at
+// a time. GTK main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "sample_inspector.h"
+#include "spc.h"
+
+// Builds the pane (once per process), following the sample table's cursor;
+// call after sample_table_new. Returns the notebook to pack. GTK main
+// thread only.
+GtkWidget* inspector_pane_new();
+
+// Shows `spc` (null: nothing) with its chart of `count` rows: the voices,
+// the map, and the table's first shown row inspected (the table must hold
+// this chart's rows). Call after the playback controller stopped what
+// played. GTK main thread only.
+void inspector_pane_show_file(std::shared_ptr<const spc_format> spc, const sample_chart* chart,
+                              std::int32_t count);
+
+// Makes sample `sample_number` (1 ... 256) the inspected entry; 0 or a
+// number the chart does not list shows none. A playing sample of another
+// entry stops. GTK main thread only.
+void inspector_pane_inspect(int sample_number);
+
+// The inspected sample number; 0 for none. GTK main thread only.
+int inspector_pane_inspected();
+
+// Parts, for tests, the benchmark and the screenshot. GTK main thread only.
+struct inspector_pane_widgets {
+  GtkWidget* notebook;
+  GtkWidget* inspector;    // sample_inspector
+  GtkWidget* voice_table;  // voice_table view
+  GtkWidget* map;          // aram_map box
+};
+const inspector_pane_widgets& inspector_pane_get_widgets();
