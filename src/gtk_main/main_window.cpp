@@ -335,7 +335,8 @@ void about_dialog(GtkWidget* parent_window, gpointer) noexcept {
       GTK_BUTTONS_CLOSE, "Quorlin %s", QUORLIN_VERSION);
   gtk_message_dialog_format_secondary_text(
       GTK_MESSAGE_DIALOG(dialog), "%s",
-      "Shows where the samples of an SPC sound snapshot lie in audio RAM, and plays it.\n\n"
+      "Shows where the samples of an SPC sound snapshot lie in audio RAM, draws and plays "
+      "each one alone, takes them out as WAV or BRR, and plays the song.\n\n"
       "SPC emulation: Game_Music_Emu (GNU Lesser General Public License).\n\n"
       "Shortcuts:\n"
       "Ctrl+O\tOpen SPC\n"
