@@ -115,8 +115,8 @@ void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row) 
   json_builder_end_array(b);
   json_builder_set_member_name(b, "warnings");
   json_builder_begin_array(b);
-  for (sample_warning w : check_sample(spc, sample))
-    json_builder_add_string_value(b, sample_warning_text(w));
+  for (const std::string& text : sample_warning_texts(spc, sample))
+    json_builder_add_string_value(b, text.c_str());
   json_builder_end_array(b);
   json_builder_end_object(b);
 }

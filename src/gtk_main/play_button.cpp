@@ -31,17 +31,13 @@ struct play_button_state {
 };
 play_button_state controller;
 
-std::string minutes_and_seconds(std::uint64_t seconds) {
-  return std::to_string(seconds / 60) + (seconds % 60 < 10 ? ":0" : ":") +
-         std::to_string(seconds % 60);
-}
-
 void show_elapsed() {
   GtkWidget* label = controller.widgets.label_elapsed;
   if (!label) return;
-  std::string text = minutes_and_seconds(spc_frames_played() / OSPC_SAMPLE_RATE);
+  std::string text =
+      minutes_seconds_text(static_cast<std::int64_t>(spc_frames_played() / OSPC_SAMPLE_RATE));
   if (controller.length_seconds > 0)
-    text += " / " + minutes_and_seconds(static_cast<std::uint64_t>(controller.length_seconds));
+    text += " / " + minutes_seconds_text(controller.length_seconds);
   // The text changes once a second, the poll comes five times: each new text
   // costs the window a resize and a redraw, an unchanged one nothing.
   if (text != gtk_label_get_text(GTK_LABEL(label))) gtk_label_set_text(GTK_LABEL(label), text.c_str());

@@ -83,8 +83,7 @@ inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row) 
   facts.filters_used = sample.filters_used;
   facts.largest_range = sample.largest_range;
   facts.voices = voices_using_source(spc, row.sample_number - 1);
-  for (const sample_warning w : check_sample(spc, sample))
-    facts.warnings.push_back(sample_warning_text(w));
+  facts.warnings = sample_warning_texts(spc, sample);
   shown.ends = sample.ends;
 
   auto waveform = std::make_shared<waveform_data>();

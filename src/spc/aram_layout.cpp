@@ -5,12 +5,12 @@
 #include <new>
 #include <set>
 
+#include "brr.h"
 #include "dsp_registers.h"
 
 namespace {
 
 constexpr u8 control_ipl_rom_on = 0x80;
-constexpr std::int32_t endless_chain_length = 65536 * 9;
 
 void mark(aram_layout& layout, const aram_region& region, u8 bit) {
   for (std::uint32_t i = 0; i < region.size && i < aram_size; ++i)
@@ -101,7 +101,7 @@ std::unique_ptr<aram_layout> make_aram_layout(const spc_format& spc) {
   if (spc.aram[0xF1] & control_ipl_rom_on) mark(*layout, ipl_rom_region, aram_area_ipl_rom);
 
   for (std::int32_t row = 0; row < count; ++row) {
-    if (chart[row].sample_length >= endless_chain_length) continue;
+    if (chart[row].sample_length >= brr_endless_chain_bytes) continue;
     layout->samples.push_back(
         {chart[row].sample_number,
          {chart[row].sample_address, static_cast<std::uint32_t>(chart[row].sample_length)}});

@@ -52,7 +52,7 @@ struct aram_layout {
 };
 
 // The layout of `spc`'s audio RAM, from its chart's rows: entries whose
-// chain never reaches an end flag (sample length 65536 * 9) are left out,
+// chain never reaches an end flag (sample length brr_endless_chain_bytes) are left out,
 // as they would cover every byte. Null (after a message on standard error)
 // when memory runs out. Any thread.
 std::unique_ptr<aram_layout> make_aram_layout(const spc_format& spc);

@@ -15,6 +15,8 @@ inline constexpr int brr_block_samples = 16;
 // 9 and 65536 are coprime: a chain that has not ended after visiting every
 // block start once never will.
 inline constexpr int brr_max_chain_blocks = 65536;
+// The length the chart gives such a chain: every block start visited once.
+inline constexpr std::int32_t brr_endless_chain_bytes = brr_max_chain_blocks * brr_block_bytes;
 
 // Header bits: SSSSFFLE.
 inline constexpr u8 brr_end_flag = 0x01;

@@ -277,9 +277,13 @@ std::int32_t id666_fade_msec(const spc_format& spc) {
 }
 
 std::string id666_song_length_text(const spc_format& spc) {
-  const std::int32_t seconds = id666_song_seconds(spc);
-  char text[16];
-  std::snprintf(text, sizeof text, "%d:%02d", seconds / 60, seconds % 60);
+  return minutes_seconds_text(id666_song_seconds(spc));
+}
+
+std::string minutes_seconds_text(std::int64_t seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                static_cast<long long>(seconds % 60));
   return text;
 }
 

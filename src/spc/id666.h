@@ -34,6 +34,10 @@ std::int32_t id666_fade_msec(const spc_format& spc);
 // sign: -5 gives "0:-5").
 std::string id666_song_length_text(const spc_format& spc);
 
+// "%d:%02d" of `seconds` as minutes and seconds, the form every time in the
+// program takes ("1:05"). Any thread.
+std::string minutes_seconds_text(std::int64_t seconds);
+
 // Converts `size` bytes to UTF-8 as the tag texts are: valid UTF-8 is kept;
 // else Shift-JIS when that reading is plausible (no extension or
 // user-defined codes, and Japanese characters that are not single ones glued

@@ -9,16 +9,12 @@
 #include <new>
 
 #include "aram_regions.h"
+#include "brr.h"
 #include "spc.h"
 
 namespace {
 
 constexpr int directory_entries = 256;
-constexpr std::int32_t brr_block_size = 9;
-constexpr u8 brr_end_flag = 0x01;
-// 9 and 65536 are coprime, so block starts 9 bytes apart visit every ARAM
-// address once before repeating: a chain that has not ended by then never will.
-constexpr std::int32_t max_chain_blocks = 65536;
 
 u8 aram_at(const spc_format& spc, std::uint32_t address) {
   return spc.aram[address & 0xFFFF];
@@ -32,11 +28,11 @@ bool is_sample(const directory_entry& entry) {
 
 std::int32_t calculate_sample_length(const spc_format& spc, std::int32_t sample_address) {
   const auto start = static_cast<std::uint32_t>(sample_address);
-  for (std::int32_t block = 0; block < max_chain_blocks; ++block) {
-    if (aram_at(spc, start + block * brr_block_size) & brr_end_flag)
-      return (block + 1) * brr_block_size;
+  for (std::int32_t block = 0; block < brr_max_chain_blocks; ++block) {
+    if (aram_at(spc, start + block * brr_block_bytes) & brr_end_flag)
+      return (block + 1) * brr_block_bytes;
   }
-  return max_chain_blocks * brr_block_size;
+  return brr_endless_chain_bytes;
 }
 
 void generate_sample_chart(const spc_format& spc, std::int32_t& out_num_samples,

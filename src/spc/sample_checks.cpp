@@ -30,3 +30,10 @@ std::vector<sample_warning> check_sample(const spc_format& spc, const brr_sample
     warnings.push_back(sample_warning::overlaps_echo);
   return warnings;
 }
+
+std::vector<std::string> sample_warning_texts(const spc_format& spc, const brr_sample& sample) {
+  std::vector<std::string> texts;
+  for (const sample_warning warning : check_sample(spc, sample))
+    texts.emplace_back(sample_warning_text(warning));
+  return texts;
+}

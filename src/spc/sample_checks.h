@@ -3,6 +3,7 @@
 // hardware or the driver claims. Pure functions of the image; any thread.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "brr.h"
@@ -24,3 +25,7 @@ const char* sample_warning_text(sample_warning warning);
 // checks apply only to a sample whose end block carries the loop flag: the
 // loop address of any other is never used. Any thread.
 std::vector<sample_warning> check_sample(const spc_format& spc, const brr_sample& sample);
+
+// The texts of check_sample's warnings, in its order: what the manifest, the
+// JSON listing and the inspector show. Any thread.
+std::vector<std::string> sample_warning_texts(const spc_format& spc, const brr_sample& sample);

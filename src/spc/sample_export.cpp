@@ -216,14 +216,14 @@ void sample_export::add_image(const spc_format& spc, const std::string& spc_path
         if (options_.unique) written_by_content_.emplace(std::move(key), written);
       }
     }
-    std::vector<std::string> voices, warnings;
+    std::vector<std::string> voices;
     for (int v : voices_using_source(spc, srcn)) voices.push_back(std::to_string(v));
-    for (sample_warning w : check_sample(spc, sample)) warnings.push_back(sample_warning_text(w));
     const auto texts = chart_row_texts(row);
     manifest_ += spc_path + "\t" + texts[0] + "\t" + two_digit_hex(srcn) + "\t" + texts[1] + "\t" +
                  texts[2] + "\t" + std::to_string(sample.blocks.size()) + "\t" +
                  (sample.loop_sample ? std::to_string(*sample.loop_sample) : "-") + "\t" +
-                 join(voices, ",") + "\t" + join(warnings, ", ") + "\t" + written + "\n";
+                 join(voices, ",") + "\t" + join(sample_warning_texts(spc, sample), ", ") + "\t" +
+                 written + "\n";
   }
 }
 
