@@ -54,6 +54,17 @@ class InspectorPaneTest : public testing::Test {
     return waveform_view_hover_text(view);
   }
   GtkWidget* play_sample() { return sample_inspector_play_button(pane.inspector); }
+  // Presses Play Sample once the pane has laid it out after a load, so that
+  // no late crossing or configure event falls between press and release.
+  void press_play_sample() {
+    GtkWidget* button = play_sample();
+    gui_wait_until([button] {
+      return gtk_widget_get_mapped(button) && gtk_widget_is_sensitive(button) &&
+             gtk_widget_get_allocated_width(button) > 1;
+    });
+    gui_flush();
+    gui_click_button(button);
+  }
   void show_page(int page) {
     gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), page);
     gui_flush();
@@ -128,18 +139,18 @@ TEST_F(InspectorPaneTest, MapAndVoicePressesInspectTheirSampleAndMoveTheCursor) 
 
 TEST_F(InspectorPaneTest, OneThingPlaysAndSpaceStopsWhatStartedLast) {
   ASSERT_TRUE(main_window_load_file(three_entries().c_str()));
-  gui_click_button(play_sample());
+  press_play_sample();
   ASSERT_EQ(gui_text(play_sample()), "Stop Sample");
   EXPECT_TRUE(spc_thread_exists());
   gui_key(GDK_KEY_space);
   EXPECT_EQ(gui_text(play_sample()), "Play Sample");
   EXPECT_FALSE(spc_thread_exists());
 
-  gui_click_button(play_sample());
+  press_play_sample();
   gtk_button_clicked(GTK_BUTTON(w.button_play));
   EXPECT_EQ(gui_text(play_sample()), "Play Sample") << "the song stopped the sample";
   EXPECT_EQ(gui_text(w.button_play), "Stop");
-  gui_click_button(play_sample());
+  press_play_sample();
   EXPECT_EQ(gui_text(w.button_play), "Play") << "the sample stopped the song";
 
   ASSERT_TRUE(main_window_load_file(three_entries("other.spc").c_str()));
