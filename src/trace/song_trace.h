@@ -1,0 +1,86 @@
+// The song's trace: the snapshot run forward on our own SPC700 interpreter,
+// its timers and a DSP register file, recording every key-on and key-off the
+// sound driver writes. No sound is synthesized. Pure functions of the image;
+// any thread.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "spc.h"
+
+// The DSP's output rate: one sample every 32 SPC700 cycles (1,024,000 Hz).
+inline constexpr int dsp_sample_rate = 32000;
+inline constexpr int cpu_cycles_per_sample = 32;
+// The length traced when the tag gives no song length.
+inline constexpr double trace_default_seconds = 180.0;
+
+enum class trace_event_kind : u8 { key_on, key_off };
+
+// One key-on or key-off as the DSP acts on it. The key-on fields are the
+// voice's registers (and its directory entry) at that moment; for a key-off
+// they are zero.
+struct trace_event {
+  std::int64_t sample = 0;  // DSP sample index from the snapshot (32000 a second)
+  trace_event_kind kind = trace_event_kind::key_on;
+  u8 voice = 0;             // 0 ... 7
+  u8 srcn = 0;              // directory index; the table's sample number is srcn + 1
+  u16 start = 0;            // the directory entry's start address
+  u16 loop = 0;             // and its loop address
+  u16 pitch = 0;            // 14 bits; 0x1000 plays one BRR sample per output sample
+  std::int8_t vol_left = 0;
+  std::int8_t vol_right = 0;
+  u8 adsr1 = 0, adsr2 = 0, gain = 0;
+  bool echo = false;        // the voice's EON bit
+
+  double seconds() const { return double(sample) / dsp_sample_rate; }
+};
+
+// Why the trace stopped.
+enum class trace_end : u8 {
+  time,       // the asked length was reached
+  sleep,      // the program executed SLEEP
+  stop,       // the program executed STOP
+  cancelled,  // the caller's cancel flag was raised
+};
+
+struct song_trace {
+  std::vector<trace_event> events;  // in time order
+  std::int64_t samples = 0;         // how far it ran, in DSP samples
+  trace_end ended = trace_end::time;
+
+  double seconds() const { return double(samples) / dsp_sample_rate; }
+  std::size_t key_on_count() const;
+};
+
+// "time", "sleep", "stop" or "cancelled". Any thread.
+const char* trace_end_text(trace_end end);
+
+// The tag's song length plus its fade in seconds, or trace_default_seconds
+// when the tag gives no length. Any thread.
+double trace_default_length(const spc_format& image);
+
+// Runs `image` forward for `seconds` (of console time) and records what the
+// sound driver keys on and off. `cancel`, when given, is polled now and then:
+// raising it ends the trace early (ended = cancelled). Any thread.
+song_trace trace_song(const spc_format& image, double seconds,
+                      const std::atomic<bool>* cancel = nullptr);
+
+// What the song does with one directory entry (SRCN), over a trace.
+struct sample_play {
+  int key_ons = 0;
+  u8 voices = 0;                  // bit v: keyed on on voice v
+  std::int64_t first_sample = 0;  // time of the first key-on
+  struct pitch_count {
+    u16 pitch;
+    int count;
+  };
+  std::vector<pitch_count> pitches;  // every pitch it was keyed on at, ascending
+
+  bool played() const { return key_ons > 0; }
+};
+
+// Per directory index, what the trace keys on. Any thread.
+std::array<sample_play, 256> summarize_trace(const song_trace& trace);

@@ -1,0 +1,4 @@
+#include <gtest/gtest.h>
+
+#include "song_trace.h"
+#include "spc_builder.h"
