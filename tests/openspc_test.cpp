@@ -1,6 +1,7 @@
 // The emulation library (libopenspc) on images built here and on real files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "audio_analysis.h"
 #include "audio_harness.h"
 #include "audio_render.h"
+#include "gme_reference.h"
 #include "openspc.h"
 #include "spc_builder.h"
 
@@ -128,6 +130,57 @@ TEST(openspc, RealFileWithTextTagEndsAfterItsLengthAndFade) {
   const auto x = mono(render_current_song(400.0));
   EXPECT_EQ(x.size(), at_second(205.0)) << "tag: 200 s, fade 5000 ms";
   EXPECT_LT(rms(x, at_second(204.9), at_second(0.1)), 0.05 * rms(x, at_second(190), at_second(10)));
+}
+
+// The mask goes over between buffers: the buffer after OSPC_MuteVoices is
+// the first without the voice, as libgme renders a mute at that frame; and
+// the next Init starts with it.
+TEST(openspc, MutedVoiceFallsSilentFromTheNextBufferAndStaysMutedForTheNextSong) {
+  const spc_format image = spc_builder().two_tones().image();
+  ASSERT_EQ(init(image_bytes(image)), 0);
+  auto x = render_current_song(0.25);
+  OSPC_MuteVoices(0x01);
+  const auto after = render_current_song(0.75);
+  x.insert(x.end(), after.begin(), after.end());
+  EXPECT_EQ(x, gme_reference_render(image, 1.0, 0x01, at_second(0.25)));
+  const auto heard = mono(after);
+  EXPECT_LT(energy_share_at(heard, at_second(0.1), at_second(0.5), 1000.0), 0.01);
+  EXPECT_GT(energy_share_at(heard, at_second(0.1), at_second(0.5), 500.0), 0.7);
+
+  ASSERT_EQ(init(image_bytes(image)), 0);
+  const auto next = render_current_song(1.0);
+  OSPC_MuteVoices(0);
+  EXPECT_EQ(next, gme_reference_render(image, 1.0, 0x01));
+  EXPECT_NE(next, gme_reference_render(image, 1.0, 0));
+}
+
+// A renderer is an emulator of its own: rendering one voice alone beside
+// the song changes neither, and its end fades over the frames asked for.
+TEST(openspc, RendererRendersItsOwnMaskBesideThePlayingSongAndFadesItsEnd) {
+  const spc_format image = spc_builder().two_tones().image();
+  ASSERT_EQ(init(image_bytes(image)), 0);
+  OSPC_Renderer* renderer =
+      OSPC_RendererOpen(&image, sizeof image, 0xFE, at_second(2.0), at_second(0.5));
+  ASSERT_NE(renderer, nullptr);
+  std::vector<short> song, alone, buffer(16000);
+  for (int bytes = 1; bytes > 0;) {
+    song.insert(song.end(), buffer.begin(), buffer.begin() + OSPC_Run(-1, buffer.data(), 32000) / 2);
+    bytes = OSPC_RendererRun(renderer, -1, buffer.data(), 32000);
+    alone.insert(alone.end(), buffer.begin(), buffer.begin() + std::max(bytes, 0) / 2);
+  }
+  OSPC_RendererClose(renderer);
+  EXPECT_EQ(song, gme_reference_render(image, 2.25, 0)) << "the renderer disturbed the song";
+
+  auto expected = gme_reference_render(image, 2.0, 0xFE);
+  ASSERT_EQ(alone.size(), expected.size()) << "not 2 s";
+  const std::size_t fade = at_second(0.5);
+  const std::size_t fade_start = expected.size() / 2 - fade;
+  for (std::size_t i = fade_start * 2; i < expected.size(); ++i) {
+    const auto left = static_cast<long>(fade_start + fade - i / 2);
+    expected[i] = static_cast<short>(expected[i] * left / static_cast<long>(fade));
+  }
+  EXPECT_EQ(alone, expected);
+  EXPECT_EQ(OSPC_RendererOpen(buffer.data(), 1000, 0, 0, 0), nullptr);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 add_library(quorlin_audio_test_support STATIC
   support/audio_harness.cpp
   support/audio_analysis.cpp
-  support/audio_recorder.cpp)
-target_link_libraries(quorlin_audio_test_support PUBLIC quorlin_test_support Threads::Threads)
+  support/audio_recorder.cpp
+  support/gme_reference.cpp)
+target_link_libraries(quorlin_audio_test_support PUBLIC quorlin_test_support Threads::Threads
+  PRIVATE PkgConfig::GME)
 
 add_executable(openspc_test openspc_test.cpp support/audio_render.cpp)
 target_link_libraries(openspc_test PRIVATE openspc quorlin_audio_test_support GTest::gtest_main)

@@ -1,7 +1,9 @@
 // The SPC emulation library: renders an SPC sound snapshot to PCM.
-// The library holds one song at a time (no handle); calls must not overlap,
-// but may come from different threads one after another (the playback
-// engine calls from each playing thread in turn, joined before the next).
+// The library holds one song to play at a time (no handle); OSPC_Init and
+// OSPC_Run must not overlap, but may come from different threads one after
+// another (the playback engine calls from each playing thread in turn,
+// joined before the next). Renderers (OSPC_RendererOpen) are separate
+// emulators, for rendering beside it.
 #pragma once
 
 #ifdef __cplusplus
@@ -29,6 +31,34 @@ int OSPC_Init(void* buf, unsigned size);
 // 4); 0 or less when the song has ended, no song is loaded, or nothing fits.
 // Any thread, one call at a time.
 int OSPC_Run(int frames, short* buf, int size);
+
+// Silences the voices whose bits are set in `mask` (bit v: DSP voice v) in
+// the song OSPC_Run renders, from its next buffer on, and in every song
+// OSPC_Init loads after. The thread that renders owns the emulator: this
+// only hands the mask over, so it may be called while another thread is
+// inside OSPC_Run. Any thread.
+void OSPC_MuteVoices(unsigned mask);
+
+// An emulator of its own for rendering a song offline (stems, say), apart
+// from the song of OSPC_Init/OSPC_Run: several may render at once, on any
+// threads, while that song plays.
+typedef struct OSPC_Renderer OSPC_Renderer;
+
+// Opens the SPC image of `size` bytes at `buf` (read, not kept) with the
+// voices in `mute_mask` silenced, to render `frames` stereo frames of which
+// the last `fade_frames` fade out linearly (fade_frames is capped at
+// frames; frames <= 0: no end). Returns null when the image is rejected or
+// memory runs out. Any thread.
+OSPC_Renderer* OSPC_RendererOpen(const void* buf, unsigned size, unsigned mute_mask,
+                                 long long frames, long long fade_frames);
+
+// As OSPC_Run, for `renderer`: renders its next frames into `buf` and
+// returns the bytes written; 0 or less at its end. One thread at a time per
+// renderer; any thread.
+int OSPC_RendererRun(OSPC_Renderer* renderer, int frames, short* buf, int size);
+
+// Frees `renderer` (null is ignored). Any thread, once no call on it runs.
+void OSPC_RendererClose(OSPC_Renderer* renderer);
 
 #ifdef __cplusplus
 }

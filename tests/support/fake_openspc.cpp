@@ -3,6 +3,8 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -25,6 +27,15 @@ struct fake_state {
   fake_openspc_counts counts;
 };
 fake_state fake;
+
+std::atomic<unsigned> mute_mask{0};
+
+struct renderer_gate {
+  std::mutex mutex;
+  std::condition_variable released;
+  bool held = false;
+};
+renderer_gate gate;
 
 std::int64_t thread_cpu_ns() {
   timespec now{};
@@ -97,3 +108,47 @@ extern "C" int OSPC_Run(int frames, short* buf, int size) {
   ++fake.counts.runs_left;
   return bytes;
 }
+
+unsigned fake_openspc_mute_mask() { return mute_mask.load(); }
+
+void fake_openspc_hold_renderers(bool held) {
+  {
+    std::lock_guard lock(gate.mutex);
+    gate.held = held;
+  }
+  gate.released.notify_all();
+}
+
+extern "C" void OSPC_MuteVoices(unsigned mask) { mute_mask.store(mask & 0xFF); }
+
+struct OSPC_Renderer {
+  std::int64_t frames = 0;  // 0: no end
+  std::int64_t done = 0;
+};
+
+extern "C" OSPC_Renderer* OSPC_RendererOpen(const void* buf, unsigned, unsigned, long long frames,
+                                            long long) {
+  if (buf == nullptr) return nullptr;
+  return new OSPC_Renderer{frames > 0 ? frames : 0, 0};
+}
+
+extern "C" int OSPC_RendererRun(OSPC_Renderer* renderer, int frames, short* buf, int size) {
+  {
+    std::unique_lock lock(gate.mutex);
+    gate.released.wait(lock, [] { return !gate.held; });
+  }
+  if (renderer == nullptr || buf == nullptr) return 0;
+  std::int64_t count = size / OSPC_FRAME_BYTES;
+  if (frames >= 0) count = std::min<std::int64_t>(count, frames);
+  if (renderer->frames > 0) count = std::min(count, renderer->frames - renderer->done);
+  if (count <= 0) return 0;
+  for (std::int64_t i = 0; i < count; ++i) {
+    const auto position = static_cast<short>((renderer->done + i) & 0x7FFF);
+    buf[2 * i] = position;
+    buf[2 * i + 1] = position;
+  }
+  renderer->done += count;
+  return static_cast<int>(count * OSPC_FRAME_BYTES);
+}
+
+extern "C" void OSPC_RendererClose(OSPC_Renderer* renderer) { delete renderer; }

@@ -1,5 +1,5 @@
 // A test double of the emulation library for the engine tests: the
-// OSPC_Init/OSPC_Run of fake_openspc.cpp are linked in place of libopenspc.
+// OSPC_ functions of fake_openspc.cpp are linked in place of libopenspc.
 // OSPC_Run writes frames whose two samples both hold the frame's position
 // in the song (modulo 32768), so what reaches the device can be checked.
 // All functions: any thread.
@@ -30,3 +30,11 @@ void fake_openspc_reset();
 
 // A copy of the bytes the latest OSPC_Init was given (empty for a null buffer).
 std::vector<std::uint8_t> fake_openspc_last_image();
+
+// The mask the latest OSPC_MuteVoices handed over.
+unsigned fake_openspc_mute_mask();
+
+// While held, OSPC_RendererRun blocks before rendering (a renderer that
+// takes its time, for Cancel and progress to be seen); releasing lets every
+// waiting call go on. Renderers write the counting pattern too.
+void fake_openspc_hold_renderers(bool held);

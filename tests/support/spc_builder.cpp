@@ -83,6 +83,18 @@ spc_builder& spc_builder::aram(u16 address, std::initializer_list<u8> bytes) {
   return *this;
 }
 
+spc_builder& spc_builder::aram(u16 address, const std::vector<u8>& bytes) {
+  unsigned at = address;
+  for (u8 b : bytes) image_.aram[at++ & 0xFFFF] = b;
+  return *this;
+}
+
+spc_builder& spc_builder::cpu(u16 pc, u8 sp) {
+  image_.reg_pc = pc;
+  image_.reg_sp = sp;
+  return *this;
+}
+
 spc_builder& spc_builder::dsp(int reg, u8 value) {
   image_.dsp_registers[reg & 0x7F] = value;
   return *this;
@@ -115,6 +127,19 @@ spc_builder& spc_builder::square_wave_tone() {
   dsp(0x1C, 0x7F);  // MVOL R
   dsp(0x4C, 0x01);  // KON voice 0
   dsp(0x6C, 0x20);  // FLG: echo writes off
+  return *this;
+}
+
+spc_builder& spc_builder::two_tones() {
+  square_wave_tone();
+  dsp(0x10, 0x30);  // VOL L
+  dsp(0x11, 0x30);  // VOL R
+  dsp(0x12, 0x00);  // pitch low
+  dsp(0x13, 0x08);  // pitch high: half of voice 0's
+  dsp(0x14, 0x00);  // SRCN
+  dsp(0x15, 0x00);  // ADSR1 (GAIN mode)
+  dsp(0x17, 0x7F);  // GAIN
+  dsp(0x4C, 0x03);  // KON voices 0 and 1
   return *this;
 }
 

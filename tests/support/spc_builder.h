@@ -29,10 +29,15 @@ class spc_builder {
   // `blocks` BRR blocks from `address`; the last one carries the end flag.
   spc_builder& brr_chain(u16 address, int blocks, u8 data = 0x00);
   spc_builder& aram(u16 address, std::initializer_list<u8> bytes);
+  spc_builder& aram(u16 address, const std::vector<u8>& bytes);
+  // Where the program starts, and its stack pointer.
+  spc_builder& cpu(u16 pc, u8 sp = 0xEF);
   spc_builder& dsp(int reg, u8 value);
 
   // A 1000 Hz square wave on voice 0 from sample 0 (see tone_image below).
   spc_builder& square_wave_tone();
+  // The same tone on voice 0 and, an octave down (500 Hz), on voice 1.
+  spc_builder& two_tones();
 
   const spc_format& image() const { return image_; }
   std::vector<std::uint8_t> bytes() const;  // the 66048 bytes
