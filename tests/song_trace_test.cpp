@@ -1,4 +1,122 @@
+// The trace against hand-made programs whose key-ons are known to the sample.
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "song_trace.h"
 #include "spc_builder.h"
+
+namespace {
+
+constexpr u16 program = 0x0400;
+
+// An image whose voices 0–2 play a four-block sample without a loop
+// (64 BRR samples: 64 output samples at pitch 0x1000), and whose program at
+// 0x0400 is `code`.
+spc_builder song_image(const std::vector<u8>& code) {
+  spc_builder b;
+  b.dir_entry(0, 0x1000, 0x1000).brr_chain(0x1000, 4, 0x11).aram(program, code).cpu(program);
+  for (int v = 0; v < 3; ++v) b.dsp(v * 0x10 + 0x03, 0x10);  // pitch 0x1000
+  return b;
+}
+
+std::vector<trace_event> key_ons(const song_trace& trace, int voice) {
+  std::vector<trace_event> found;
+  for (const trace_event& e : trace.events)
+    if (e.kind == trace_event_kind::key_on && e.voice == voice) found.push_back(e);
+  return found;
+}
+
+TEST(SongTraceTest, TimerPacedKeyOnsComeExactlyOnTime) {
+  // Voice 2 keyed on every 100 ms: timer 0 gives an output every 80 ticks
+  // (10 ms), ten of them per key-on. The NOPs put the KON write well inside
+  // a poll's window, whatever the wait loop's phase.
+  std::vector<u8> code = {
+      0x8F, 0x50, 0xFA,  // MOV $FA,#$50    timer 0 target: 80 ticks
+      0x8F, 0x01, 0xF1,  // MOV $F1,#$01    start timer 0
+      0x8F, 0x4C, 0xF2,  // MOV $F2,#$4C    DSP address: KON
+      0x8F, 0x0A, 0x00,  // MOV $00,#$0A    outer: ten outputs to wait
+      0xE4, 0xFD,        // MOV A,$FD       wait: counter 0, cleared by the read
+      0xF0, 0xFC,        // BEQ wait
+      0x8B, 0x00,        // DEC $00
+      0xD0, 0xF8,        // BNE wait
+  };
+  code.insert(code.end(), 20, 0x00);  // NOP × 20
+  code.insert(code.end(), {0x8F, 0x04, 0xF3});  // MOV $F3,#$04    KON voice 2
+  const int back = 0x09 - int(code.size() + 2);
+  code.insert(code.end(), {0x2F, u8(back)});    // BRA outer
+  const song_trace trace = trace_song(song_image(code).image(), 2.05);
+  const std::vector<trace_event> ons = key_ons(trace, 2);
+  ASSERT_EQ(ons.size(), 20u);
+  for (std::size_t i = 1; i < ons.size(); ++i) EXPECT_EQ(ons[i].sample - ons[i - 1].sample, 3200);
+  EXPECT_EQ(ons[0].srcn, 0);
+  EXPECT_EQ(ons[0].start, 0x1000);
+  EXPECT_EQ(ons[0].pitch, 0x1000);
+  EXPECT_EQ(trace.ended, trace_end::time);
+  EXPECT_EQ(trace.samples, 65600);
+}
+
+TEST(SongTraceTest, KeysOnOnlyThroughTheWritableRegisters) {
+  const song_trace trace = trace_song(song_image({
+      0x8F, 0xCC, 0xF2,  // MOV $F2,#$CC    KON's read-only mirror
+      0x8F, 0x01, 0xF3,  // MOV $F3,#$01
+      0x2F, 0xFE,        // BRA *
+  }).image(), 1.0);
+  EXPECT_TRUE(trace.events.empty());
+  EXPECT_EQ(trace.ended, trace_end::time);
+
+  // A KON left in the snapshot is still to come, as a player takes it.
+  const song_trace pending = trace_song(song_image({0x2F, 0xFE}).dsp(0x4C, 0x01).image(), 0.01);
+  ASSERT_EQ(key_ons(pending, 0).size(), 1u);
+  EXPECT_LE(key_ons(pending, 0)[0].sample, 2);
+}
+
+TEST(SongTraceTest, KeyOffAndSleepEndTheStory) {
+  const song_trace trace = trace_song(song_image({
+      0x8F, 0x4C, 0xF2,  // MOV $F2,#$4C
+      0x8F, 0x03, 0xF3,  // MOV $F3,#$03    KON voices 0 and 1
+      0x8F, 0x7C, 0xF2,  // MOV $F2,#$7C    ENDX
+      0x8F, 0x00, 0xF3,  // MOV $F3,#$00    clear it
+      0xE4, 0xF3,        // MOV A,$F3       wait until voice 0's sample has ended
+      0x28, 0x01,        // AND A,#$01
+      0xF0, 0xFA,        // BEQ (back to MOV A,$F3)
+      0x8F, 0x5C, 0xF2,  // MOV $F2,#$5C
+      0x8F, 0x02, 0xF3,  // MOV $F3,#$02    KOFF voice 1
+      0xEF,              // SLEEP
+  }).image(), 5.0);
+  EXPECT_EQ(trace.ended, trace_end::sleep);
+  ASSERT_EQ(trace.events.size(), 3u);
+  EXPECT_EQ(trace.events[2].kind, trace_event_kind::key_off);
+  EXPECT_EQ(trace.events[2].voice, 1);
+  // ENDX comes up once the four blocks have played at pitch 0x1000.
+  const std::int64_t played = trace.events[2].sample - trace.events[0].sample;
+  EXPECT_GE(played, 64);
+  EXPECT_LE(played, 68);
+  EXPECT_LT(trace.samples, 200);
+}
+
+TEST(SongTraceTest, SummaryCountsKeyOnsPerSample) {
+  song_trace trace;
+  trace_event on;
+  on.srcn = 5;
+  on.voice = 3;
+  on.pitch = 0x0800;
+  on.sample = 100;
+  trace.events.push_back(on);
+  on.voice = 0;
+  on.sample = 200;
+  on.pitch = 0x1000;
+  trace.events.push_back(on);
+  on.pitch = 0x0800;
+  trace.events.push_back(on);
+  const auto plays = summarize_trace(trace);
+  EXPECT_FALSE(plays[4].played());
+  EXPECT_EQ(plays[5].key_ons, 3);
+  EXPECT_EQ(plays[5].voices, 0x09);
+  EXPECT_EQ(plays[5].first_sample, 100);
+  ASSERT_EQ(plays[5].pitches.size(), 2u);
+  EXPECT_EQ(plays[5].pitches[0].pitch, 0x0800);
+  EXPECT_EQ(plays[5].pitches[0].count, 2);
+}
+
+}  // namespace

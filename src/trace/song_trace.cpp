@@ -1,11 +1,62 @@
 #include "song_trace.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "id666.h"
+#include "spc700_cpu.h"
+#include "spc_io_bus.h"
+
+namespace {
+
+constexpr std::int64_t cpu_cycles_per_second = std::int64_t(dsp_sample_rate) * cpu_cycles_per_sample;
+// How many instructions run between looks at the caller's cancel flag.
+constexpr int instructions_between_cancel_checks = 1 << 16;
+
+bool same_registers(const spc700_registers& a, const spc700_registers& b) {
+  return a.pc == b.pc && a.a == b.a && a.x == b.x && a.y == b.y && a.sp == b.sp && a.psw == b.psw;
+}
+
+// Spots a program waiting for a timer: the same instruction, with the same
+// registers, finds the same counter empty again, having written nothing and
+// read nothing else that moves with time in between. Until the counter goes
+// up, every pass round that loop is the same, so the passes can be skipped.
+class idle_loop_skipper {
+ public:
+  // Called after an instruction that found `timer`'s counter at 0, with the
+  // registers and time from before it. Returns the cycles that may be
+  // skipped (0 when this is no such loop, or not yet known to be one).
+  std::int64_t skippable(spc_io_bus& bus, int timer, const spc700_registers& before,
+                         std::int64_t started, std::int64_t end) {
+    const bool repeats = timer == timer_ && same_registers(before, registers_) &&
+                         bus.writes() == writes_ && bus.timed_reads() == timed_reads_;
+    const std::int64_t pass = started - started_;
+    timer_ = timer;
+    registers_ = before;
+    writes_ = bus.writes();
+    timed_reads_ = bus.timed_reads();
+    started_ = started;
+    if (!repeats || pass <= 0) return 0;
+    // Every later pass reads the counter `pass` cycles after the one before;
+    // skip those that would still find it empty (or run up to the end).
+    const std::int64_t wake = std::min(bus.timer_next_output(timer), end);
+    const std::int64_t passes = (wake - started - 1) / pass;
+    return passes > 0 ? passes * pass : 0;
+  }
+
+ private:
+  int timer_ = -1;
+  spc700_registers registers_{};
+  std::uint64_t writes_ = 0, timed_reads_ = 0;
+  std::int64_t started_ = 0;
+};
+
+}  // namespace
 
 std::size_t song_trace::key_on_count() const {
-  std::size_t count = 0;
-  for (const trace_event& e : events) count += e.kind == trace_event_kind::key_on;
-  return count;
+  return std::size_t(std::count_if(events.begin(), events.end(), [](const trace_event& e) {
+    return e.kind == trace_event_kind::key_on;
+  }));
 }
 
 const char* trace_end_text(trace_end end) {
@@ -18,8 +69,75 @@ const char* trace_end_text(trace_end end) {
   return "time";
 }
 
-double trace_default_length(const spc_format&) { return trace_default_seconds; }
+double trace_default_length(const spc_format& image) {
+  const std::int32_t seconds = id666_song_seconds(image);
+  if (seconds <= 0) return trace_default_seconds;
+  return seconds + id666_fade_msec(image) / 1000.0;
+}
 
-song_trace trace_song(const spc_format&, double, const std::atomic<bool>*) { return {}; }
+song_trace trace_song(const spc_format& image, double seconds, const std::atomic<bool>* cancel) {
+  song_trace trace;
+  if (!(seconds > 0)) return trace;
+  // Past a day of song nothing new is learnt; the bound keeps the cycle
+  // count far from overflow.
+  const std::int64_t end = std::int64_t(std::min(seconds, 86400.0) * cpu_cycles_per_second);
 
-std::array<sample_play, 256> summarize_trace(const song_trace&) { return {}; }
+  spc_io_bus bus(image, trace.events);
+  spc700_cpu<spc_io_bus> cpu(bus);
+  cpu.regs.pc = image.reg_pc;
+  cpu.regs.a = image.reg_a;
+  cpu.regs.x = image.reg_x;
+  cpu.regs.y = image.reg_y;
+  cpu.regs.sp = image.reg_sp;
+  cpu.regs.psw = image.reg_psw;
+  idle_loop_skipper idle;
+
+  int until_cancel_check = instructions_between_cancel_checks;
+  while (bus.now < end) {
+    const spc700_registers before = cpu.regs;
+    const std::int64_t started = bus.now;
+    bus.now += cpu.step();
+    if (cpu.halt != spc700_halt::running) {
+      // The DSP still acts on what was written before the halt.
+      bus.now = std::min(bus.now + 2 * cpu_cycles_per_sample, end);
+      bus.dsp().run_until(bus.now);
+      trace.ended = cpu.halt == spc700_halt::sleep ? trace_end::sleep : trace_end::stop;
+      break;
+    }
+    const int timer = bus.take_empty_counter_read();
+    if (timer >= 0) bus.now += idle.skippable(bus, timer, before, started, end);
+    bus.dsp().run_until(bus.now);
+    if (--until_cancel_check == 0) {
+      until_cancel_check = instructions_between_cancel_checks;
+      if (cancel && cancel->load(std::memory_order_relaxed)) {
+        trace.ended = trace_end::cancelled;
+        break;
+      }
+    }
+  }
+  // A halted trace ends with the sample of the DSP's last poll in it.
+  const bool halted = trace.ended == trace_end::sleep || trace.ended == trace_end::stop;
+  trace.samples = std::min(bus.now / cpu_cycles_per_sample + (halted ? 1 : 0),
+                           end / cpu_cycles_per_sample);
+  // The last instruction may run past the end; what the DSP did then
+  // belongs to a longer trace.
+  std::erase_if(trace.events, [&](const trace_event& e) { return e.sample >= trace.samples; });
+  return trace;
+}
+
+std::array<sample_play, 256> summarize_trace(const song_trace& trace) {
+  std::array<sample_play, 256> plays{};
+  for (const trace_event& e : trace.events) {
+    if (e.kind != trace_event_kind::key_on) continue;
+    sample_play& play = plays[e.srcn];
+    if (play.key_ons++ == 0) play.first_sample = e.sample;
+    play.voices |= u8(1 << e.voice);
+    auto at = std::lower_bound(play.pitches.begin(), play.pitches.end(), e.pitch,
+                               [](const sample_play::pitch_count& p, u16 pitch) { return p.pitch < pitch; });
+    if (at != play.pitches.end() && at->pitch == e.pitch)
+      ++at->count;
+    else
+      play.pitches.insert(at, {e.pitch, 1});
+  }
+  return plays;
+}

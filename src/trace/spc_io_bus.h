@@ -1,0 +1,80 @@
+// The SPC700's view of the sound subsystem: 64 KiB of audio RAM with the I/O
+// registers at 0xF0–0xFF and the IPL ROM over 0xFFC0–0xFFFF, the timers and
+// the DSP register file behind them. Time is the CPU cycle count `now`, which
+// the caller advances; an access is taken to happen at the start of its
+// instruction. Any thread (one owner).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "dsp_register_file.h"
+#include "spc.h"
+#include "spc_timers.h"
+
+// The I/O registers.
+enum spc_io_register : u16 {
+  io_test = 0xF0,
+  io_control = 0xF1,     // timer enables (bits 0–2), port clears (4, 5), IPL ROM (7)
+  io_dsp_address = 0xF2,
+  io_dsp_data = 0xF3,
+  io_port0 = 0xF4,       // 0xF4–0xF7: the ports to the main CPU
+  io_timer0_target = 0xFA,
+  io_counter0 = 0xFD,    // 0xFD–0xFF: 4-bit counters, cleared by a read
+};
+
+inline constexpr u16 ipl_rom_address = 0xFFC0;
+
+class spc_io_bus {
+ public:
+  // Starts from the image: RAM, DSP registers, and CONTROL, the timers'
+  // targets and counters, the DSP address and the ports as its 0xF0–0xFF
+  // bytes hold them. Key-ons and key-offs go to `events`.
+  spc_io_bus(const spc_format& image, std::vector<trace_event>& events);
+
+  u8 read(u16 address) {
+    if ((address & 0xFFF0) == 0x00F0) return read_io(address);
+    if (address >= ipl_rom_address && ipl_rom_enabled_) return ipl_rom(address);
+    return memory_->aram[address];
+  }
+  void write(u16 address, u8 value) {
+    ++writes_;
+    memory_->aram[address] = value;  // always reaches RAM, under the ROM too
+    if ((address & 0xFFF0) == 0x00F0) write_io(address, value);
+  }
+
+  // CPU cycles since the snapshot.
+  std::int64_t now = 0;
+
+  dsp_register_file& dsp() { return dsp_; }
+
+  // What an idle loop may not do: write anything, or read a register whose
+  // value moves with time other than through a counter.
+  std::uint64_t writes() const { return writes_; }
+  std::uint64_t timed_reads() const { return timed_reads_; }
+  // The timer whose counter the last read found at 0 (-1 when none since
+  // the last call), for spotting a program that waits for a timer.
+  int take_empty_counter_read() {
+    const int timer = empty_counter_read_;
+    empty_counter_read_ = -1;
+    return timer;
+  }
+  std::int64_t timer_next_output(int timer) { return timers_[timer].next_output(now); }
+
+ private:
+  u8 read_io(u16 address);
+  void write_io(u16 address, u8 value);
+  static u8 ipl_rom(u16 address);
+
+  std::unique_ptr<spc_format> memory_;  // only its aram is live
+  dsp_register_file dsp_;
+  std::array<spc_timer, timer_count> timers_{};
+  std::array<u8, 4> ports_in_{};        // what the main CPU last wrote
+  u8 dsp_address_ = 0;
+  bool ipl_rom_enabled_ = false;
+  std::uint64_t writes_ = 0;
+  std::uint64_t timed_reads_ = 0;
+  int empty_counter_read_ = -1;
+};
