@@ -1,0 +1,66 @@
+// The song analysis's speed. The SPC700 interpreter alone on plain RAM:
+// instructions and CPU cycles per second (real time is 1,024,000 cycles a
+// second), over a loop shaped like a sound driver's work and over the
+// timer-polling loop drivers spend most of their time in.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+
+#include "spc700_cpu.h"
+#include "spc700_flat_bus.h"
+
+namespace {
+
+constexpr int cycles_per_second = 1'024'000;
+
+// Runs `program` (at 0x0200) for one second of console time per iteration.
+void run_program(benchmark::State& state, std::initializer_list<u8> program,
+                 std::initializer_list<u8> subroutine) {
+  auto bus = std::make_unique<spc700_flat_bus>();
+  for (int i = 0; i < 0x100; i++) bus->ram[0x1000 + i] = u8(i * 37);
+  u16 address = 0x0200;
+  for (u8 byte : program) bus->ram[address++] = byte;
+  address = 0x0300;
+  for (u8 byte : subroutine) bus->ram[address++] = byte;
+  spc700_cpu<spc700_flat_bus> cpu(*bus);
+  cpu.regs.pc = 0x0200;
+  cpu.regs.sp = 0xEF;
+
+  std::int64_t instructions = 0, cycles = 0;
+  for (auto _ : state) {
+    int second = 0;
+    while (second < cycles_per_second) {
+      second += cpu.step();
+      instructions++;
+    }
+    cycles += second;
+  }
+  benchmark::DoNotOptimize(bus->ram[0x20]);
+  state.counters["instructions/s"] = benchmark::Counter(double(instructions), benchmark::Counter::kIsRate);
+  state.counters["cycles/s"] = benchmark::Counter(double(cycles), benchmark::Counter::kIsRate);
+}
+
+// Table reads, arithmetic, a compare and branch, a call with a word op, a
+// counted loop: 0x0200 MOV Y,#0; loop: MOV A,!$1000+Y; ADC A,$20; MOV $20,A;
+// INC $21; CMP A,#$40; BCC +3; CALL $0300; DBNZ Y,loop; BRA 0x0200.
+// 0x0300 DECW $24; RET.
+void BM_Spc700DriverLoop(benchmark::State& state) {
+  run_program(state,
+              {0x8D, 0x00, 0xF6, 0x00, 0x10, 0x84, 0x20, 0xC4, 0x20, 0xAB, 0x21, 0x68, 0x40, 0x90,
+               0x03, 0x3F, 0x00, 0x03, 0xFE, 0xEE, 0x2F, 0xEA},
+              {0x1A, 0x24, 0x6F});
+}
+BENCHMARK(BM_Spc700DriverLoop)->Unit(benchmark::kMillisecond);
+
+// Waiting for a timer tick: loop: MOV A,$FD; BEQ loop (on plain RAM $FD stays 0).
+void BM_Spc700TimerPoll(benchmark::State& state) {
+  run_program(state, {0xE4, 0xFD, 0xF0, 0xFC}, {});
+}
+BENCHMARK(BM_Spc700TimerPoll)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
