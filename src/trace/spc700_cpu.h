@@ -1,24 +1,22 @@
 // The SPC700, the sound CPU: an instruction-at-a-time interpreter over a bus
 // it is given. Header-only so that the bus's read and write inline into the
-// opcode switch: a song's trace runs about 60 million instructions.
+// opcode switch: a song's trace runs some 50 million instructions.
 //
 // The bus is any class with
 //   u8 read(u16 address);
 //   void write(u16 address, u8 value);
-// and sees only the reads and writes whose values the instruction uses.
-// The hardware also makes dummy reads, which are skipped here because the
-// I/O registers have read side effects (reading a timer's counter clears
-// it) and the hardware's dummy reads of them do not (they are the same
-// cycles as idle ones for everything but the address lines):
-//   - the byte after a one-byte opcode (every instruction re-reads pc+1);
+// and sees every read whose value the instruction uses, in the hardware's
+// order, and every write. The hardware's dummy reads (value unused) are
+// skipped: on RAM they change nothing, and of the I/O registers only the
+// timer counters at 0x00FD-0x00FF notice a read, which would clear them
+// where the hardware's program never meant to. The skipped reads:
+//   - the byte after a one-byte opcode (pc+1), SLEEP and STOP's included;
 //   - the destination before a store: MOV d,#i / MOV d,A/X/Y / MOV !a,A/X/Y,
 //     MOV (X),A, MOV d+X,A, MOV !a+X/Y,A, MOV [d+X],A, MOV [d]+Y,A,
 //     MOV d+X,Y, MOV d+Y,X and MOVW d,YA (its low byte);
-//   - TSET1 and TCLR1's second read of their operand;
-//   - the stack byte that POP, RET and RETI read before moving SP;
-//   - SLEEP and STOP's re-reads of pc+1.
-// Interrupts do not exist on the SNES's sound CPU, so I only matters to
-// EI/DI/BRK/RETI and PUSH/POP PSW.
+//   - TSET1 and TCLR1's second read of their operand.
+// Interrupts are not wired on the console, so I only matters to EI/DI,
+// BRK/RETI and PUSH/POP PSW.
 #pragma once
 
 #include <cstdint>
@@ -198,14 +196,15 @@ class spc700_cpu {
 
   // --- instruction shapes used by many opcodes ---
   // Read-modify-write of one byte.
-  template <class Op>
-  void modify(u16 address, Op op) {
+  // The operation is a template argument so that it inlines.
+  template <u8 (spc700_cpu::*op)(u8)>
+  void modify(u16 address) {
     write(address, (this->*op)(read(address)));
   }
   // `value` (already read) combined into the byte at `target`, written back
   // (OR dd,ds / d,#i / (X),(Y) and their kin).
-  template <class Op>
-  void combine(u16 target, u8 value, Op op) {
+  template <u8 (spc700_cpu::*op)(u8, u8)>
+  void combine(u16 target, u8 value) {
     write(target, (this->*op)(read(target), value));
   }
   // The relative branch operand; taken adds 2 cycles to `cycles`.
@@ -282,11 +281,11 @@ int spc700_cpu<Bus>::step() {
     case 0x16: regs.a = op_or(regs.a, read(addr_absy())); return 5;
     case 0x17: regs.a = op_or(regs.a, read(addr_indy())); return 6;
     // OR dd,ds (operands: source, then destination)
-    case 0x09: value = read(addr_d()); combine(addr_d(), value, &spc700_cpu::op_or); return 6;
+    case 0x09: value = read(addr_d()); combine<&spc700_cpu::op_or>(addr_d(), value); return 6;
     // OR d,#i (operands: immediate, then destination)
-    case 0x18: value = fetch(); combine(addr_d(), value, &spc700_cpu::op_or); return 5;
+    case 0x18: value = fetch(); combine<&spc700_cpu::op_or>(addr_d(), value); return 5;
     // OR (X),(Y)
-    case 0x19: value = read(addr_iy()); combine(addr_ix(), value, &spc700_cpu::op_or); return 5;
+    case 0x19: value = read(addr_iy()); combine<&spc700_cpu::op_or>(addr_ix(), value); return 5;
 
     // AND A,...
     case 0x24: regs.a = op_and(regs.a, read(addr_d())); return 3;
@@ -299,9 +298,9 @@ int spc700_cpu<Bus>::step() {
     case 0x36: regs.a = op_and(regs.a, read(addr_absy())); return 5;
     case 0x37: regs.a = op_and(regs.a, read(addr_indy())); return 6;
     // AND dd,ds / AND d,#i / AND (X),(Y)
-    case 0x29: value = read(addr_d()); combine(addr_d(), value, &spc700_cpu::op_and); return 6;
-    case 0x38: value = fetch(); combine(addr_d(), value, &spc700_cpu::op_and); return 5;
-    case 0x39: value = read(addr_iy()); combine(addr_ix(), value, &spc700_cpu::op_and); return 5;
+    case 0x29: value = read(addr_d()); combine<&spc700_cpu::op_and>(addr_d(), value); return 6;
+    case 0x38: value = fetch(); combine<&spc700_cpu::op_and>(addr_d(), value); return 5;
+    case 0x39: value = read(addr_iy()); combine<&spc700_cpu::op_and>(addr_ix(), value); return 5;
 
     // EOR A,...
     case 0x44: regs.a = op_eor(regs.a, read(addr_d())); return 3;
@@ -314,9 +313,9 @@ int spc700_cpu<Bus>::step() {
     case 0x56: regs.a = op_eor(regs.a, read(addr_absy())); return 5;
     case 0x57: regs.a = op_eor(regs.a, read(addr_indy())); return 6;
     // EOR dd,ds / EOR d,#i / EOR (X),(Y)
-    case 0x49: value = read(addr_d()); combine(addr_d(), value, &spc700_cpu::op_eor); return 6;
-    case 0x58: value = fetch(); combine(addr_d(), value, &spc700_cpu::op_eor); return 5;
-    case 0x59: value = read(addr_iy()); combine(addr_ix(), value, &spc700_cpu::op_eor); return 5;
+    case 0x49: value = read(addr_d()); combine<&spc700_cpu::op_eor>(addr_d(), value); return 6;
+    case 0x58: value = fetch(); combine<&spc700_cpu::op_eor>(addr_d(), value); return 5;
+    case 0x59: value = read(addr_iy()); combine<&spc700_cpu::op_eor>(addr_ix(), value); return 5;
 
     // CMP A,...
     case 0x64: op_cmp(regs.a, read(addr_d())); return 3;
@@ -351,9 +350,9 @@ int spc700_cpu<Bus>::step() {
     case 0x96: regs.a = op_adc(regs.a, read(addr_absy())); return 5;
     case 0x97: regs.a = op_adc(regs.a, read(addr_indy())); return 6;
     // ADC dd,ds / ADC d,#i / ADC (X),(Y)
-    case 0x89: value = read(addr_d()); combine(addr_d(), value, &spc700_cpu::op_adc); return 6;
-    case 0x98: value = fetch(); combine(addr_d(), value, &spc700_cpu::op_adc); return 5;
-    case 0x99: value = read(addr_iy()); combine(addr_ix(), value, &spc700_cpu::op_adc); return 5;
+    case 0x89: value = read(addr_d()); combine<&spc700_cpu::op_adc>(addr_d(), value); return 6;
+    case 0x98: value = fetch(); combine<&spc700_cpu::op_adc>(addr_d(), value); return 5;
+    case 0x99: value = read(addr_iy()); combine<&spc700_cpu::op_adc>(addr_ix(), value); return 5;
 
     // SBC A,...
     case 0xA4: regs.a = op_sbc(regs.a, read(addr_d())); return 3;
@@ -366,46 +365,46 @@ int spc700_cpu<Bus>::step() {
     case 0xB6: regs.a = op_sbc(regs.a, read(addr_absy())); return 5;
     case 0xB7: regs.a = op_sbc(regs.a, read(addr_indy())); return 6;
     // SBC dd,ds / SBC d,#i / SBC (X),(Y)
-    case 0xA9: value = read(addr_d()); combine(addr_d(), value, &spc700_cpu::op_sbc); return 6;
-    case 0xB8: value = fetch(); combine(addr_d(), value, &spc700_cpu::op_sbc); return 5;
-    case 0xB9: value = read(addr_iy()); combine(addr_ix(), value, &spc700_cpu::op_sbc); return 5;
+    case 0xA9: value = read(addr_d()); combine<&spc700_cpu::op_sbc>(addr_d(), value); return 6;
+    case 0xB8: value = fetch(); combine<&spc700_cpu::op_sbc>(addr_d(), value); return 5;
+    case 0xB9: value = read(addr_iy()); combine<&spc700_cpu::op_sbc>(addr_ix(), value); return 5;
 
     // ------------------------------------------------- shifts and rotates
     // ASL d / !a / d+X / A
-    case 0x0B: modify(addr_d(), &spc700_cpu::op_asl); return 4;
-    case 0x0C: modify(addr_abs(), &spc700_cpu::op_asl); return 5;
-    case 0x1B: modify(addr_dx(), &spc700_cpu::op_asl); return 5;
+    case 0x0B: modify<&spc700_cpu::op_asl>(addr_d()); return 4;
+    case 0x0C: modify<&spc700_cpu::op_asl>(addr_abs()); return 5;
+    case 0x1B: modify<&spc700_cpu::op_asl>(addr_dx()); return 5;
     case 0x1C: regs.a = op_asl(regs.a); return 2;
     // ROL d / !a / d+X / A
-    case 0x2B: modify(addr_d(), &spc700_cpu::op_rol); return 4;
-    case 0x2C: modify(addr_abs(), &spc700_cpu::op_rol); return 5;
-    case 0x3B: modify(addr_dx(), &spc700_cpu::op_rol); return 5;
+    case 0x2B: modify<&spc700_cpu::op_rol>(addr_d()); return 4;
+    case 0x2C: modify<&spc700_cpu::op_rol>(addr_abs()); return 5;
+    case 0x3B: modify<&spc700_cpu::op_rol>(addr_dx()); return 5;
     case 0x3C: regs.a = op_rol(regs.a); return 2;
     // LSR d / !a / d+X / A
-    case 0x4B: modify(addr_d(), &spc700_cpu::op_lsr); return 4;
-    case 0x4C: modify(addr_abs(), &spc700_cpu::op_lsr); return 5;
-    case 0x5B: modify(addr_dx(), &spc700_cpu::op_lsr); return 5;
+    case 0x4B: modify<&spc700_cpu::op_lsr>(addr_d()); return 4;
+    case 0x4C: modify<&spc700_cpu::op_lsr>(addr_abs()); return 5;
+    case 0x5B: modify<&spc700_cpu::op_lsr>(addr_dx()); return 5;
     case 0x5C: regs.a = op_lsr(regs.a); return 2;
     // ROR d / !a / d+X / A
-    case 0x6B: modify(addr_d(), &spc700_cpu::op_ror); return 4;
-    case 0x6C: modify(addr_abs(), &spc700_cpu::op_ror); return 5;
-    case 0x7B: modify(addr_dx(), &spc700_cpu::op_ror); return 5;
+    case 0x6B: modify<&spc700_cpu::op_ror>(addr_d()); return 4;
+    case 0x6C: modify<&spc700_cpu::op_ror>(addr_abs()); return 5;
+    case 0x7B: modify<&spc700_cpu::op_ror>(addr_dx()); return 5;
     case 0x7C: regs.a = op_ror(regs.a); return 2;
     // XCN A: swap A's nibbles
     case 0x9F: regs.a = nz(u8(regs.a >> 4 | regs.a << 4)); return 5;
 
     // -------------------------------------------------- increment, decrement
     // INC d / !a / d+X / A / X / Y
-    case 0xAB: modify(addr_d(), &spc700_cpu::op_inc); return 4;
-    case 0xAC: modify(addr_abs(), &spc700_cpu::op_inc); return 5;
-    case 0xBB: modify(addr_dx(), &spc700_cpu::op_inc); return 5;
+    case 0xAB: modify<&spc700_cpu::op_inc>(addr_d()); return 4;
+    case 0xAC: modify<&spc700_cpu::op_inc>(addr_abs()); return 5;
+    case 0xBB: modify<&spc700_cpu::op_inc>(addr_dx()); return 5;
     case 0xBC: regs.a = op_inc(regs.a); return 2;
     case 0x3D: regs.x = op_inc(regs.x); return 2;
     case 0xFC: regs.y = op_inc(regs.y); return 2;
     // DEC d / !a / d+X / A / X / Y
-    case 0x8B: modify(addr_d(), &spc700_cpu::op_dec); return 4;
-    case 0x8C: modify(addr_abs(), &spc700_cpu::op_dec); return 5;
-    case 0x9B: modify(addr_dx(), &spc700_cpu::op_dec); return 5;
+    case 0x8B: modify<&spc700_cpu::op_dec>(addr_d()); return 4;
+    case 0x8C: modify<&spc700_cpu::op_dec>(addr_abs()); return 5;
+    case 0x9B: modify<&spc700_cpu::op_dec>(addr_dx()); return 5;
     case 0x9C: regs.a = op_dec(regs.a); return 2;
     case 0x1D: regs.x = op_dec(regs.x); return 2;
     case 0xDC: regs.y = op_dec(regs.y); return 2;
