@@ -26,6 +26,8 @@ class dsp_register_file {
                     std::vector<trace_event>& events);
 
   u8 read(u8 address, std::int64_t now);
+  // The register as last left, without bringing ENDX up to date.
+  u8 peek(u8 address) const { return regs_[address & 0x7F]; }
   void write(u8 address, u8 value, std::int64_t now);
 
   // Acts on every key-on poll up to CPU cycle `now`.

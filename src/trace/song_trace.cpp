@@ -18,9 +18,10 @@ bool same_registers(const spc700_registers& a, const spc700_registers& b) {
 }
 
 // Spots a program waiting for a timer: the same instruction, with the same
-// registers, finds the same counter empty again, having written nothing and
-// read nothing else that moves with time in between. Until the counter goes
-// up, every pass round that loop is the same, so the passes can be skipped.
+// registers, finds the same counter empty again, and in between the program
+// left everything it wrote as it was, acted on nothing and read nothing else
+// that moves with time. Until some counter goes up, every pass round that
+// loop is the same, so the passes can be skipped.
 class idle_loop_skipper {
  public:
   // Called after an instruction that found `timer`'s counter at 0, with the
@@ -28,27 +29,48 @@ class idle_loop_skipper {
   // skipped (0 when this is no such loop, or not yet known to be one).
   std::int64_t skippable(spc_io_bus& bus, int timer, const spc700_registers& before,
                          std::int64_t started, std::int64_t end) {
-    const bool repeats = timer == timer_ && same_registers(before, registers_) &&
-                         bus.writes() == writes_ && bus.timed_reads() == timed_reads_;
-    const std::int64_t pass = started - started_;
-    timer_ = timer;
-    registers_ = before;
-    writes_ = bus.writes();
-    timed_reads_ = bus.timed_reads();
-    started_ = started;
+    probe& last = probe_at(timer, before.pc);
+    const probe now{timer, before, bus.state_hash(), bus.acting_writes(), bus.timed_reads(),
+                    {bus.counter_reads(0), bus.counter_reads(1), bus.counter_reads(2)}, started};
+    const bool repeats = same_registers(now.registers, last.registers) &&
+                         now.state_hash == last.state_hash &&
+                         now.acting_writes == last.acting_writes &&
+                         now.timed_reads == last.timed_reads;
+    const std::int64_t pass = started - last.started;
+    // The loop wakes when a counter it reads goes up.
+    std::int64_t wake = end;
+    for (int t = 0; t < timer_count; ++t)
+      if (now.counter_reads[t] != last.counter_reads[t])
+        wake = std::min(wake, bus.timer_next_output(t));
+    last = now;
     if (!repeats || pass <= 0) return 0;
-    // Every later pass reads the counter `pass` cycles after the one before;
-    // skip those that would still find it empty (or run up to the end).
-    const std::int64_t wake = std::min(bus.timer_next_output(timer), end);
+    // Every later pass reads its counters `pass` cycles after the one before;
+    // skip those that would still find them empty (or that run up to the end).
     const std::int64_t passes = (wake - started - 1) / pass;
     return passes > 0 ? passes * pass : 0;
   }
 
  private:
-  int timer_ = -1;
-  spc700_registers registers_{};
-  std::uint64_t writes_ = 0, timed_reads_ = 0;
-  std::int64_t started_ = 0;
+  struct probe {
+    int timer = -1;
+    spc700_registers registers{};
+    std::uint64_t state_hash = 0, acting_writes = 0, timed_reads = 0;
+    std::array<std::uint64_t, timer_count> counter_reads{};
+    std::int64_t started = -1;
+  };
+
+  // A loop may read its counter at more than one place: one probe for each
+  // of the last few places.
+  probe& probe_at(int timer, u16 pc) {
+    for (probe& p : probes_)
+      if (p.timer == timer && p.registers.pc == pc) return p;
+    probe& fresh = probes_[next_fresh_++ % probes_.size()];
+    fresh = probe{};
+    return fresh;
+  }
+
+  std::array<probe, 4> probes_{};
+  std::size_t next_fresh_ = 0;
 };
 
 }  // namespace

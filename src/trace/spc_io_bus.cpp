@@ -38,7 +38,7 @@ u8 spc_io_bus::read_io(u16 address) {
     case io_dsp_address:
       return dsp_address_;
     case io_dsp_data:
-      ++timed_reads_;  // ENDX moves with time
+      if ((dsp_address_ & 0x7F) == r_end_flags) ++timed_reads_;  // ENDX moves with time
       return dsp_.read(dsp_address_, now);
     case io_port0:
     case io_port0 + 1:
@@ -52,6 +52,7 @@ u8 spc_io_bus::read_io(u16 address) {
     case io_counter0 + 1:
     case io_counter0 + 2: {
       const int timer = address - io_counter0;
+      ++counter_reads_[timer];
       const u8 value = timers_[timer].read_counter(now);
       empty_counter_read_ = value == 0 ? timer : -1;
       if (value != 0) ++timed_reads_;
@@ -65,6 +66,7 @@ u8 spc_io_bus::read_io(u16 address) {
 void spc_io_bus::write_io(u16 address, u8 value) {
   switch (address) {
     case io_control:
+      ++acting_writes_;
       for (int t = 0; t < timer_count; ++t) timers_[t].set_enabled((value >> t) & 1, now);
       if (value & 0x10) ports_in_[0] = ports_in_[1] = 0;
       if (value & 0x20) ports_in_[2] = ports_in_[3] = 0;
@@ -74,7 +76,7 @@ void spc_io_bus::write_io(u16 address, u8 value) {
       dsp_address_ = value;
       break;
     case io_dsp_data:
-      if (dsp_address_ < 0x80) dsp_.write(dsp_address_, value, now);  // 0x80–0xFF: read-only mirror
+      if (dsp_address_ < 0x80) write_dsp(dsp_address_, value);  // 0x80–0xFF: read-only mirror
       break;
     case io_timer0_target:
     case io_timer0_target + 1:
@@ -85,3 +87,19 @@ void spc_io_bus::write_io(u16 address, u8 value) {
       break;  // TEST, the ports (the main CPU reads them, not this program), 0xF8/0xF9, counters
   }
 }
+
+void spc_io_bus::write_dsp(u8 address, u8 value) {
+  switch (address) {
+    case r_key_on:
+    case r_key_off:
+    case r_flags:
+    case r_end_flags:
+      ++acting_writes_;
+      break;
+  }
+  const u8 before = dsp_.peek(address);
+  dsp_.write(address, value, now);
+  state_hash_ += state_mix(0x10000u + address, dsp_.peek(address)) -
+                 state_mix(0x10000u + address, before);
+}
+

@@ -40,8 +40,9 @@ class spc_io_bus {
     return memory_->aram[address];
   }
   void write(u16 address, u8 value) {
-    ++writes_;
-    memory_->aram[address] = value;  // always reaches RAM, under the ROM too
+    u8& cell = memory_->aram[address];  // always reaches RAM, under the ROM too
+    state_hash_ += state_mix(address, value) - state_mix(address, cell);
+    cell = value;
     if ((address & 0xFFF0) == 0x00F0) write_io(address, value);
   }
 
@@ -50,9 +51,13 @@ class spc_io_bus {
 
   dsp_register_file& dsp() { return dsp_; }
 
-  // What an idle loop may not do: write anything, or read a register whose
-  // value moves with time other than through a counter.
-  std::uint64_t writes() const { return writes_; }
+  // For spotting an idle loop, which leaves the state as it found it. A hash
+  // of what the program has written (RAM and DSP registers), kept as it
+  // writes; a count of the writes that act on the DSP or the timers beyond
+  // their value (KON, KOFF, FLG, ENDX, CONTROL); and a count of the reads
+  // whose value moves with time (ENDX, a counter that had gone up).
+  std::uint64_t state_hash() const { return state_hash_; }
+  std::uint64_t acting_writes() const { return acting_writes_; }
   std::uint64_t timed_reads() const { return timed_reads_; }
   // The timer whose counter the last read found at 0 (-1 when none since
   // the last call), for spotting a program that waits for a timer.
@@ -61,12 +66,24 @@ class spc_io_bus {
     empty_counter_read_ = -1;
     return timer;
   }
+  // How often the program has read each timer's counter.
+  std::uint64_t counter_reads(int timer) const { return counter_reads_[timer]; }
+  // The cycle at which the timer's counter next goes up (timer_never when
+  // it is stopped).
   std::int64_t timer_next_output(int timer) { return timers_[timer].next_output(now); }
 
  private:
   u8 read_io(u16 address);
   void write_io(u16 address, u8 value);
+  void write_dsp(u8 address, u8 value);
   static u8 ipl_rom(u16 address);
+  // One cell's part of the state hash: any change of a cell changes the sum.
+  static std::uint64_t state_mix(std::uint32_t cell, u8 value) {
+    std::uint64_t z = (std::uint64_t(cell) << 8 | value) + 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
 
   std::unique_ptr<spc_format> memory_;  // only its aram is live
   dsp_register_file dsp_;
@@ -74,7 +91,9 @@ class spc_io_bus {
   std::array<u8, 4> ports_in_{};        // what the main CPU last wrote
   u8 dsp_address_ = 0;
   bool ipl_rom_enabled_ = false;
-  std::uint64_t writes_ = 0;
+  std::uint64_t state_hash_ = 0;
+  std::uint64_t acting_writes_ = 0;
   std::uint64_t timed_reads_ = 0;
   int empty_counter_read_ = -1;
+  std::array<std::uint64_t, timer_count> counter_reads_{};
 };
