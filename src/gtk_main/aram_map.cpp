@@ -35,6 +35,10 @@ rgb sample_colour(int sample_number) {
   return c;
 }
 
+// An entry the song never plays: its hue, dimmed towards the dark greys of
+// unclaimed bytes, so that the played entries stand out.
+rgb faint(const rgb& c) { return {0.10 + 0.28 * c.r, 0.10 + 0.28 * c.g, 0.10 + 0.28 * c.b}; }
+
 // Dark to mid grey, so that every claim's colour stands out against it.
 rgb value_colour(u8 value) {
   const double level = 0.08 + 0.42 * value / 255.0;
@@ -51,7 +55,36 @@ struct surface_deleter {
 };
 using surface_ptr = std::unique_ptr<cairo_surface_t, surface_deleter>;
 
-surface_ptr paint_cells(const aram_layout& layout) {
+using played_sources_t = std::array<bool, 256>;
+
+bool is_played(const played_sources_t& played, int sample_number) {
+  return sample_number >= 1 && sample_number <= 256 &&
+         played[static_cast<std::size_t>(sample_number - 1)];
+}
+
+// Per byte, how many played entries cover it and the first of them (an
+// index into layout.samples, -1 for none).
+struct played_cover {
+  std::vector<u8> count = std::vector<u8>(aram_size, 0);
+  std::vector<std::int16_t> first = std::vector<std::int16_t>(aram_size, -1);
+};
+
+played_cover cover_of_played(const aram_layout& layout, const played_sources_t& played) {
+  played_cover cover;
+  for (std::size_t i = 0; i < layout.samples.size(); ++i) {
+    const aram_sample_span& span = layout.samples[i];
+    if (!is_played(played, span.sample_number)) continue;
+    const std::uint32_t size = std::min(span.blocks.size, aram_size);
+    for (std::uint32_t k = 0; k < size; ++k) {
+      const std::uint32_t a = (span.blocks.start + k) & 0xFFFF;
+      if (cover.count[a] < 255) ++cover.count[a];
+      if (cover.first[a] < 0) cover.first[a] = static_cast<std::int16_t>(i);
+    }
+  }
+  return cover;
+}
+
+surface_ptr paint_cells(const aram_layout& layout, const played_sources_t* played) {
   surface_ptr cells(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256));
   cairo_surface_flush(cells.get());
   unsigned char* data = cairo_image_surface_get_data(cells.get());
@@ -59,8 +92,12 @@ surface_ptr paint_cells(const aram_layout& layout) {
   if (!data) return cells;  // out of memory: the surface is in an error state and paints nothing
 
   std::vector<std::uint32_t> sample_pixels;
-  for (const aram_sample_span& span : layout.samples)
+  std::vector<std::uint32_t> faint_pixels;
+  for (const aram_sample_span& span : layout.samples) {
     sample_pixels.push_back(pixel(sample_colour(span.sample_number)));
+    faint_pixels.push_back(pixel(faint(sample_colour(span.sample_number))));
+  }
+  const played_cover cover = played ? cover_of_played(layout, *played) : played_cover{};
   std::uint32_t value_pixels[256];
   for (int v = 0; v < 256; ++v) value_pixels[v] = pixel(value_colour(static_cast<u8>(v)));
   const std::uint32_t area_pixels[] = {
@@ -72,6 +109,23 @@ surface_ptr paint_cells(const aram_layout& layout) {
     std::uint32_t p = area_pixels[static_cast<int>(fill)];
     if (fill == aram_fill::value) p = value_pixels[layout.value[a]];
     if (fill == aram_fill::sample) p = sample_pixels[static_cast<std::size_t>(layout.first_sample[a])];
+    // Once the song is known, entries it never plays neither hide the ones
+    // it plays nor make overlaps of their own: an overlap is two played
+    // entries, or a played one over the directory or the echo buffer.
+    if (played && layout.sample_count[a] > 0) {
+      const u8 areas = layout.areas[a] & (aram_area_directory | aram_area_echo);
+      if (cover.count[a] > 1 || (cover.count[a] == 1 && areas)) {
+        p = area_pixels[static_cast<int>(aram_fill::overlap)];
+      } else if (cover.count[a] == 1) {
+        p = sample_pixels[static_cast<std::size_t>(cover.first[a])];
+      } else if (areas & aram_area_directory) {
+        p = area_pixels[static_cast<int>(aram_fill::directory)];
+      } else if (areas & aram_area_echo) {
+        p = area_pixels[static_cast<int>(aram_fill::echo)];
+      } else {
+        p = faint_pixels[static_cast<std::size_t>(layout.first_sample[a])];
+      }
+    }
     auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(a >> 8) * stride);
     row[a & 0xFF] = p;
   }
@@ -133,6 +187,7 @@ void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surfa
 
 struct aram_map_state {
   std::shared_ptr<const aram_layout> layout;
+  std::optional<played_sources_t> played;  // none until the song has been followed
   surface_ptr cells;  // the layout's colours; made at the first draw after a change
   int inspected = 0;
   std::string hover_text;
@@ -161,7 +216,7 @@ std::string text_at(GtkWidget* area, double x, double y) {
 gboolean draw_map(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   aram_map_state& state = state_of(area);
   if (!state.layout) return FALSE;
-  if (!state.cells) state.cells = paint_cells(*state.layout);
+  if (!state.cells) state.cells = paint_cells(*state.layout, state.played ? &*state.played : nullptr);
   draw_over_cells(cr, geometry_of(area), state.cells.get(), *state.layout, state.inspected);
   return FALSE;
 }
@@ -200,7 +255,7 @@ gboolean pressed(GtkWidget* area, GdkEventButton* event, gpointer) noexcept {
 }
 
 // The legend: a swatch and a name per colour.
-enum class swatch { directory, samples, overlap, echo, low_ram, ipl_rom, program_counter, value };
+enum class swatch { directory, samples, unplayed, overlap, echo, low_ram, ipl_rom, program_counter, value };
 
 gboolean draw_swatch(GtkWidget* widget, cairo_t* cr, gpointer data) noexcept {
   const double w = gtk_widget_get_allocated_width(widget);
@@ -209,6 +264,13 @@ gboolean draw_swatch(GtkWidget* widget, cairo_t* cr, gpointer data) noexcept {
     case swatch::samples:
       for (int i = 0; i < 4; ++i) {
         set_colour(cr, sample_colour(i + 1));
+        cairo_rectangle(cr, i * w / 4, 0, w / 4, h);
+        cairo_fill(cr);
+      }
+      return FALSE;
+    case swatch::unplayed:
+      for (int i = 0; i < 4; ++i) {
+        set_colour(cr, faint(sample_colour(i + 1)));
         cairo_rectangle(cr, i * w / 4, 0, w / 4, h);
         cairo_fill(cr);
       }
@@ -240,6 +302,7 @@ GtkWidget* legend_new() {
   const std::pair<swatch, const char*> entries[] = {
       {swatch::directory, "Sample directory"},
       {swatch::samples, "Sample blocks (a hue per entry)"},
+      {swatch::unplayed, "Samples the song never plays"},
       {swatch::overlap, "Overlap"},
       {swatch::echo, "Echo buffer"},
       {swatch::low_ram, "Zero page, I/O, stack"},
@@ -297,9 +360,26 @@ void aram_map_set_layout(GtkWidget* map, std::shared_ptr<const aram_layout> layo
   GtkWidget* area = aram_map_area(map);
   aram_map_state& state = state_of(area);
   state.layout = std::move(layout);
+  state.played.reset();  // a new file's song is not known yet
   state.cells.reset();
   state.hover_text.clear();
   gtk_widget_queue_draw(area);
+}
+
+void aram_map_set_played(GtkWidget* map, const std::array<bool, 256>* played_sources) {
+  GtkWidget* area = aram_map_area(map);
+  aram_map_state& state = state_of(area);
+  if (played_sources)
+    state.played = *played_sources;
+  else
+    state.played.reset();
+  state.cells.reset();
+  gtk_widget_queue_draw(area);
+}
+
+void aram_map_sample_rgb(int sample_number, double rgb[3]) {
+  const struct rgb c = sample_colour(sample_number);
+  rgb[0] = c.r, rgb[1] = c.g, rgb[2] = c.b;
 }
 
 void aram_map_set_inspected(GtkWidget* map, int sample_number) {
@@ -331,7 +411,8 @@ std::string aram_map_describe(const aram_layout& layout, u16 address) {
   return text;
 }
 
-void aram_map_draw(cairo_t* cr, int width, int height, const aram_layout& layout, int inspected) {
-  const surface_ptr cells = paint_cells(layout);
+void aram_map_draw(cairo_t* cr, int width, int height, const aram_layout& layout, int inspected,
+                   const std::array<bool, 256>* played_sources) {
+  const surface_ptr cells = paint_cells(layout, played_sources);
   draw_over_cells(cr, aram_map_geometry::fit(width, height), cells.get(), layout, inspected);
 }

@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 #include <cairo.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,15 @@ GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen);
 // Shows `layout` (null: an empty map). GTK main thread only.
 void aram_map_set_layout(GtkWidget* map, std::shared_ptr<const aram_layout> layout);
 
+// What the song plays, per directory index (null: not known): the blocks
+// of entries it never plays are drawn faint, and only entries it plays
+// make an overlap. GTK main thread only.
+void aram_map_set_played(GtkWidget* map, const std::array<bool, 256>* played_sources);
+
+// The hue of sample `sample_number` in the map, as red, green and blue
+// in 0 ... 1: other pictures colour a sample the same way. Any thread.
+void aram_map_sample_rgb(int sample_number, double rgb[3]);
+
 // Outlines the blocks of sample `sample_number` (0: none). GTK main thread only.
 void aram_map_set_inspected(GtkWidget* map, int sample_number);
 
@@ -38,7 +48,8 @@ std::string aram_map_hover_text(GtkWidget* map);
 std::string aram_map_describe(const aram_layout& layout, u16 address);
 
 // Draws the whole map for `layout` into `cr` over `width` x `height`, the
-// inspected entry outlined: what the widget draws, for offscreen use. Any
-// thread, for a `cr` of its own.
+// inspected entry outlined (and, when `played_sources` is given, the
+// entries the song never plays faint): what the widget draws, for offscreen
+// use. Any thread, for a `cr` of its own.
 void aram_map_draw(cairo_t* cr, int width, int height, const aram_layout& layout,
-                   int inspected);
+                   int inspected, const std::array<bool, 256>* played_sources = nullptr);

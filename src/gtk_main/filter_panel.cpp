@@ -56,6 +56,10 @@ void filters_adjusted(GtkSpinButton* spin, gpointer data) noexcept {
   sample_table_refilter();
 }
 
+void only_played_toggled(GtkToggleButton* check, gpointer) noexcept {
+  sample_table_set_only_played(gtk_toggle_button_get_active(check));
+}
+
 // Every value that changes passes through filters_adjusted, which brings the
 // bounds back with it; the last refilter covers the case where none changed.
 void reset_filters(GtkWidget*, gpointer) noexcept {
@@ -65,6 +69,7 @@ void reset_filters(GtkWidget*, gpointer) noexcept {
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(panel.widgets.spinner[max]),
                               chart_filter_defaults[max]);
   }
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(panel.widgets.check_only_played), FALSE);
   sample_table_refilter();
 }
 
@@ -107,6 +112,11 @@ GtkWidget* build_grid() {
   g_signal_connect(w.button_reset_filters, "clicked", G_CALLBACK(reset_filters), nullptr);
   gtk_grid_attach(GTK_GRID(w.grid_filters), w.button_reset_filters, 0, SAMPLE_COLUMN_COUNT + 1,
                   1, 1);
+  // Until the song has been followed every row counts as played.
+  w.check_only_played = gtk_check_button_new_with_label("Only samples the song plays");
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w.check_only_played), sample_table_only_played());
+  g_signal_connect(w.check_only_played, "toggled", G_CALLBACK(only_played_toggled), nullptr);
+  gtk_grid_attach(GTK_GRID(w.grid_filters), w.check_only_played, 0, SAMPLE_COLUMN_COUNT + 2, 3, 1);
   return w.grid_filters;
 }
 

@@ -27,6 +27,7 @@ struct filter_panel_widgets {
   GtkWidget* grid_filters;
   GtkWidget* spinner[chart_filter_count];
   GtkWidget* button_reset_filters;
+  GtkWidget* check_only_played;  // "Only samples the song plays"
 };
 
 // The panel's widgets, for tests. GTK main thread only.

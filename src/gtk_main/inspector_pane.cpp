@@ -3,6 +3,8 @@
 
 #include "inspector_pane.h"
 
+#include <array>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -11,6 +13,8 @@
 #include "message_line.h"
 #include "play_button.h"
 #include "sample_table.h"
+#include "song_page.h"
+#include "song_play_text.h"
 #include "spc700_program.h"
 #include "voice_table.h"
 
@@ -25,6 +29,9 @@ struct inspector_pane_state {
   std::shared_ptr<const spc_format> spc;
   std::vector<sample_chart> chart;
   int inspected = 0;
+  sample_facts inspected_facts;  // shown on the Sample page
+  std::shared_ptr<const song_trace> trace;
+  std::array<sample_play, 256> song_plays;  // the trace's summary, per directory index
 };
 inspector_pane_state pane;
 
@@ -73,6 +80,13 @@ void inspect_and_show_row(int sample_number) {
   inspector_pane_inspect(sample_number);
 }
 
+// The Sample page's line about the song: "" until it has been followed.
+std::string song_play_line(int sample_number) {
+  if (!pane.trace || sample_number < 1 || sample_number > 256) return {};
+  return sample_play_text(pane.song_plays[static_cast<std::size_t>(sample_number - 1)],
+                          pane.trace->seconds());
+}
+
 GtkWidget* scrolled(GtkWidget* child, GtkPolicyType horizontal) {
   GtkWidget* window = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(window), horizontal, GTK_POLICY_AUTOMATIC);
@@ -98,6 +112,8 @@ GtkWidget* inspector_pane_new() {
   append_page(scrolled(w.voice_table, GTK_POLICY_AUTOMATIC), "Voices");
   // The map's legend is taller than the window can spare beside the table.
   append_page(scrolled(w.map, GTK_POLICY_NEVER), "Audio RAM");
+  w.song = song_page_new(inspect_and_show_row);
+  append_page(w.song, "Song");
   g_signal_connect(sample_table_view(), "cursor-changed", G_CALLBACK(on_cursor_changed), nullptr);
   inspector_pane_inspect(0);
   return w.notebook;
@@ -109,6 +125,10 @@ void inspector_pane_show_file(std::shared_ptr<const spc_format> spc, const sampl
   pane.chart.assign(chart, chart + (chart ? count : 0));
   pane.inspected = -1;  // whatever comes next is shown afresh
   const inspector_pane_widgets& w = pane.widgets;
+  // The song of the file before says nothing of this one.
+  pane.trace.reset();
+  pane.song_plays = {};
+  song_page_show_trace(w.song, nullptr);
   if (pane.spc) {
     voice_table_fill(w.voice_table, read_voices(*pane.spc));
     aram_map_set_layout(w.map, make_aram_layout(*pane.spc));
@@ -131,9 +151,24 @@ void inspector_pane_inspect(int sample_number) {
     sample_inspector_show_nothing(w.inspector);
     return;
   }
-  const inspected_sample shown = inspect_sample(*pane.spc, *row);
+  inspected_sample shown = inspect_sample(*pane.spc, *row);
+  shown.facts.song_play = song_play_line(pane.inspected);
+  pane.inspected_facts = shown.facts;
   sample_inspector_show(w.inspector, shown.facts, shown.waveform);
   sample_inspector_set_playable(w.inspector, shown.ends ? nullptr : never_ends_reason);
+}
+
+void inspector_pane_show_trace(std::shared_ptr<const song_trace> trace) {
+  pane.trace = std::move(trace);
+  pane.song_plays = pane.trace ? summarize_trace(*pane.trace) : std::array<sample_play, 256>{};
+  const inspector_pane_widgets& w = pane.widgets;
+  const std::array<bool, 256> played = played_sources(pane.song_plays);
+  aram_map_set_played(w.map, pane.trace ? &played : nullptr);
+  song_page_show_trace(w.song, pane.trace);
+  if (pane.inspected > 0) {
+    pane.inspected_facts.song_play = song_play_line(pane.inspected);
+    sample_inspector_set_facts(w.inspector, pane.inspected_facts);
+  }
 }
 
 int inspector_pane_inspected() { return pane.inspected; }

@@ -1,6 +1,7 @@
 // The pane beside the sample table: a notebook with the inspected entry
 // ("Sample": its facts, waveform and Play Sample), the eight voices
-// ("Voices") and the audio RAM map ("Audio RAM"). The inspected entry
+// ("Voices"), the audio RAM map ("Audio RAM") and the song's timeline
+// ("Song"). The inspected entry
 // follows the table's cursor; a press on a voice or on a sample's byte in
 // the map inspects that sample and moves the table's cursor to its row.
 // Play Sample plays through the playback controller, so one thing plays at
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "sample_inspector.h"
+#include "song_trace.h"
 #include "spc.h"
 
 // Builds the pane (once per process), following the sample table's cursor;
@@ -25,6 +27,11 @@ GtkWidget* inspector_pane_new();
 // played. GTK main thread only.
 void inspector_pane_show_file(std::shared_ptr<const spc_format> spc, const sample_chart* chart,
                               std::int32_t count);
+
+// What the song does, once followed (null: not yet): the Sample page says
+// what it plays of the inspected entry, the map draws the entries it never
+// plays faint, and the "Song" page shows its timeline. GTK main thread only.
+void inspector_pane_show_trace(std::shared_ptr<const song_trace> trace);
 
 // Makes sample `sample_number` (1 ... 256) the inspected entry; 0 or a
 // number the chart does not list shows none. A playing sample of another
@@ -40,5 +47,6 @@ struct inspector_pane_widgets {
   GtkWidget* inspector;    // sample_inspector
   GtkWidget* voice_table;  // voice_table view
   GtkWidget* map;          // aram_map box
+  GtkWidget* song;         // song_page
 };
 const inspector_pane_widgets& inspector_pane_get_widgets();

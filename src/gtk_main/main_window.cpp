@@ -19,6 +19,7 @@
 #include "sample_table.h"
 #include "settings.h"
 #include "shortcuts.h"
+#include "song_follow.h"
 
 namespace {
 
@@ -102,6 +103,8 @@ void update_status_line(const char* copied_text) {
     text = "Showing " + std::to_string(shown) + " of " + std::to_string(total) + " entries";
     if (shown < total && !sample_table_filters_at_defaults() && !filter_panel_is_visible())
       text += " (filters active)";
+    const int played = sample_table_played_count();
+    if (played >= 0) text += ", " + std::to_string(played) + " played by the song";
   }
   gtk_label_set_text(GTK_LABEL(state.widgets.label_status), text.c_str());
 }
@@ -129,6 +132,7 @@ void export_shown_samples(GtkWidget*, gpointer) noexcept {
 // emulator while the process tears down would crash it.
 void quit_main_loop(GtkWidget*, gpointer) noexcept {
   play_button_stop();
+  song_follow_stop();
   gtk_main_quit();
 }
 
@@ -298,6 +302,7 @@ bool main_window_load_file(const char* filename) {
     set_tag_labels("", "", "", "");
     gtk_label_set_text(GTK_LABEL(state.widgets.label_directory), "");
     inspector_pane_show_file(nullptr, nullptr, 0);
+    song_follow_start(nullptr);
     message_line_show(message_kind::error, display_basename(filename) + ": " + reason);
     return false;
   }
@@ -305,6 +310,7 @@ bool main_window_load_file(const char* filename) {
   gtk_widget_set_sensitive(state.widgets.menu_file_previous, TRUE);
   gtk_widget_set_sensitive(state.widgets.menu_file_next, TRUE);
   show_loaded_file(filename, *spc);
+  song_follow_start(spc);
   const std::string not_saved = settings_remember_folder_of(filename);
   if (!not_saved.empty()) message_line_report(not_saved);
   return true;

@@ -137,6 +137,8 @@ const play_button_widgets& play_button_new() {
   return w;
 }
 
+const play_button_widgets& play_button_get_widgets() { return controller.widgets; }
+
 void play_button_set_image(std::shared_ptr<const spc_format> image) {
   play_button_stop();
   forget_last_started();

@@ -22,6 +22,9 @@ struct play_button_widgets {
 // width. Call once. GTK main thread only.
 const play_button_widgets& play_button_new();
 
+// The widgets play_button_new built (all null before). GTK main thread only.
+const play_button_widgets& play_button_get_widgets();
+
 // Stops whatever plays and makes `image` what the next "Play" plays (null:
 // nothing). GTK main thread only.
 void play_button_set_image(std::shared_ptr<const spc_format> image);

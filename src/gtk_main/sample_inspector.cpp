@@ -63,6 +63,7 @@ std::vector<std::string> sample_facts_lines(const sample_facts& facts) {
                   hex(static_cast<std::size_t>(facts.largest_range)));
   lines.push_back(facts.voices.empty() ? std::string("No voice plays it at the snapshot")
                                        : "Voices " + listed(facts.voices));
+  if (!facts.song_play.empty()) lines.push_back(facts.song_play);
   for (const std::string& warning : facts.warnings) lines.push_back("Warning: " + warning);
   return lines;
 }
@@ -137,11 +138,14 @@ GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed) {
 
 void sample_inspector_show(GtkWidget* inspector, const sample_facts& facts,
                            std::shared_ptr<const waveform_data> waveform) {
-  const sample_inspector_parts& parts = parts_of(inspector);
+  sample_inspector_set_facts(inspector, facts);
+  waveform_view_set_data(parts_of(inspector).waveform, std::move(waveform));
+}
+
+void sample_inspector_set_facts(GtkWidget* inspector, const sample_facts& facts) {
   std::string text;
   for (const std::string& line : sample_facts_lines(facts)) text += (text.empty() ? "" : "\n") + line;
-  gtk_label_set_text(GTK_LABEL(parts.facts), text.c_str());
-  waveform_view_set_data(parts.waveform, std::move(waveform));
+  gtk_label_set_text(GTK_LABEL(parts_of(inspector).facts), text.c_str());
 }
 
 void sample_inspector_show_nothing(GtkWidget* inspector) {

@@ -25,6 +25,7 @@ struct sample_facts {
   int largest_range = 0;
   std::vector<int> voices;    // voices whose source number is this entry
   std::vector<std::string> warnings;
+  std::string song_play;      // what the song does with it; "" until it has been followed
 };
 
 // The facts as the pane shows them, a line each, e.g. "Sample 1A · SRCN 19".
@@ -51,6 +52,10 @@ GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed);
 // Shows `facts` and `waveform` (null: none). GTK main thread only.
 void sample_inspector_show(GtkWidget* inspector, const sample_facts& facts,
                            std::shared_ptr<const waveform_data> waveform);
+
+// Shows `facts` again, leaving the waveform as it is: for a line that
+// arrives later (what the song plays). GTK main thread only.
+void sample_inspector_set_facts(GtkWidget* inspector, const sample_facts& facts);
 
 // Empties the facts and the waveform and disables the button. GTK main
 // thread only.

@@ -24,6 +24,8 @@ struct sample_table_state {
   // Set before anything is built: the filter panel reads them first.
   std::array<std::int32_t, chart_filter_count> chart_filters = chart_filter_defaults;
   sample_table_listener listener = nullptr;
+  bool only_played = false;
+  bool played_known = false;
 };
 sample_table_state table;
 
@@ -60,6 +62,7 @@ void add_sorted_columns(GtkTreeView* view) {
     // A header click sorts by this column; a second one reverses the order.
     gtk_tree_view_column_set_sort_column_id(column, i);
     gtk_tree_view_column_set_alignment(column, 1.0f);
+    gtk_tree_view_column_add_attribute(column, renderer, "sensitive", SAMPLE_MODEL_LIT);
     gtk_tree_view_append_column(view, column);
     table.sample_list_column[i] = column;
   }
@@ -69,8 +72,9 @@ void add_sorted_columns(GtkTreeView* view) {
 }  // namespace
 
 GtkWidget* sample_table_new() {
-  table.sample_list_store = gtk_list_store_new(SAMPLE_COLUMN_COUNT, G_TYPE_STRING, G_TYPE_STRING,
-                                               G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
+  table.sample_list_store =
+      gtk_list_store_new(SAMPLE_COLUMN_COUNT + 1, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING,
+                         G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
   table.sample_list_store_filtered =
       gtk_tree_model_filter_new(GTK_TREE_MODEL(table.sample_list_store), nullptr);
   gtk_tree_model_filter_set_visible_func(GTK_TREE_MODEL_FILTER(table.sample_list_store_filtered),
@@ -110,8 +114,10 @@ void sample_table_fill(const sample_chart* chart, std::int32_t count) {
     gtk_list_store_insert_with_values(
         table.sample_list_store, nullptr, -1, SAMPLE_COLUMN_NUMBER, texts[0].c_str(),
         SAMPLE_COLUMN_START, texts[1].c_str(), SAMPLE_COLUMN_LOOP, texts[2].c_str(),
-        SAMPLE_COLUMN_LENGTH, texts[3].c_str(), SAMPLE_COLUMN_LOOP_LENGTH, texts[4].c_str(), -1);
+        SAMPLE_COLUMN_LENGTH, texts[3].c_str(), SAMPLE_COLUMN_LOOP_LENGTH, texts[4].c_str(),
+        SAMPLE_MODEL_LIT, TRUE, -1);
   }
+  table.played_known = false;
   gtk_tree_view_set_model(view, table.sample_list_store_sorted);
   g_object_unref(table.sample_list_store_sorted);
   tell_listener(nullptr);
@@ -137,7 +143,47 @@ int sample_table_shown_count() {
   return gtk_tree_model_iter_n_children(table.sample_list_store_filtered, nullptr);
 }
 
-bool sample_table_filters_at_defaults() { return table.chart_filters == chart_filter_defaults; }
+bool sample_table_filters_at_defaults() {
+  return table.chart_filters == chart_filter_defaults && !table.only_played;
+}
+
+void sample_table_set_played(const std::array<bool, 256>* played_sources) {
+  GtkTreeModel* model = GTK_TREE_MODEL(table.sample_list_store);
+  GtkTreeIter iter;
+  if (!model) return;
+  table.played_known = played_sources != nullptr;
+  for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+       more = gtk_tree_model_iter_next(model, &iter)) {
+    g_autofree char* number = nullptr;
+    gtk_tree_model_get(model, &iter, SAMPLE_COLUMN_NUMBER, &number, -1);
+    const long source = hex_text_parse(number) - 1;
+    const bool lit = !played_sources ||
+                     (source >= 0 && source < 256 && (*played_sources)[static_cast<std::size_t>(source)]);
+    gtk_list_store_set(table.sample_list_store, &iter, SAMPLE_MODEL_LIT, lit, -1);
+  }
+  sample_table_refilter();
+}
+
+void sample_table_set_only_played(bool only_played) {
+  table.only_played = only_played;
+  sample_table_refilter();
+}
+
+bool sample_table_only_played() { return table.only_played; }
+
+int sample_table_played_count() {
+  GtkTreeModel* model = GTK_TREE_MODEL(table.sample_list_store);
+  GtkTreeIter iter;
+  if (!model || !table.played_known) return -1;
+  int count = 0;
+  for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+       more = gtk_tree_model_iter_next(model, &iter)) {
+    gboolean lit = FALSE;
+    gtk_tree_model_get(model, &iter, SAMPLE_MODEL_LIT, &lit, -1);
+    count += lit != FALSE;
+  }
+  return count;
+}
 
 std::vector<int> sample_table_shown_sample_numbers() {
   std::vector<int> numbers;
@@ -188,6 +234,11 @@ gboolean sample_table_filter(GtkTreeModel* model, GtkTreeIter* iter, gpointer da
   // A row appended but not yet set (the store reports it before its values)
   // stays hidden until its texts arrive.
   if (!row.text[SAMPLE_COLUMN_NUMBER]) return FALSE;
+  if (table.only_played) {
+    gboolean lit = FALSE;
+    gtk_tree_model_get(model, iter, SAMPLE_MODEL_LIT, &lit, -1);
+    if (!lit) return FALSE;
+  }
   for (int i = 0; i < SAMPLE_COLUMN_COUNT; ++i) {
     const long value = hex_text_parse(row.text[i]);
     if (value < bounds[i] || value > bounds[i + SAMPLE_COLUMN_COUNT]) return FALSE;

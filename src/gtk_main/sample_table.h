@@ -23,6 +23,11 @@ enum sample_list_column_id {
   SAMPLE_COLUMN_COUNT
 };
 
+// A model column past the five texts: FALSE dims the row (the song never
+// plays its entry). Rows are filled TRUE, so a row is dimmed only once the
+// song's trace says so.
+inline constexpr int SAMPLE_MODEL_LIT = SAMPLE_COLUMN_COUNT;
+
 // Bounds per column: index i is the minimum of column i, i + count its maximum.
 inline constexpr int chart_filter_count = 2 * SAMPLE_COLUMN_COUNT;
 
@@ -55,8 +60,22 @@ void sample_table_set_listener(sample_table_listener listener);
 int sample_table_row_count();
 int sample_table_shown_count();
 
-// Whether every bound holds its default. GTK main thread only.
+// Whether every bound holds its default and the rows the song never plays
+// are not hidden. GTK main thread only.
 bool sample_table_filters_at_defaults();
+
+// What the song plays, per directory index (null: not known, no row dimmed).
+// Dims the rows of entries it never plays and refilters. GTK main thread only.
+void sample_table_set_played(const std::array<bool, 256>* played_sources);
+
+// Hides the rows the song never plays (once known), or shows them again.
+// GTK main thread only.
+void sample_table_set_only_played(bool only_played);
+bool sample_table_only_played();
+
+// Rows in the table whose entry the song plays; -1 while that is not known.
+// GTK main thread only.
+int sample_table_played_count();
 
 // The sample numbers of the rows shown, in the order shown. GTK main thread only.
 std::vector<int> sample_table_shown_sample_numbers();

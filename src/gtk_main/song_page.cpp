@@ -1,0 +1,116 @@
+// The page watches the Play button's label rather than the playback engine:
+// "Stop" there is the song playing (Play Sample has a button of its own),
+// and the label changes on the main loop whenever that starts or ends. The
+// playhead's poll runs only then, and only once the page exists.
+
+#include "song_page.h"
+
+#include <cstring>
+#include <utility>
+
+#include "message_line.h"
+#include "openspc.h"
+#include "play_button.h"
+#include "playback.h"
+#include "timeline_layout.h"
+
+namespace {
+
+constexpr guint playhead_poll_ms = 50;  // the playhead moves a pixel at a time when zoomed in
+constexpr char song_playing_label[] = "Stop";
+
+struct song_page_state {
+  GtkWidget* page = nullptr;
+  GtkWidget* timeline = nullptr;  // built when the page is first shown
+  std::shared_ptr<const song_trace> trace;
+  timeline_sample_chosen on_sample_chosen;
+  guint playhead_timer = 0;
+};
+
+constexpr const char* state_key = "quorlin-song-page";
+
+song_page_state& state_of(GtkWidget* page) {
+  return *static_cast<song_page_state*>(g_object_get_data(G_OBJECT(page), state_key));
+}
+
+GtkWidget* play_button() { return play_button_get_widgets().button_play; }
+
+bool song_playing() {
+  GtkWidget* button = play_button();
+  const char* label = button ? gtk_button_get_label(GTK_BUTTON(button)) : nullptr;
+  return label && std::strcmp(label, song_playing_label) == 0;
+}
+
+gboolean on_playhead_tick(gpointer data) noexcept {
+  const song_page_state& state = *static_cast<song_page_state*>(data);
+  timeline_view_set_playhead(state.timeline,
+                             static_cast<double>(spc_frames_played()) / OSPC_SAMPLE_RATE);
+  return G_SOURCE_CONTINUE;
+}
+
+// The poll runs while the song plays and the timeline exists; nothing wakes
+// the window otherwise.
+void follow_playing(song_page_state& state) {
+  const bool playing = state.timeline && song_playing();
+  if (playing && !state.playhead_timer) {
+    state.playhead_timer = g_timeout_add(playhead_poll_ms, on_playhead_tick, &state);
+    on_playhead_tick(&state);
+  } else if (!playing && state.playhead_timer) {
+    g_source_remove(state.playhead_timer);
+    state.playhead_timer = 0;
+  }
+  if (!playing && state.timeline) timeline_view_set_playhead(state.timeline, -1);
+}
+
+void on_play_label(GObject*, GParamSpec*, gpointer page) noexcept {
+  follow_playing(state_of(GTK_WIDGET(page)));
+}
+
+// libgme can seek, but only by emulating up to the point (a quarter to half
+// a second of work for two minutes in), on the playing thread, which cannot
+// be stopped meanwhile: the song starts again from its start instead.
+void on_ruler_pressed(double seconds) {
+  if (!song_playing()) return;
+  play_button_stop();
+  gtk_button_clicked(GTK_BUTTON(play_button()));
+  message_line_show(message_kind::info, "The song starts again from 0:00: seeking to " +
+                                            tenths_time_text(seconds) +
+                                            " is not supported by the emulator.");
+}
+
+void build_timeline(GtkWidget* page, gpointer) noexcept {
+  song_page_state& state = state_of(page);
+  if (state.timeline) return;
+  state.timeline = timeline_view_new(state.on_sample_chosen, on_ruler_pressed);
+  gtk_box_pack_start(GTK_BOX(page), state.timeline, TRUE, TRUE, 0);
+  gtk_widget_show_all(state.timeline);
+  timeline_view_set_trace(state.timeline, state.trace);
+  follow_playing(state);
+}
+
+}  // namespace
+
+GtkWidget* song_page_new(timeline_sample_chosen on_sample_chosen) {
+  GtkWidget* page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  auto state = std::make_unique<song_page_state>();
+  state->page = page;
+  state->on_sample_chosen = std::move(on_sample_chosen);
+  if (GtkWidget* button = play_button())
+    g_signal_connect_object(button, "notify::label", G_CALLBACK(on_play_label), page,
+                            GConnectFlags(0));
+  g_signal_connect(page, "map", G_CALLBACK(build_timeline), nullptr);
+  g_object_set_data_full(G_OBJECT(page), state_key, state.release(), [](gpointer data) {
+    auto* state = static_cast<song_page_state*>(data);
+    if (state->playhead_timer) g_source_remove(state->playhead_timer);
+    delete state;
+  });
+  return page;
+}
+
+void song_page_show_trace(GtkWidget* page, std::shared_ptr<const song_trace> trace) {
+  song_page_state& state = state_of(page);
+  state.trace = std::move(trace);
+  if (state.timeline) timeline_view_set_trace(state.timeline, state.trace);
+}
+
+GtkWidget* song_page_timeline(GtkWidget* page) { return state_of(page).timeline; }

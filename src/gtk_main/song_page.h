@@ -1,0 +1,25 @@
+// The inspector's "Song" page: the timeline of the song's trace, built the
+// first time the page is shown. While the song plays (the Play button reads
+// "Stop") its playhead follows the frames played; a click on the ruler
+// while it plays starts the song again from its start, the emulator here
+// not seeking. GTK main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "song_trace.h"
+#include "timeline_view.h"
+
+// Builds the page, empty until first shown; a mark pressed or entered calls
+// `on_sample_chosen`. GTK main thread only.
+GtkWidget* song_page_new(timeline_sample_chosen on_sample_chosen);
+
+// Shows `trace` (null: none yet), now or once the page is built. GTK main
+// thread only.
+void song_page_show_trace(GtkWidget* page, std::shared_ptr<const song_trace> trace);
+
+// The timeline view inside; null until the page has first been shown. GTK
+// main thread only.
+GtkWidget* song_page_timeline(GtkWidget* page);

@@ -1,0 +1,70 @@
+// The song's timeline: eight lanes, one per voice, time running left to
+// right under a ruler in m:ss; each key-on a mark in its sample's hue from
+// the audio RAM map, as tall as the key-on is loud, numbered where it fits.
+// "−", "+" and "Fit" buttons, Ctrl+scroll, + and − zoom; a scroll bar and the
+// wheel scroll. A playhead follows the song, the view keeping it in sight
+// unless the user has scrolled away. Hovering names the key-on; a click on
+// a mark or Enter on the keyboard's mark asks to inspect its sample; the
+// arrows move between key-ons. GTK main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <cairo.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "song_trace.h"
+#include "timeline_layout.h"
+
+// Called with the sample number (SRCN + 1) of a pressed or entered mark.
+using timeline_sample_chosen = std::function<void(int sample_number)>;
+// Called with the time under a press on the ruler, in seconds.
+using timeline_time_chosen = std::function<void(double seconds)>;
+// The root key of sample `sample_number` (timeline_layout.h), when its
+// tuning is known.
+using timeline_root_key = std::function<std::optional<double>(int sample_number)>;
+
+// Builds the view, showing no trace; returns the box to pack. GTK main
+// thread only.
+GtkWidget* timeline_view_new(timeline_sample_chosen on_sample_chosen,
+                             timeline_time_chosen on_time_chosen);
+
+// Shows `trace` (null: nothing), fitted to the width. GTK main thread only.
+void timeline_view_set_trace(GtkWidget* view, std::shared_ptr<const song_trace> trace);
+
+// Puts the playhead at `seconds` (negative: none). GTK main thread only.
+void timeline_view_set_playhead(GtkWidget* view, double seconds);
+
+// Marks the voices of `muted_voices` (bit v: voice v) muted in their lane
+// headers. GTK main thread only.
+void timeline_view_set_muted(GtkWidget* view, u8 muted_voices);
+
+// Where the hover finds a sample's root key for its note names; without
+// one the pitch shows in hexadecimal alone. GTK main thread only.
+void timeline_view_set_root_key_source(GtkWidget* view, timeline_root_key root_key_of);
+
+// Zooms about the middle of the view (below 1 zooms in), or fits the whole
+// trace. GTK main thread only.
+void timeline_view_zoom(GtkWidget* view, double factor);
+void timeline_view_fit(GtkWidget* view);
+
+// The stretch shown, and the keyboard's mark. GTK main thread only.
+timeline_window timeline_view_window(GtkWidget* view);
+std::optional<timeline_place> timeline_view_cursor(GtkWidget* view);
+
+// The tooltip's text for the mark under the pointer's last position; ""
+// off the marks. GTK main thread only.
+std::string timeline_view_hover_text(GtkWidget* view);
+
+// The drawing area (accessible name "Timeline") and the buttons. GTK main
+// thread only.
+GtkWidget* timeline_view_area(GtkWidget* view);
+GtkWidget* timeline_view_fit_button(GtkWidget* view);
+
+// Draws what the view caches (ruler, headers, lanes, marks) for `window`
+// into `cr` over `width` x `height`. Any thread, for a `cr` of its own.
+void timeline_draw(cairo_t* cr, int width, int height, const song_trace& trace,
+                   const timeline_lanes& lanes, timeline_window window, u8 muted_voices);
