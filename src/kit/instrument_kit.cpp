@@ -1,0 +1,122 @@
+#include "instrument_kit.h"
+
+#include <cstdio>
+
+#include "amk_instruments.h"
+#include "brr.h"
+#include "pitch_detect.h"
+#include "sf2_file.h"
+#include "sfz_file.h"
+#include "tuning.h"
+
+namespace {
+
+// What makes two directory entries the same sample: their bytes and where
+// their loop starts.
+using sample_key = std::pair<std::vector<u8>, std::size_t>;
+
+struct played_entry {
+  std::size_t song;
+  int srcn;
+  brr_sample sample;
+  key_on_envelope envelope;
+};
+
+std::array<std::optional<key_on_envelope>, 256> first_envelopes(const song_trace& trace) {
+  std::array<std::optional<key_on_envelope>, 256> out;
+  for (const trace_event& e : trace.events) {
+    if (e.kind == trace_event_kind::key_on && !out[e.srcn])
+      out[e.srcn] = key_on_envelope{e.adsr1, e.adsr2, e.gain};
+  }
+  return out;
+}
+
+// Directory entry `srcn` of the image, decoded from its start.
+brr_sample decode_entry(const spc_format& image, int srcn) {
+  const u16 entry = static_cast<u16>((image.dsp_registers[spc_dsp_dir] << 8) + 4 * srcn);
+  const auto word = [&image](u16 at) {
+    return static_cast<u16>(image.aram[at] | image.aram[static_cast<u16>(at + 1)] << 8);
+  };
+  return brr_decode_chain(image, word(entry), word(static_cast<u16>(entry + 2)));
+}
+
+std::string hex_number(int value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(value));
+  return text;
+}
+
+}  // namespace
+
+std::vector<song_instruments> tune_played_samples(const std::vector<traced_song>& songs,
+                                                  bool pool_identical) {
+  std::vector<played_entry> entries;
+  std::vector<std::array<sample_play, 256>> plays;
+  for (std::size_t i = 0; i < songs.size(); ++i) {
+    const spc_format& image = *songs[i].image;
+    plays.push_back(summarize_trace(*songs[i].trace));
+    const auto envelopes = first_envelopes(*songs[i].trace);
+    for (int srcn = 0; srcn < 256; ++srcn) {
+      if (!plays[i][static_cast<std::size_t>(srcn)].played()) continue;
+      brr_sample sample = decode_entry(image, srcn);
+      if (!sample.ends) continue;
+      entries.push_back({i, srcn, std::move(sample),
+                         envelopes[static_cast<std::size_t>(srcn)].value_or(key_on_envelope{})});
+    }
+  }
+  // The song's evidence per sample: its own entry's key-ons, or every
+  // identical entry's when pooling.
+  std::map<sample_key, std::vector<sample_play::pitch_count>> pooled;
+  const auto key_of = [&songs](const played_entry& e) {
+    return sample_key(brr_chain_bytes(*songs[e.song].image, e.sample),
+                      e.sample.loop_sample ? *e.sample.loop_sample : e.sample.pcm.size());
+  };
+  if (pool_identical)
+    for (const played_entry& e : entries)
+      pool_pitches(pooled[key_of(e)], plays[e.song][static_cast<std::size_t>(e.srcn)].pitches);
+
+  std::vector<song_instruments> out(songs.size());
+  std::map<sample_key, own_pitch> measured;
+  for (const played_entry& e : entries) {
+    const sample_key key = key_of(e);
+    auto known = measured.find(key);
+    if (known == measured.end())
+      known = measured.emplace(key, detect_own_pitch(playable_pcm(*songs[e.song].image, e.sample)))
+                  .first;
+    const auto& pitches = pool_identical ? pooled[key]
+                                         : plays[e.song][static_cast<std::size_t>(e.srcn)].pitches;
+    out[e.song][e.srcn] = sample_instrument{tune_sample(known->second, pitches), e.envelope};
+  }
+  return out;
+}
+
+std::vector<kit_sample> kit_samples_for(
+    const spc_format& image, const std::string& stem, const song_instruments& instruments,
+    const std::function<std::string(int sample_number, const char* extension)>& file_name) {
+  std::vector<kit_sample> out;
+  for (const auto& [srcn, instrument] : instruments) {
+    const brr_sample sample = decode_entry(image, srcn);
+    kit_sample s;
+    s.srcn = srcn;
+    s.name = stem + " " + hex_number(srcn + 1);
+    s.wav_name = file_name(srcn + 1, ".wav");
+    s.brr_name = file_name(srcn + 1, ".brr");
+    s.pcm = playable_pcm(image, sample);
+    s.instrument = instrument;
+    out.push_back(std::move(s));
+  }
+  return out;
+}
+
+std::vector<kit_file> kit_files(const std::string& stem, const std::vector<kit_sample>& samples,
+                                std::string& failure) {
+  std::vector<kit_file> out;
+  std::vector<u8> sf2 = sf2_file_bytes(stem, samples, failure);
+  if (sf2.empty()) return {};
+  out.push_back({stem + ".sf2", std::move(sf2)});
+  const std::string sfz = sfz_text(stem, samples);
+  out.push_back({stem + ".sfz", std::vector<u8>(sfz.begin(), sfz.end())});
+  const std::string amk = amk_instruments_text(stem, samples);
+  out.push_back({stem + "-instruments.txt", std::vector<u8>(amk.begin(), amk.end())});
+  return out;
+}

@@ -1,0 +1,40 @@
+#include "sample_tuning.h"
+
+#include <algorithm>
+#include <cstdio>
+
+const char* tuning_method_text(tuning_method method) {
+  switch (method) {
+    case tuning_method::none: return "none";
+    case tuning_method::loop_period: return "loop period";
+    case tuning_method::autocorrelation: return "autocorrelation";
+    case tuning_method::most_played_note: return "most played note";
+  }
+  return "none";
+}
+
+std::string midi_note_name(int note) {
+  static const char* const names[12] = {"C", "C#", "D", "D#", "E", "F",
+                                        "F#", "G", "G#", "A", "A#", "B"};
+  // Floor division, so notes below C-1 still name their octave.
+  const int octave = (note >= 0 ? note / 12 : (note - 11) / 12) - 1;
+  return names[((note % 12) + 12) % 12] + std::to_string(octave);
+}
+
+std::string tuning_text(const sample_tuning& tuning) {
+  char cents[16];
+  std::snprintf(cents, sizeof cents, "%+d", tuning.fine_tune_cents());
+  std::string text = "Root " + midi_note_name(tuning.root_key()) + " " + cents + " cents (" +
+                     tuning_method_text(tuning.method) + ")";
+  if (tuning.played()) {
+    text += ", played " + midi_note_name(*tuning.played_low);
+    if (*tuning.played_high != *tuning.played_low)
+      text += "\u2013" + midi_note_name(*tuning.played_high);
+  }
+  return text;
+}
+
+u16 pitch_for_note(const sample_tuning& tuning, double note) {
+  const double pitch = 4096.0 * std::exp2((note - tuning.root) / 12.0);
+  return static_cast<u16>(std::clamp(std::lround(pitch), 1L, 0x3FFFL));
+}

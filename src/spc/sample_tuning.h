@@ -1,0 +1,67 @@
+// What an instrument kit needs to know of a sample beyond its PCM: the note
+// it sounds at pitch 0x1000 (its root), how that was found, the notes the
+// song plays it at, and the envelope registers of the key-on the kit copies.
+// Plain values; any thread.
+#pragma once
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "spc.h"
+
+enum class tuning_method : u8 {
+  none,              // nothing to go on: root C4, no confidence
+  loop_period,       // the loop's own period
+  autocorrelation,   // the steady part of a sample without a loop
+  most_played_note,  // no clear pitch of its own: the note the song plays it at most
+};
+
+struct sample_tuning {
+  // MIDI note (real) the sample sounds at pitch 0x1000: 69 + 12·log2(f / 440).
+  // Played at pitch P it sounds 12·log2(P / 4096) semitones from there.
+  double root = 60.0;
+  tuning_method method = tuning_method::none;
+  double confidence = 0.0;          // 0 ... 1
+  std::optional<int> played_low;    // MIDI notes the song plays it at
+  std::optional<int> played_high;
+  int key_ons = 0;                  // the song's key-ons of it, all files pooled
+  // How far the song's notes scatter around whole notes, in cents (standard
+  // deviation of their fractional parts about the fine tune).
+  double spread_cents = 0.0;
+
+  int root_key() const { return static_cast<int>(std::lround(root)); }
+  // -50 ... +50: the sample sounds this many cents above root_key().
+  int fine_tune_cents() const {
+    return static_cast<int>(std::lround((root - root_key()) * 100.0));
+  }
+  bool played() const { return played_low.has_value(); }
+};
+
+// The envelope registers of one key-on, as the DSP reads them.
+struct key_on_envelope {
+  u8 adsr1 = 0;
+  u8 adsr2 = 0;
+  u8 gain = 0x7F;  // direct full level: what a voice without ADSR or GAIN set plays at
+};
+
+// A played sample as a kit holds it.
+struct sample_instrument {
+  sample_tuning tuning;
+  key_on_envelope envelope;
+};
+
+// "loop period", "autocorrelation", "most played note" or "none". Any thread.
+const char* tuning_method_text(tuning_method method);
+
+// "C4" for 60, "F#3" for 54, "A4" for 69 (MIDI note numbers, middle C = C4).
+// Any thread.
+std::string midi_note_name(int note);
+
+// "Root C4 +12 cents (loop period), played E3–G5"; without the played part
+// when the song never plays it. Any thread.
+std::string tuning_text(const sample_tuning& tuning);
+
+// The pitch register value (14 bits) that makes a sample of this tuning
+// sound MIDI note `note`, A4 = 440 Hz. Any thread.
+u16 pitch_for_note(const sample_tuning& tuning, double note);

@@ -1,0 +1,168 @@
+// The kit files as samplers read them: the SoundFont through FluidSynth
+// (rendered offline: tuned at the root key, looping past the sample's end),
+// the SFZ's opcodes and the AddMusicK line.
+#include <fluidsynth.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <memory>
+
+#include "amk_instruments.h"
+#include "brr.h"
+#include "brr_encode.h"
+#include "pitch_detect.h"
+#include "sf2_file.h"
+#include "sfz_file.h"
+#include "tuning.h"
+
+namespace {
+
+constexpr double tau = 2 * M_PI;
+constexpr int render_rate = 32000;
+
+// A sine sample at `hz` (a short attack pass, then a loop of whole periods
+// as near `hz` as the block grid allows), tuned from its own pitch.
+kit_sample sine_sample(int srcn, double hz, int loop_blocks, key_on_envelope envelope) {
+  spc_builder image;
+  put_brr_wave(image, srcn, 0x1000, 2 + loop_blocks,
+               [hz](int i) { return 0.6 * std::sin(tau * hz * i / 32000); }, 2);
+  const brr_sample sample = brr_decode_chain(image.image(), 0x1000, 0x1000 + 18);
+  kit_sample s;
+  s.srcn = srcn;
+  s.name = "song " + std::to_string(srcn + 1);
+  s.wav_name = "song-" + std::to_string(srcn + 1) + ".wav";
+  s.brr_name = "song-" + std::to_string(srcn + 1) + ".brr";
+  s.pcm = playable_pcm(image.image(), sample);
+  s.instrument = {tune_sample(detect_own_pitch(s.pcm), {}), envelope};
+  return s;
+}
+
+// Frequency of a tone from its rising zero crossings (interpolated), over
+// x[first, last).
+double measured_hz(const std::vector<float>& x, std::size_t first, std::size_t last) {
+  float peak = 0;
+  for (std::size_t i = first; i < last; ++i) peak = std::max(peak, std::abs(x[i]));
+  // A crossing counts only after a dip well below zero: the samples' 4-bit
+  // steps wobble around it.
+  double first_crossing = -1, last_crossing = -1;
+  int crossings = 0;
+  bool armed = false;
+  for (std::size_t i = first; i + 1 < last; ++i) {
+    if (x[i] < -0.5f * peak) armed = true;
+    if (armed && x[i] < 0 && x[i + 1] >= 0) {
+      armed = false;
+      const double at = double(i) + x[i] / (x[i] - x[i + 1]);
+      if (first_crossing < 0) first_crossing = at;
+      else ++crossings;
+      last_crossing = at;
+    }
+  }
+  return crossings > 0 ? crossings * render_rate / (last_crossing - first_crossing) : 0.0;
+}
+
+double rms(const std::vector<float>& x, std::size_t first, std::size_t count) {
+  double sum = 0;
+  for (std::size_t i = first; i < first + count; ++i) sum += double(x[i]) * x[i];
+  return std::sqrt(sum / double(count));
+}
+
+struct settings_free {
+  void operator()(fluid_settings_t* s) const { delete_fluid_settings(s); }
+};
+struct synth_free {
+  void operator()(fluid_synth_t* s) const { delete_fluid_synth(s); }
+};
+
+// Loads `sf2` into a fresh FluidSynth (no audio driver), plays `key` on
+// program `program` and renders `seconds` of its left channel.
+std::vector<float> render(const std::string& sf2, int program, int key, double seconds) {
+  std::unique_ptr<fluid_settings_t, settings_free> settings(new_fluid_settings());
+  fluid_settings_setnum(settings.get(), "synth.sample-rate", render_rate);
+  fluid_settings_setint(settings.get(), "synth.reverb.active", 0);
+  fluid_settings_setint(settings.get(), "synth.chorus.active", 0);
+  std::unique_ptr<fluid_synth_t, synth_free> synth(new_fluid_synth(settings.get()));
+  const int font = fluid_synth_sfload(synth.get(), sf2.c_str(), 1);
+  if (font == FLUID_FAILED) return {};
+  if (fluid_synth_program_select(synth.get(), 0, font, 0, program) != FLUID_OK) return {};
+  fluid_synth_noteon(synth.get(), 0, key, 127);
+  const int frames = static_cast<int>(seconds * render_rate);
+  std::vector<float> left(static_cast<std::size_t>(frames)), right(left.size());
+  fluid_synth_write_float(synth.get(), frames, left.data(), 0, 1, right.data(), 0, 1);
+  return left;
+}
+
+std::string write_bank(const temp_dir& dir, const std::vector<kit_sample>& samples) {
+  std::string failure;
+  const std::vector<u8> bytes = sf2_file_bytes("song", samples, failure);
+  EXPECT_FALSE(bytes.empty()) << failure;
+  const std::string path = dir.file("song.sf2");
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+TEST(SoundFont, FluidSynthPlaysEachSampleInTuneAndHoldsItsLoop) {
+  const key_on_envelope held{0x8F, 0xE0, 0};  // immediate attack, full sustain, no fall
+  // 261.63 Hz (C4) over 107 loop blocks; 440 Hz (A4) over 50; 1000 Hz,
+  // its loop one period (B5 +21 cents).
+  const std::vector<kit_sample> samples = {sine_sample(0, 261.63, 107, held),
+                                           sine_sample(5, 440.0, 50, held),
+                                           sine_sample(9, 1000.0, 2, held)};
+  temp_dir dir;
+  const std::string path = write_bank(dir, samples);
+  for (const kit_sample& s : samples) {
+    SCOPED_TRACE(s.name);
+    const int root = s.instrument.tuning.root_key();
+    // Two seconds: far longer than any of the samples (the longest is 0.06 s).
+    const std::vector<float> out = render(path, s.srcn, root, 2.0);
+    ASSERT_FALSE(out.empty()) << "FluidSynth could not load or select the preset";
+    const double hz = measured_hz(out, 16000, out.size());
+    // The root key sounds the root's own pitch: the sample's, less its fine tune.
+    const double key_hz = 440.0 * std::exp2((root - 69) / 12.0);
+    const double own_hz = key_hz * std::exp2(s.instrument.tuning.fine_tune_cents() / 1200.0);
+    EXPECT_NEAR(1200 * std::log2(hz / key_hz), 0.0, 5.0) << "own pitch " << own_hz << " Hz";
+    // Still sounding at the end, as loud as early on.
+    EXPECT_GT(rms(out, out.size() - 8000, 8000), 0.7 * rms(out, 4000, 8000));
+  }
+}
+
+TEST(SoundFont, LoopsGetGuardFramesAndALengthSamplersAccept) {
+  looped_pcm one_block;
+  for (int i = 0; i < 16; ++i) one_block.pcm.push_back(static_cast<std::int16_t>(i * 100));
+  one_block.loop_start = 0;
+  const sf2_frames frames = sf2_frames_for(one_block);
+  EXPECT_GE(frames.loop_start, 8u);
+  EXPECT_GE(frames.loop_end - frames.loop_start, 32u);
+  EXPECT_EQ((frames.loop_end - frames.loop_start) % 16, 0u);
+  ASSERT_GE(frames.pcm.size(), frames.loop_end + 8);
+  // Every frame from the loop on repeats with the loop's period.
+  for (std::size_t i = frames.loop_start; i < frames.pcm.size(); ++i)
+    EXPECT_EQ(frames.pcm[i], one_block.pcm[i % 16]) << "frame " << i;
+}
+
+TEST(KitText, SfzAndAddMusicKLinesCarryTheTuningAndEnvelope) {
+  kit_sample s = sine_sample(0x1A - 1, 1000.0, 2, {0x8F, 0xE0, 0x00});
+  s.name = "song 1A";
+  s.wav_name = "song-1A.wav";
+  s.brr_name = "song-1A.brr";
+  const std::string sfz = sfz_text("song", {s});
+  EXPECT_NE(sfz.find("sample=song-1A.wav"), std::string::npos);
+  EXPECT_NE(sfz.find("pitch_keycenter=83 tune=-21"), std::string::npos) << sfz;
+  // The WAV loops its last 32 frames: SFZ's end is the last frame played.
+  const std::size_t size = s.pcm.pcm.size();
+  EXPECT_NE(sfz.find("loop_mode=loop_continuous loop_start=" + std::to_string(size - 32) +
+                     " loop_end=" + std::to_string(size - 1)),
+            std::string::npos)
+      << sfz;
+  EXPECT_NE(sfz.find("ampeg_sustain=100"), std::string::npos);
+
+  const std::string amk = amk_instruments_text("song", {s});
+  const amk_tuning t = amk_tuning_for_root(s.instrument.tuning.root);
+  char line[64];
+  std::snprintf(line, sizeof line, "\"song-1A.brr\" $8F $E0 $00 $%02X $%02X", t.multiplier,
+                t.fraction);
+  EXPECT_NE(amk.find(line), std::string::npos) << amk;
+}
+
+}  // namespace
