@@ -2,14 +2,18 @@
 
 #include <json-glib/json-glib.h>
 
+#include <array>
 #include <cstdio>
 #include <memory>
 
 #include "aram_regions.h"
 #include "brr.h"
+#include "cli_text.h"
 #include "hex_text.h"
 #include "id666.h"
 #include "sample_checks.h"
+#include "song_trace.h"
+#include "trace_command.h"
 #include "voices.h"
 
 namespace {
@@ -32,13 +36,17 @@ std::unique_ptr<spc_format> read_or_report(const std::string& path, std::string&
   return spc;
 }
 
-void print_table(const spc_format& spc) {
+void print_table(const spc_format& spc, const list_options& options,
+                 const std::string& path) {
   std::string text;
   for (int i = 0; i < chart_column_count; ++i)
     text += std::string(i ? "\t" : "") + chart_headings[i];
   text += "\n";
   const chart_rows chart = chart_of(spc);
+  std::array<sample_play, 256> plays{};
+  if (options.played_only) plays = trace_and_report(path, spc, options.seconds).plays;
   for (std::int32_t r = 0; r < chart.count; ++r) {
+    if (options.played_only && !plays[chart.rows[r].sample_number - 1].played()) continue;
     const auto cells = chart_row_texts(chart.rows[r]);
     for (int i = 0; i < chart_column_count; ++i) text += (i ? "\t" : "") + cells[i];
     text += "\n";
@@ -46,7 +54,7 @@ void print_table(const spc_format& spc) {
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-int list_as_text(const std::vector<std::string>& files) {
+int list_as_text(const std::vector<std::string>& files, const list_options& options) {
   int status = 0;
   bool first_block = true;
   for (const std::string& path : files) {
@@ -57,9 +65,10 @@ int list_as_text(const std::vector<std::string>& files) {
       continue;
     }
     // As head(1) does: a title before each block when there are several.
-    if (files.size() > 1) std::printf("%s==> %s <==\n", first_block ? "" : "\n", path.c_str());
+    if (files.size() > 1)
+      std::printf("%s==> %s <==\n", first_block ? "" : "\n", text_line_escape(path).c_str());
     first_block = false;
-    print_table(*spc);
+    print_table(*spc, options, path);
   }
   return status;
 }
@@ -90,7 +99,36 @@ void add_tag(JsonBuilder* b, const spc_format& spc) {
   json_builder_end_object(b);
 }
 
-void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row) {
+// What the song does with the sample: null when it never keys it on.
+void add_played(JsonBuilder* b, const sample_play& play) {
+  json_builder_set_member_name(b, "played");
+  if (!play.played()) {
+    json_builder_add_null_value(b);
+    return;
+  }
+  json_builder_begin_object(b);
+  add_int_member(b, "key_ons", play.key_ons);
+  json_builder_set_member_name(b, "voices");
+  json_builder_begin_array(b);
+  for (int v = 0; v < 8; ++v)
+    if (play.voices & (1 << v)) json_builder_add_int_value(b, v);
+  json_builder_end_array(b);
+  json_builder_set_member_name(b, "first_seconds");
+  json_builder_add_double_value(b, double(play.first_sample) / dsp_sample_rate);
+  json_builder_set_member_name(b, "pitches");
+  json_builder_begin_array(b);
+  for (const sample_play::pitch_count& p : play.pitches) {
+    json_builder_begin_object(b);
+    add_int_member(b, "pitch", p.pitch);
+    add_int_member(b, "count", p.count);
+    json_builder_end_object(b);
+  }
+  json_builder_end_array(b);
+  json_builder_end_object(b);
+}
+
+void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row,
+                const sample_play& play) {
   // The facts need no decoding.
   const brr_sample sample = brr_walk_chain(spc, row.sample_address, row.loop_address);
   const int srcn = row.sample_number - 1;
@@ -118,16 +156,15 @@ void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row) 
   for (const std::string& text : sample_warning_texts(spc, sample))
     json_builder_add_string_value(b, text.c_str());
   json_builder_end_array(b);
+  add_played(b, play);
   json_builder_end_object(b);
 }
 
 // One file's object as compact JSON text.
-std::string file_as_json(const std::string& path, int& status) {
+std::string file_as_json(const std::string& path, const list_options& options, int& status) {
   g_autoptr(JsonBuilder) b = json_builder_new();
   json_builder_begin_object(b);
-  // JSON texts are UTF-8; a path need not be.
-  g_autofree char* shown_path = g_filename_display_name(path.c_str());
-  add_string_member(b, "path", shown_path);
+  json_add_path(b, path);
   std::string failure;
   const auto spc = read_or_report(path, failure);
   if (!spc) {
@@ -136,10 +173,18 @@ std::string file_as_json(const std::string& path, int& status) {
   } else {
     add_tag(b, *spc);
     add_int_member(b, "directory", directory_region(*spc).start);
+    const traced_song song = trace_and_report(path, *spc, options.seconds);
+    json_builder_set_member_name(b, "trace");
+    json_add_trace_summary(b, song.trace, song.unlisted_key_ons);
+    const std::array<sample_play, 256>& plays = song.plays;
     json_builder_set_member_name(b, "samples");
     json_builder_begin_array(b);
     const chart_rows chart = chart_of(*spc);
-    for (std::int32_t r = 0; r < chart.count; ++r) add_sample(b, *spc, chart.rows[r]);
+    for (std::int32_t r = 0; r < chart.count; ++r) {
+      const sample_play& play = plays[chart.rows[r].sample_number - 1];
+      if (options.played_only && !play.played()) continue;
+      add_sample(b, *spc, chart.rows[r], play);
+    }
     json_builder_end_array(b);
   }
   json_builder_end_object(b);
@@ -153,11 +198,11 @@ std::string file_as_json(const std::string& path, int& status) {
 
 // The document is written a file at a time, so that a thousand files never
 // sit in memory as one tree.
-int list_as_json(const std::vector<std::string>& files) {
+int list_as_json(const std::vector<std::string>& files, const list_options& options) {
   int status = 0;
   std::fputs("{\"files\":[", stdout);
   for (std::size_t i = 0; i < files.size(); ++i) {
-    const std::string text = file_as_json(files[i], status);
+    const std::string text = file_as_json(files[i], options, status);
     if (i > 0) std::fputc(',', stdout);
     std::fwrite(text.data(), 1, text.size(), stdout);
   }
@@ -167,6 +212,8 @@ int list_as_json(const std::vector<std::string>& files) {
 
 }  // namespace
 
-int run_list_command(const std::vector<std::string>& files, bool json) {
-  return json ? list_as_json(files) : list_as_text(files);
+int run_list_command(const std::vector<std::string>& files, bool json,
+                     const list_options& options) {
+  return finish_standard_output(json ? list_as_json(files, options)
+                                     : list_as_text(files, options));
 }

@@ -4,11 +4,18 @@
 #include <string>
 #include <vector>
 
+// What the song adds to a listing.
+struct list_options {
+  bool played_only = false;  // only the entries the song keys on
+  double seconds = 0;        // how long to follow the song; 0: the tag's length and fade
+};
+
 // Per file, the table's five column titles and then one line per entry in
 // directory order, tab-separated, in the window's hexadecimal texts; with
 // several files each block comes after a "==> FILE <==" line, blocks apart
-// by a blank line. With `json`, one JSON document for all files instead.
-// A file that can't be read is reported on standard error (and, in JSON, in
-// the document). Returns the exit status: 0, or 1 when any file failed.
-// Main thread only.
-int run_list_command(const std::vector<std::string>& files, bool json);
+// by a blank line. With `json`, one JSON document for all files instead,
+// with what the song plays of each sample. A file that can't be read is
+// reported on standard error (and, in JSON, in the document). Returns the
+// exit status: 0, or 1 when any file failed. Main thread only.
+int run_list_command(const std::vector<std::string>& files, bool json,
+                     const list_options& options = {});

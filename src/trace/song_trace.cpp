@@ -147,10 +147,13 @@ song_trace trace_song(const spc_format& image, double seconds, const std::atomic
   return trace;
 }
 
-std::array<sample_play, 256> summarize_trace(const song_trace& trace) {
+namespace {
+
+template <class Counts>
+std::array<sample_play, 256> summarize_key_ons(const song_trace& trace, Counts counts) {
   std::array<sample_play, 256> plays{};
   for (const trace_event& e : trace.events) {
-    if (e.kind != trace_event_kind::key_on) continue;
+    if (e.kind != trace_event_kind::key_on || !counts(e)) continue;
     sample_play& play = plays[e.srcn];
     if (play.key_ons++ == 0) play.first_sample = e.sample;
     play.voices |= u8(1 << e.voice);
@@ -161,5 +164,26 @@ std::array<sample_play, 256> summarize_trace(const song_trace& trace) {
     else
       play.pitches.insert(at, {e.pitch, 1});
   }
+  return plays;
+}
+
+}  // namespace
+
+std::array<sample_play, 256> summarize_trace(const song_trace& trace) {
+  return summarize_key_ons(trace, [](const trace_event&) { return true; });
+}
+
+std::array<sample_play, 256> summarize_trace(const song_trace& trace, const spc_format& image,
+                                             int* unlisted_key_ons) {
+  const unsigned directory = image.dsp_registers[spc_dsp_dir] * 0x100u;
+  int unlisted = 0;
+  auto plays = summarize_key_ons(trace, [&](const trace_event& e) {
+    const unsigned entry = directory + e.srcn * 4u;
+    const u16 start = u16(image.aram[entry & 0xFFFF] | image.aram[(entry + 1) & 0xFFFF] << 8);
+    if (start == e.start) return true;
+    ++unlisted;
+    return false;
+  });
+  if (unlisted_key_ons) *unlisted_key_ons = unlisted;
   return plays;
 }

@@ -84,3 +84,11 @@ struct sample_play {
 
 // Per directory index, what the trace keys on. Any thread.
 std::array<sample_play, 256> summarize_trace(const song_trace& trace);
+
+// The same for the samples the image's directory lists: a key-on counts for
+// directory index i only when entry i then started where the image's entry i
+// starts (a driver may rewrite the directory, or move it, after the
+// snapshot). Key-ons that fit no entry of the image are counted in
+// `unlisted_key_ons` when given. Any thread.
+std::array<sample_play, 256> summarize_trace(const song_trace& trace, const spc_format& image,
+                                             int* unlisted_key_ons = nullptr);

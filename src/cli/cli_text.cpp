@@ -1,0 +1,49 @@
+#include "cli_text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+std::string text_line_escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+void json_add_path(JsonBuilder* builder, const std::string& path) {
+  json_builder_set_member_name(builder, "path");
+  if (g_utf8_validate(path.data(), static_cast<gssize>(path.size()), nullptr)) {
+    json_builder_add_string_value(builder, path.c_str());
+    return;
+  }
+  // JSON texts are UTF-8: the display name reads well, the URI gives back
+  // the bytes (g_filename_from_uri) for a script that must open the file.
+  g_autofree char* shown = g_filename_display_name(path.c_str());
+  json_builder_add_string_value(builder, shown);
+  g_autofree char* absolute = g_canonicalize_filename(path.c_str(), nullptr);
+  g_autofree char* uri = g_filename_to_uri(absolute, nullptr, nullptr);
+  if (!uri) return;
+  json_builder_set_member_name(builder, "uri");
+  json_builder_add_string_value(builder, uri);
+}
+
+int finish_standard_output(int status) {
+  // A full disk or a closed pipe shows only at the flush, or as the stream's
+  // error flag from a write before it.
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int error = errno;
+  if (flushed && !std::ferror(stdout)) return status;
+  std::fprintf(stderr, "quorlin: write error: %s\n",
+               std::strerror(error != 0 ? error : EIO));
+  return 1;
+}

@@ -1,0 +1,171 @@
+#include "trace_command.h"
+
+#include <json-glib/json-glib.h>
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "cli_text.h"
+#include "hex_text.h"
+#include "id666.h"
+
+namespace {
+
+constexpr char header[] =
+    "seconds\tvoice\tevent\tsrcn\tsample\tstart\tloop\tpitch\tvolume_left\tvolume_right\t"
+    "adsr1\tadsr2\tgain\n";
+
+std::unique_ptr<spc_format> read_or_report(const std::string& path, std::string& failure) {
+  auto image = read_spc_file_quietly(path.c_str(), failure);
+  if (!image) std::fprintf(stderr, "quorlin: %s: %s\n", path.c_str(), failure.c_str());
+  return image;
+}
+
+void print_event(const trace_event& e) {
+  std::printf("%.6f\t%d\t%s", e.seconds(), e.voice,
+              e.kind == trace_event_kind::key_on ? "on" : "off");
+  if (e.kind == trace_event_kind::key_off) {
+    std::fputs("\t\t\t\t\t\t\t\t\t\t\n", stdout);  // a key-off names no sample
+    return;
+  }
+  std::printf("\t%02X\t%s\t%s\t%s\t%s\t%d\t%d\t%02X\t%02X\t%02X\n", e.srcn,
+              hex_text_format(e.srcn + 1u).c_str(), hex_text_format(e.start).c_str(),
+              hex_text_format(e.loop).c_str(), hex_text_format(e.pitch).c_str(), e.vol_left,
+              e.vol_right, e.adsr1, e.adsr2, e.gain);
+}
+
+int trace_as_text(const std::vector<std::string>& files, double seconds) {
+  int status = 0;
+  bool first_block = true;
+  for (const std::string& path : files) {
+    std::string failure;
+    const auto image = read_or_report(path, failure);
+    if (!image) {
+      status = 1;
+      continue;
+    }
+    const song_trace trace = trace_and_report(path, *image, seconds).trace;
+    // As head(1) does: a title before each block when there are several.
+    if (files.size() > 1)
+      std::printf("%s==> %s <==\n", first_block ? "" : "\n", text_line_escape(path).c_str());
+    first_block = false;
+    std::fputs(header, stdout);
+    for (const trace_event& e : trace.events) print_event(e);
+  }
+  return status;
+}
+
+void add_int(JsonBuilder* b, const char* name, gint64 value) {
+  json_builder_set_member_name(b, name);
+  json_builder_add_int_value(b, value);
+}
+
+void add_event(JsonBuilder* b, const trace_event& e) {
+  json_builder_begin_object(b);
+  json_builder_set_member_name(b, "seconds");
+  json_builder_add_double_value(b, e.seconds());
+  add_int(b, "time", e.sample);
+  add_int(b, "voice", e.voice);
+  json_builder_set_member_name(b, "event");
+  json_builder_add_string_value(b, e.kind == trace_event_kind::key_on ? "on" : "off");
+  if (e.kind == trace_event_kind::key_on) {
+    add_int(b, "srcn", e.srcn);
+    add_int(b, "sample", e.srcn + 1);
+    add_int(b, "start", e.start);
+    add_int(b, "loop", e.loop);
+    add_int(b, "pitch", e.pitch);
+    add_int(b, "volume_left", e.vol_left);
+    add_int(b, "volume_right", e.vol_right);
+    add_int(b, "adsr1", e.adsr1);
+    add_int(b, "adsr2", e.adsr2);
+    add_int(b, "gain", e.gain);
+    json_builder_set_member_name(b, "echo");
+    json_builder_add_boolean_value(b, e.echo);
+  }
+  json_builder_end_object(b);
+}
+
+std::string file_as_json(const std::string& path, double seconds, int& status) {
+  g_autoptr(JsonBuilder) b = json_builder_new();
+  json_builder_begin_object(b);
+  json_add_path(b, path);
+  std::string failure;
+  const auto image = read_or_report(path, failure);
+  if (!image) {
+    json_builder_set_member_name(b, "error");
+    json_builder_add_string_value(b, failure.c_str());
+    status = 1;
+  } else {
+    const traced_song song = trace_and_report(path, *image, seconds);
+    json_builder_set_member_name(b, "trace");
+    json_add_trace_summary(b, song.trace, song.unlisted_key_ons);
+    json_builder_set_member_name(b, "events");
+    json_builder_begin_array(b);
+    for (const trace_event& e : song.trace.events) add_event(b, e);
+    json_builder_end_array(b);
+  }
+  json_builder_end_object(b);
+  g_autoptr(JsonNode) root = json_builder_get_root(b);
+  g_autoptr(JsonGenerator) generator = json_generator_new();
+  json_generator_set_root(generator, root);
+  gsize size = 0;
+  g_autofree char* text = json_generator_to_data(generator, &size);
+  return {text, size};
+}
+
+// Written a file at a time, as --list --json is.
+int trace_as_json(const std::vector<std::string>& files, double seconds) {
+  int status = 0;
+  std::fputs("{\"files\":[", stdout);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string text = file_as_json(files[i], seconds, status);
+    if (i > 0) std::fputc(',', stdout);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  }
+  std::fputs("]}\n", stdout);
+  return status;
+}
+
+}  // namespace
+
+double trace_length(const spc_format& image, double asked) {
+  return asked > 0 ? asked : trace_default_length(image);
+}
+
+std::string trace_summary_line(const std::string& path, const song_trace& trace,
+                               int unlisted_key_ons) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f", trace.seconds());
+  std::string line = text_line_escape(path) + ": traced " + seconds + " s of the song (ended by " +
+                     trace_end_text(trace.ended) + "), " +
+                     std::to_string(trace.key_on_count()) + " key-ons";
+  if (unlisted_key_ons > 0)
+    line += ", " + std::to_string(unlisted_key_ons) +
+            " of them of samples the snapshot's directory does not list";
+  return line;
+}
+
+void json_add_trace_summary(JsonBuilder* b, const song_trace& trace, int unlisted_key_ons) {
+  json_builder_begin_object(b);
+  json_builder_set_member_name(b, "seconds");
+  json_builder_add_double_value(b, trace.seconds());
+  add_int(b, "key_ons", gint64(trace.key_on_count()));
+  add_int(b, "unlisted_key_ons", unlisted_key_ons);
+  json_builder_set_member_name(b, "ended");
+  json_builder_add_string_value(b, trace_end_text(trace.ended));
+  json_builder_end_object(b);
+}
+
+traced_song trace_and_report(const std::string& path, const spc_format& image, double seconds) {
+  traced_song song;
+  song.trace = trace_song(image, trace_length(image, seconds));
+  song.plays = summarize_trace(song.trace, image, &song.unlisted_key_ons);
+  std::fprintf(stderr, "quorlin: %s\n",
+               trace_summary_line(path, song.trace, song.unlisted_key_ons).c_str());
+  return song;
+}
+
+int run_trace_command(const std::vector<std::string>& files, double seconds, bool json) {
+  return finish_standard_output(json ? trace_as_json(files, seconds)
+                                     : trace_as_text(files, seconds));
+}
