@@ -10,6 +10,7 @@
 #include "external_open.h"
 #include "list_command.h"
 #include "main_window.h"
+#include "trace_command.h"
 
 namespace {
 
@@ -21,6 +22,9 @@ struct quorlin_options {
   gboolean loop_header = FALSE;
   gboolean force = FALSE;
   gboolean version = FALSE;
+  gboolean trace = FALSE;
+  gboolean played = FALSE;
+  double seconds = -1;  // not given
   char* export_folder = nullptr;
   ~quorlin_options() { g_free(export_folder); }
 };
@@ -39,7 +43,8 @@ int main(int argc, char** argv) {
   const GOptionEntry entries[] = {
       {"list", 0, 0, G_OPTION_ARG_NONE, &o.list,
        "Print the sample table of each FILE as tab-separated text, without a window", nullptr},
-      {"json", 0, 0, G_OPTION_ARG_NONE, &o.json, "With --list: print one JSON document", nullptr},
+      {"json", 0, 0, G_OPTION_ARG_NONE, &o.json,
+       "With --list or --trace: print one JSON document", nullptr},
       {"export", 0, 0, G_OPTION_ARG_FILENAME, &o.export_folder,
        "Write every sample of each FILE into DIR as WAV and BRR, with samples.tsv", "DIR"},
       {"unique", 0, 0, G_OPTION_ARG_NONE, &o.unique,
@@ -48,6 +53,14 @@ int main(int argc, char** argv) {
        "With --export: start each BRR file with its loop offset", nullptr},
       {"force", 0, 0, G_OPTION_ARG_NONE, &o.force,
        "With --export: replace files that already exist", nullptr},
+      {"trace", 0, 0, G_OPTION_ARG_NONE, &o.trace,
+       "Print what the song of each FILE keys on and off, and when, as tab-separated text",
+       nullptr},
+      {"played", 0, 0, G_OPTION_ARG_NONE, &o.played,
+       "With --list or --export: only the samples the song keys on", nullptr},
+      {"seconds", 0, 0, G_OPTION_ARG_DOUBLE, &o.seconds,
+       "With --trace or --played: how long to follow the song (default: the tag's "
+       "length and fade, or 180)", "N"},
       {"version", 0, 0, G_OPTION_ARG_NONE, &o.version, "Show the version and exit", nullptr},
       {}};
   g_autoptr(GOptionContext) context = g_option_context_new("[FILE…]");
@@ -66,17 +79,30 @@ int main(int argc, char** argv) {
     return 0;
   }
   const std::vector<std::string> files(argv + 1, argv + argc);
+  // At most one command, and only the options that go with it.
   const bool exporting = o.export_folder != nullptr;
-  if (o.list && exporting) return usage_error(argv[0], "--list and --export cannot be combined");
-  if (o.json && !o.list) return usage_error(argv[0], "--json goes with --list");
+  const int commands = (o.list != FALSE) + exporting + (o.trace != FALSE);
+  if (commands > 1) return usage_error(argv[0], "--list, --export and --trace cannot be combined");
+  if (o.json && !o.list && !o.trace) return usage_error(argv[0], "--json goes with --list or --trace");
   if ((o.unique || o.loop_header || o.force) && !exporting)
     return usage_error(argv[0], "--unique, --loop-header and --force go with --export");
+  if (o.played && !o.list && !exporting)
+    return usage_error(argv[0], "--played goes with --list or --export");
+  const bool seconds_given = o.seconds != -1;
+  if (seconds_given && !(o.seconds > 0 && o.seconds <= 24 * 3600))
+    return usage_error(argv[0], "--seconds takes a length above 0, up to 86400");
+  if (seconds_given && !o.trace && !o.played)
+    return usage_error(argv[0], "--seconds goes with --trace or --played");
   if (exporting && !*o.export_folder) return usage_error(argv[0], "--export needs a folder");
-  if ((o.list || exporting) && files.empty()) return usage_error(argv[0], "No FILE given");
-  if (o.list) return run_list_command(files, o.json);
+  if (commands == 1 && files.empty()) return usage_error(argv[0], "No FILE given");
+
+  // 0 asks for the tag's length and fade.
+  const double seconds = seconds_given ? o.seconds : 0;
+  if (o.list) return run_list_command(files, o.json, {o.played != FALSE, seconds});
   if (exporting)
     return run_export_command(o.export_folder, {o.unique != FALSE, o.loop_header != FALSE,
                                                 o.force != FALSE}, files);
+  if (o.trace) return run_trace_command(files, seconds, o.json);
 
   gtk_init(&argc, &argv);
   // The installed icon, under the name the launcher and metainfo use.
