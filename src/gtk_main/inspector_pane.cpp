@@ -158,9 +158,10 @@ void inspector_pane_inspect(int sample_number) {
   sample_inspector_set_playable(w.inspector, shown.ends ? nullptr : never_ends_reason);
 }
 
-void inspector_pane_show_trace(std::shared_ptr<const song_trace> trace) {
+void inspector_pane_show_trace(std::shared_ptr<const song_trace> trace,
+                               const std::array<sample_play, 256>& plays) {
   pane.trace = std::move(trace);
-  pane.song_plays = pane.trace ? summarize_trace(*pane.trace) : std::array<sample_play, 256>{};
+  pane.song_plays = plays;
   const inspector_pane_widgets& w = pane.widgets;
   const std::array<bool, 256> played = played_sources(pane.song_plays);
   aram_map_set_played(w.map, pane.trace ? &played : nullptr);

@@ -10,6 +10,7 @@
 
 #include <gtk/gtk.h>
 
+#include <array>
 #include <memory>
 
 #include "sample_inspector.h"
@@ -31,7 +32,9 @@ void inspector_pane_show_file(std::shared_ptr<const spc_format> spc, const sampl
 // What the song does, once followed (null: not yet): the Sample page says
 // what it plays of the inspected entry, the map draws the entries it never
 // plays faint, and the "Song" page shows its timeline. GTK main thread only.
-void inspector_pane_show_trace(std::shared_ptr<const song_trace> trace);
+// `plays` is the trace's summary per directory index.
+void inspector_pane_show_trace(std::shared_ptr<const song_trace> trace,
+                               const std::array<sample_play, 256>& plays);
 
 // Makes sample `sample_number` (1 ... 256) the inspected entry; 0 or a
 // number the chart does not list shows none. A playing sample of another

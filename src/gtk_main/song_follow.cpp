@@ -11,6 +11,7 @@
 namespace {
 
 struct song_follow_state {
+  std::shared_ptr<const spc_format> image;  // the loaded file's, whose song is followed
   std::shared_ptr<const song_trace> trace;
 };
 song_follow_state follow;
@@ -19,8 +20,9 @@ song_follow_state follow;
 
 void song_follow_start(std::shared_ptr<const spc_format> image) {
   follow.trace.reset();
+  follow.image = image;
   sample_table_set_played(nullptr);
-  inspector_pane_show_trace(nullptr);
+  inspector_pane_show_trace(nullptr, {});
   if (image)
     song_trace_worker_start(std::move(image), song_follow_show);
   else
@@ -29,14 +31,17 @@ void song_follow_start(std::shared_ptr<const spc_format> image) {
 
 void song_follow_show(std::shared_ptr<const song_trace> trace) {
   follow.trace = trace;
-  if (!trace) {
+  if (!trace || !follow.image) {
     sample_table_set_played(nullptr);
-    inspector_pane_show_trace(nullptr);
+    inspector_pane_show_trace(nullptr, {});
     return;
   }
-  const std::array<bool, 256> played = played_sources(summarize_trace(*trace));
+  // A key-on counts for an entry only if that entry then started where the
+  // snapshot's does: a driver that rewrites its directory plays other samples.
+  const std::array<sample_play, 256> plays = summarize_trace(*trace, *follow.image);
+  const std::array<bool, 256> played = played_sources(plays);
   sample_table_set_played(&played);
-  inspector_pane_show_trace(std::move(trace));
+  inspector_pane_show_trace(std::move(trace), plays);
 }
 
 std::shared_ptr<const song_trace> song_follow_trace() { return follow.trace; }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "aram_map.h"
 #include "hex_text.h"
@@ -138,28 +139,25 @@ void draw_headers(cairo_t* cr, const timeline_geometry& g, u8 muted) {
   }
 }
 
-void draw_marks(cairo_t* cr, const timeline_geometry& g, const song_trace& trace,
-                const timeline_lanes& lanes, u8 muted) {
+// One mark's rectangle, in whole pixels, and its directory index.
+struct mark_box {
+  double x, y, width, height;
+  u8 srcn;
+};
+
+// The marks in sight, lane by lane; a mark that would only repaint the
+// pixel columns of the one before it on its lane is left out.
+std::vector<mark_box> boxes_in_sight(const timeline_geometry& g, const song_trace& trace,
+                                     const timeline_lanes& lanes) {
   const auto first = static_cast<std::int64_t>(std::floor(g.first_seconds * dsp_sample_rate));
   const auto last =
       static_cast<std::int64_t>(std::ceil((g.first_seconds + g.span_seconds) * dsp_sample_rate)) + 1;
   const double lane = g.lane_height();
-  cairo_save(cr);
-  cairo_rectangle(cr, timeline_geometry::header_width, timeline_geometry::ruler_height,
-                  g.width - timeline_geometry::header_width, g.height);
-  cairo_clip(cr);
-  cairo_set_font_size(cr, 10);
-  // Whole pixels: no smoothing to pay for, and neighbouring marks stay apart.
-  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  std::vector<mark_box> boxes;
   for (int voice = 0; voice < dsp_voice_count; ++voice) {
     const double top = g.lane_top(voice);
-    if (voice % 2) {
-      set_colour(cr, 0.12, 0.13, 0.15);
-      cairo_rectangle(cr, timeline_geometry::header_width, top, g.width, lane);
-      cairo_fill(cr);
-    }
     const auto [begin, end] = timeline_marks_between(lanes, voice, first, last);
-    double last_right = -1;  // marks sharing the pixel column of the one before are skipped
+    double last_right = -1;
     for (std::size_t i = begin; i < end; ++i) {
       const timeline_mark& mark = lanes.lanes[voice][i];
       const trace_event& key_on = trace.events[mark.event];
@@ -170,30 +168,58 @@ void draw_marks(cairo_t* cr, const timeline_geometry& g, const song_trace& trace
       const int loudness = std::max(std::abs(int{key_on.vol_left}), std::abs(int{key_on.vol_right}));
       const double share = 0.35 + 0.65 * std::min(loudness, 127) / 127.0;
       const double height = std::max(2.0, std::floor((lane - 4) * share));
-      const double y = std::floor(top + lane - 2 - height);
-      double rgb[3];
-      aram_map_sample_rgb(key_on.srcn + 1, rgb);
-      set_colour(cr, rgb[0], rgb[1], rgb[2]);
-      cairo_rectangle(cr, x0, y, x1 - x0, height);
-      cairo_fill(cr);
-      if (x1 - x0 >= 3) {  // where the next key-on follows at once, a gap shows it
-        set_colour(cr, 0.05, 0.05, 0.06);
-        cairo_rectangle(cr, x0, y, 1, height);
-        cairo_fill(cr);
-      }
-      const std::string number = hex_text_format(key_on.srcn + 1u);
-      if (x1 - x0 >= 7.0 * number.size() + 5 && height >= 12) {
-        set_colour(cr, 0.05, 0.05, 0.06);
-        cairo_move_to(cr, x0 + 3, y + height - 3);
-        cairo_show_text(cr, number.c_str());
-      }
-    }
-    if (muted & (1u << voice)) {
-      cairo_set_source_rgba(cr, 0.10, 0.11, 0.13, 0.6);
-      cairo_rectangle(cr, timeline_geometry::header_width, top, g.width, lane);
-      cairo_fill(cr);
+      boxes.push_back({x0, std::floor(top + lane - 2 - height), x1 - x0, height, key_on.srcn});
     }
   }
+  return boxes;
+}
+
+// Marks are filled a colour at a time, one path per sample: thousands of
+// them cost a few hundred fills, not thousands.
+void draw_marks(cairo_t* cr, const timeline_geometry& g, const song_trace& trace,
+                const timeline_lanes& lanes, u8 muted) {
+  const double lane = g.lane_height();
+  cairo_save(cr);
+  cairo_rectangle(cr, timeline_geometry::header_width, timeline_geometry::ruler_height,
+                  g.width - timeline_geometry::header_width, g.height);
+  cairo_clip(cr);
+  // Whole pixels: no smoothing to pay for, and neighbouring marks stay apart.
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  set_colour(cr, 0.12, 0.13, 0.15);
+  for (int voice = 1; voice < dsp_voice_count; voice += 2)
+    cairo_rectangle(cr, timeline_geometry::header_width, g.lane_top(voice), g.width, lane);
+  cairo_fill(cr);
+
+  std::vector<mark_box> boxes = boxes_in_sight(g, trace, lanes);
+  std::stable_sort(boxes.begin(), boxes.end(),
+                   [](const mark_box& a, const mark_box& b) { return a.srcn < b.srcn; });
+  for (std::size_t i = 0; i < boxes.size();) {
+    const u8 srcn = boxes[i].srcn;
+    for (; i < boxes.size() && boxes[i].srcn == srcn; ++i)
+      cairo_rectangle(cr, boxes[i].x, boxes[i].y, boxes[i].width, boxes[i].height);
+    double rgb[3];
+    aram_map_sample_rgb(srcn + 1, rgb);
+    set_colour(cr, rgb[0], rgb[1], rgb[2]);
+    cairo_fill(cr);
+  }
+  // Where the next key-on follows at once, a gap at its start shows it.
+  for (const mark_box& box : boxes)
+    if (box.width >= 3) cairo_rectangle(cr, box.x, box.y, 1, box.height);
+  set_colour(cr, 0.05, 0.05, 0.06);
+  cairo_fill(cr);
+  cairo_set_font_size(cr, 10);
+  for (const mark_box& box : boxes) {
+    const std::string number = hex_text_format(box.srcn + 1u);
+    if (box.width < 7.0 * number.size() + 5 || box.height < 12) continue;
+    cairo_move_to(cr, box.x + 3, box.y + box.height - 3);
+    cairo_show_text(cr, number.c_str());
+  }
+
+  cairo_set_source_rgba(cr, 0.10, 0.11, 0.13, 0.6);
+  for (int voice = 0; voice < dsp_voice_count; ++voice)
+    if (muted & (1u << voice))
+      cairo_rectangle(cr, timeline_geometry::header_width, g.lane_top(voice), g.width, lane);
+  cairo_fill(cr);
   cairo_restore(cr);
 }
 
