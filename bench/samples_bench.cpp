@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "brr.h"
 #include "export_command.h"
@@ -127,6 +129,31 @@ void BM_List1000Files(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(run_list_command(files.paths, state.range(0) != 0));
 }
 BENCHMARK(BM_List1000Files)->ArgName("json")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A figure from /proc/self/status, in KiB ("VmRSS", "VmHWM"); 0 when absent.
+long status_kib(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+  return 0;
+}
+
+// How far resident memory rises over exporting a thousand files: the peak
+// is reset first ("5" to clear_refs), so earlier benchmarks don't count.
+void BM_Export1000Files(benchmark::State& state) {
+  static thousand_files files;
+  temp_dir out;
+  quiet_stdout quiet;
+  long growth_kib = 0;
+  for (auto _ : state) {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long before = status_kib("VmRSS");
+    benchmark::DoNotOptimize(run_export_command(out.path(), {.force = true}, files.paths));
+    growth_kib = std::max(growth_kib, status_kib("VmHWM") - before);
+  }
+  state.counters["rss_growth_MiB"] = static_cast<double>(growth_kib) / 1024;
+}
+BENCHMARK(BM_Export1000Files)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <json-glib/json-glib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,8 @@ struct run_result {
   std::string err;
 };
 
-run_result quorlin(std::vector<std::string> args) {
-  args.insert(args.begin(), QUORLIN_BINARY);
+// Runs `argv` in `cwd` (nullptr: here) with DISPLAY unset.
+run_result spawn(std::vector<std::string> args, const char* cwd = nullptr) {
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -31,7 +32,7 @@ run_result quorlin(std::vector<std::string> args) {
   int wait_status = 0;
   run_result r;
   g_autoptr(GError) error = nullptr;
-  if (!g_spawn_sync(nullptr, argv.data(), env, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err,
+  if (!g_spawn_sync(cwd, argv.data(), env, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err,
                     &wait_status, &error)) {
     ADD_FAILURE() << error->message;
     return r;
@@ -40,6 +41,17 @@ run_result quorlin(std::vector<std::string> args) {
   r.out = out;
   r.err = err;
   return r;
+}
+
+run_result quorlin(std::vector<std::string> args, const char* cwd = nullptr) {
+  args.insert(args.begin(), QUORLIN_BINARY);
+  return spawn(std::move(args), cwd);
+}
+
+// Its standard output on a full disk.
+run_result quorlin_into_dev_full(std::vector<std::string> args) {
+  args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", QUORLIN_BINARY});
+  return spawn(std::move(args));
 }
 
 // Entries 1 and 3: one looping two-block sample and one single block.
@@ -146,6 +158,70 @@ TEST(CliTest, EveryCorpusFileListsAndExports) {
     EXPECT_EQ(r.status, 0) << args[0] << " " << args[1] << ": " << r.err;
   }
   EXPECT_TRUE(std::filesystem::exists(dir.file("samples.tsv")));
+}
+
+TEST(CliTest, OddNamesStayOneLineAndJsonKeepsTheirBytes) {
+  temp_dir dir;
+  small_image().write_to(dir.path(), "-odd.spc");
+  const run_result odd = quorlin({"--list", "--", "-odd.spc"}, dir.path().c_str());
+  EXPECT_EQ(odd.status, 0) << odd.err;
+  EXPECT_EQ(odd.out, table_text);
+  const std::string tabbed = small_image().write_to(dir.path(), "a\tb\nc\\d.spc");
+  const run_result both = quorlin({"--list", tabbed, "--", "-odd.spc"}, dir.path().c_str());
+  EXPECT_EQ(both.status, 0) << both.err;
+  EXPECT_EQ(both.out, "==> " + dir.path() + "/a\\tb\\nc\\\\d.spc <==\n" + table_text +
+                          "\n==> -odd.spc <==\n" + table_text);
+
+  const std::string latin1 = small_image().write_to(dir.path(), "caf\xe9.spc");
+  const std::string utf8 = small_image().write_to(dir.path(), "caf\xc3\xa9.spc");
+  const run_result r = quorlin({"--list", "--json", latin1, utf8});
+  EXPECT_EQ(r.status, 0) << r.err;
+  g_autoptr(JsonParser) parser = json_parser_new();
+  ASSERT_TRUE(json_parser_load_from_data(parser, r.out.c_str(), -1, nullptr)) << r.out;
+  JsonArray* files = json_object_get_array_member(
+      json_node_get_object(json_parser_get_root(parser)), "files");
+  JsonObject* shown = json_array_get_object_element(files, 0);
+  EXPECT_TRUE(g_utf8_validate(json_object_get_string_member(shown, "path"), -1, nullptr));
+  g_autofree char* back =
+      g_filename_from_uri(json_object_get_string_member(shown, "uri"), nullptr, nullptr);
+  EXPECT_STREQ(back, latin1.c_str());
+  JsonObject* kept = json_array_get_object_element(files, 1);
+  EXPECT_EQ(json_object_get_string_member(kept, "path"), utf8);
+  EXPECT_FALSE(json_object_has_member(kept, "uri"));
+}
+
+TEST(CliTest, AWriteErrorOnStandardOutputFailsTheRun) {
+  temp_dir dir;
+  const std::string a = small_image().write_to(dir.path(), "a.spc");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--list", a}, {"--list", "--json", a},
+        {"--export", dir.file("out"), a}}) {
+    const run_result r = quorlin_into_dev_full(args);
+    EXPECT_EQ(r.status, 1) << args[0] << " " << args[1];
+    EXPECT_TRUE(r.err.ends_with("quorlin: write error: No space left on device\n")) << r.err;
+  }
+}
+
+TEST(CliTest, ExportNamesSameStemsApartAndMakesNothingWhenNothingCanBeWritten) {
+  temp_dir dir;
+  const std::string out = dir.file("out");
+  const run_result unreadable = quorlin({"--export", out, dir.file("missing.spc")});
+  EXPECT_EQ(unreadable.status, 1);
+  EXPECT_FALSE(std::filesystem::exists(out));
+
+  std::filesystem::create_directory(dir.file("gameA"));
+  std::filesystem::create_directory(dir.file("gameB"));
+  const std::string a = small_image().write_to(dir.file("gameA"), "01.spc");
+  const std::string b = small_image().write_to(dir.file("gameB"), "01.spc");
+  const run_result r = quorlin({"--export", out, a, b});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "4 samples written to " + out + "\n");
+  EXPECT_EQ(r.err, "quorlin: " + b + ": written as \"01 (2)\", an earlier file having its name\n");
+  EXPECT_TRUE(std::filesystem::exists(out + "/01 (2)-03.brr"));
+  std::ifstream in(out + "/samples.tsv");
+  std::vector<std::string> firsts;
+  for (std::string line; std::getline(in, line);) firsts.push_back(line.substr(0, line.find('\t')));
+  EXPECT_EQ(firsts, (std::vector<std::string>{"file", a, a, b, b}));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "sample_export.h"
+#include "sample_export_test_hooks.h"
 #include "spc_builder.h"
 
 namespace {
@@ -166,6 +167,100 @@ TEST(SampleExportTest, NeverOverwritesUnlessForcedAndNamesWhatFailed) {
       export_samples(b.image(), "song.spc", {}, dir.file("song-02.brr") + "/sub", {});
   EXPECT_FALSE(no_folder.ok);
   EXPECT_NE(no_folder.summary().find("Unable to create folder"), std::string::npos);
+}
+
+// The file systems that refuse RENAME_NOREPLACE, each as it says so.
+int refused_with(int error) {
+  errno = error;
+  return -1;
+}
+int fat_like(const char*, const char*) { return refused_with(EPERM); }
+int flag_unknown(const char*, const char*) { return refused_with(EINVAL); }
+int no_such_call(const char*, const char*) { return refused_with(ENOSYS); }
+
+struct rename_noreplace_replaced {
+  explicit rename_noreplace_replaced(rename_noreplace_call call) {
+    sample_export_set_rename_noreplace(call);
+  }
+  ~rename_noreplace_replaced() { sample_export_set_rename_noreplace(nullptr); }
+};
+
+TEST(PublishTest, EveryWayPublishesAFreeNameAndNoneReplacesATakenOne) {
+  for (const rename_noreplace_call call : {rename_noreplace_call{}, &fat_like, &flag_unknown,
+                                           &no_such_call}) {
+    const rename_noreplace_replaced way(call);
+    temp_dir dir;
+    std::ofstream(dir.file(".new")) << "new";
+    std::ofstream(dir.file("taken")) << "mine";
+    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), false), EEXIST);
+    EXPECT_EQ(read_text(dir.file("taken")), "mine");
+    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("free"), false), 0);
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"free", "taken"}));
+    EXPECT_EQ(read_text(dir.file("free")), "new");
+    std::ofstream(dir.file(".new")) << "newer";
+    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), true), 0);  // --force
+    EXPECT_EQ(read_text(dir.file("taken")), "newer");
+  }
+}
+
+TEST(PublishTest, ExportOnAFatLikeDiskWritesEverythingAndRefusesWhatIsInTheWay) {
+  const rename_noreplace_replaced way(&fat_like);
+  temp_dir dir;
+  const spc_builder b = two_samples();
+  const export_result r = export_samples(b.image(), "song.spc", {}, dir.path(), {});
+  ASSERT_TRUE(r.ok) << r.failure;
+  EXPECT_EQ(names_in(dir.path()).size(), 5u);
+  // Found only when publishing (no check before): nothing replaced, and no
+  // manifest names a file the run did not write.
+  temp_dir later;
+  std::ofstream(later.file("b-01.wav")) << "mine";
+  sample_export run({}, later.path());
+  EXPECT_TRUE(run.add_image(b.image(), "a.spc"));
+  EXPECT_FALSE(run.add_image(b.image(), "b.spc"));
+  const export_result failed = run.finish();
+  EXPECT_TRUE(failed.target_existed);
+  EXPECT_EQ(failed.failure, later.file("b-01.wav") + " already exists: nothing more was written");
+  EXPECT_EQ(names_in(later.path()),
+            (std::vector<std::string>{"a-01.brr", "a-01.wav", "a-02.brr", "a-02.wav", "b-01.wav"}));
+  EXPECT_EQ(read_text(later.file("b-01.wav")), "mine");
+}
+
+TEST(SampleExportNamesTest, LongestNamesFitAndSameStemsGetNumbers) {
+  temp_dir dir;
+  const spc_builder b = two_samples();
+  // 244 + "-01.wav" is 251 bytes: room for the name, none for a longer
+  // temporary one.
+  const std::string stem(244, 's');
+  const export_result longest = export_samples(b.image(), "/x/" + stem + ".spc", {1}, dir.path(), {});
+  ASSERT_TRUE(longest.ok) << longest.failure;
+  EXPECT_EQ(names_in(dir.path()),
+            (std::vector<std::string>{"samples.tsv", stem + "-01.brr", stem + "-01.wav"}));
+
+  // In the order added; letter case aside, as FAT sees names.
+  temp_dir same;
+  sample_export run({}, same.path());
+  std::vector<std::string> stems;
+  for (const char* path : {"gameA/01.spc", "gameB/01.spc", "gameC/01 (2).spc", "Song.spc",
+                           "song.spc"}) {
+    ASSERT_TRUE(run.add_image(b.image(), path, {2}));
+    stems.push_back(run.stem_given());
+  }
+  ASSERT_TRUE(run.finish().ok);
+  EXPECT_EQ(stems, (std::vector<std::string>{"01", "01 (2)", "01 (2) (2)", "Song", "song (2)"}));
+  const std::string manifest = read_text(same.file("samples.tsv"));
+  EXPECT_NE(manifest.find("\ngameB/01.spc\t2\t01\t2000\t2000\t1\t-\t-\t-\t"
+                          "01 (2)-02.wav 01 (2)-02.brr\n"), std::string::npos) << manifest;
+}
+
+TEST(SampleExportNamesTest, ManifestEscapesTabsAndLineBreaksInNames) {
+  temp_dir dir;
+  const export_result r =
+      export_samples(two_samples().image(), "a\tb\\c\nd.spc", {2}, dir.path(), {});
+  ASSERT_TRUE(r.ok) << r.failure;
+  const std::string manifest = read_text(dir.file("samples.tsv"));
+  EXPECT_NE(manifest.find("\na\\tb\\\\c\\nd.spc\t2\t"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\ta\\tb\\\\c\\nd-02.wav a\\tb\\\\c\\nd-02.brr\n"), std::string::npos);
+  EXPECT_EQ(std::count(manifest.begin(), manifest.end(), '\n'), 2);
 }
 
 }  // namespace

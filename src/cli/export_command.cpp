@@ -1,25 +1,59 @@
 #include "export_command.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
-int run_export_command(const std::string& folder, const export_options& options,
-                       const std::vector<std::string>& files) {
-  int status = 0;
-  int images = 0;
-  sample_export run(options);
-  for (const std::string& path : files) {
+#include "cli_text.h"
+
+namespace {
+
+// Adds every readable file of `files` to `run`, in order, stopping when the
+// run fails. Files that can't be read are reported (on the first pass only)
+// and marked in `unreadable`.
+void add_files(sample_export& run, const std::vector<std::string>& files,
+               std::vector<bool>& unreadable, bool report) {
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (unreadable[i]) continue;
+    const std::string& path = files[i];
     std::string failure;
     const auto spc = read_spc_file_quietly(path.c_str(), failure);
     if (!spc) {
       std::fprintf(stderr, "quorlin: %s: %s\n", path.c_str(), failure.c_str());
-      status = 1;
+      unreadable[i] = true;
       continue;
     }
-    run.add_image(*spc, path);
-    ++images;
+    if (!run.add_image(*spc, path)) return;
+    if (report && run.stem_given() != std::filesystem::path(path).stem().string())
+      std::fprintf(stderr, "quorlin: %s: written as \"%s\", an earlier file having its name\n",
+                   path.c_str(), run.stem_given().c_str());
   }
-  if (images == 0) return status;
-  const export_result result = run.write(folder);
+}
+
+}  // namespace
+
+int run_export_command(const std::string& folder, const export_options& options,
+                       const std::vector<std::string>& files) {
+  std::vector<bool> unreadable(files.size(), false);
+  const auto any = [&unreadable](bool value) {
+    return std::find(unreadable.begin(), unreadable.end(), value) != unreadable.end();
+  };
+  // Without --force the names are checked first, each file read once more
+  // rather than all held: a file in the way means nothing is written.
+  if (!options.force) {
+    sample_export check(options, folder, sample_export::mode::check_only);
+    add_files(check, files, unreadable, false);
+    if (!any(false)) return 1;
+    const export_result checked = check.finish();
+    if (!checked.ok) {
+      std::fprintf(stderr, "quorlin: %s (--force replaces it)\n", checked.failure.c_str());
+      return 1;
+    }
+  }
+  sample_export run(options, folder);
+  add_files(run, files, unreadable, true);
+  if (!any(false)) return 1;  // nothing could be read, so nothing was made
+  const export_result result = run.finish();
   if (!result.ok) {
     std::fprintf(stderr, "quorlin: %s%s\n", result.failure.c_str(),
                  result.target_existed ? " (--force replaces it)" : "");
@@ -29,5 +63,5 @@ int run_export_command(const std::string& folder, const export_options& options,
   if (result.not_ended > 0)
     std::fprintf(stderr, "quorlin: %d %s without an end flag not exported\n", result.not_ended,
                  result.not_ended == 1 ? "entry" : "entries");
-  return status;
+  return finish_standard_output(any(true) ? 1 : 0);
 }

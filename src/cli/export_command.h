@@ -7,9 +7,12 @@
 
 #include "sample_export.h"
 
-// Reads every file, then writes all of their samples into `folder` in one
-// run. A file that can't be read is reported on standard error and the
-// others are still exported. Returns the exit status: 0, or 1 when any file
-// failed or the writing failed. Main thread only.
+// Writes the samples of every file into `folder` in one run, a file at a
+// time, and the manifest last. Without force, first checks that no file is
+// in the way (then nothing is written). A file whose stem an earlier one has
+// gets "STEM (2)", said on standard error. A file that can't be read is
+// reported on standard error and the others are still exported. Returns the
+// exit status: 0, or 1 when any file failed, the writing failed or standard
+// output could not be written. Main thread only.
 int run_export_command(const std::string& folder, const export_options& options,
                        const std::vector<std::string>& files);

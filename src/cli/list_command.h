@@ -12,10 +12,12 @@ struct list_options {
 
 // Per file, the table's five column titles and then one line per entry in
 // directory order, tab-separated, in the window's hexadecimal texts; with
-// several files each block comes after a "==> FILE <==" line, blocks apart
-// by a blank line. With `json`, one JSON document for all files instead,
-// with what the song plays of each sample. A file that can't be read is
-// reported on standard error (and, in JSON, in the document). Returns the
-// exit status: 0, or 1 when any file failed. Main thread only.
+// several files each block comes after a "==> FILE <==" line (the name's
+// tabs, line breaks and backslashes escaped), blocks apart by a blank line.
+// With `json`, one JSON document for all files instead, with what the song
+// plays of each sample. A file that can't be read is reported on standard
+// error (and, in JSON, in the document). Returns the exit status: 0, or 1
+// when any file failed or standard output could not be written.
+// Main thread only.
 int run_list_command(const std::vector<std::string>& files, bool json,
                      const list_options& options = {});

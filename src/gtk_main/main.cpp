@@ -3,6 +3,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,14 @@ int main(int argc, char** argv) {
   g_autoptr(GError) error = nullptr;
   if (!g_option_context_parse(context, &argc, &argv, &error))
     return usage_error(argv[0], error->message);
+  // GOption keeps the "--" that ends the options when a name after it starts
+  // with '-' ("--list -- -odd.spc") or names stand on both sides: it is no
+  // file. Only the first goes; a later "--" is a file's name.
+  const auto is_end_of_options = [](const char* arg) { return g_str_equal(arg, "--"); };
+  if (char** end = std::find_if(argv + 1, argv + argc, is_end_of_options); end != argv + argc) {
+    std::move(end + 1, argv + argc, end);
+    argv[--argc] = nullptr;
+  }
 
   if (o.version) {
     g_print("quorlin %s\n", QUORLIN_VERSION);

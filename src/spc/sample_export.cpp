@@ -9,10 +9,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <random>
 #include <set>
 
 #include "hex_text.h"
 #include "sample_checks.h"
+#include "sample_export_test_hooks.h"
 #include "voices.h"
 
 namespace {
@@ -60,42 +64,101 @@ std::string system_error_text(const std::string& what, const std::string& path, 
   return what + " " + path + ": " + std::strerror(error);
 }
 
-// Writes `bytes` to a temporary name beside `path`, then gives it its name:
-// a rename (replacing) with `replace`, else a link, which fails rather than
-// replace a file that appeared meanwhile. No half-written file remains.
-bool write_whole_file(const std::string& path, const std::vector<u8>& bytes, bool replace,
-                      std::string& failure) {
-  const std::filesystem::path target(path);
-  const std::string prefix =
-      (target.parent_path() / ("." + target.filename().string() + ".part")).string();
+// One name as one field of one manifest line: the command line's text
+// output escapes the same way (cli_text.h), which this library can't use.
+std::string manifest_field(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+int real_rename_noreplace(const char* from, const char* to) {
+  return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+rename_noreplace_call rename_noreplace = real_rename_noreplace;
+
+// A hidden name beside `path` no longer than its own, so that a name that
+// just fits the file system's limit can still be written.
+std::string temporary_name_beside(const std::filesystem::path& path) {
+  static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  const std::size_t length = std::clamp<std::size_t>(path.filename().string().size(), 2, 16);
+  std::string name = ".";
+  while (name.size() < length) name += letters[random() % (sizeof letters - 1)];
+  return (path.parent_path() / name).string();
+}
+
+int write_all(int fd, const u8* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n > 0) done += static_cast<std::size_t>(n);
+    else if (n < 0 && errno != EINTR) return errno;
+  }
+  return 0;
+}
+
+// Fills a temporary file beside `path` with `fill` (0 or an errno), then
+// publishes it under `path`. No half-written file remains: on failure the
+// temporary is removed. Returns 0 or the errno.
+int write_whole_file(const std::string& path, const std::function<int(int fd)>& fill, bool replace) {
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temp = prefix + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    temp = temporary_name_beside(path);
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) {
-    failure = system_error_text("Unable to write", path, errno);
-    return false;
-  }
-  std::size_t done = 0;
-  int error = 0;
-  while (done < bytes.size() && error == 0) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0) done += static_cast<std::size_t>(n);
-    else if (n < 0 && errno != EINTR) error = errno;
-  }
+  if (fd < 0) return errno;
+  int error = fill(fd);
   if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0) {
-    if (replace ? rename(temp.c_str(), path.c_str()) != 0 : link(temp.c_str(), path.c_str()) != 0)
-      error = errno;
-  }
-  if (error != 0 || !replace) unlink(temp.c_str());
-  if (error == EEXIST) failure = path + " already exists: nothing more was written";
-  else if (error != 0) failure = system_error_text("Unable to write", path, error);
-  return error == 0;
+  if (error == 0) error = publish_temporary_file(temp, path, replace);
+  if (error != 0) unlink(temp.c_str());
+  return error;
 }
+
+// Identical samples across a run, kept as two independent 64-bit hashes of
+// the chain beside its size and loop offset rather than the bytes, so that
+// a thousand files' worth costs little memory; a chance match of both is
+// beyond any real collection.
+struct content_key {
+  std::size_t size = 0;
+  std::size_t loop_offset = 0;
+  std::uint64_t fnv = 0;
+  std::uint64_t mix = 0;
+  auto operator<=>(const content_key&) const = default;
+};
+
+content_key key_of(const std::vector<u8>& chain, std::size_t loop_offset) {
+  content_key key{chain.size(), loop_offset, 0xCBF29CE484222325ull, 0};
+  for (const u8 byte : chain) {
+    key.fnv = (key.fnv ^ byte) * 0x100000001B3ull;
+    key.mix = (key.mix + byte + 1) * 0x9E3779B97F4A7C15ull;
+    key.mix ^= key.mix >> 29;
+  }
+  return key;
+}
+
+// What letter case a stem is compared in: FAT and exFAT take "Song" and
+// "song" for one name (ASCII folding covers the common case).
+std::string folded(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+struct file_closer {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
 }  // namespace
 
@@ -182,11 +245,127 @@ std::string export_result::summary() const {
   return text;
 }
 
-void sample_export::add_image(const spc_format& spc, const std::string& spc_path,
+bool publish_file(const std::string& path, const std::vector<u8>& bytes, bool replace,
+                  std::string& failure) {
+  const int error = write_whole_file(
+      path, [&bytes](int fd) { return write_all(fd, bytes.data(), bytes.size()); }, replace);
+  if (error == EEXIST) failure = path + " already exists: nothing more was written";
+  else if (error != 0) failure = system_error_text("Unable to write", path, error);
+  return error == 0;
+}
+
+int publish_temporary_file(const std::string& temp, const std::string& final_path, bool replace) {
+  if (replace) return std::rename(temp.c_str(), final_path.c_str()) == 0 ? 0 : errno;
+  if (rename_noreplace(temp.c_str(), final_path.c_str()) == 0) return 0;
+  const int error = errno;
+  if (error != EINVAL && error != ENOSYS && error != EPERM && error != ENOTSUP) return error;
+  // The flag is refused here: claim the name with an exclusive create, which
+  // every file system honours, then rename over the claim, which is ours.
+  const int fd = open(final_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  close(fd);
+  if (std::rename(temp.c_str(), final_path.c_str()) == 0) return 0;
+  const int rename_error = errno;
+  unlink(final_path.c_str());
+  return rename_error;
+}
+
+void sample_export_set_rename_noreplace(rename_noreplace_call call) {
+  rename_noreplace = call ? call : real_rename_noreplace;
+}
+
+struct sample_export::run_state {
+  export_options options;
+  std::string folder;
+  mode how = mode::write;
+  bool folder_made = false;
+  std::set<std::string> stems_taken;  // folded
+  std::map<content_key, std::string> written_by_content;
+  // The manifest's lines so far, outside the folder (an unnamed file that
+  // vanishes with the process): it goes into the folder only at the end.
+  std::unique_ptr<std::FILE, file_closer> manifest;
+  int samples = 0;
+  export_result result;
+
+  bool fail(std::string failure) {
+    result.ok = false;
+    result.failure = std::move(failure);
+    return false;
+  }
+
+  // The stem of `spc_path`, or the first of "STEM (2)", "STEM (3)"… that no
+  // earlier image of the run has.
+  std::string take_stem(const std::string& spc_path) {
+    const std::string stem = std::filesystem::path(spc_path).stem().string();
+    std::string given = stem;
+    for (int n = 2; !stems_taken.insert(folded(given)).second; ++n)
+      given = stem + " (" + std::to_string(n) + ")";
+    return given;
+  }
+
+  // A checking run looks for the file; a writing run makes the folder when
+  // it first needs it, then writes.
+  bool put(const std::string& name, const std::function<int(int fd)>& fill) {
+    const std::string path = folder + "/" + name;
+    if (how == mode::check_only) {
+      struct stat st;
+      if (!options.force && lstat(path.c_str(), &st) == 0) {
+        result.target_existed = true;
+        return fail(path + " already exists: nothing was written");
+      }
+      return true;
+    }
+    if (!folder_made) {
+      std::error_code error;
+      std::filesystem::create_directories(folder, error);
+      if (error) return fail("Unable to create folder " + folder + ": " + error.message());
+      folder_made = true;
+    }
+    const int error = write_whole_file(path, fill, options.force);
+    if (error == EEXIST) {
+      result.target_existed = true;
+      return fail(path + " already exists: nothing more was written");
+    }
+    if (error != 0) return fail(system_error_text("Unable to write", path, error));
+    return true;
+  }
+
+  bool put_bytes(const std::string& name, const std::vector<u8>& bytes) {
+    return put(name, [&bytes](int fd) { return write_all(fd, bytes.data(), bytes.size()); });
+  }
+
+  bool add_manifest_line(const std::string& line) {
+    if (how == mode::check_only) return true;
+    if (!manifest) {
+      manifest.reset(std::tmpfile());
+      if (!manifest)
+        return fail(system_error_text("Unable to write", folder + "/" + export_manifest_name, errno));
+      const char* titles =
+          "file\tsample #\tsrcn\tstart\tloop\tblocks\tloop sample\tvoices\twarnings\twritten\n";
+      std::fputs(titles, manifest.get());
+    }
+    if (std::fwrite(line.data(), 1, line.size(), manifest.get()) != line.size())
+      return fail(system_error_text("Unable to write", folder + "/" + export_manifest_name, errno));
+    return true;
+  }
+};
+
+sample_export::sample_export(export_options options, std::string folder, mode how)
+    : state_(std::make_unique<run_state>()) {
+  state_->options = options;
+  state_->folder = std::move(folder);
+  state_->how = how;
+  state_->result.folder = state_->folder;
+}
+
+sample_export::~sample_export() = default;
+
+bool sample_export::add_image(const spc_format& spc, const std::string& spc_path,
                               const std::vector<int>& sample_numbers) {
-  if (manifest_.empty())
-    manifest_ = "file\tsample #\tsrcn\tstart\tloop\tblocks\tloop sample\tvoices\twarnings\twritten\n";
-  const std::string stem = std::filesystem::path(spc_path).stem().string();
+  run_state& run = *state_;
+  if (!run.result.ok) return false;
+  stem_given_ = run.take_stem(spc_path);
+  const bool writing = run.how == mode::write;
   std::int32_t count = 0;
   std::unique_ptr<sample_chart[]> chart;
   generate_sample_chart(spc, count, chart);
@@ -196,81 +375,75 @@ void sample_export::add_image(const spc_format& spc, const std::string& spc_path
         std::find(sample_numbers.begin(), sample_numbers.end(), row.sample_number) ==
             sample_numbers.end())
       continue;
-    const brr_sample sample = brr_decode_entry(spc, row);
+    // A check needs only the chain's blocks; only what is written is decoded.
+    const brr_sample sample = writing ? brr_decode_entry(spc, row)
+                                      : brr_walk_chain(spc, row.sample_address, row.loop_address);
     const int srcn = row.sample_number - 1;
     std::string written = "-";
     if (!sample.ends) {
-      ++not_ended_;
+      ++run.result.not_ended;
     } else {
-      ++samples_;
-      std::vector<u8> brr = brr_file_bytes(spc, sample, options_.loop_header);
-      const std::string name = stem + "-" + two_digit_hex(row.sample_number);
-      written = name + ".wav " + name + ".brr";
-      auto key = std::make_pair(brr_chain_bytes(spc, sample), loop_offset_bytes(sample));
-      const auto known = options_.unique ? written_by_content_.find(key) : written_by_content_.end();
-      if (known != written_by_content_.end()) {
+      ++run.samples;
+      const std::string name = stem_given_ + "-" + two_digit_hex(row.sample_number);
+      written = manifest_field(name + ".wav") + " " + manifest_field(name + ".brr");
+      const content_key key = key_of(brr_chain_bytes(spc, sample), loop_offset_bytes(sample));
+      const auto known =
+          run.options.unique ? run.written_by_content.find(key) : run.written_by_content.end();
+      if (known != run.written_by_content.end()) {
         written = known->second;
       } else {
-        files_.push_back({name + ".wav", wav_file_bytes(playable_pcm(spc, sample))});
-        files_.push_back({name + ".brr", std::move(brr)});
-        if (options_.unique) written_by_content_.emplace(std::move(key), written);
+        const std::vector<u8> wav =
+            writing ? wav_file_bytes(playable_pcm(spc, sample)) : std::vector<u8>{};
+        if (!run.put_bytes(name + ".wav", wav)) return false;
+        if (!run.put_bytes(name + ".brr", brr_file_bytes(spc, sample, run.options.loop_header)))
+          return false;
+        run.result.files_written += 2;
+        if (run.options.unique) run.written_by_content.emplace(key, written);
       }
     }
     std::vector<std::string> voices;
     for (int v : voices_using_source(spc, srcn)) voices.push_back(std::to_string(v));
     const auto texts = chart_row_texts(row);
-    manifest_ += spc_path + "\t" + texts[0] + "\t" + two_digit_hex(srcn) + "\t" + texts[1] + "\t" +
-                 texts[2] + "\t" + std::to_string(sample.blocks.size()) + "\t" +
-                 (sample.loop_sample ? std::to_string(*sample.loop_sample) : "-") + "\t" +
-                 join(voices, ",") + "\t" + join(sample_warning_texts(spc, sample), ", ") + "\t" +
-                 written + "\n";
+    if (!run.add_manifest_line(
+            manifest_field(spc_path) + "\t" + texts[0] + "\t" + two_digit_hex(srcn) + "\t" +
+            texts[1] + "\t" + texts[2] + "\t" + std::to_string(sample.blocks.size()) + "\t" +
+            (sample.loop_sample ? std::to_string(*sample.loop_sample) : "-") + "\t" +
+            join(voices, ",") + "\t" + join(sample_warning_texts(spc, sample), ", ") + "\t" +
+            written + "\n"))
+      return false;
   }
+  return true;
 }
 
-export_result sample_export::write(const std::string& folder) {
-  export_result result;
-  result.folder = folder;
-  result.not_ended = not_ended_;
-  const auto fail = [&result](std::string failure) {
-    result.ok = false;
-    result.failure = std::move(failure);
-    return result;
-  };
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) return fail("Unable to create folder " + folder + ": " + error.message());
-
-  std::vector<std::pair<std::string, const std::vector<u8>*>> targets;
-  const std::vector<u8> manifest(manifest_.begin(), manifest_.end());
-  std::set<std::string> names;
-  for (const file_to_write& file : files_) {
-    if (!names.insert(file.name).second)
-      return fail(folder + "/" + file.name + " would be written twice: two files share its stem");
-    targets.emplace_back(folder + "/" + file.name, &file.bytes);
+export_result sample_export::finish() {
+  run_state& run = *state_;
+  // The titles, even when no entry was added.
+  if (run.result.ok && run.add_manifest_line("")) {
+    std::FILE* manifest = run.manifest.get();
+    const bool written = run.put(export_manifest_name, [manifest](int fd) {
+      if (!manifest) return 0;  // a check writes nothing
+      if (std::fflush(manifest) != 0) return errno;
+      std::rewind(manifest);
+      u8 chunk[1 << 16];
+      for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, manifest)) > 0;)
+        if (const int error = write_all(fd, chunk, n); error != 0) return error;
+      return std::ferror(manifest) ? EIO : 0;
+    });
+    if (written) run.result.samples_written = run.samples;
   }
-  targets.emplace_back(folder + "/" + export_manifest_name, &manifest);
-  if (!options_.force) {
-    for (const auto& [path, bytes] : targets) {
-      struct stat st;
-      if (lstat(path.c_str(), &st) == 0) {
-        result.target_existed = true;
-        return fail(path + " already exists: nothing was written");
-      }
-    }
-  }
-  for (const auto& [path, bytes] : targets) {
-    std::string failure;
-    if (!write_whole_file(path, *bytes, options_.force, failure)) return fail(failure);
-    if (bytes != &manifest) ++result.files_written;
-  }
-  result.samples_written = samples_;
-  return result;
+  if (run.how == mode::check_only) run.result.samples_written = 0;
+  return run.result;
 }
 
 export_result export_samples(const spc_format& spc, const std::string& spc_path,
                              const std::vector<int>& sample_numbers, const std::string& folder,
                              const export_options& options) {
-  sample_export run(options);
+  if (!options.force) {
+    sample_export check(options, folder, sample_export::mode::check_only);
+    check.add_image(spc, spc_path, sample_numbers);
+    if (export_result checked = check.finish(); !checked.ok) return checked;
+  }
+  sample_export run(options, folder);
   run.add_image(spc, spc_path, sample_numbers);
-  return run.write(folder);
+  return run.finish();
 }

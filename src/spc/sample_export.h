@@ -5,7 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +34,12 @@ looped_pcm playable_pcm(const spc_format& spc, const brr_sample& sample);
 // Any thread.
 std::vector<u8> wav_file_bytes(const looped_pcm& sample);
 
+// Writes `bytes` to `path` whole or not at all, as the export does: without
+// `replace` it fails rather than replace a file there; `failure` then names
+// the file. Any thread.
+bool publish_file(const std::string& path, const std::vector<u8>& bytes, bool replace,
+                  std::string& failure);
+
 // The chain's bytes; with `loop_header` preceded by the loop's offset in
 // bytes (little-endian; the chain's size when it does not loop). Any thread.
 std::vector<u8> brr_file_bytes(const spc_format& spc, const brr_sample& sample, bool loop_header);
@@ -53,40 +59,50 @@ struct export_result {
   std::string summary() const;
 };
 
-// One run's export, over any number of images: first every chosen entry is
-// decoded and its files made in memory, then write() checks every target and
-// writes them.
+// One run's export, over any number of images, one image at a time: each
+// image's files are written as it is added, so memory stays flat however
+// many there are, and the manifest last, so that it never names a file the
+// run did not write. Two images with the same stem (gameA/01.spc,
+// gameB/01.spc) get distinct ones: "01", then "01 (2)", in the order added.
+//
+// Without force, a run that finds a file in the way should write nothing:
+// make a checking run first (check_only), adding the same images in the same
+// order; it names files exactly as the writing run will and touches nothing.
 class sample_export {
  public:
-  explicit sample_export(export_options options) : options_(options) {}
+  enum class mode { write, check_only };
+  sample_export(export_options options, std::string folder, mode how = mode::write);
+  ~sample_export();
+  sample_export(const sample_export&) = delete;
+  sample_export& operator=(const sample_export&) = delete;
 
   // Adds the entries of `spc` whose sample numbers (1 ... 256, as the table
-  // shows them) are in `sample_numbers`, or all entries when it is empty.
-  // Files are named after `spc_path`: <stem>-<sample # in hex>.wav/.brr.
-  // Main thread only.
-  void add_image(const spc_format& spc, const std::string& spc_path,
+  // shows them) are in `sample_numbers`, or all entries when it is empty,
+  // and writes their files: <stem>-<sample # in hex>.wav/.brr, the stem
+  // being `spc_path`'s (see stem_given). The folder is made when the first
+  // file is written. Returns false once the run has failed (finish() says
+  // why); later calls then do nothing. Main thread only.
+  bool add_image(const spc_format& spc, const std::string& spc_path,
                  const std::vector<int>& sample_numbers = {});
 
-  // Creates `folder` when missing and writes every file and samples.tsv. Without
-  // force, writes nothing when any target exists and names the first.
-  // Main thread only.
-  export_result write(const std::string& folder);
+  // The stem the last add_image named its files after: the file's own stem,
+  // or " (2)", " (3)"… after it when an earlier image had that stem (letter
+  // case aside, as FAT and exFAT ignore it). Main thread only.
+  const std::string& stem_given() const { return stem_given_; }
+
+  // Writes samples.tsv and says how the run went; a checking run says
+  // whether a file is in the way (the first one found). Main thread only.
+  export_result finish();
 
  private:
-  struct file_to_write {
-    std::string name;
-    std::vector<u8> bytes;
-  };
-  export_options options_;
-  std::vector<file_to_write> files_;
-  std::map<std::pair<std::vector<u8>, std::size_t>, std::string> written_by_content_;
-  std::string manifest_;
-  int samples_ = 0;
-  int not_ended_ = 0;
+  struct run_state;
+  std::unique_ptr<run_state> state_;
+  std::string stem_given_;
 };
 
 // The window's export: entries `sample_numbers` of the image read from
-// `spc_path`, into `folder`. Main thread only.
+// `spc_path`, into `folder`; without force, a check first so that nothing is
+// written when a file is in the way. Main thread only.
 export_result export_samples(const spc_format& spc, const std::string& spc_path,
                              const std::vector<int>& sample_numbers, const std::string& folder,
                              const export_options& options);
