@@ -12,3 +12,9 @@ target_compile_definitions(spc700_tests PRIVATE
   VECTORS_DIR="${CMAKE_SOURCE_DIR}/../shared/spc700-tests")
 add_dependencies(spc700_tests spc700_vectors)
 gtest_discover_tests(spc700_tests PROPERTIES LABELS "trace")
+
+# The trace against libgme playing the same snapshot, voice by voice.
+add_executable(trace_player_test trace_player_test.cpp)
+target_link_libraries(trace_player_test PRIVATE quorlin_trace openspc quorlin_test_support
+  GTest::gtest_main)
+gtest_discover_tests(trace_player_test PROPERTIES LABELS "trace" TIMEOUT 600)

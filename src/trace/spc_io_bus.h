@@ -68,8 +68,8 @@ class spc_io_bus {
   }
   // How often the program has read each timer's counter.
   std::uint64_t counter_reads(int timer) const { return counter_reads_[timer]; }
-  // The cycle at which the timer's counter next goes up (timer_never when
-  // it is stopped).
+  // The cycle at which the timer's counter next goes up (now when it already
+  // has, unread; timer_never when the timer is stopped).
   std::int64_t timer_next_output(int timer) { return timers_[timer].next_output(now); }
 
  private:

@@ -38,6 +38,7 @@ int spc_timer::ticks_to_output() const {
 
 std::int64_t spc_timer::next_output(std::int64_t now) {
   catch_up(now);
+  if (counter_ != 0) return now;
   if (!enabled_) return timer_never;
   return next_tick_ + std::int64_t(ticks_to_output() - 1) * period_;
 }

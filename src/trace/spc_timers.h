@@ -23,7 +23,8 @@ class spc_timer {
   void set_target(u8 target, std::int64_t now);
   // The 4-bit counter; reading clears it.
   u8 read_counter(std::int64_t now);
-  // The cycle at which the counter next goes up (timer_never when stopped).
+  // The cycle at which the counter next goes up: `now` when it already has
+  // since the program last read it, timer_never when the timer is stopped.
   std::int64_t next_output(std::int64_t now);
 
  private:
