@@ -1,17 +1,22 @@
 #include "gui_input.h"
 
+#include <gdk/gdkx.h>
+
 #include <cstring>
 
 #include "gui_support.h"
 
 namespace {
 
-// Each event a little later than the last, and far enough apart that two
-// presses never count as a double click.
-guint32 next_event_time() {
-  static guint32 time = 1000;
-  time += 1000;
-  return time;
+// The X server's clock, read through `window`'s toplevel (a native window;
+// asking a child would make it native). Widgets hand an event's time on to
+// the server: a clipboard claim stamped before the selection's last change,
+// made by any earlier process, or after the server's present time is
+// silently ignored, and the press copies nothing.
+guint32 server_time(GdkWindow* window) {
+  GdkWindow* toplevel = gdk_window_get_toplevel(window);
+  if (GDK_IS_X11_WINDOW(toplevel)) return gdk_x11_get_server_time(toplevel);
+  return GDK_CURRENT_TIME;
 }
 
 GdkSeat* default_seat() { return gdk_display_get_default_seat(gdk_display_get_default()); }
@@ -39,10 +44,9 @@ void place_at(PointerEvent& event, GdkWindow* window, double x, double y, guint3
   event.y_root = origin_y + y;
 }
 
-void send_button(GdkEventType type, GdkWindow* window, double x, double y, guint button,
-                 guint32 time) {
+void send_button(GdkEventType type, GdkWindow* window, double x, double y, guint button) {
   GdkEvent* event = gdk_event_new(type);
-  place_at(event->button, window, x, y, time);
+  place_at(event->button, window, x, y, server_time(window));
   event->button.button = button;
   event->button.state = type == GDK_BUTTON_RELEASE ? GDK_BUTTON1_MASK << (button - 1) : 0;
   send(event, gdk_seat_get_pointer(default_seat()));
@@ -57,7 +61,7 @@ void send_key(GdkEventType type, guint keyval, GdkModifierType modifiers) {
   GdkEvent* event = gdk_event_new(type);
   event->key.window = GDK_WINDOW(g_object_ref(window));
   event->key.send_event = TRUE;
-  event->key.time = next_event_time();
+  event->key.time = server_time(window);
   event->key.state = modifiers;
   event->key.keyval = keyval;
   // Key bindings match on the hardware keycode, not the keyval.
@@ -76,18 +80,21 @@ void send_key(GdkEventType type, guint keyval, GdkModifierType modifiers) {
 }  // namespace
 
 void gui_press_at(GdkWindow* window, double x, double y, guint button, GdkEventType press) {
-  const guint32 time = next_event_time();
-  send_button(press, window, x, y, button, time);
-  send_button(GDK_BUTTON_RELEASE, window, x, y, button, time + 50);
+  send_button(press, window, x, y, button);
+  send_button(GDK_BUTTON_RELEASE, window, x, y, button);
 }
 
 void gui_move_to(GdkWindow* window, double x, double y) {
   GdkEvent* event = gdk_event_new(GDK_MOTION_NOTIFY);
-  place_at(event->motion, window, x, y, next_event_time());
+  place_at(event->motion, window, x, y, server_time(window));
   send(event, gdk_seat_get_pointer(default_seat()));
 }
 
 void gui_click_button(GtkWidget* button) {
+  // Its middle is known once it is shown and laid out.
+  gui_wait_until([button] {
+    return gtk_widget_get_mapped(button) && gtk_widget_get_allocated_width(button) > 1;
+  });
   GdkWindow* window = gtk_button_get_event_window(GTK_BUTTON(button));
   gui_press_at(window, gdk_window_get_width(window) / 2.0, gdk_window_get_height(window) / 2.0);
 }
@@ -100,6 +107,13 @@ GdkRectangle gui_cell_area(GtkTreeView* view, int row, GtkTreeViewColumn* column
 }
 
 void gui_click_cell(GtkTreeView* view, int row, GtkTreeViewColumn* column) {
+  // The view measures its rows after a load, a frame or more later: the
+  // cell has no area until then.
+  gui_wait_until([view, row, column] {
+    if (!gtk_widget_get_mapped(GTK_WIDGET(view))) return false;
+    const GdkRectangle area = gui_cell_area(view, row, column);
+    return area.width > 0 && area.height > 0;
+  });
   const GdkRectangle area = gui_cell_area(view, row, column);
   gui_press_at(gtk_tree_view_get_bin_window(view), area.x + area.width / 2.0,
                area.y + area.height / 2.0);
