@@ -119,6 +119,36 @@ void gui_flush() {
   for (int i = 0; i < 1000 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
 }
 
+namespace {
+
+void count_frame(GdkFrameClock*, gpointer frames) noexcept { ++*static_cast<int*>(frames); }
+
+// Asks `widget`'s frame clock for a frame and waits until it has painted.
+bool wait_for_frame(GtkWidget* widget) {
+  GdkFrameClock* clock = gtk_widget_get_frame_clock(widget);
+  if (!clock) return false;
+  int frames = 0;
+  const gulong handler = g_signal_connect(clock, "after-paint", G_CALLBACK(count_frame), &frames);
+  gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_PAINT);
+  const bool painted = gui_wait_until([&frames] { return frames > 0; });
+  g_signal_handler_disconnect(clock, handler);
+  return painted;
+}
+
+}  // namespace
+
+bool gui_wait_laid_out(GtkWidget* widget) {
+  GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+  if (!gui_wait_until([toplevel] { return gtk_widget_get_mapped(toplevel) != FALSE; }))
+    return false;
+  if (!wait_for_frame(toplevel)) return false;
+  // A frame that resized the window only asked the X server; its answer
+  // (ConfigureNotify) is in the queue once the server has caught up.
+  gdk_display_sync(gtk_widget_get_display(toplevel));
+  gui_flush();
+  return wait_for_frame(toplevel);
+}
+
 gui_lone_window::gui_lone_window(GtkWidget* child, int width, int height)
     : window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)) {
   gtk_window_set_default_size(GTK_WINDOW(window_), width, height);

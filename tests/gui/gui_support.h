@@ -31,6 +31,12 @@ bool gui_wait_until(const std::function<bool()>& done, int timeout_ms = 5000);
 // Lets pending events and idle work run (redraws, refilters).
 void gui_flush();
 
+// Waits until `widget`'s window has drawn a frame, the X server has answered
+// what that frame asked of it (a new window size) and the window has drawn
+// again: whatever was queued before this call is laid out. Returns whether
+// that happened in time.
+bool gui_wait_laid_out(GtkWidget* widget);
+
 // What a test saw of a dialog it answered.
 struct dialog_seen {
   bool appeared = false;

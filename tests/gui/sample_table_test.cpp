@@ -19,7 +19,8 @@ class SampleTableTest : public testing::Test {
     table_fixture_reset();
     view = sample_table_view();
     ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
-    gui_flush();
+    // The tests press where the rows are drawn.
+    gui_wait_laid_out(GTK_WIDGET(view));
   }
 
   GtkTreeView* view = nullptr;
