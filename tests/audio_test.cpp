@@ -86,10 +86,22 @@ class audio : public ::testing::Test {
     audio_recorder recorder(sink_, dir_.file("capture.raw"));
     EXPECT_TRUE(recorder.started()) << "parec did not start";
     EXPECT_TRUE(recorder.wait_for_data(3.0)) << "the sink's monitor delivers nothing";
+    recording_ = &recorder;
     scenario();
-    sleep_seconds(0.3);
+    sink_plays_on(0.3);
+    recording_ = nullptr;
     return mono(recorder.stop());
   }
+
+  // Waits until the playing thread has handed `seconds` of its song to the
+  // device: on a busy machine that takes longer than `seconds`.
+  static void play_on_for(double seconds) {
+    wait_until([seconds] { return spc_frames_played() >= frames(seconds); }, seconds + 10.0);
+  }
+
+  // Waits, inside record(), until the recording holds `seconds` more of the
+  // sink: what was queued has played out.
+  void sink_plays_on(double seconds) { recording_->wait_for_more(seconds); }
 
   // Plays a tone for 1.5 s with the thread held up before every write, and
   // checks that it played until Stop without a gap.
@@ -98,7 +110,7 @@ class audio : public ::testing::Test {
     audio_spy_set(spy_device::held_up);
     const auto x = record([&] {
       play_spc(tone);
-      sleep_seconds(1.5);
+      play_on_for(1.5);
       stop_spc();
     });
     EXPECT_GE(audio_spy_counts_now().calls, 4) << "the writes did not go through the spy";
@@ -112,6 +124,7 @@ class audio : public ::testing::Test {
 
   std::string sink_;
   temp_dir dir_;
+  const audio_recorder* recording_ = nullptr;
   hang_guard guard_{60, "an audio test"};
 };
 
@@ -119,7 +132,7 @@ TEST_F(audio, ToneImageSoundsAtOneThousandHertz) {
   const auto tone = std::make_shared<const spc_format>(spc_builder().square_wave_tone().image());
   const auto x = record([&] {
     play_spc(tone);
-    sleep_seconds(1.5);
+    play_on_for(1.5);
     stop_spc();
   });
   const auto sound = find_sound(x, sound_threshold);
@@ -141,7 +154,7 @@ TEST_F(audio, AuditionedSamplePlaysAloneUntilStopAsRendered) {
   const auto expected = mono(render_song(*audition, 2.0));
   const auto x = record([&] {
     play_spc(audition);
-    sleep_seconds(2.0);
+    play_on_for(2.0);
     stop_spc();
   });
   const auto sound = find_sound(x, sound_threshold);
@@ -186,7 +199,7 @@ TEST_F(audio, AuditionSoundsAsTheDecoderDecodesTheLoop) {
   ASSERT_TRUE(audition);
   const auto x = record([&] {
     play_spc(audition);
-    sleep_seconds(1.5);
+    play_on_for(1.5);
     stop_spc();
   });
   const auto sound = find_sound(x, sound_threshold);
@@ -216,7 +229,7 @@ TEST_F(audio, RealSongReachesTheSinkAsTheLibraryRendersIt) {
   const auto expected = mono(render_song(*song, 3.0));
   const auto x = record([&] {
     play_spc(song);
-    sleep_seconds(3.0);
+    play_on_for(3.0);
     stop_spc();
   });
   const auto first = best_alignment(x, slice(expected, 1.0, 1.0));
@@ -239,14 +252,14 @@ TEST_F(audio, StopSilencesWithinHalfASecondAndPlayStartsOver) {
   const auto x = record([&] {
     const double start = now_seconds();
     play_spc(song);
-    sleep_seconds(1.5);
+    play_on_for(1.5);
     const double stop = now_seconds();
     stop_spc();
     stop_took = now_seconds() - stop;
     played_for = stop - start;
-    sleep_seconds(1.0);
+    sink_plays_on(1.0);
     play_spc(song);
-    sleep_seconds(1.5);
+    play_on_for(1.5);
     stop_spc();
   });
   EXPECT_LT(stop_took, 0.5);
@@ -288,7 +301,7 @@ TEST_F(audio, TaggedSongEndsByItselfAfterItsFade) {
     play_spc(song);
     ASSERT_TRUE(wait_until([] { return threads_named(playback_thread_name) == 1; }, 2));
     ended_by_itself = wait_until([] { return threads_named(playback_thread_name) == 0; }, 8);
-    sleep_seconds(0.5);  // the device's buffer plays out
+    sink_plays_on(0.5);  // the device's buffer plays out
   });
   EXPECT_TRUE(ended_by_itself);
   EXPECT_TRUE(spc_thread_exists()) << "only Stop joins a thread that ended";
@@ -312,10 +325,10 @@ TEST_F(audio, PlayingIsPacedByTheDevice) {
   const auto song = corpus_image("osoumen_gtme.spc");
   if (!song) GTEST_SKIP() << "osoumen_gtme.spc is not in the corpus folder";
   play_spc(song);
-  sleep_seconds(0.5);  // past the device's first fill
+  play_on_for(0.5);  // past the device's first fill
   const double cpu_before = process_cpu_seconds();
   const double wall_before = now_seconds();
-  sleep_seconds(3.0);
+  play_on_for(3.5);
   const double cpu = process_cpu_seconds() - cpu_before;
   const double wall = now_seconds() - wall_before;
   stop_spc();

@@ -39,7 +39,8 @@ int play_and_return(const char* file) {
   if (!song) return 2;
   std::atexit(check_thread_gone_at_exit);
   play_spc(song);
-  sleep_seconds(0.03);
+  // Returns with the thread inside the emulator or the device, not before it runs.
+  if (!wait_until([] { return spc_frames_played() > 0; }, 5.0)) return 3;
   return spc_thread_exists() ? 0 : 3;
 }
 
@@ -54,6 +55,12 @@ gboolean quit_somehow(gpointer data) noexcept {
     gtk_window_close(GTK_WINDOW(w.window));
   }
   return G_SOURCE_REMOVE;
+}
+
+// Quits once the playing thread has handed the device some of the song.
+gboolean quit_once_playing(gpointer how) noexcept {
+  if (spc_frames_played() == 0) return G_SOURCE_CONTINUE;
+  return quit_somehow(how);
 }
 
 gboolean give_up(gpointer) noexcept {
@@ -77,7 +84,7 @@ int main(int argc, char** argv) {
   gui_focus_window();
   gtk_button_clicked(GTK_BUTTON(main_window_get_widgets().button_play));
   if (gui_text(main_window_get_widgets().button_play) != "Stop") return 3;
-  g_timeout_add(30, quit_somehow, argv[1]);
+  g_timeout_add(5, quit_once_playing, argv[1]);
   g_timeout_add(10000, give_up, nullptr);
   gtk_main();
   // The song stopped with the loop: nothing is left to race static destruction.

@@ -51,6 +51,16 @@ bool audio_recorder::wait_for_data(double seconds) const {
   }, seconds);
 }
 
+bool audio_recorder::wait_for_more(double seconds) const {
+  const auto recorded = [this] {
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(file_, error);
+    return error ? std::uintmax_t{0} : bytes;
+  };
+  const auto wanted = recorded() + static_cast<std::uintmax_t>(seconds * 32000) * 4;
+  return wait_until([&] { return recorded() >= wanted; }, seconds + 5.0);
+}
+
 bool audio_recorder::available() {
   const char* path = std::getenv("PATH");
   std::stringstream folders(path != nullptr ? path : "");

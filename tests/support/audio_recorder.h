@@ -20,6 +20,9 @@ class audio_recorder {
   // Waits (at most `seconds`) for the first recorded data: parec connects,
   // and the monitor only delivers while the sink is running.
   bool wait_for_data(double seconds) const;
+  // Waits until parec has recorded `seconds` more of the sink than so far
+  // (at most that and five seconds): the sink has played on that long.
+  bool wait_for_more(double seconds) const;
   // Stops parec (by its PID; SIGKILL after 2 s) and returns the interleaved
   // samples recorded.
   std::vector<short> stop();
