@@ -48,7 +48,7 @@ std::string hex_number(int value) {
 
 }  // namespace
 
-std::vector<song_instruments> tune_played_samples(const std::vector<traced_song>& songs,
+std::vector<song_instruments> tune_played_samples(const std::vector<song_to_tune>& songs,
                                                   bool pool_identical) {
   std::vector<played_entry> entries;
   std::vector<std::array<sample_play, 256>> plays;

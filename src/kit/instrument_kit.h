@@ -16,7 +16,7 @@
 using song_instruments = std::map<int, sample_instrument>;
 
 // One song to tune: its image and what its trace keyed on.
-struct traced_song {
+struct song_to_tune {
   const spc_format* image = nullptr;
   const song_trace* trace = nullptr;
 };
@@ -25,7 +25,7 @@ struct traced_song {
 // ends is left out. With `pool_identical` (a soundtrack exported with
 // --unique), identical samples (same bytes and loop) pool the key-ons of
 // every song, so a sample gets one tuning for the whole game. Any thread.
-std::vector<song_instruments> tune_played_samples(const std::vector<traced_song>& songs,
+std::vector<song_instruments> tune_played_samples(const std::vector<song_to_tune>& songs,
                                                   bool pool_identical);
 
 // The kit samples of one song: `instruments` with their PCM, named

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -181,9 +182,18 @@ looped_pcm playable_pcm(const spc_format& spc, const brr_sample& sample) {
   return out;
 }
 
-std::vector<u8> wav_file_bytes(const looped_pcm& sample) {
+std::vector<u8> wav_file_bytes(const looped_pcm& sample, const sample_tuning* tuning) {
   const std::uint32_t data_bytes = static_cast<std::uint32_t>(sample.pcm.size() * 2);
-  const std::uint32_t smpl_bytes = sample.loop_start ? 36 + 24 : 0;
+  const std::uint32_t loops = sample.loop_start ? 1 : 0;
+  const std::uint32_t smpl_bytes = loops || tuning ? 36 + 24 * loops : 0;
+  // smpl's pitch is a note and a fraction of a semitone up from it.
+  std::uint32_t unity_note = midi_middle_c, pitch_fraction = 0;
+  if (tuning) {
+    const double below = std::floor(tuning->root);
+    unity_note = static_cast<std::uint32_t>(std::clamp(below, 0.0, 127.0));
+    pitch_fraction = static_cast<std::uint32_t>(
+        std::min((tuning->root - below) * 4294967296.0, 4294967295.0));
+  }
   std::vector<u8> out;
   out.reserve(44 + data_bytes + (smpl_bytes ? 8 + smpl_bytes : 0));
   put_tag(out, "RIFF");
@@ -200,18 +210,20 @@ std::vector<u8> wav_file_bytes(const looped_pcm& sample) {
   put_tag(out, "data");
   put_u32(out, data_bytes);
   for (std::int16_t s : sample.pcm) put_u16(out, static_cast<std::uint16_t>(s));
-  if (sample.loop_start) {
+  if (smpl_bytes) {
     put_tag(out, "smpl");
     put_u32(out, smpl_bytes);
     put_u32(out, 0);                     // manufacturer
     put_u32(out, 0);                     // product
     put_u32(out, dsp_sample_period_ns);
-    put_u32(out, midi_middle_c);         // unity note
-    put_u32(out, 0);                     // pitch fraction
+    put_u32(out, unity_note);
+    put_u32(out, pitch_fraction);
     put_u32(out, 0);                     // SMPTE format
     put_u32(out, 0);                     // SMPTE offset
-    put_u32(out, 1);                     // loops
+    put_u32(out, loops);
     put_u32(out, 0);                     // sampler data
+  }
+  if (sample.loop_start) {
     put_u32(out, 0);                     // cue point id
     put_u32(out, 0);                     // forward
     put_u32(out, static_cast<std::uint32_t>(*sample.loop_start));
@@ -340,9 +352,10 @@ struct sample_export::run_state {
       manifest.reset(std::tmpfile());
       if (!manifest)
         return fail(system_error_text("Unable to write", folder + "/" + export_manifest_name, errno));
-      const char* titles =
-          "file\tsample #\tsrcn\tstart\tloop\tblocks\tloop sample\tvoices\twarnings\twritten\n";
-      std::fputs(titles, manifest.get());
+      std::string titles =
+          "file\tsample #\tsrcn\tstart\tloop\tblocks\tloop sample\tvoices\twarnings\twritten";
+      if (options.tunings) titles += tuning_manifest_titles;
+      std::fputs((titles + "\n").c_str(), manifest.get());
     }
     if (std::fwrite(line.data(), 1, line.size(), manifest.get()) != line.size())
       return fail(system_error_text("Unable to write", folder + "/" + export_manifest_name, errno));
@@ -393,7 +406,9 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
         written = known->second;
       } else {
         const std::vector<u8> wav =
-            writing ? wav_file_bytes(playable_pcm(spc, sample)) : std::vector<u8>{};
+            writing ? wav_file_bytes(playable_pcm(spc, sample),
+                                     tuning_of(run.options.tunings, spc_path, srcn))
+                    : std::vector<u8>{};
         if (!run.put_bytes(name + ".wav", wav)) return false;
         if (!run.put_bytes(name + ".brr", brr_file_bytes(spc, sample, run.options.loop_header)))
           return false;
@@ -409,7 +424,11 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
             texts[1] + "\t" + texts[2] + "\t" + std::to_string(sample.blocks.size()) + "\t" +
             (sample.loop_sample ? std::to_string(*sample.loop_sample) : "-") + "\t" +
             join(voices, ",") + "\t" + join(sample_warning_texts(spc, sample), ", ") + "\t" +
-            written + "\n"))
+            written +
+            (run.options.tunings
+                 ? tuning_manifest_fields(find_instrument(run.options.tunings, spc_path, srcn))
+                 : "") +
+            "\n"))
       return false;
   }
   return true;
@@ -446,4 +465,25 @@ export_result export_samples(const spc_format& spc, const std::string& spc_path,
   sample_export run(options, folder);
   run.add_image(spc, spc_path, sample_numbers);
   return run.finish();
+}
+
+std::vector<u8> wav_stereo_file_bytes(const std::vector<std::int16_t>& interleaved) {
+  const auto data_bytes = static_cast<std::uint32_t>(interleaved.size() * 2);
+  std::vector<u8> out;
+  out.reserve(44 + data_bytes);
+  put_tag(out, "RIFF");
+  put_u32(out, 4 + (8 + 16) + (8 + data_bytes));
+  put_tag(out, "WAVE");
+  put_tag(out, "fmt ");
+  put_u32(out, 16);
+  put_u16(out, 1);                // PCM
+  put_u16(out, 2);                // stereo
+  put_u32(out, dsp_rate_hz);
+  put_u32(out, dsp_rate_hz * 4);  // bytes per second
+  put_u16(out, 4);                // bytes per frame
+  put_u16(out, 16);               // bits per sample
+  put_tag(out, "data");
+  put_u32(out, data_bytes);
+  for (std::int16_t s : interleaved) put_u16(out, static_cast<std::uint16_t>(s));
+  return out;
 }

@@ -11,12 +11,17 @@
 #include <vector>
 
 #include "brr.h"
+#include "sample_tuning.h"
 #include "spc.h"
 
 struct export_options {
   bool unique = false;       // identical samples (bytes and loop offset) written once per run
   bool loop_header = false;  // BRR files start with the 2-byte loop offset
   bool force = false;        // existing files are replaced
+  bool instruments = false;  // the played samples also as a tuned kit (SF2, SFZ, AddMusicK)
+  // With --instruments: the played samples' tuning, whose WAV files carry it
+  // and whose manifest lines gain it. Not owned.
+  const export_tunings* tunings = nullptr;
 };
 
 // A sample as a sampler should play it: the first pass, then the loop's
@@ -32,7 +37,9 @@ looped_pcm playable_pcm(const spc_format& spc, const brr_sample& sample);
 // RIFF/WAVE bytes: PCM, mono, 16-bit, 32000 Hz, and with a loop a smpl chunk
 // of one forward loop from loop_start to the last sample, both inclusive.
 // Any thread.
-std::vector<u8> wav_file_bytes(const looped_pcm& sample);
+// With `tuning`, the smpl chunk (written then even without a loop) gives
+// the sample's root: unity note and the fraction of a semitone above it.
+std::vector<u8> wav_file_bytes(const looped_pcm& sample, const sample_tuning* tuning = nullptr);
 
 // Writes `bytes` to `path` whole or not at all, as the export does: without
 // `replace` it fails rather than replace a file there; `failure` then names

@@ -38,3 +38,29 @@ u16 pitch_for_note(const sample_tuning& tuning, double note) {
   const double pitch = 4096.0 * std::exp2((note - tuning.root) / 12.0);
   return static_cast<u16>(std::clamp(std::lround(pitch), 1L, 0x3FFFL));
 }
+
+const sample_instrument* find_instrument(const export_tunings* tunings, const std::string& path,
+                                         int srcn) {
+  if (!tunings) return nullptr;
+  const auto found = tunings->find({path, srcn});
+  return found == tunings->end() ? nullptr : &found->second;
+}
+
+const sample_tuning* tuning_of(const export_tunings* tunings, const std::string& path, int srcn) {
+  const sample_instrument* instrument = find_instrument(tunings, path, srcn);
+  return instrument ? &instrument->tuning : nullptr;
+}
+
+std::string tuning_manifest_fields(const sample_instrument* instrument) {
+  if (!instrument) return "\t-\t-\t-\t-\t-\t-\t-\t-\t-";
+  const sample_tuning& t = instrument->tuning;
+  char text[160];
+  std::snprintf(text, sizeof text, "\t%s\t%+d\t%s\t%.2f\t%s\t%d\t%02X\t%02X\t%02X",
+                midi_note_name(t.root_key()).c_str(), t.fine_tune_cents(),
+                tuning_method_text(t.method), t.confidence,
+                t.played() ? (midi_note_name(*t.played_low) + "-" + midi_note_name(*t.played_high)).c_str()
+                           : "-",
+                t.key_ons, instrument->envelope.adsr1, instrument->envelope.adsr2,
+                instrument->envelope.gain);
+  return text;
+}

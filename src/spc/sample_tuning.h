@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cmath>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "spc.h"
 
@@ -50,6 +52,22 @@ struct sample_instrument {
   sample_tuning tuning;
   key_on_envelope envelope;
 };
+
+// The tuning of the played samples of an export's files: by the file's
+// path (as given) and SRCN.
+using export_tunings = std::map<std::pair<std::string, int>, sample_instrument>;
+
+// The instrument of entry `srcn` of the file `path` in `tunings` (either
+// may be null), or its tuning. Any thread.
+const sample_instrument* find_instrument(const export_tunings* tunings, const std::string& path,
+                                         int srcn);
+const sample_tuning* tuning_of(const export_tunings* tunings, const std::string& path, int srcn);
+
+// The manifest's tuning columns: their titles, and one line's fields (each
+// after a tab; "-" for a sample the song never plays). Any thread.
+inline constexpr const char* tuning_manifest_titles =
+    "\troot\tfine tune\tmethod\tconfidence\tplayed\tkey-ons\tADSR1\tADSR2\tGAIN";
+std::string tuning_manifest_fields(const sample_instrument* instrument);
 
 // "loop period", "autocorrelation", "most played note" or "none". Any thread.
 const char* tuning_method_text(tuning_method method);
