@@ -1,16 +1,24 @@
 // The song analysis's speed. The SPC700 interpreter alone on plain RAM:
 // instructions and CPU cycles per second (real time is 1,024,000 cycles a
 // second), over a loop shaped like a sound driver's work and over the
-// timer-polling loop drivers spend most of their time in.
+// timer-polling loop drivers spend most of their time in. Then a 180-second
+// trace of each corpus file, beside libgme rendering the same 180 seconds:
+// "x real time" says how many seconds of song each takes a second.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <initializer_list>
+#include <cmath>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "openspc.h"
+#include "song_trace.h"
 #include "spc700_cpu.h"
 #include "spc700_flat_bus.h"
+#include "spc_builder.h"
 
 namespace {
 
@@ -60,6 +68,47 @@ void BM_Spc700TimerPoll(benchmark::State& state) {
   run_program(state, {0xE4, 0xFD, 0xF0, 0xFC}, {});
 }
 BENCHMARK(BM_Spc700TimerPoll)->Unit(benchmark::kMillisecond);
+
+constexpr double song_seconds = 180;
+const char* const corpus[] = {"boldowa_minimal_empty_xid6.spc", "boldowa_org_drv_misplaced_xid6.spc",
+                              "osoumen_gtme.spc", "osoumen_sound_of_mnemon.spc",
+                              "sato_forest_01.spc"};
+
+std::unique_ptr<spc_format> corpus_image(benchmark::State& state) {
+  const std::string path = corpus_file(corpus[state.range(0)]);
+  std::string failure;
+  auto image = path.empty() ? nullptr : read_spc_file_quietly(path.c_str(), failure);
+  if (!image) state.SkipWithError("the SPC corpus is absent");
+  state.SetLabel(corpus[state.range(0)]);
+  return image;
+}
+
+void BM_TraceSong(benchmark::State& state) {
+  const auto image = corpus_image(state);
+  if (!image) return;
+  std::size_t key_ons = 0;
+  for (auto _ : state) key_ons = trace_song(*image, song_seconds).key_on_count();
+  state.counters["key-ons"] = double(key_ons);
+  state.counters["x real time"] = benchmark::Counter(song_seconds * double(state.iterations()),
+                                                     benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_TraceSong)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+
+void BM_GmeRenderSong(benchmark::State& state) {
+  const auto image = corpus_image(state);
+  if (!image) return;
+  std::vector<short> buffer(16000);
+  const long long frames = std::llround(song_seconds * OSPC_SAMPLE_RATE);
+  for (auto _ : state) {
+    OSPC_Renderer* renderer = OSPC_RendererOpen(image.get(), sizeof *image, 0, frames, 0);
+    while (OSPC_RendererRun(renderer, -1, buffer.data(), int(buffer.size() * sizeof(short))) > 0) {
+    }
+    OSPC_RendererClose(renderer);
+  }
+  state.counters["x real time"] = benchmark::Counter(song_seconds * double(state.iterations()),
+                                                     benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_GmeRenderSong)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
