@@ -3,16 +3,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "cli_text.h"
+#include "kit_export.h"
 
 namespace {
+
+// A kit could not be made or written (said on standard error).
+bool kit_failed = false;
 
 // Adds every readable file of `files` to `run`, in order, stopping when the
 // run fails. Files that can't be read are reported (on the first pass only)
 // and marked in `unreadable`.
 void add_files(sample_export& run, const std::vector<std::string>& files,
-               std::vector<bool>& unreadable, bool report) {
+               std::vector<bool>& unreadable, bool report, kit_export* kit = nullptr) {
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (unreadable[i]) continue;
     const std::string& path = files[i];
@@ -24,6 +29,10 @@ void add_files(sample_export& run, const std::vector<std::string>& files,
       continue;
     }
     if (!run.add_image(*spc, path)) return;
+    if (kit && !kit->put(run.stem_given(), *spc, path, report)) {
+      kit_failed = true;
+      return;
+    }
     if (report && run.stem_given() != std::filesystem::path(path).stem().string())
       std::fprintf(stderr, "quorlin: %s: written as \"%s\", an earlier file having its name\n",
                    path.c_str(), run.stem_given().c_str());
@@ -35,24 +44,34 @@ void add_files(sample_export& run, const std::vector<std::string>& files,
 int run_export_command(const std::string& folder, const export_options& options,
                        const std::vector<std::string>& files) {
   std::vector<bool> unreadable(files.size(), false);
+  // --instruments: the songs are traced and their samples tuned first, so
+  // that the WAV files and the manifest carry the tuning.
+  export_tunings tunings;
+  export_options with_tunings = options;
+  std::unique_ptr<kit_export> kit;
+  if (options.instruments) {
+    tunings = tune_export_files(files, options.unique);
+    with_tunings.tunings = &tunings;
+    kit = std::make_unique<kit_export>(folder, tunings, options.force);
+  }
   const auto any = [&unreadable](bool value) {
     return std::find(unreadable.begin(), unreadable.end(), value) != unreadable.end();
   };
   // Without --force the names are checked first, each file read once more
   // rather than all held: a file in the way means nothing is written.
   if (!options.force) {
-    sample_export check(options, folder, sample_export::mode::check_only);
-    add_files(check, files, unreadable, false);
-    if (!any(false)) return 1;
+    sample_export check(with_tunings, folder, sample_export::mode::check_only);
+    add_files(check, files, unreadable, false, kit.get());
+    if (!any(false) || kit_failed) return 1;
     const export_result checked = check.finish();
     if (!checked.ok) {
       std::fprintf(stderr, "quorlin: %s (--force replaces it)\n", checked.failure.c_str());
       return 1;
     }
   }
-  sample_export run(options, folder);
-  add_files(run, files, unreadable, true);
-  if (!any(false)) return 1;  // nothing could be read, so nothing was made
+  sample_export run(with_tunings, folder);
+  add_files(run, files, unreadable, true, kit.get());
+  if (!any(false) || kit_failed) return 1;  // nothing could be read, or the kit failed
   const export_result result = run.finish();
   if (!result.ok) {
     std::fprintf(stderr, "quorlin: %s%s\n", result.failure.c_str(),

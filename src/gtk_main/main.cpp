@@ -25,6 +25,7 @@ struct quorlin_options {
   gboolean version = FALSE;
   gboolean trace = FALSE;
   gboolean played = FALSE;
+  gboolean instruments = FALSE;
   double seconds = -1;  // not given
   char* export_folder = nullptr;
   ~quorlin_options() { g_free(export_folder); }
@@ -54,6 +55,9 @@ int main(int argc, char** argv) {
        "With --export: start each BRR file with its loop offset", nullptr},
       {"force", 0, 0, G_OPTION_ARG_NONE, &o.force,
        "With --export: replace files that already exist", nullptr},
+      {"instruments", 0, 0, G_OPTION_ARG_NONE, &o.instruments,
+       "With --export: also the played samples, tuned, as STEM.sf2, STEM.sfz and AddMusicK "
+       "instruments", nullptr},
       {"trace", 0, 0, G_OPTION_ARG_NONE, &o.trace,
        "Print what the song of each FILE keys on and off, and when, as tab-separated text",
        nullptr},
@@ -95,6 +99,7 @@ int main(int argc, char** argv) {
   if (o.json && !o.list && !o.trace) return usage_error(argv[0], "--json goes with --list or --trace");
   if ((o.unique || o.loop_header || o.force) && !exporting)
     return usage_error(argv[0], "--unique, --loop-header and --force go with --export");
+  if (o.instruments && !exporting) return usage_error(argv[0], "--instruments goes with --export");
   if (o.played && !o.list && !exporting)
     return usage_error(argv[0], "--played goes with --list or --export");
   const bool seconds_given = o.seconds != -1;
@@ -108,9 +113,11 @@ int main(int argc, char** argv) {
   // 0 asks for the tag's length and fade.
   const double seconds = seconds_given ? o.seconds : 0;
   if (o.list) return run_list_command(files, o.json, {o.played != FALSE, seconds});
-  if (exporting)
-    return run_export_command(o.export_folder, {o.unique != FALSE, o.loop_header != FALSE,
-                                                o.force != FALSE}, files);
+  if (exporting) {
+    export_options options{o.unique != FALSE, o.loop_header != FALSE, o.force != FALSE};
+    options.instruments = o.instruments != FALSE;
+    return run_export_command(o.export_folder, options, files);
+  }
   if (o.trace) return run_trace_command(files, seconds, o.json);
 
   gtk_init(&argc, &argv);

@@ -80,16 +80,12 @@ sampler_envelope from_gain(const key_on_envelope& r) {
     return out;
   }
   switch ((r.gain >> 5) & 3) {
-    case 0:  // linear decrease: 64 steps from full to nothing
-      // A sampler's decay is exponential; match it where the line is at a
-      // tenth (-20 dB), nine tenths of the way down.
-      out.decay_seconds = 0.9 * 64 * step_seconds(rate) * sampler_decay_db / 20.0;
-      out.sustain_level = 0;
-      out.approximation = "linear GAIN decrease: exponential decay through -20 dB at the same time";
-      break;
-    case 1:  // exponential decrease: a sampler's decay exactly
-      out.decay_seconds = exponential_decay_seconds(rate);
-      out.sustain_level = 0;
+    case 0:
+    case 1:
+      // A key-on starts the envelope at 0, where a decrease keeps it: what
+      // sounds comes from the envelope the driver sets after the key-on
+      // (these are usually the last note's release). Held at full.
+      out.approximation = "GAIN decrease at key-on: held at full";
       break;
     case 2:  // linear increase: 64 steps of 32, a sampler's attack exactly
       out.attack_seconds = 64 * step_seconds(rate);

@@ -1,0 +1,34 @@
+// --export --instruments: every file's played samples traced and tuned, and
+// beside its WAV and BRR files STEM.sf2, STEM.sfz and STEM-instruments.txt.
+// No GTK.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sample_export.h"
+
+// Traces every readable file for its tag's length (the default when it has
+// none) and tunes the samples its song keys on; with `pool_identical`
+// (--unique) identical samples share their key-ons across the files. Files
+// that can't be read are left for the export to report. Main thread only.
+export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical);
+
+// The kit files of the image read from `path`, whose samples the export
+// named after `stem`, in `folder`.
+class kit_export {
+ public:
+  kit_export(std::string folder, const export_tunings& tunings, bool force)
+      : folder_(std::move(folder)), tunings_(tunings), force_(force) {}
+
+  // With `write`, makes and writes the kit files (replacing only with
+  // force); without, checks that none is in the way. On failure says why
+  // on standard error, naming the file, and returns false.
+  // Main thread only.
+  bool put(const std::string& stem, const spc_format& spc, const std::string& path, bool write);
+
+ private:
+  std::string folder_;
+  const export_tunings& tunings_;
+  bool force_;
+};
