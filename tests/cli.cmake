@@ -6,4 +6,12 @@ if(TARGET quorlin)
   target_compile_definitions(cli_tests PRIVATE QUORLIN_BINARY="$<TARGET_FILE:quorlin>")
   add_dependencies(cli_tests quorlin)
   gtest_discover_tests(cli_tests PROPERTIES LABELS "cli")
+
+  # --stems, checked against libgme's own render (the audio test support).
+  add_executable(stems_tests stems_test.cpp)
+  target_link_libraries(stems_tests PRIVATE quorlin_audio_test_support PkgConfig::JSON_GLIB
+    GTest::gtest_main)
+  target_compile_definitions(stems_tests PRIVATE QUORLIN_BINARY="$<TARGET_FILE:quorlin>")
+  add_dependencies(stems_tests quorlin)
+  gtest_discover_tests(stems_tests PROPERTIES LABELS "cli" TIMEOUT 120)
 endif()

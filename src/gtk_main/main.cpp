@@ -11,6 +11,7 @@
 #include "external_open.h"
 #include "list_command.h"
 #include "main_window.h"
+#include "stems_command.h"
 #include "trace_command.h"
 
 namespace {
@@ -28,7 +29,11 @@ struct quorlin_options {
   gboolean instruments = FALSE;
   double seconds = -1;  // not given
   char* export_folder = nullptr;
-  ~quorlin_options() { g_free(export_folder); }
+  char* stems_folder = nullptr;
+  ~quorlin_options() {
+    g_free(export_folder);
+    g_free(stems_folder);
+  }
 };
 
 // A usage error reads as in other GNOME programs, and exits with 2.
@@ -54,17 +59,19 @@ int main(int argc, char** argv) {
       {"loop-header", 0, 0, G_OPTION_ARG_NONE, &o.loop_header,
        "With --export: start each BRR file with its loop offset", nullptr},
       {"force", 0, 0, G_OPTION_ARG_NONE, &o.force,
-       "With --export: replace files that already exist", nullptr},
+       "With --export or --stems: replace files that already exist", nullptr},
       {"instruments", 0, 0, G_OPTION_ARG_NONE, &o.instruments,
        "With --export: also the played samples, tuned, as STEM.sf2, STEM.sfz and AddMusicK "
        "instruments", nullptr},
+      {"stems", 0, 0, G_OPTION_ARG_FILENAME, &o.stems_folder,
+       "Write each voice of each FILE alone, and the mix, into DIR as WAV", "DIR"},
       {"trace", 0, 0, G_OPTION_ARG_NONE, &o.trace,
        "Print what the song of each FILE keys on and off, and when, as tab-separated text",
        nullptr},
       {"played", 0, 0, G_OPTION_ARG_NONE, &o.played,
        "With --list or --export: only the samples the song keys on", nullptr},
       {"seconds", 0, 0, G_OPTION_ARG_DOUBLE, &o.seconds,
-       "With --trace or --played: how long to follow the song (default: the tag's "
+       "With --trace, --stems or --played: how long to follow the song (default: the tag's "
        "length and fade, or 180)", "N"},
       {"version", 0, 0, G_OPTION_ARG_NONE, &o.version, "Show the version and exit", nullptr},
       {}};
@@ -94,20 +101,25 @@ int main(int argc, char** argv) {
   const std::vector<std::string> files(argv + 1, argv + argc);
   // At most one command, and only the options that go with it.
   const bool exporting = o.export_folder != nullptr;
-  const int commands = (o.list != FALSE) + exporting + (o.trace != FALSE);
-  if (commands > 1) return usage_error(argv[0], "--list, --export and --trace cannot be combined");
+  const bool stems = o.stems_folder != nullptr;
+  const int commands = (o.list != FALSE) + exporting + (o.trace != FALSE) + stems;
+  if (commands > 1)
+    return usage_error(argv[0], "--list, --export, --trace and --stems cannot be combined");
   if (o.json && !o.list && !o.trace) return usage_error(argv[0], "--json goes with --list or --trace");
-  if ((o.unique || o.loop_header || o.force) && !exporting)
-    return usage_error(argv[0], "--unique, --loop-header and --force go with --export");
+  if ((o.unique || o.loop_header) && !exporting)
+    return usage_error(argv[0], "--unique and --loop-header go with --export");
+  if (o.force && !exporting && !stems)
+    return usage_error(argv[0], "--force goes with --export or --stems");
   if (o.instruments && !exporting) return usage_error(argv[0], "--instruments goes with --export");
   if (o.played && !o.list && !exporting)
     return usage_error(argv[0], "--played goes with --list or --export");
   const bool seconds_given = o.seconds != -1;
   if (seconds_given && !(o.seconds > 0 && o.seconds <= 24 * 3600))
     return usage_error(argv[0], "--seconds takes a length above 0, up to 86400");
-  if (seconds_given && !o.trace && !o.played)
-    return usage_error(argv[0], "--seconds goes with --trace or --played");
+  if (seconds_given && !o.trace && !stems && !o.played)
+    return usage_error(argv[0], "--seconds goes with --trace, --stems or --played");
   if (exporting && !*o.export_folder) return usage_error(argv[0], "--export needs a folder");
+  if (stems && !*o.stems_folder) return usage_error(argv[0], "--stems needs a folder");
   if (commands == 1 && files.empty()) return usage_error(argv[0], "No FILE given");
 
   // 0 asks for the tag's length and fade.
@@ -119,6 +131,7 @@ int main(int argc, char** argv) {
     return run_export_command(o.export_folder, options, files);
   }
   if (o.trace) return run_trace_command(files, seconds, o.json);
+  if (stems) return run_stems_command(o.stems_folder, seconds, o.force != FALSE, files);
 
   gtk_init(&argc, &argv);
   // The installed icon, under the name the launcher and metainfo use.

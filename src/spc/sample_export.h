@@ -41,6 +41,9 @@ looped_pcm playable_pcm(const spc_format& spc, const brr_sample& sample);
 // the sample's root: unity note and the fraction of a semitone above it.
 std::vector<u8> wav_file_bytes(const looped_pcm& sample, const sample_tuning* tuning = nullptr);
 
+// RIFF/WAVE bytes of interleaved 16-bit stereo PCM at 32000 Hz. Any thread.
+std::vector<u8> wav_stereo_file_bytes(const std::vector<std::int16_t>& interleaved);
+
 // Writes `bytes` to `path` whole or not at all, as the export does: without
 // `replace` it fails rather than replace a file there; `failure` then names
 // the file. Any thread.

@@ -1,0 +1,45 @@
+#include "stems_command.h"
+
+#include <cstdio>
+
+#include "stem_render.h"
+
+namespace {
+
+std::string voice_list(const std::vector<int>& voices) {
+  std::string text;
+  for (int voice : voices) text += (text.empty() ? "" : ", ") + std::to_string(voice);
+  return text;
+}
+
+}  // namespace
+
+int run_stems_command(const std::string& folder, double seconds, bool force,
+                      const std::vector<std::string>& files) {
+  int status = 0;
+  std::vector<stem_plan> plans;
+  for (const std::string& path : files) {
+    std::string failure;
+    std::shared_ptr<const spc_format> spc = read_spc_file_quietly(path.c_str(), failure);
+    if (!spc) {
+      std::fprintf(stderr, "quorlin: %s: %s\n", path.c_str(), failure.c_str());
+      status = 1;
+      continue;
+    }
+    plans.push_back(plan_stems(std::move(spc), path, seconds));
+    const std::vector<int>& skipped = plans.back().skipped;
+    if (!skipped.empty())
+      std::fprintf(stderr, "quorlin: %s: %s %s never keyed on and silent: no stem written\n",
+                   path.c_str(), skipped.size() == 1 ? "voice" : "voices",
+                   voice_list(skipped).c_str());
+  }
+  if (plans.empty()) return status;
+  const stems_result result = write_stems(plans, folder, force);
+  if (!result.ok) {
+    std::fprintf(stderr, "quorlin: %s%s\n", result.failure.c_str(),
+                 result.target_existed ? " (--force replaces it)" : "");
+    return 1;
+  }
+  std::printf("%s\n", result.summary().c_str());
+  return status;
+}
