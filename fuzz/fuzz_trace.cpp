@@ -1,0 +1,46 @@
+// Any bytes as a snapshot run forward by the interpreter: a whole image when
+// the input is one, else the CPU's registers from the first seven bytes and
+// the rest as audio RAM from address 0 (the I/O registers and the program
+// with it). Nothing may crash or run past the length asked, and the events
+// must come in time order from voices that exist.
+
+#include <algorithm>
+#include <cstring>
+
+#include "song_trace.h"
+
+namespace {
+
+// A tenth of a second: about 100,000 cycles, enough for timers to fire often.
+constexpr double traced_seconds = 0.1;
+
+void check(bool promise) {
+  if (!promise) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static spc_format image;
+  if (size >= spc_image_size) {
+    std::memcpy(&image, data, spc_image_size);
+  } else {
+    if (size < 7) return 0;
+    std::memset(&image, 0, sizeof image);
+    image.reg_pc = u16(data[0] | data[1] << 8);
+    image.reg_a = data[2];
+    image.reg_x = data[3];
+    image.reg_y = data[4];
+    image.reg_sp = data[5];
+    image.reg_psw = data[6];
+    std::memcpy(image.aram, data + 7, std::min<std::size_t>(size - 7, sizeof image.aram));
+  }
+  const song_trace trace = trace_song(image, traced_seconds);
+  check(trace.samples <= std::int64_t(traced_seconds * dsp_sample_rate));
+  for (std::size_t i = 0; i < trace.events.size(); ++i) {
+    const trace_event& e = trace.events[i];
+    check(e.voice < 8 && e.sample >= 0 && e.sample < trace.samples);
+    if (i > 0) check(trace.events[i - 1].sample <= e.sample);
+  }
+  return 0;
+}
