@@ -19,6 +19,7 @@
 #include "audio_render.h"
 #include "audio_spy.h"
 #include "brr.h"
+#include "gme_reference.h"
 #include "openspc.h"
 #include "playback.h"
 #include "playback_state.h"
@@ -334,6 +335,51 @@ TEST_F(audio, PlayingIsPacedByTheDevice) {
   stop_spc();
   // Rendering takes well under a tenth of real time; a spinning thread a whole core.
   EXPECT_LT(cpu / wall, 0.5);
+}
+
+// Mute reaches what is heard. Voice 0 (1000 Hz) muted before Play is not in
+// the recording, which matches libgme's render with the same mask and not
+// the song's; muted while playing, it falls silent from the next buffer the
+// playing thread renders (the one after the buffer the device holds).
+TEST_F(audio, MutedVoiceIsNotHeardAndMutingWhilePlayingTakesTheNextBuffer) {
+  const auto song = std::make_shared<const spc_format>(spc_builder().two_tones().image());
+  OSPC_MuteVoices(0x01);
+  const auto muted = record([&] {
+    play_spc(song);
+    play_on_for(1.5);
+    stop_spc();
+  });
+  OSPC_MuteVoices(0);
+  const auto sound = find_sound(muted, sound_threshold);
+  ASSERT_TRUE(sound) << "nothing reached the sink";
+  const std::string note = dropout_note(muted, sound->first, sound->last);
+  const auto with_mask = mono(gme_reference_render(*song, 1.5, 0x01));
+  const auto unmuted = mono(gme_reference_render(*song, 1.5, 0));
+  EXPECT_GT(best_alignment(muted, slice(with_mask, 0.5, 0.5)).correlation, 0.99) << note;
+  EXPECT_LT(best_alignment(muted, slice(unmuted, 0.5, 0.5)).correlation, 0.9);
+  EXPECT_LT(energy_share_at(muted, sound->first + frames(0.2), frames(1.0), 1000.0), 0.01);
+
+  std::uint64_t handed = 0;
+  const auto switched = record([&] {
+    play_spc(song);
+    play_on_for(1.0);
+    handed = spc_frames_played();
+    OSPC_MuteVoices(0x01);
+    play_on_for(2.5);
+    stop_spc();
+  });
+  OSPC_MuteVoices(0);
+  // The thread was writing the buffer after `handed`, or (had it just
+  // finished) the one after that: the mute starts at the next one.
+  double best = 0;
+  for (std::uint64_t buffers : {1, 2}) {
+    const std::uint64_t from = handed + buffers * 8000;
+    const auto expected = mono(gme_reference_render(*song, 3.0, 0x01, from));
+    const double at = static_cast<double>(from) / pcm_rate;
+    best = std::max(best, best_alignment(switched, slice(expected, at - 0.25, 0.5)).correlation);
+  }
+  EXPECT_GT(best, 0.99) << "the mute did not start where a buffer starts; "
+                        << dropout_note(switched, 0, switched.size());
 }
 
 }  // namespace
