@@ -41,7 +41,10 @@ struct timeline_view_state {
   int background_width = 0;
   int background_height = 0;
   double playhead = -1;
-  bool following = true;  // the playhead was in sight when the user last scrolled
+  // Whether the view follows the playhead: it did not leave the user
+  // looking elsewhere (the playhead, or the song's start while nothing
+  // plays, out of sight) when the user last moved it.
+  bool following = true;
   bool moving_adjustment = false;  // the view, not the user, is scrolling
   std::optional<timeline_place> hover;
   std::optional<timeline_place> cursor;
@@ -94,6 +97,11 @@ void show_window(timeline_view_state& state, timeline_window window) {
                            window.span_seconds);
   state.moving_adjustment = false;
   gtk_widget_queue_draw(state.area);
+}
+
+// After the user scrolled or zoomed (or moved the keyboard's mark).
+void user_moved_view(timeline_view_state& state) {
+  state.following = in_sight(state.window, std::max(state.playhead, 0.0));
 }
 
 void set_colour(cairo_t* cr, double r, double g, double b) { cairo_set_source_rgb(cr, r, g, b); }
@@ -322,7 +330,10 @@ void move_cursor(timeline_view_state& state, timeline_place place) {
   const timeline_mark& mark = state.lanes.lanes[place.voice][place.index];
   const timeline_window window =
       timeline_keep_in_sight(state.window, double(mark.start) / dsp_sample_rate, total_seconds(state));
-  if (window.first_seconds != state.window.first_seconds) show_window(state, window);
+  if (window.first_seconds != state.window.first_seconds) {
+    show_window(state, window);
+    user_moved_view(state);
+  }
   atk_object_set_description(gtk_widget_get_accessible(state.area), describe(state, place).c_str());
   gtk_widget_queue_draw(state.area);
 }
@@ -351,6 +362,7 @@ gboolean pressed(GtkWidget* area, GdkEventButton* event, gpointer) noexcept {
 void zoom_about(timeline_view_state& state, double factor, double anchor) {
   show_window(state, timeline_zoom(state.window, factor, anchor, total_seconds(state),
                                    min_span_seconds));
+  user_moved_view(state);
 }
 
 // Ctrl with the wheel zooms about the pointer; the wheel alone scrolls.
@@ -369,7 +381,7 @@ gboolean scrolled(GtkWidget* area, GdkEventScroll* event, gpointer) noexcept {
     const timeline_window moved{state.window.first_seconds + delta * scroll_step * state.window.span_seconds,
                                 state.window.span_seconds};
     show_window(state, moved);
-    state.following = state.playhead < 0 || in_sight(state.window, state.playhead);
+    user_moved_view(state);
   }
   return TRUE;
 }
@@ -443,7 +455,7 @@ void adjustment_moved(GtkAdjustment* adjustment, gpointer data) noexcept {
   if (state.moving_adjustment) return;
   state.window.first_seconds = gtk_adjustment_get_value(adjustment);
   state.background.reset();
-  state.following = state.playhead < 0 || in_sight(state.window, state.playhead);
+  user_moved_view(state);
   gtk_widget_queue_draw(state.area);
 }
 
@@ -532,7 +544,6 @@ void timeline_view_set_playhead(GtkWidget* view, double seconds) {
   const timeline_geometry g = geometry_of(state);
   const bool moved_a_pixel =
       (seconds < 0) != (state.playhead < 0) || std::floor(g.x_of(seconds)) != std::floor(g.x_of(state.playhead));
-  if (state.playhead < 0 && seconds >= 0) state.following = in_sight(state.window, seconds);
   state.playhead = seconds;
   if (seconds >= 0 && state.following && !in_sight(state.window, seconds))
     show_window(state, timeline_keep_in_sight(state.window, seconds, total_seconds(state)));
