@@ -34,12 +34,12 @@ class spc_io_bus {
   // bytes hold them. Key-ons and key-offs go to `events`.
   spc_io_bus(const spc_format& image, std::vector<trace_event>& events);
 
-  u8 read(u16 address) {
+  [[gnu::always_inline]] u8 read(u16 address) {
     if ((address & 0xFFF0) == 0x00F0) return read_io(address);
     if (address >= ipl_rom_address && ipl_rom_enabled_) return ipl_rom(address);
     return memory_->aram[address];
   }
-  void write(u16 address, u8 value) {
+  [[gnu::always_inline]] void write(u16 address, u8 value) {
     u8& cell = memory_->aram[address];  // always reaches RAM, under the ROM too
     state_hash_ += state_mix(address, value) - state_mix(address, cell);
     cell = value;
