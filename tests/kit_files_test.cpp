@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <memory>
 
 #include "amk_instruments.h"
+#include "export_command.h"
 #include "brr.h"
 #include "brr_encode.h"
 #include "pitch_detect.h"
@@ -77,6 +80,8 @@ struct synth_free {
 // Loads `sf2` into a fresh FluidSynth (no audio driver), plays `key` on
 // program `program` and renders `seconds` of its left channel.
 std::vector<float> render(const std::string& sf2, int program, int key, double seconds) {
+  // A bank has no drum kit (bank 128): FluidSynth's warning says so, and only that.
+  fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
   std::unique_ptr<fluid_settings_t, settings_free> settings(new_fluid_settings());
   fluid_settings_setnum(settings.get(), "synth.sample-rate", render_rate);
   fluid_settings_setint(settings.get(), "synth.reverb.active", 0);
@@ -163,6 +168,60 @@ TEST(KitText, SfzAndAddMusicKLinesCarryTheTuningAndEnvelope) {
   std::snprintf(line, sizeof line, "\"song-1A.brr\" $8F $E0 $00 $%02X $%02X", t.multiplier,
                 t.fraction);
   EXPECT_NE(amk.find(line), std::string::npos) << amk;
+}
+
+std::string file_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::uint32_t u32_at(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<u8>(bytes[at + static_cast<std::size_t>(i)]);
+  return value;
+}
+
+TEST(ExportInstruments, WritesTheKitBesideTunedWavsAndNeverOverwrites) {
+  // Entry 0 a 1000 Hz one-period loop the song keys on at 0x1000 with an
+  // ADSR envelope; entry 1 the same, never played.
+  spc_builder image;
+  const u16 second = put_brr_wave(image, 0, 0x1000, 4, [](int i) { return 0.6 * std::sin(tau * i / 32); }, 2);
+  put_brr_wave(image, 1, second, 4, [](int i) { return 0.6 * std::sin(tau * i / 32); }, 2);
+  const spc_format spc = song_of_pitches(image, {0x1000}, 0x8F, 0xE0, 0x00);
+  temp_dir dir;
+  const std::string path = dir.file("song.spc");
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(&spc), sizeof spc);
+  const std::string out = dir.file("out");
+  export_options options;
+  options.instruments = true;
+  ASSERT_EQ(run_export_command(out, options, {path}), 0);
+
+  // The song plays it at 0x1000 only: that pitch is its key, B5, in tune.
+  const std::string wav = file_text(out + "/song-01.wav");
+  const std::size_t smpl = wav.find("smpl");
+  ASSERT_NE(smpl, std::string::npos);
+  EXPECT_EQ(u32_at(wav, smpl + 8 + 12), 83u);  // unity note
+  EXPECT_EQ(u32_at(wav, smpl + 8 + 16), 0u);   // pitch fraction
+  const std::string manifest = file_text(out + "/samples.tsv");
+  EXPECT_NE(manifest.find("\troot\tfine tune\tmethod\tconfidence\tplayed"), std::string::npos);
+  EXPECT_NE(manifest.find("\tB5\t+0\tloop period\t1.00\tB5-B5\t"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\t8F\tE0\t00\n"), std::string::npos) << manifest;
+
+  const std::string sfz = file_text(out + "/song.sfz");
+  EXPECT_NE(sfz.find("sample=song-01.wav"), std::string::npos);
+  EXPECT_EQ(sfz.find("song-02.wav"), std::string::npos) << "only played samples become instruments";
+  EXPECT_NE(file_text(out + "/song-instruments.txt").find("\"song-01.brr\" $8F $E0 $00"),
+            std::string::npos);
+  EXPECT_FALSE(render(out + "/song.sf2", 0, 83, 0.2).empty());
+
+  // Again without --force: the kit is in the way, so nothing changes.
+  const auto before = std::filesystem::last_write_time(out + "/song.sf2");
+  std::filesystem::remove(out + "/song-01.wav");
+  EXPECT_EQ(run_export_command(out, options, {path}), 1);
+  EXPECT_FALSE(std::filesystem::exists(out + "/song-01.wav"));
+  EXPECT_EQ(std::filesystem::last_write_time(out + "/song.sf2"), before);
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include "brr_encode.h"
 #include "dsp_envelope.h"
 #include "pitch_detect.h"
-#include "spc700_program.h"
 #include "tuning.h"
 
 namespace {
@@ -117,22 +116,7 @@ TEST(Tuning, ASongKeyingOneSampleAtThreePitchesAFifthApart) {
   // 14 cents, so the kit plays the song's B4 from key B4 with no fine tune.
   spc_builder image;
   put_brr_wave(image, 0, sample_address, 4, [](int i) { return 0.6 * std::sin(tau * i / 64); }, 0);
-  const u16 song = 0x0400, player = 0x0300;
-  std::vector<u8> stream = {0x5D, 0x02, 0x0C, 0x7F, 0x1C, 0x7F, 0x6C, 0x20, 0x00, 0x40, 0x01,
-                            0x40, 0x04, 0x00, 0x05, 0x00, 0x07, 0x7F};
-  for (u16 pitch : {u16(0x1000), u16(0x17F9), u16(0x23EB)}) {
-    stream.insert(stream.end(), {0x02, u8(pitch), 0x03, u8(pitch >> 8), 0x4C, 0x01,
-                                 song_command_wait, 4, 0x5C, 0x01, song_command_wait, 1, 0x5C, 0x00});
-  }
-  stream.insert(stream.end(), {song_command_wait, 200, song_command_loop});
-  for (std::size_t i = 0; i < stream.size(); ++i) image.aram(static_cast<u16>(song + i), {stream[i]});
-  const auto code = song_player_code(song, song);
-  for (std::size_t i = 0; i < code.size(); ++i) image.aram(static_cast<u16>(player + i), {code[i]});
-  spc_format spc = image.image();
-  spc.reg_pc = player;
-  spc.reg_sp = 0xEF;
-  spc.aram[0xF0] = 0x0A;
-
+  const spc_format spc = song_of_pitches(image, {0x1000, 0x17F9, 0x23EB});
   const song_trace trace = trace_song(spc, 1.0);
   const auto plays = summarize_trace(trace);
   ASSERT_EQ(plays[0].key_ons, 3) << "the trace should see the three notes";

@@ -42,8 +42,16 @@ export_tunings tune_export_files(const std::vector<std::string>& files, bool poo
   return out;
 }
 
+export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
+                                 const std::string& path) {
+  const std::vector<song_instruments> tuned = tune_played_samples({{&spc, &trace}}, false);
+  export_tunings out;
+  for (const auto& [srcn, instrument] : tuned.front()) out[{path, srcn}] = instrument;
+  return out;
+}
+
 bool kit_export::put(const std::string& stem, const spc_format& spc, const std::string& path,
-                     bool write) {
+                     bool write, std::string& failure) {
   song_instruments instruments;
   for (const auto& [key, instrument] : tunings_)
     if (key.first == path) instruments[key.second] = instrument;
@@ -53,8 +61,7 @@ bool kit_export::put(const std::string& stem, const spc_format& spc, const std::
     for (const std::string& name : kit_file_names(stem)) {
       struct stat st;
       if (lstat((folder_ + "/" + name).c_str(), &st) == 0) {
-        std::fprintf(stderr, "quorlin: %s/%s already exists: nothing was written (--force replaces it)\n",
-                     folder_.c_str(), name.c_str());
+        failure = folder_ + "/" + name + " already exists: nothing was written";
         return false;
       }
     }
@@ -63,18 +70,15 @@ bool kit_export::put(const std::string& stem, const spc_format& spc, const std::
   const auto file_name = [&stem](int sample_number, const char* extension) {
     return stem + "-" + two_digit_hex(sample_number) + extension;
   };
-  std::string failure;
   const std::vector<kit_file> files =
       kit_files(stem, kit_samples_for(spc, stem, instruments, file_name), failure);
   if (files.empty()) {
-    std::fprintf(stderr, "quorlin: %s: %s\n", path.c_str(), failure.c_str());
+    failure = path + ": " + failure;
     return false;
   }
   for (const kit_file& file : files) {
-    if (!publish_file(folder_ + "/" + file.name, file.bytes, force_, failure)) {
-      std::fprintf(stderr, "quorlin: %s\n", failure.c_str());
-      return false;
-    }
+    if (!publish_file(folder_ + "/" + file.name, file.bytes, force_, failure)) return false;
+    ++files_written_;
   }
   return true;
 }

@@ -7,12 +7,18 @@
 #include <vector>
 
 #include "sample_export.h"
+#include "song_trace.h"
 
 // Traces every readable file for its tag's length (the default when it has
 // none) and tunes the samples its song keys on; with `pool_identical`
 // (--unique) identical samples share their key-ons across the files. Files
 // that can't be read are left for the export to report. Main thread only.
 export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical);
+
+// The tuning of the samples `trace` keys on, for an export of the image read
+// from `path` alone (the window's). Any thread.
+export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
+                                 const std::string& path);
 
 // The kit files of the image read from `path`, whose samples the export
 // named after `stem`, in `folder`.
@@ -22,13 +28,17 @@ class kit_export {
       : folder_(std::move(folder)), tunings_(tunings), force_(force) {}
 
   // With `write`, makes and writes the kit files (replacing only with
-  // force); without, checks that none is in the way. On failure says why
-  // on standard error, naming the file, and returns false.
-  // Main thread only.
-  bool put(const std::string& stem, const spc_format& spc, const std::string& path, bool write);
+  // force); without, checks that none is in the way. On failure returns
+  // false and says why in `failure`, naming the file. Main thread only.
+  bool put(const std::string& stem, const spc_format& spc, const std::string& path, bool write,
+           std::string& failure);
+
+  // Kit files written so far. Main thread only.
+  int files_written() const { return files_written_; }
 
  private:
   std::string folder_;
   const export_tunings& tunings_;
   bool force_;
+  int files_written_ = 0;
 };

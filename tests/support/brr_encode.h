@@ -16,3 +16,9 @@
 // the chain.
 u16 put_brr_wave(spc_builder& image, int srcn, u16 address, int blocks,
                  const std::function<double(int)>& wave, std::optional<int> loop_block);
+
+// `image` with a song: the demo's stream player keying directory entry 0 on
+// voice 0 (ADSR1 `adsr1`, ADSR2 `adsr2`, GAIN `gain`) at each of `pitches`
+// in turn, 0.1 s apart, then waiting 5 s and starting over.
+spc_format song_of_pitches(const spc_builder& image, const std::vector<u16>& pitches,
+                           u8 adsr1 = 0, u8 adsr2 = 0, u8 gain = 0x7F);
