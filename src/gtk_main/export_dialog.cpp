@@ -3,12 +3,16 @@
 
 #include "export_dialog.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <vector>
 
+#include "kit_export.h"
 #include "message_line.h"
 #include "sample_export.h"
 #include "sample_table.h"
 #include "settings.h"
+#include "song_follow.h"
 
 namespace {
 
@@ -19,6 +23,7 @@ struct export_option_boxes {
   GtkWidget* loop_header;
   GtkWidget* unique;
   GtkWidget* force;
+  GtkWidget* instruments;
 };
 
 GtkWidget* append_check_box(GtkWidget* box, const char* label) {
@@ -34,6 +39,7 @@ export_option_boxes option_boxes_new() {
   boxes.loop_header = append_check_box(boxes.box, export_loop_header_label);
   boxes.unique = append_check_box(boxes.box, export_unique_label);
   boxes.force = append_check_box(boxes.box, export_force_label);
+  boxes.instruments = append_check_box(boxes.box, export_instruments_label);
   gtk_widget_show_all(boxes.box);
   return boxes;
 }
@@ -62,16 +68,54 @@ GtkWidget* export_chooser_new(GtkWindow* parent, const std::string& spc_path,
 
 // The written line as info; a failure goes to standard error as well. A
 // folder that cannot be remembered does not undo the export: the line says both.
-void show_result(const export_result& result, const std::string& folder) {
+void show_result(const export_result& result, const std::string& folder,
+                 const std::string& also_written = {}) {
   const std::string not_saved = g_file_test(folder.c_str(), G_FILE_TEST_IS_DIR)
                                     ? settings_remember_export_folder(folder)
                                     : std::string();
   if (result.ok && not_saved.empty()) {
-    message_line_show(message_kind::info, result.summary());
+    message_line_show(message_kind::info, result.summary() + also_written);
     return;
   }
   message_line_report(not_saved.empty() ? result.summary()
                                         : result.summary() + " (" + not_saved + ")");
+}
+
+// The export with the song's played samples as a kit beside it: tuned from
+// the song the window follows, so it waits for that trace. Nothing is
+// written when a kit file is in the way (without force).
+void export_with_kit(const spc_format& spc, const std::string& spc_path,
+                     const std::vector<int>& shown, const std::string& folder,
+                     export_options options) {
+  const std::shared_ptr<const song_trace> trace = song_follow_trace();
+  if (!trace) {
+    message_line_report("The instrument kit needs the song followed, which is still under way: "
+                        "nothing was written; export again in a moment");
+    return;
+  }
+  export_tunings tunings = tune_traced_image(spc, *trace, spc_path);
+  // The kit holds the rows shown, as the WAV files do.
+  std::erase_if(tunings, [&shown](const auto& entry) {
+    return std::find(shown.begin(), shown.end(), entry.first.second + 1) == shown.end();
+  });
+  options.tunings = &tunings;
+  const std::string stem = std::filesystem::path(spc_path).stem().string();
+  kit_export kit(folder, tunings, options.force);
+  std::string failure;
+  if (!kit.put(stem, spc, spc_path, false, failure)) {
+    message_line_report(failure);
+    return;
+  }
+  export_result result = export_samples(spc, spc_path, shown, folder, options);
+  if (result.ok && !kit.put(stem, spc, spc_path, true, failure)) {
+    result.ok = false;
+    result.failure = failure;
+  }
+  show_result(result, folder,
+              kit.files_written() > 0
+                  ? ", and the instrument kit " + stem + ".sf2, " + stem + ".sfz and " + stem +
+                        "-instruments.txt"
+                  : std::string(", no instrument kit: the song plays none of them"));
 }
 
 }  // namespace
@@ -96,8 +140,10 @@ void export_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format
     options.loop_header = is_checked(boxes.loop_header);
     options.unique = is_checked(boxes.unique);
     options.force = is_checked(boxes.force);
+    options.instruments = is_checked(boxes.instruments);
   }
   gtk_widget_destroy(dialog);
   if (folder.empty()) return;
+  if (options.instruments) return export_with_kit(*spc, spc_path, shown, folder, options);
   show_result(export_samples(*spc, spc_path, shown, folder, options), folder);
 }

@@ -22,3 +22,5 @@ void export_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format
 inline constexpr const char* export_loop_header_label = "Start BRR files with the loop offset";
 inline constexpr const char* export_unique_label = "Write identical samples once";
 inline constexpr const char* export_force_label = "Replace existing files";
+inline constexpr const char* export_instruments_label =
+    "Also the played samples as a tuned kit (SoundFont, SFZ, AddMusicK)";

@@ -4,6 +4,7 @@
 #include "inspector_pane.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "song_page.h"
 #include "song_play_text.h"
 #include "spc700_program.h"
+#include "tuning.h"
 #include "voice_table.h"
 
 namespace {
@@ -30,6 +32,7 @@ struct inspector_pane_state {
   std::vector<sample_chart> chart;
   int inspected = 0;
   sample_facts inspected_facts;  // shown on the Sample page
+  own_pitch inspected_own;       // the inspected entry's own pitch, for its tuning
   std::shared_ptr<const song_trace> trace;
   std::array<sample_play, 256> song_plays;  // the trace's summary, per directory index
 };
@@ -48,14 +51,44 @@ bool sample_playing() {
          gtk_button_get_label(GTK_BUTTON(play_sample_button())) == std::string(stop_sample_label);
 }
 
+// The inspected entry's tuning: its own pitch, and the song's notes once
+// the song has been followed.
+sample_tuning inspected_tuning() {
+  static const std::vector<sample_play::pitch_count> none;
+  const auto& pitches =
+      pane.trace && pane.inspected > 0
+          ? pane.song_plays[static_cast<std::size_t>(pane.inspected - 1)].pitches
+          : none;
+  return tune_sample(pane.inspected_own, pitches);
+}
+
+std::string tuning_line() {
+  const sample_tuning tuning = inspected_tuning();
+  return tuning.method == tuning_method::none ? std::string() : tuning_text(tuning);
+}
+
 void on_play_sample_pressed(int semitones) {
   if (sample_playing()) {
     play_button_stop();
     return;
   }
   if (!pane.spc || !chart_row(pane.inspected)) return;
+  // A note in the note field plays the sample at that note; else the offset.
+  GtkWidget* note_entry = sample_inspector_note(pane.widgets.inspector);
+  const char* note_text = gtk_entry_get_text(GTK_ENTRY(note_entry));
+  std::optional<int> note;
+  if (note_text && *note_text) {
+    note = parse_midi_note(note_text);
+    if (!note) {
+      message_line_show(message_kind::error, std::string("\"") + note_text +
+                                                 "\" is not a note: write one as A4, C#3 or Bb2");
+      return;
+    }
+  }
   std::shared_ptr<const spc_format> audition =
-      make_audition_spc(*pane.spc, pane.inspected - 1, semitones);
+      note ? make_audition_spc_at_pitch(*pane.spc, pane.inspected - 1,
+                                        pitch_for_note(inspected_tuning(), *note))
+           : make_audition_spc(*pane.spc, pane.inspected - 1, semitones);
   if (!audition) {
     const std::string reason = "No room is left in audio RAM for the program that plays it.";
     sample_inspector_set_playable(pane.widgets.inspector, reason.c_str());
@@ -153,6 +186,8 @@ void inspector_pane_inspect(int sample_number) {
   }
   inspected_sample shown = inspect_sample(*pane.spc, *row);
   shown.facts.song_play = song_play_line(pane.inspected);
+  pane.inspected_own = shown.own;
+  shown.facts.tuning = tuning_line();
   pane.inspected_facts = shown.facts;
   sample_inspector_show(w.inspector, shown.facts, shown.waveform);
   sample_inspector_set_playable(w.inspector, shown.ends ? nullptr : never_ends_reason);
@@ -168,6 +203,7 @@ void inspector_pane_show_trace(std::shared_ptr<const song_trace> trace,
   song_page_show_trace(w.song, pane.trace);
   if (pane.inspected > 0) {
     pane.inspected_facts.song_play = song_play_line(pane.inspected);
+    pane.inspected_facts.tuning = tuning_line();
     sample_inspector_set_facts(w.inspector, pane.inspected_facts);
   }
 }

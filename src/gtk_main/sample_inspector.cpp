@@ -17,6 +17,7 @@ struct sample_inspector_parts {
   GtkWidget* waveform = nullptr;
   GtkWidget* play_button = nullptr;
   GtkWidget* semitones = nullptr;
+  GtkWidget* note = nullptr;
   GtkWidget* reason = nullptr;  // why the button is disabled
   sample_play_pressed on_play_pressed;
 };
@@ -64,6 +65,7 @@ std::vector<std::string> sample_facts_lines(const sample_facts& facts) {
   lines.push_back(facts.voices.empty() ? std::string("No voice plays it at the snapshot")
                                        : "Voices " + listed(facts.voices));
   if (!facts.song_play.empty()) lines.push_back(facts.song_play);
+  if (!facts.tuning.empty()) lines.push_back(facts.tuning);
   for (const std::string& warning : facts.warnings) lines.push_back("Warning: " + warning);
   return lines;
 }
@@ -86,6 +88,7 @@ inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row) 
   facts.voices = voices_using_source(spc, row.sample_number - 1);
   facts.warnings = sample_warning_texts(spc, sample);
   shown.ends = sample.ends;
+  if (sample.ends) shown.own = detect_own_pitch(playable_pcm(spc, sample));
 
   auto waveform = std::make_shared<waveform_data>();
   waveform->first_pass = sample.pcm;
@@ -119,6 +122,13 @@ GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed) {
   gtk_box_pack_start(GTK_BOX(controls), parts->play_button, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(controls), gtk_label_new("Semitones"), FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(controls), parts->semitones, FALSE, FALSE, 0);
+  parts->note = gtk_entry_new();
+  gtk_entry_set_width_chars(GTK_ENTRY(parts->note), 5);
+  gtk_entry_set_placeholder_text(GTK_ENTRY(parts->note), "A4");
+  gtk_widget_set_tooltip_text(parts->note,
+                              "Play the sample at the pitch that sounds this note (A4 = 440 Hz)");
+  gtk_box_pack_start(GTK_BOX(controls), gtk_label_new("or note"), FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(controls), parts->note, FALSE, FALSE, 0);
 
   parts->reason = gtk_label_new("");
   gtk_label_set_xalign(GTK_LABEL(parts->reason), 0.0f);
@@ -171,6 +181,8 @@ GtkWidget* sample_inspector_waveform(GtkWidget* inspector) { return parts_of(ins
 GtkWidget* sample_inspector_play_button(GtkWidget* inspector) {
   return parts_of(inspector).play_button;
 }
+GtkWidget* sample_inspector_note(GtkWidget* inspector) { return parts_of(inspector).note; }
+
 GtkWidget* sample_inspector_semitones(GtkWidget* inspector) {
   return parts_of(inspector).semitones;
 }

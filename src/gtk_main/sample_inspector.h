@@ -1,6 +1,6 @@
 // The inspector pane's content for one directory entry: its facts in the
 // table's hexadecimal style, its waveform, and Play Sample with an offset
-// of -24 ... +24 semitones. GTK main thread only.
+// of -24 ... +24 semitones or at a note. GTK main thread only.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "pitch_detect.h"
 #include "spc.h"
 #include "waveform_view.h"
 
@@ -26,6 +27,7 @@ struct sample_facts {
   std::vector<int> voices;    // voices whose source number is this entry
   std::vector<std::string> warnings;
   std::string song_play;      // what the song does with it; "" until it has been followed
+  std::string tuning;         // "Root C4 +12 cents (loop period), played E3–G5"; "" when unknown
 };
 
 // The facts as the pane shows them, a line each, e.g. "Sample 1A · SRCN 19".
@@ -39,6 +41,7 @@ struct inspected_sample {
   sample_facts facts;
   std::shared_ptr<const waveform_data> waveform;
   bool ends = false;  // its chain reaches an end flag: it can be auditioned
+  own_pitch own;      // its pitch as it loops, for its tuning
 };
 inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row);
 
@@ -74,4 +77,7 @@ GtkWidget* sample_inspector_facts(GtkWidget* inspector);     // a label
 GtkWidget* sample_inspector_waveform(GtkWidget* inspector);  // a waveform_view
 GtkWidget* sample_inspector_play_button(GtkWidget* inspector);
 GtkWidget* sample_inspector_semitones(GtkWidget* inspector);  // a spin button
+// Play Sample's note field (an entry): when it names a note ("A4"), the
+// sample plays at the pitch that sounds that note instead of the offset.
+GtkWidget* sample_inspector_note(GtkWidget* inspector);
 GtkWidget* sample_inspector_reason(GtkWidget* inspector);     // a label

@@ -1,6 +1,8 @@
 #include "sample_tuning.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdio>
 
 const char* tuning_method_text(tuning_method method) {
@@ -19,6 +21,33 @@ std::string midi_note_name(int note) {
   // Floor division, so notes below C-1 still name their octave.
   const int octave = (note >= 0 ? note / 12 : (note - 11) / 12) - 1;
   return names[((note % 12) + 12) % 12] + std::to_string(octave);
+}
+
+std::optional<int> parse_midi_note(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  int note = 0;
+  if (std::isdigit(static_cast<unsigned char>(text.front()))) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), note);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  } else {
+    static const int letter_semitones[7] = {9, 11, 0, 2, 4, 5, 7};  // A ... G
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text.front())));
+    if (letter < 'A' || letter > 'G') return std::nullopt;
+    int semitone = letter_semitones[letter - 'A'];
+    text.remove_prefix(1);
+    if (!text.empty() && (text.front() == '#' || text.front() == 'b')) {
+      semitone += text.front() == '#' ? 1 : -1;
+      text.remove_prefix(1);
+    }
+    int octave = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), octave);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    note = (octave + 1) * 12 + semitone;
+  }
+  if (note < 0 || note > 127) return std::nullopt;
+  return note;
 }
 
 std::string tuning_text(const sample_tuning& tuning) {

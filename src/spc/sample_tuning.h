@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "spc.h"
@@ -75,6 +76,11 @@ const char* tuning_method_text(tuning_method method);
 // "C4" for 60, "F#3" for 54, "A4" for 69 (MIDI note numbers, middle C = C4).
 // Any thread.
 std::string midi_note_name(int note);
+
+// The MIDI note a person wrote: a name with its octave ("C4", "F#3", "Bb2",
+// "c-1"; middle C = C4) or a number 0 ... 127. None when it is neither or
+// lies outside 0 ... 127. Any thread.
+std::optional<int> parse_midi_note(std::string_view text);
 
 // "Root C4 +12 cents (loop period), played E3–G5"; without the played part
 // when the song never plays it. Any thread.

@@ -105,6 +105,12 @@ std::optional<u16> audition_program_spot(const spc_format& spc, u16 start, u16 l
 }
 
 std::unique_ptr<spc_format> make_audition_spc(const spc_format& spc, int source, int semitones) {
+  return make_audition_spc_at_pitch(spc, source, audition_pitch(semitones));
+}
+
+std::unique_ptr<spc_format> make_audition_spc_at_pitch(const spc_format& spc, int source,
+                                                       u16 pitch) {
+  pitch = std::min<u16>(pitch, pitch_limit);
   const directory_entry entry = read_directory_entry(spc, source & 0xFF);
   const auto code = key_on_then_idle_code();
   const std::optional<u16> spot =
@@ -134,7 +140,6 @@ std::unique_ptr<spc_format> make_audition_spc(const spc_format& spc, int source,
   dsp[r_flags] = flg_echo_writes_off;
   dsp[r_main_vol_left] = full_volume;
   dsp[r_main_vol_right] = full_volume;
-  const u16 pitch = audition_pitch(semitones);
   u8* voice = dsp + audition_voice * 0x10;
   voice[v_vol_left] = full_volume;
   voice[v_vol_right] = full_volume;

@@ -47,3 +47,8 @@ std::optional<u16> audition_program_spot(const spc_format& spc, u16 start, u16 l
 // Any thread.
 std::unique_ptr<spc_format> make_audition_spc(const spc_format& spc, int source,
                                               int semitones = 0);
+
+// The same, playing the sample at pitch register value `pitch` (held to the
+// register's 14 bits): to sound it at a chosen note. Any thread.
+std::unique_ptr<spc_format> make_audition_spc_at_pitch(const spc_format& spc, int source,
+                                                       u16 pitch);
