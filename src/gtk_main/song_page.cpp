@@ -48,18 +48,24 @@ gboolean on_playhead_tick(gpointer data) noexcept {
   return G_SOURCE_CONTINUE;
 }
 
-// The poll runs while the song plays and the timeline exists; nothing wakes
-// the window otherwise.
+// The poll runs while the song plays and the timeline is on screen; nothing
+// wakes the window otherwise. A timeline shown again catches up at once.
 void follow_playing(song_page_state& state) {
-  const bool playing = state.timeline && song_playing();
-  if (playing && !state.playhead_timer) {
+  if (!state.timeline) return;
+  const bool playing = song_playing();
+  const bool polling = playing && gtk_widget_get_mapped(state.timeline);
+  if (polling && !state.playhead_timer) {
     state.playhead_timer = g_timeout_add(playhead_poll_ms, on_playhead_tick, &state);
     on_playhead_tick(&state);
-  } else if (!playing && state.playhead_timer) {
+  } else if (!polling && state.playhead_timer) {
     g_source_remove(state.playhead_timer);
     state.playhead_timer = 0;
   }
-  if (!playing && state.timeline) timeline_view_set_playhead(state.timeline, -1);
+  if (!playing) timeline_view_set_playhead(state.timeline, -1);
+}
+
+void on_timeline_mapped(GtkWidget*, gpointer page) noexcept {
+  follow_playing(state_of(GTK_WIDGET(page)));
 }
 
 void on_play_label(GObject*, GParamSpec*, gpointer page) noexcept {
@@ -83,6 +89,8 @@ void build_timeline(GtkWidget* page, gpointer) noexcept {
   if (state.timeline) return;
   state.timeline = timeline_view_new(state.on_sample_chosen, on_ruler_pressed);
   gtk_box_pack_start(GTK_BOX(page), state.timeline, TRUE, TRUE, 0);
+  g_signal_connect(state.timeline, "map", G_CALLBACK(on_timeline_mapped), page);
+  g_signal_connect(state.timeline, "unmap", G_CALLBACK(on_timeline_mapped), page);
   gtk_widget_show_all(state.timeline);
   timeline_view_set_trace(state.timeline, state.trace);
   follow_playing(state);
