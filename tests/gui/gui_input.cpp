@@ -131,7 +131,11 @@ void gui_key(guint keyval, GdkModifierType modifiers) {
 }
 
 void gui_type_into(GtkWidget* entry, const std::string& text) {
+  // Keys reach the window's focus widget: the entry takes the focus once shown.
+  gui_wait_until([entry] { return gtk_widget_get_mapped(entry) != FALSE; });
   gtk_widget_grab_focus(entry);
+  GtkWindow* window = GTK_WINDOW(gtk_widget_get_toplevel(entry));
+  gui_wait_until([window, entry] { return gtk_window_get_focus(window) == entry; });
   gui_flush();
   gui_key(GDK_KEY_a, GDK_CONTROL_MASK);
   for (const char c : text) gui_key(gdk_unicode_to_keyval(static_cast<guchar>(c)));
