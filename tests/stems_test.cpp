@@ -207,6 +207,14 @@ TEST(stems, NothingIsReplacedWithoutForceAndAnUnreadableFileLeavesTheOthersDone)
     EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos)
         << "a temporary file stayed: " << entry.path();
 
+  std::filesystem::create_directory(dir.file("other"));
+  const std::string twin =
+      spc_builder().square_wave_tone().write_to(dir.file("other"), "tone.spc");
+  const run_result both = quorlin({"--stems", dir.file("twins"), "--seconds", "1", spc, twin});
+  EXPECT_EQ(both.status, 0) << both.err;
+  EXPECT_NE(both.err.find(twin + ": its stems are named tone (2)"), std::string::npos) << both.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("twins/tone (2)-mix.wav")));
+
   EXPECT_EQ(quorlin({"--seconds", "5", spc}).status, 2);
   EXPECT_EQ(quorlin({"--stems", dir.file("out"), "--seconds", "0", spc}).status, 2);
   EXPECT_EQ(quorlin({"--stems", dir.file("out")}).status, 2);

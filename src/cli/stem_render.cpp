@@ -119,10 +119,6 @@ stems_result write_stems(const std::vector<stem_plan>& plans, const std::string&
     result.failure = std::move(failure);
     return result;
   };
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) return fail("Unable to create folder " + folder + ": " + error.message());
-
   std::int64_t total_frames = 0;
   for (const stem_plan& plan : plans) {
     const auto names = plan.file_names();
@@ -138,6 +134,11 @@ stems_result write_stems(const std::vector<stem_plan>& plans, const std::string&
       }
     }
   }
+
+  // A run that writes nothing creates no folder.
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) return fail("Unable to create folder " + folder + ": " + error.message());
 
   std::int64_t frames_done = 0;
   const auto rendered = [&](std::int64_t frames) {

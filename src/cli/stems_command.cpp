@@ -1,6 +1,7 @@
 #include "stems_command.h"
 
 #include <cstdio>
+#include <set>
 
 #include "stem_render.h"
 
@@ -34,6 +35,17 @@ int run_stems_command(const std::string& folder, double seconds, bool force,
                    voice_list(skipped).c_str());
   }
   if (plans.empty()) return status;
+  // Files of the same name from different folders get distinct stems, in
+  // the order named: 01, then "01 (2)".
+  std::set<std::string> stems;
+  for (stem_plan& plan : plans) {
+    const std::string own = plan.stem;
+    for (int n = 2; !stems.insert(plan.stem).second; ++n)
+      plan.stem = own + " (" + std::to_string(n) + ")";
+    if (plan.stem != own)
+      std::fprintf(stderr, "quorlin: %s: its stems are named %s\n", plan.spc_path.c_str(),
+                   plan.stem.c_str());
+  }
   const stems_result result = write_stems(plans, folder, force);
   if (!result.ok) {
     std::fprintf(stderr, "quorlin: %s%s\n", result.failure.c_str(),
