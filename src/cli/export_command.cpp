@@ -29,7 +29,7 @@ void add_files(sample_export& run, const std::vector<std::string>& files,
       continue;
     }
     if (!run.add_image(*spc, path)) return;
-    if (kit && !kit->put(run.stem_given(), *spc, path, report, failure)) {
+    if (kit && !kit->put(run.stem_given(), run.names_given(), *spc, path, report, failure)) {
       std::fprintf(stderr, "quorlin: %s%s\n", failure.c_str(),
                    report ? "" : " (--force replaces it)");
       kit_failed = true;

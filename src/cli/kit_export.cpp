@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <json-glib/json-glib.h>
+
 #include <cstdio>
 
 #include "instrument_kit.h"
@@ -12,16 +14,10 @@ namespace {
 std::vector<std::string> kit_file_names(const std::string& stem) {
   return {stem + ".sf2", stem + ".sfz", stem + "-instruments.txt"};
 }
-
-std::string two_digit_hex(int value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(value));
-  return text;
-}
-
 }  // namespace
 
-export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical) {
+export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
+                                 double seconds) {
   std::vector<std::unique_ptr<spc_format>> images;
   std::vector<song_trace> traces;
   std::vector<std::string> paths;
@@ -29,7 +25,7 @@ export_tunings tune_export_files(const std::vector<std::string>& files, bool poo
     std::string failure;
     auto spc = read_spc_file_quietly(path.c_str(), failure);
     if (!spc) continue;
-    traces.push_back(trace_and_report(path, *spc, 0).trace);
+    traces.push_back(trace_and_report(path, *spc, seconds).trace);
     images.push_back(std::move(spc));
     paths.push_back(path);
   }
@@ -50,11 +46,46 @@ export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
   return out;
 }
 
-bool kit_export::put(const std::string& stem, const spc_format& spc, const std::string& path,
-                     bool write, std::string& failure) {
+void json_add_tuning(JsonBuilder* b, const sample_instrument* instrument) {
+  json_builder_set_member_name(b, "tuning");
+  if (!instrument) {
+    json_builder_add_null_value(b);
+    return;
+  }
+  const sample_tuning& t = instrument->tuning;
+  const auto add_int = [b](const char* name, gint64 value) {
+    json_builder_set_member_name(b, name);
+    json_builder_add_int_value(b, value);
+  };
+  const auto add_text = [b](const char* name, const std::string& value) {
+    json_builder_set_member_name(b, name);
+    json_builder_add_string_value(b, value.c_str());
+  };
+  json_builder_begin_object(b);
+  add_int("root", t.root_key());
+  add_text("root_name", midi_note_name(t.root_key()));
+  add_int("fine_tune_cents", t.fine_tune_cents());
+  add_text("method", tuning_method_text(t.method));
+  json_builder_set_member_name(b, "confidence");
+  json_builder_add_double_value(b, t.confidence);
+  add_int("played_low", t.played_low.value_or(-1));
+  add_int("played_high", t.played_high.value_or(-1));
+  json_builder_set_member_name(b, "spread_cents");
+  json_builder_add_double_value(b, t.spread_cents);
+  add_int("adsr1", instrument->envelope.adsr1);
+  add_int("adsr2", instrument->envelope.adsr2);
+  add_int("gain", instrument->envelope.gain);
+  json_builder_end_object(b);
+}
+
+bool kit_export::put(const std::string& stem, const std::map<int, std::string>& names,
+                     const spc_format& spc, const std::string& path, bool write,
+                     std::string& failure) {
+  // The played samples the export wrote (or shared): a kit of the others
+  // would point at files that are not there.
   song_instruments instruments;
   for (const auto& [key, instrument] : tunings_)
-    if (key.first == path) instruments[key.second] = instrument;
+    if (key.first == path && names.count(key.second + 1)) instruments[key.second] = instrument;
   if (instruments.empty()) return true;  // the song plays nothing: no kit
   if (!write) {
     if (force_) return true;
@@ -67,8 +98,8 @@ bool kit_export::put(const std::string& stem, const spc_format& spc, const std::
     }
     return true;
   }
-  const auto file_name = [&stem](int sample_number, const char* extension) {
-    return stem + "-" + two_digit_hex(sample_number) + extension;
+  const auto file_name = [&names](int sample_number, const char* extension) {
+    return names.at(sample_number) + extension;
   };
   const std::vector<kit_file> files =
       kit_files(stem, kit_samples_for(spc, stem, instruments, file_name), failure);

@@ -3,22 +3,33 @@
 // No GTK.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "sample_export.h"
 #include "song_trace.h"
 
-// Traces every readable file for its tag's length (the default when it has
-// none) and tunes the samples its song keys on; with `pool_identical`
-// (--unique) identical samples share their key-ons across the files. Files
-// that can't be read are left for the export to report. Main thread only.
-export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical);
+typedef struct _JsonBuilder JsonBuilder;
+
+// Traces every readable file for `seconds` (0: its tag's length and fade,
+// or the default when it has none) and tunes the samples its song keys on;
+// with `pool_identical` (--unique) identical samples share their key-ons
+// across the files. Files that can't be read are left for the export to
+// report. Main thread only.
+export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
+                                 double seconds = 0);
 
 // The tuning of the samples `trace` keys on, for an export of the image read
 // from `path` alone (the window's). Any thread.
 export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
                                  const std::string& path);
+
+// Adds "tuning": null for a sample the song never plays, else its root
+// (MIDI note and name), fine tune in cents, method, confidence, the notes
+// played, their spread in cents and the first key-on's envelope registers.
+// Any thread.
+void json_add_tuning(JsonBuilder* builder, const sample_instrument* instrument);
 
 // The kit files of the image read from `path`, whose samples the export
 // named after `stem`, in `folder`.
@@ -30,8 +41,10 @@ class kit_export {
   // With `write`, makes and writes the kit files (replacing only with
   // force); without, checks that none is in the way. On failure returns
   // false and says why in `failure`, naming the file. Main thread only.
-  bool put(const std::string& stem, const spc_format& spc, const std::string& path, bool write,
-           std::string& failure);
+  // `names` are the export's names of the files holding each sample number
+  // (sample_export::names_given), which the kit's files point at.
+  bool put(const std::string& stem, const std::map<int, std::string>& names,
+           const spc_format& spc, const std::string& path, bool write, std::string& failure);
 
   // Kit files written so far. Main thread only.
   int files_written() const { return files_written_; }

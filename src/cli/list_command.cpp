@@ -13,6 +13,7 @@
 #include "id666.h"
 #include "sample_checks.h"
 #include "song_trace.h"
+#include "kit_export.h"
 #include "trace_command.h"
 #include "voices.h"
 
@@ -128,7 +129,7 @@ void add_played(JsonBuilder* b, const sample_play& play) {
 }
 
 void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row,
-                const sample_play& play) {
+                const sample_play& play, const sample_instrument* instrument) {
   // The facts need no decoding.
   const brr_sample sample = brr_walk_chain(spc, row.sample_address, row.loop_address);
   const int srcn = row.sample_number - 1;
@@ -157,6 +158,7 @@ void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row,
     json_builder_add_string_value(b, text.c_str());
   json_builder_end_array(b);
   add_played(b, play);
+  json_add_tuning(b, instrument);
   json_builder_end_object(b);
 }
 
@@ -177,13 +179,15 @@ std::string file_as_json(const std::string& path, const list_options& options, i
     json_builder_set_member_name(b, "trace");
     json_add_trace_summary(b, song.trace, song.unlisted_key_ons);
     const std::array<sample_play, 256>& plays = song.plays;
+    const export_tunings tunings = tune_traced_image(*spc, song.trace, path);
     json_builder_set_member_name(b, "samples");
     json_builder_begin_array(b);
     const chart_rows chart = chart_of(*spc);
     for (std::int32_t r = 0; r < chart.count; ++r) {
       const sample_play& play = plays[chart.rows[r].sample_number - 1];
       if (options.played_only && !play.played()) continue;
-      add_sample(b, *spc, chart.rows[r], play);
+      add_sample(b, *spc, chart.rows[r], play,
+                 find_instrument(&tunings, path, chart.rows[r].sample_number - 1));
     }
     json_builder_end_array(b);
   }

@@ -3,8 +3,6 @@
 
 #include "export_dialog.h"
 
-#include <algorithm>
-#include <filesystem>
 #include <vector>
 
 #include "kit_export.h"
@@ -93,24 +91,34 @@ void export_with_kit(const spc_format& spc, const std::string& spc_path,
                         "nothing was written; export again in a moment");
     return;
   }
-  export_tunings tunings = tune_traced_image(spc, *trace, spc_path);
-  // The kit holds the rows shown, as the WAV files do.
-  std::erase_if(tunings, [&shown](const auto& entry) {
-    return std::find(shown.begin(), shown.end(), entry.first.second + 1) == shown.end();
-  });
+  const export_tunings tunings = tune_traced_image(spc, *trace, spc_path);
   options.tunings = &tunings;
-  const std::string stem = std::filesystem::path(spc_path).stem().string();
+  // As export_samples does, with the kit beside: its files point at the
+  // WAV files the export names (the rows shown).
   kit_export kit(folder, tunings, options.force);
   std::string failure;
-  if (!kit.put(stem, spc, spc_path, false, failure)) {
-    message_line_report(failure);
-    return;
+  if (!options.force) {
+    sample_export check(options, folder, sample_export::mode::check_only);
+    check.add_image(spc, spc_path, shown);
+    if (!kit.put(check.stem_given(), check.names_given(), spc, spc_path, false, failure)) {
+      message_line_report(failure);
+      return;
+    }
+    if (const export_result checked = check.finish(); !checked.ok) {
+      show_result(checked, folder);
+      return;
+    }
   }
-  export_result result = export_samples(spc, spc_path, shown, folder, options);
-  if (result.ok && !kit.put(stem, spc, spc_path, true, failure)) {
+  sample_export run(options, folder);
+  run.add_image(spc, spc_path, shown);
+  const bool kit_written =
+      kit.put(run.stem_given(), run.names_given(), spc, spc_path, true, failure);
+  export_result result = run.finish();
+  if (result.ok && !kit_written) {
     result.ok = false;
     result.failure = failure;
   }
+  const std::string stem = run.stem_given();
   show_result(result, folder,
               kit.files_written() > 0
                   ? ", and the instrument kit " + stem + ".sf2, " + stem + ".sfz and " + stem +

@@ -293,6 +293,7 @@ struct sample_export::run_state {
   bool folder_made = false;
   std::set<std::string> stems_taken;  // folded
   std::map<content_key, std::string> written_by_content;
+  std::map<content_key, std::string> name_by_content;  // the files' name, without extension
   // The manifest's lines so far, outside the folder (an unnamed file that
   // vanishes with the process): it goes into the folder only at the end.
   std::unique_ptr<std::FILE, file_closer> manifest;
@@ -378,6 +379,7 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
   run_state& run = *state_;
   if (!run.result.ok) return false;
   stem_given_ = run.take_stem(spc_path);
+  names_given_.clear();
   const bool writing = run.how == mode::write;
   std::int32_t count = 0;
   std::unique_ptr<sample_chart[]> chart;
@@ -404,7 +406,10 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
           run.options.unique ? run.written_by_content.find(key) : run.written_by_content.end();
       if (known != run.written_by_content.end()) {
         written = known->second;
+        names_given_[row.sample_number] = run.name_by_content[key];
       } else {
+        names_given_[row.sample_number] = name;
+        if (run.options.unique) run.name_by_content.emplace(key, name);
         const std::vector<u8> wav =
             writing ? wav_file_bytes(playable_pcm(spc, sample),
                                      tuning_of(run.options.tunings, spc_path, srcn))

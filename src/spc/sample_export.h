@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -100,6 +101,11 @@ class sample_export {
   // case aside, as FAT and exFAT ignore it). Main thread only.
   const std::string& stem_given() const { return stem_given_; }
 
+  // The name (without extension) of the WAV and BRR files holding each
+  // sample number the last add_image wrote; with unique, an earlier file's
+  // for a sample already written. Main thread only.
+  const std::map<int, std::string>& names_given() const { return names_given_; }
+
   // Writes samples.tsv and says how the run went; a checking run says
   // whether a file is in the way (the first one found). Main thread only.
   export_result finish();
@@ -108,6 +114,7 @@ class sample_export {
   struct run_state;
   std::unique_ptr<run_state> state_;
   std::string stem_given_;
+  std::map<int, std::string> names_given_;
 };
 
 // The window's export: entries `sample_numbers` of the image read from
