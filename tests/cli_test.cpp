@@ -151,13 +151,59 @@ TEST(CliTest, EveryCorpusFileListsAndExports) {
     if (files.back().empty()) GTEST_SKIP() << "SPC corpus not found (../shared/spc-corpus)";
   }
   temp_dir dir;
-  for (std::vector<std::string> args : {std::vector<std::string>{"--list"},
-                                        {"--list", "--json"}, {"--export", dir.path()}}) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"--list"}, {"--list", "--json"}, {"--export", dir.path()},
+        {"--trace", "--json"}, {"--list", "--played"}}) {
     args.insert(args.end(), files.begin(), files.end());
     const run_result r = quorlin(args);
     EXPECT_EQ(r.status, 0) << args[0] << " " << args[1] << ": " << r.err;
   }
   EXPECT_TRUE(std::filesystem::exists(dir.file("samples.tsv")));
+}
+
+// small_image whose snapshot still has voice 0 to key on, with entry 3.
+spc_builder keyed_image() {
+  spc_builder b = small_image();
+  b.aram(0x0400, {0x2F, 0xFE}).cpu(0x0400);                           // BRA *
+  b.dsp(0x00, 0x40).dsp(0x01, 0xC0).dsp(0x03, 0x10).dsp(0x04, 0x02);  // volumes, pitch, SRCN 2
+  b.dsp(0x07, 0x7F).dsp(0x4C, 0x01);                                  // GAIN, KON
+  return b;
+}
+
+TEST(CliTest, TraceAndPlayedFollowTheSong) {
+  temp_dir dir;
+  const std::string a = keyed_image().write_to(dir.path(), "a.spc");
+  const run_result trace = quorlin({"--trace", "--seconds", "1", a});
+  EXPECT_EQ(trace.status, 0) << trace.err;
+  EXPECT_EQ(trace.out,
+            "seconds\tvoice\tevent\tsrcn\tsample\tstart\tloop\tpitch\tvolume_left\t"
+            "volume_right\tadsr1\tadsr2\tgain\n"
+            "0.000031\t0\ton\t02\t3\t2000\t2000\t1000\t64\t-64\t00\t00\t7F\n");
+  EXPECT_EQ(trace.err, "quorlin: " + a + ": traced 1.0 s of the song (ended by time), 1 key-ons\n");
+
+  const run_result played = quorlin({"--list", "--played", "--seconds", "1", a});
+  EXPECT_EQ(played.out, "Sample #\tStart Address\tLoop Address\tSample Length\tLoop Length\n"
+                        "3\t2000\t2000\t9\t9\n");
+  EXPECT_EQ(quorlin({"--export", dir.file("out"), "--played", "--seconds", "1", a}).status, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("out/a-03.wav")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/a-01.wav")));
+
+  const run_result json = quorlin({"--list", "--json", "--seconds", "1", a});
+  g_autoptr(JsonParser) parser = json_parser_new();
+  ASSERT_TRUE(json_parser_load_from_data(parser, json.out.c_str(), -1, nullptr)) << json.out;
+  JsonObject* file = json_array_get_object_element(
+      json_object_get_array_member(json_node_get_object(json_parser_get_root(parser)), "files"), 0);
+  JsonObject* traced = json_object_get_object_member(file, "trace");
+  EXPECT_EQ(json_object_get_int_member(traced, "key_ons"), 1);
+  EXPECT_STREQ(json_object_get_string_member(traced, "ended"), "time");
+  JsonArray* samples = json_object_get_array_member(file, "samples");
+  EXPECT_TRUE(json_object_get_null_member(json_array_get_object_element(samples, 0), "played"));
+  JsonObject* third = json_object_get_object_member(json_array_get_object_element(samples, 1),
+                                                    "played");
+  EXPECT_EQ(json_object_get_int_member(third, "key_ons"), 1);
+  EXPECT_EQ(json_array_get_length(json_object_get_array_member(third, "pitches")), 1u);
+
+  EXPECT_EQ(quorlin({"--list", "--seconds", "1", a}).status, 2);  // --seconds needs the song
 }
 
 TEST(CliTest, OddNamesStayOneLineAndJsonKeepsTheirBytes) {

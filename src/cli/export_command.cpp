@@ -7,6 +7,7 @@
 
 #include "cli_text.h"
 #include "kit_export.h"
+#include "trace_command.h"
 
 namespace {
 
@@ -16,8 +17,10 @@ bool kit_failed = false;
 // Adds every readable file of `files` to `run`, in order, stopping when the
 // run fails. Files that can't be read are reported (on the first pass only)
 // and marked in `unreadable`.
+// With `played` (--played), file i adds only the entries in played[i].
 void add_files(sample_export& run, const std::vector<std::string>& files,
-               std::vector<bool>& unreadable, bool report, kit_export* kit = nullptr) {
+               std::vector<bool>& unreadable, bool report, kit_export* kit,
+               const std::vector<std::vector<int>>* played) {
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (unreadable[i]) continue;
     const std::string& path = files[i];
@@ -28,7 +31,13 @@ void add_files(sample_export& run, const std::vector<std::string>& files,
       unreadable[i] = true;
       continue;
     }
-    if (!run.add_image(*spc, path)) return;
+    if (played && (*played)[i].empty()) {
+      if (report)
+        std::fprintf(stderr, "quorlin: %s: the song keys on no sample the directory lists\n",
+                     text_line_escape(path).c_str());
+      continue;
+    }
+    if (!run.add_image(*spc, path, played ? (*played)[i] : std::vector<int>{})) return;
     if (kit && !kit->put(run.stem_given(), run.names_given(), *spc, path, report, failure)) {
       std::fprintf(stderr, "quorlin: %s%s\n", failure.c_str(),
                    report ? "" : " (--force replaces it)");
@@ -41,18 +50,38 @@ void add_files(sample_export& run, const std::vector<std::string>& files,
   }
 }
 
+// The sample numbers each file's song keys on; a file that can't be read
+// gets none and is reported later, by the export itself.
+std::vector<std::vector<int>> played_samples(const std::vector<std::string>& files,
+                                             double seconds) {
+  std::vector<std::vector<int>> played(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    std::string failure;
+    const auto spc = read_spc_file_quietly(files[i].c_str(), failure);
+    if (!spc) continue;
+    const traced_song song = trace_and_report(files[i], *spc, seconds);
+    for (int srcn = 0; srcn < 256; ++srcn)
+      if (song.plays[srcn].played()) played[i].push_back(srcn + 1);
+  }
+  return played;
+}
+
 }  // namespace
 
 int run_export_command(const std::string& folder, const export_options& options,
-                       const std::vector<std::string>& files) {
+                       const std::vector<std::string>& files, bool played_only,
+                       double seconds) {
   std::vector<bool> unreadable(files.size(), false);
+  std::vector<std::vector<int>> played;
+  if (played_only) played = played_samples(files, seconds);
+  const std::vector<std::vector<int>>* only = played_only ? &played : nullptr;
   // --instruments: the songs are traced and their samples tuned first, so
   // that the WAV files and the manifest carry the tuning.
   export_tunings tunings;
   export_options with_tunings = options;
   std::unique_ptr<kit_export> kit;
   if (options.instruments) {
-    tunings = tune_export_files(files, options.unique);
+    tunings = tune_export_files(files, options.unique, seconds);
     with_tunings.tunings = &tunings;
     kit = std::make_unique<kit_export>(folder, tunings, options.force);
   }
@@ -63,7 +92,7 @@ int run_export_command(const std::string& folder, const export_options& options,
   // rather than all held: a file in the way means nothing is written.
   if (!options.force) {
     sample_export check(with_tunings, folder, sample_export::mode::check_only);
-    add_files(check, files, unreadable, false, kit.get());
+    add_files(check, files, unreadable, false, kit.get(), only);
     if (!any(false) || kit_failed) return 1;
     const export_result checked = check.finish();
     if (!checked.ok) {
@@ -72,7 +101,7 @@ int run_export_command(const std::string& folder, const export_options& options,
     }
   }
   sample_export run(with_tunings, folder);
-  add_files(run, files, unreadable, true, kit.get());
+  add_files(run, files, unreadable, true, kit.get(), only);
   if (!any(false) || kit_failed) return 1;  // nothing could be read, or the kit failed
   const export_result result = run.finish();
   if (!result.ok) {

@@ -14,5 +14,9 @@
 // reported on standard error and the others are still exported. Returns the
 // exit status: 0, or 1 when any file failed, the writing failed or standard
 // output could not be written. Main thread only.
+// With `played_only`, only the entries each file's song keys on, followed
+// for `seconds` (0: the tag's length and fade); a file whose song keys on
+// none of them writes nothing, as said on standard error.
 int run_export_command(const std::string& folder, const export_options& options,
-                       const std::vector<std::string>& files);
+                       const std::vector<std::string>& files, bool played_only = false,
+                       double seconds = 0);

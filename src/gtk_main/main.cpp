@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,13 @@ struct quorlin_options {
   gboolean loop_header = FALSE;
   gboolean force = FALSE;
   gboolean version = FALSE;
+  gboolean service = FALSE;  // started by the session bus for the launcher
   gboolean trace = FALSE;
   gboolean played = FALSE;
   gboolean instruments = FALSE;
-  double seconds = -1;  // not given
   char* export_folder = nullptr;
   char* stems_folder = nullptr;
+  double seconds = -1;  // not given
   ~quorlin_options() {
     g_free(export_folder);
     g_free(stems_folder);
@@ -41,6 +43,86 @@ int usage_error(const char* program, const char* message) {
   g_printerr("%s\n", message);
   g_printerr("Run '%s --help' to see a full list of available command line options.\n", program);
   return 2;
+}
+
+}  // namespace
+
+// The window runs as one application per desktop session: a later
+// `quorlin FILE` hands FILE to the running window over the session bus and
+// exits. Without a session bus each process keeps a window of its own.
+namespace {
+
+// Built on first use; a window already there is raised.
+GtkWidget* present_window(GtkApplication* application) {
+  GtkWidget* window = main_window_new();
+  if (!gtk_window_get_application(GTK_WINDOW(window))) {
+    gtk_window_set_application(GTK_WINDOW(window), application);
+    main_window_show();
+  }
+  gtk_window_present(GTK_WINDOW(window));
+  return window;
+}
+
+void on_activate(GApplication* application, gpointer) noexcept {
+  present_window(GTK_APPLICATION(application));
+}
+
+// After showing, which hides Play: a loaded file shows it again.
+void on_open(GApplication* application, GFile** files, gint count, gchar*, gpointer) noexcept {
+  present_window(GTK_APPLICATION(application));
+  external_open_files(files, count, main_window_load_file);
+}
+
+struct object_unref {
+  void operator()(gpointer object) const noexcept { g_object_unref(object); }
+};
+
+// How long a process the session bus started for the launcher waits for
+// its first request.
+constexpr guint service_wait_ms = 10000;
+
+// `argv` holds what the options left: the program and the files. They go to
+// the running window, this process's own or another's. As the session bus's
+// service, the window waits for the launcher's request.
+int run_window(int argc, char** argv, bool as_service) {
+  std::unique_ptr<GtkApplication, object_unref> application(gtk_application_new(
+      QUORLIN_APP_ID, as_service ? GApplicationFlags(G_APPLICATION_HANDLES_OPEN |
+                                                     G_APPLICATION_IS_SERVICE)
+                                 : G_APPLICATION_HANDLES_OPEN));
+  GApplication* app = G_APPLICATION(application.get());
+  g_signal_connect(app, "activate", G_CALLBACK(on_activate), nullptr);
+  g_signal_connect(app, "open", G_CALLBACK(on_open), nullptr);
+  if (as_service) {
+    g_application_set_inactivity_timeout(app, service_wait_ms);
+    return g_application_run(app, 0, nullptr);
+  }
+  g_autoptr(GError) error = nullptr;
+  if (!g_application_register(app, nullptr, &error)) {
+    g_printerr("%s: %s\n", argv[0], error->message);
+    return 1;
+  }
+  std::vector<std::unique_ptr<GFile, object_unref>> owned;
+  std::vector<GFile*> files;
+  for (int i = 1; i < argc; ++i) {
+    owned.emplace_back(g_file_new_for_commandline_arg(argv[i]));
+    files.push_back(owned.back().get());
+  }
+  if (files.empty())
+    g_application_activate(app);
+  else
+    g_application_open(app, files.data(), static_cast<gint>(files.size()), "");
+  if (g_application_get_is_remote(app)) {
+    // The request is on its way once written; the running window answers it.
+    GDBusConnection* bus = g_application_get_dbus_connection(app);
+    if (bus && !g_dbus_connection_flush_sync(bus, nullptr, &error)) {
+      g_printerr("%s: %s\n", argv[0], error->message);
+      return 1;
+    }
+    return 0;
+  }
+  // No arguments: GApplication parses none of its own, and its activation
+  // only raises the window built above.
+  return g_application_run(app, 0, nullptr);
 }
 
 }  // namespace
@@ -74,6 +156,8 @@ int main(int argc, char** argv) {
        "With --trace, --stems or --played: how long to follow the song (default: the tag's "
        "length and fade, or 180)", "N"},
       {"version", 0, 0, G_OPTION_ARG_NONE, &o.version, "Show the version and exit", nullptr},
+      {"gapplication-service", 0, G_OPTION_FLAG_HIDDEN, G_OPTION_ARG_NONE, &o.service,
+       "Wait on the session bus for the launcher to open a window", nullptr},
       {}};
   g_autoptr(GOptionContext) context = g_option_context_new("[FILE…]");
   g_option_context_set_summary(
@@ -116,8 +200,10 @@ int main(int argc, char** argv) {
   const bool seconds_given = o.seconds != -1;
   if (seconds_given && !(o.seconds > 0 && o.seconds <= 24 * 3600))
     return usage_error(argv[0], "--seconds takes a length above 0, up to 86400");
-  if (seconds_given && !o.trace && !stems && !o.played)
-    return usage_error(argv[0], "--seconds goes with --trace, --stems or --played");
+  // Everything that follows the song takes its length.
+  const bool follows_song = o.trace || stems || o.played || (o.list && o.json);
+  if (seconds_given && !follows_song)
+    return usage_error(argv[0], "--seconds goes with --trace, --stems, --played or --list --json");
   if (exporting && !*o.export_folder) return usage_error(argv[0], "--export needs a folder");
   if (stems && !*o.stems_folder) return usage_error(argv[0], "--stems needs a folder");
   if (commands == 1 && files.empty()) return usage_error(argv[0], "No FILE given");
@@ -128,18 +214,10 @@ int main(int argc, char** argv) {
   if (exporting) {
     export_options options{o.unique != FALSE, o.loop_header != FALSE, o.force != FALSE};
     options.instruments = o.instruments != FALSE;
-    return run_export_command(o.export_folder, options, files);
+    return run_export_command(o.export_folder, options, files, o.played != FALSE, seconds);
   }
   if (o.trace) return run_trace_command(files, seconds, o.json);
   if (stems) return run_stems_command(o.stems_folder, seconds, o.force != FALSE, files);
 
-  gtk_init(&argc, &argv);
-  // The installed icon, under the name the launcher and metainfo use.
-  gtk_window_set_default_icon_name(QUORLIN_APP_ID);
-  main_window_new();
-  main_window_show();
-  // After showing, which hides Play: a loaded file shows it again.
-  external_open_command_line(argc, argv, main_window_load_file);
-  gtk_main();
-  return 0;
+  return run_window(argc, argv, o.service != FALSE);
 }
