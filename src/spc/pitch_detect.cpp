@@ -39,8 +39,12 @@ struct period_found {
 std::optional<period_found> first_period(const std::int16_t* x, std::size_t n,
                                          std::size_t max_lag) {
   if (max_lag < 4) return std::nullopt;
-  std::vector<double> d(max_lag + 2, 0.0);
-  for (std::size_t lag = 1; lag <= max_lag + 1 && lag < n; ++lag) {
+  // Computed a lag at a time, and no further than the dip needs: a tone's
+  // period is found long before the longest lag.
+  std::vector<double> d(max_lag + 2, 0.0), normalised(max_lag + 2, 1.0);
+  double running = 0;
+  std::size_t computed = 0;
+  const auto compute = [&](std::size_t lag) {
     const std::size_t pairs = std::min(n - lag, longest_window);
     double sum = 0;
     for (std::size_t j = 0; j < pairs; ++j) {
@@ -48,16 +52,21 @@ std::optional<period_found> first_period(const std::int16_t* x, std::size_t n,
       sum += diff * diff;
     }
     d[lag] = sum / double(pairs);
-  }
-  std::vector<double> normalised(d.size(), 1.0);
-  double running = 0;
-  for (std::size_t lag = 1; lag < d.size(); ++lag) {
     running += d[lag];
     normalised[lag] = running > 0 ? d[lag] * double(lag) / running : 1.0;
-  }
-  for (std::size_t lag = 2; lag <= max_lag; ++lag) {
+    computed = lag;
+  };
+  const std::size_t last = std::min(max_lag + 1, n - 1);
+  compute(1);
+  for (std::size_t lag = 2; lag <= max_lag && lag <= last; ++lag) {
+    if (computed < lag + 1 && lag + 1 <= last) compute(lag + 1);
+    if (computed < lag) compute(lag);
     if (normalised[lag] >= period_threshold) continue;
-    while (lag + 1 <= max_lag && normalised[lag + 1] < normalised[lag]) ++lag;
+    while (lag + 1 <= max_lag && lag + 2 <= last) {
+      if (computed < lag + 2) compute(lag + 2);
+      if (normalised[lag + 1] >= normalised[lag]) break;
+      ++lag;
+    }
     // Refined on the plain difference, which the normalisation would tilt.
     double refined = double(lag);
     const double a = d[lag - 1], b = d[lag], c = d[lag + 1];

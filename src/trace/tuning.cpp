@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numbers>
 
 namespace {
 
@@ -20,14 +21,14 @@ struct fraction_stats {
 fraction_stats note_fractions(double root, const std::vector<sample_play::pitch_count>& pitches) {
   double sx = 0, sy = 0, weight = 0;
   for (const auto& p : pitches) {
-    const double angle = 2 * M_PI * played_note(root, p.pitch);
+    const double angle = 2 * std::numbers::pi * played_note(root, p.pitch);
     sx += p.count * std::cos(angle);
     sy += p.count * std::sin(angle);
     weight += p.count;
   }
   fraction_stats out;
   if (weight <= 0) return out;
-  out.mean = std::atan2(sy, sx) / (2 * M_PI);
+  out.mean = std::atan2(sy, sx) / (2 * std::numbers::pi);
   double square = 0;
   for (const auto& p : pitches) {
     double off = played_note(root, p.pitch) - out.mean;
