@@ -27,6 +27,20 @@ elseif(TARGET openspc)
 endif()
 gtest_discover_tests(gui_tests PROPERTIES LABELS "gui" DISCOVERY_TIMEOUT 30)
 
+# The program itself, twice on one private session bus: the second hands its
+# file to the first's window, and this test stands in for the session
+# manager. Windows are read from the X server (libX11 comes with GTK's
+# development files).
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+add_executable(running_instance_test gui/running_instance_test.cpp)
+target_link_libraries(running_instance_test PRIVATE quorlin_test_support PkgConfig::X11
+  PkgConfig::GTK3 GTest::gtest_main)
+target_compile_definitions(running_instance_test PRIVATE
+  QUORLIN_PROGRAM="$<TARGET_FILE:quorlin>")
+add_dependencies(running_instance_test quorlin)
+gtest_discover_tests(running_instance_test PROPERTIES LABELS "gui" TIMEOUT 120
+  DISCOVERY_TIMEOUT 30)
+
 # Not a test: saves a picture of the window with a file loaded and the filter
 # panel open, for the README (scripts/screenshot).
 add_executable(gui_screenshot gui/screenshot.cpp gui/gui_support.cpp)

@@ -4,11 +4,17 @@
 #include "external_open.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "message_line.h"
 
 namespace {
+
+struct object_unref {
+  void operator()(gpointer object) const noexcept { g_object_unref(object); }
+};
 
 // Set once, by external_open_accept_drops.
 struct external_open_state {
@@ -48,26 +54,39 @@ void leave_drops_to_window(GtkWidget* widget, gpointer) noexcept {
 
 }  // namespace
 
-bool external_open_command_line(int argc, char** argv, file_loader load) {
-  if (argc < 2) return true;
-  for (int i = 2; i < argc; ++i)
-    std::fprintf(stderr, "Only the first file is opened; ignoring %s\n", argv[i]);
-  // Relative names become absolute, as the dialog's always are, so the window
-  // shows the same name either way.
-  g_autoptr(GFile) file = g_file_new_for_commandline_arg(argv[1]);
-  g_autofree char* filename = g_file_get_path(file);
+bool external_open_files(GFile** files, int count, file_loader load) {
+  if (count < 1) return true;
+  for (int i = 1; i < count; ++i) {
+    g_autofree char* name = g_file_get_parse_name(files[i]);
+    std::fprintf(stderr, "Only the first file is opened; ignoring %s\n", name);
+  }
+  g_autofree char* filename = g_file_get_path(files[0]);
   bool loaded = false;
   if (!filename) {
-    message_line_report(std::string("Unable to open ") + argv[1] + ": not a local file.");
+    g_autofree char* uri = g_file_get_uri(files[0]);
+    message_line_report(std::string("Unable to open ") + uri + ": not a local file.");
   } else {
     loaded = load(filename);
   }
   // In the window after the load, which clears the message line, unless the
   // load put its own failure there.
-  if (loaded && argc > 2)
+  if (loaded && count > 1)
     message_line_show(message_kind::info, "Only the first file is opened; ignoring " +
-                                              std::to_string(argc - 2) + " more");
+                                              std::to_string(count - 1) + " more");
   return loaded;
+}
+
+bool external_open_command_line(int argc, char** argv, file_loader load) {
+  if (argc < 2) return true;
+  // Relative names become absolute, as the dialog's always are, so the window
+  // shows the same name either way.
+  std::vector<std::unique_ptr<GFile, object_unref>> owned;
+  std::vector<GFile*> files;
+  for (int i = 1; i < argc; ++i) {
+    owned.emplace_back(g_file_new_for_commandline_arg(argv[i]));
+    files.push_back(owned.back().get());
+  }
+  return external_open_files(files.data(), static_cast<int>(files.size()), load);
 }
 
 void external_open_accept_drops(GtkWidget* window, file_loader load) {

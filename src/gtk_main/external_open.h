@@ -1,6 +1,7 @@
-// Files that reach Quorlin without its dialog: named on the command line, or
-// dropped on the window from a file manager. Both load through the function
-// the window hands them, the path File > Open SPC takes.
+// Files that reach Quorlin without its dialog: named on the command line (of
+// this process or of a later one, which hands them to the running window),
+// or dropped on the window from a file manager. All load through the
+// function the window hands them, the path File > Open SPC takes.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -15,6 +16,11 @@ using file_loader = bool (*)(const char* filename);
 // error and in the message line as the dialog's are. Later arguments are
 // ignored, with a note in both places. GTK main thread only.
 bool external_open_command_line(int argc, char** argv, file_loader load);
+
+// The same for files another `quorlin FILE` process handed to the running
+// one (GApplication's "open"): the first of `files` loads through `load`, the
+// others are noted as ignored. Returns whether it loaded. GTK main thread only.
+bool external_open_files(GFile** files, int count, file_loader load);
 
 // Makes `window` accept text/uri-list drops; the first file of a drop loads
 // through `load` (a URI that names no local file is reported on standard

@@ -21,8 +21,19 @@ struct filter_panel_state {
 };
 filter_panel_state panel;
 
+GtkWidget* build_grid();
+
+// The spin buttons wait until the panel is first shown: the window starts
+// without them, and sooner.
+void ensure_grid() {
+  if (panel.widgets.grid_filters) return;
+  gtk_container_add(GTK_CONTAINER(panel.widgets.frame_filters), build_grid());
+  gtk_widget_show_all(panel.widgets.grid_filters);
+}
+
 // The toggle's label is the panel's state: it names what a click would do.
 void set_panel_shown(bool shown) {
+  if (shown) ensure_grid();
   gtk_button_set_label(GTK_BUTTON(panel.widgets.button_show_filters),
                        shown ? hide_label : show_label);
   gtk_widget_set_visible(panel.widgets.frame_filters, shown);
@@ -90,6 +101,9 @@ GtkWidget* new_spinner(int index) {
   g_signal_connect(spin, "input", G_CALLBACK(spinner_value_input), nullptr);
   g_signal_connect(spin, "output", G_CALLBACK(spinner_value_output), nullptr);
   g_signal_connect(spin, "value-changed", G_CALLBACK(filters_adjusted), GINT_TO_POINTER(index));
+  // An entry takes a dropped file as typing ("file:///..." read as hex);
+  // built after the window's drop target, the bounds leave drops to it here.
+  gtk_drag_dest_unset(spin);
   return spin;
 }
 
@@ -134,7 +148,6 @@ void filter_panel_pack(GtkBox* toggle_box, GtkBox* frame_box) {
   gtk_widget_set_halign(w.frame_filters, GTK_ALIGN_END);
   gtk_widget_set_valign(w.frame_filters, GTK_ALIGN_START);
   gtk_container_set_border_width(GTK_CONTAINER(w.frame_filters), 10);
-  gtk_container_add(GTK_CONTAINER(w.frame_filters), build_grid());
 
   gtk_box_pack_end(toggle_box, w.button_show_filters, FALSE, FALSE, child_padding);
   gtk_box_pack_start(frame_box, w.frame_filters, FALSE, FALSE, child_padding);
@@ -144,4 +157,9 @@ void filter_panel_set_visible(bool visible) { set_panel_shown(visible); }
 
 bool filter_panel_is_visible() { return gtk_widget_get_visible(panel.widgets.frame_filters); }
 
-const filter_panel_widgets& filter_panel_get_widgets() { return panel.widgets; }
+GtkWidget* filter_panel_frame() { return panel.widgets.frame_filters; }
+
+const filter_panel_widgets& filter_panel_get_widgets() {
+  ensure_grid();
+  return panel.widgets;
+}

@@ -30,5 +30,10 @@ struct filter_panel_widgets {
   GtkWidget* check_only_played;  // "Only samples the song plays"
 };
 
-// The panel's widgets, for tests. GTK main thread only.
+// The frame, shown and hidden with the panel; its grid may not be built yet.
+// GTK main thread only.
+GtkWidget* filter_panel_frame();
+
+// The panel's widgets, for tests; builds the grid if it is not built yet.
+// GTK main thread only.
 const filter_panel_widgets& filter_panel_get_widgets();

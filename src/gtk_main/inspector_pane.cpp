@@ -35,6 +35,10 @@ struct inspector_pane_state {
   own_pitch inspected_own;       // the inspected entry's own pitch, for its tuning
   std::shared_ptr<const song_trace> trace;
   std::array<sample_play, 256> song_plays;  // the trace's summary, per directory index
+  // The Voices and Audio RAM pages' scrolled windows; what they show is
+  // built when the page is first opened (null in widgets until then).
+  GtkWidget* voices_page = nullptr;
+  GtkWidget* map_page = nullptr;
 };
 inspector_pane_state pane;
 
@@ -123,13 +127,57 @@ std::string song_play_line(int sample_number) {
 GtkWidget* scrolled(GtkWidget* child, GtkPolicyType horizontal) {
   GtkWidget* window = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(window), horizontal, GTK_POLICY_AUTOMATIC);
-  gtk_container_add(GTK_CONTAINER(window), child);
+  if (child) gtk_container_add(GTK_CONTAINER(window), child);
   return window;
 }
 
 void append_page(GtkWidget* child, const char* title) {
   gtk_container_set_border_width(GTK_CONTAINER(child), 6);
   gtk_notebook_append_page(GTK_NOTEBOOK(pane.widgets.notebook), child, gtk_label_new(title));
+}
+
+void show_voices() {
+  GtkTreeView* view = GTK_TREE_VIEW(pane.widgets.voice_table);
+  if (pane.spc)
+    voice_table_fill(pane.widgets.voice_table, read_voices(*pane.spc));
+  else
+    gtk_list_store_clear(GTK_LIST_STORE(gtk_tree_view_get_model(view)));
+}
+
+void show_map_layout() {
+  aram_map_set_layout(pane.widgets.map, pane.spc ? make_aram_layout(*pane.spc) : nullptr);
+}
+
+void show_map_played() {
+  const std::array<bool, 256> played = played_sources(pane.song_plays);
+  aram_map_set_played(pane.widgets.map, pane.trace ? &played : nullptr);
+}
+
+// The first frame shows the Sample page only: the other pages are built
+// when first opened, or asked for, and then show what the pane holds.
+void ensure_voices_page() {
+  inspector_pane_widgets& w = pane.widgets;
+  if (w.voice_table) return;
+  w.voice_table = voice_table_new([](int source) { inspect_and_show_row(source + 1); });
+  gtk_container_add(GTK_CONTAINER(pane.voices_page), w.voice_table);
+  gtk_widget_show_all(w.voice_table);
+  show_voices();
+}
+
+void ensure_map_page() {
+  inspector_pane_widgets& w = pane.widgets;
+  if (w.map) return;
+  w.map = aram_map_new(inspect_and_show_row);
+  gtk_container_add(GTK_CONTAINER(pane.map_page), w.map);
+  gtk_widget_show_all(w.map);
+  show_map_layout();
+  aram_map_set_inspected(w.map, pane.inspected > 0 ? pane.inspected : 0);
+  show_map_played();
+}
+
+void on_switch_page(GtkNotebook*, GtkWidget* page, guint, gpointer) noexcept {
+  if (page == pane.voices_page) ensure_voices_page();
+  if (page == pane.map_page) ensure_map_page();
 }
 
 }  // namespace
@@ -139,12 +187,13 @@ GtkWidget* inspector_pane_new() {
   if (w.notebook) return w.notebook;
   w.notebook = gtk_notebook_new();
   w.inspector = sample_inspector_new(on_play_sample_pressed);
-  w.voice_table = voice_table_new([](int source) { inspect_and_show_row(source + 1); });
-  w.map = aram_map_new(inspect_and_show_row);
   append_page(w.inspector, "Sample");
-  append_page(scrolled(w.voice_table, GTK_POLICY_AUTOMATIC), "Voices");
+  pane.voices_page = scrolled(nullptr, GTK_POLICY_AUTOMATIC);
+  append_page(pane.voices_page, "Voices");
   // The map's legend is taller than the window can spare beside the table.
-  append_page(scrolled(w.map, GTK_POLICY_NEVER), "Audio RAM");
+  pane.map_page = scrolled(nullptr, GTK_POLICY_NEVER);
+  append_page(pane.map_page, "Audio RAM");
+  g_signal_connect(w.notebook, "switch-page", G_CALLBACK(on_switch_page), nullptr);
   w.song = song_page_new(inspect_and_show_row);
   append_page(w.song, "Song");
   g_signal_connect(sample_table_view(), "cursor-changed", G_CALLBACK(on_cursor_changed), nullptr);
@@ -162,13 +211,8 @@ void inspector_pane_show_file(std::shared_ptr<const spc_format> spc, const sampl
   pane.trace.reset();
   pane.song_plays = {};
   song_page_show_trace(w.song, nullptr);
-  if (pane.spc) {
-    voice_table_fill(w.voice_table, read_voices(*pane.spc));
-    aram_map_set_layout(w.map, make_aram_layout(*pane.spc));
-  } else {
-    gtk_list_store_clear(GTK_LIST_STORE(gtk_tree_view_get_model(GTK_TREE_VIEW(w.voice_table))));
-    aram_map_set_layout(w.map, nullptr);
-  }
+  if (w.voice_table) show_voices();
+  if (w.map) show_map_layout();
   const std::vector<int> shown = sample_table_shown_sample_numbers();
   inspect_and_show_row(pane.spc && !shown.empty() ? shown.front() : 0);
 }
@@ -179,7 +223,7 @@ void inspector_pane_inspect(int sample_number) {
   const sample_chart* row = pane.spc ? chart_row(sample_number) : nullptr;
   pane.inspected = row ? sample_number : 0;
   const inspector_pane_widgets& w = pane.widgets;
-  aram_map_set_inspected(w.map, pane.inspected);
+  if (w.map) aram_map_set_inspected(w.map, pane.inspected);
   if (!row) {
     sample_inspector_show_nothing(w.inspector);
     return;
@@ -198,8 +242,7 @@ void inspector_pane_show_trace(std::shared_ptr<const song_trace> trace,
   pane.trace = std::move(trace);
   pane.song_plays = plays;
   const inspector_pane_widgets& w = pane.widgets;
-  const std::array<bool, 256> played = played_sources(pane.song_plays);
-  aram_map_set_played(w.map, pane.trace ? &played : nullptr);
+  if (w.map) show_map_played();
   song_page_show_trace(w.song, pane.trace);
   if (pane.inspected > 0) {
     pane.inspected_facts.song_play = song_play_line(pane.inspected);
@@ -210,4 +253,8 @@ void inspector_pane_show_trace(std::shared_ptr<const song_trace> trace,
 
 int inspector_pane_inspected() { return pane.inspected; }
 
-const inspector_pane_widgets& inspector_pane_get_widgets() { return pane.widgets; }
+const inspector_pane_widgets& inspector_pane_get_widgets() {
+  ensure_voices_page();
+  ensure_map_page();
+  return pane.widgets;
+}

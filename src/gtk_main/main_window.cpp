@@ -35,6 +35,9 @@ struct main_window_state {
   std::shared_ptr<const spc_format> spc;
   std::string path;  // of spc
   main_window_widgets widgets{};
+  // While something plays, the desktop is asked not to suspend; 0: not asked.
+  GtkApplication* inhibiting_application = nullptr;
+  guint inhibit_cookie = 0;
 };
 main_window_state state;
 
@@ -51,12 +54,14 @@ std::string display_basename(const char* filename) {
   return name;
 }
 
-// The name in the label and the title; the whole path in the tooltip.
+// The whole path in the label, shortened in the middle when the window is
+// narrower (the file name at its end stays readable), and in the tooltip;
+// the name alone in the title.
 void show_file_name(const char* filename) {
   const main_window_widgets& w = state.widgets;
   const std::string name = display_basename(filename);
   g_autofree char* full = g_filename_display_name(filename);
-  gtk_label_set_text(GTK_LABEL(w.label_filename), name.c_str());
+  gtk_label_set_text(GTK_LABEL(w.label_filename), full);
   gtk_widget_set_tooltip_text(w.label_filename, full);
   const std::string title = name + " \u2014 " + program_name;
   gtk_window_set_title(GTK_WINDOW(w.window), title.c_str());
@@ -129,11 +134,51 @@ void export_shown_samples(GtkWidget*, gpointer) noexcept {
 }
 
 // However the window goes, the song stops first: a thread left inside the
-// emulator while the process tears down would crash it.
+// emulator while the process tears down would crash it. The application's
+// loop ends with it; a window built without one (tests) runs gtk_main.
 void quit_main_loop(GtkWidget*, gpointer) noexcept {
   play_button_stop();
   song_follow_stop();
-  gtk_main_quit();
+  if (GtkApplication* application = gtk_window_get_application(GTK_WINDOW(state.widgets.window)))
+    g_application_quit(G_APPLICATION(application));
+  else if (gtk_main_level() > 0)
+    gtk_main_quit();
+}
+
+// A song playing through a suspend would stop mid-note; the desktop is
+// asked to wait until it stops, however it stops.
+void on_playing_changed(bool playing) {
+  if (playing && state.inhibit_cookie == 0) {
+    GtkApplication* application = gtk_window_get_application(GTK_WINDOW(state.widgets.window));
+    if (!application) return;
+    const std::string reason = "Playing " + display_basename(state.path.c_str());
+    state.inhibit_cookie = gtk_application_inhibit(
+        application, GTK_WINDOW(state.widgets.window), GTK_APPLICATION_INHIBIT_SUSPEND,
+        reason.c_str());
+    if (state.inhibit_cookie != 0) state.inhibiting_application = application;
+  } else if (!playing && state.inhibit_cookie != 0) {
+    gtk_application_uninhibit(state.inhibiting_application, state.inhibit_cookie);
+    state.inhibit_cookie = 0;
+    state.inhibiting_application = nullptr;
+  }
+}
+
+// What the first frame does not need waits until it is drawn: the icon
+// (an icon-theme lookup) and the drop target (GTK asks the desktop's file
+// portal whether it can pass files, a round trip on the session bus).
+gboolean finish_after_first_frame(gpointer) noexcept {
+  GtkWidget* window = state.widgets.window;
+  if (GtkApplication* application = gtk_window_get_application(GTK_WINDOW(window)))
+    gtk_window_set_default_icon_name(g_application_get_application_id(G_APPLICATION(application)));
+  external_open_accept_drops(window, main_window_load_file);
+  return G_SOURCE_REMOVE;
+}
+
+gboolean on_first_map(GtkWidget* window, GdkEvent*, gpointer) noexcept {
+  g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(on_first_map), nullptr);
+  // Below the redraw's priority: the first frame is painted before this runs.
+  g_idle_add_full(G_PRIORITY_LOW, finish_after_first_frame, nullptr, nullptr);
+  return FALSE;
 }
 
 // Titles carry their mnemonic ("_File": Alt+F); the underscore is not shown.
@@ -218,7 +263,7 @@ GtkWidget* build_table_area(GtkBox* toggle_box) {
   gtk_paned_pack2(GTK_PANED(paned), inspector_pane_new(), TRUE, FALSE);
   gtk_box_pack_start(GTK_BOX(area), paned, TRUE, TRUE, child_padding);
   filter_panel_pack(toggle_box, GTK_BOX(area));
-  g_signal_connect(filter_panel_get_widgets().frame_filters, "notify::visible",
+  g_signal_connect(filter_panel_frame(), "notify::visible",
                    G_CALLBACK(on_filter_panel_toggled), nullptr);
   sample_table_set_listener(on_table_changed);
   return area;
@@ -274,11 +319,15 @@ GtkWidget* main_window_new() {
 
   shortcuts_attach({w.window, w.menu_file_open, w.menu_file_export, w.menu_file_previous,
                     w.menu_file_next, w.menu_file_quit, w.button_play, play_button_last_started});
-  external_open_accept_drops(w.window, main_window_load_file);
+  play_button_set_listener(on_playing_changed);
+  g_signal_connect(w.window, "map-event", G_CALLBACK(on_first_map), nullptr);
   return w.window;
 }
 
 void main_window_show() {
+  // The table takes the keys; otherwise the first selectable label would,
+  // with a text cursor blinking in the file name.
+  gtk_window_set_focus(GTK_WINDOW(state.widgets.window), GTK_WIDGET(sample_table_view()));
   gtk_widget_show_all(state.widgets.window);
   gtk_widget_hide(state.widgets.button_play);
   filter_panel_set_visible(false);

@@ -11,17 +11,22 @@
 #include "message_line.h"
 #include "spc.h"
 
-// Builds the whole window (once per process) and returns it, not yet shown.
-// Closing it, File > Quit and Ctrl+Q stop and join a playing song before the
-// GTK main loop ends.
+// Builds the window (once per process) and returns it, not yet shown; what
+// the first frame does not show is built when first needed, and the drop
+// target and icon once the first frame is drawn. Closing it, File > Quit and
+// Ctrl+Q stop and join a playing song before the main loop ends: the
+// application's, when the window was given one (gtk_window_set_application),
+// else gtk_main's. While something plays, the window's application asks
+// the desktop not to suspend. Main thread only.
 GtkWidget* main_window_new();
 
 // Shows the window and everything in it except what starts hidden (the Play
-// button, the filter frame, the message line).
+// button, the filter frame, the message line), the keys going to the sample
+// table. Main thread only.
 void main_window_show();
 
 // Stops what plays, then reads `filename` and, when it is a valid SPC file,
-// shows its name, tag and samples; otherwise reports on standard error and in
+// shows its path (in the label as given; its name in the title), tag and samples; otherwise reports on standard error and in
 // the message line, hides Play and empties the tag labels. Returns whether
 // the file loaded.
 bool main_window_load_file(const char* filename);

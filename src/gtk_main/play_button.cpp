@@ -28,6 +28,7 @@ struct play_button_state {
   std::shared_ptr<const spc_format> image;
   std::int32_t length_seconds = 0;  // the tag's length of what plays; 0: none
   guint elapsed_timer = 0;
+  play_button_listener listener = nullptr;
 };
 play_button_state controller;
 
@@ -50,6 +51,7 @@ gboolean on_elapsed_tick(gpointer) noexcept {
 
 // Back to idle: the label says "Play", the clock goes away.
 void show_stopped() {
+  const bool was_playing = controller.playing_button != nullptr;
   if (controller.playing_button) {
     gtk_button_set_label(GTK_BUTTON(controller.playing_button),
                          controller.playing_button_idle_text.c_str());
@@ -60,6 +62,7 @@ void show_stopped() {
   if (controller.elapsed_timer) g_source_remove(controller.elapsed_timer);
   controller.elapsed_timer = 0;
   if (controller.widgets.label_elapsed) gtk_widget_hide(controller.widgets.label_elapsed);
+  if (was_playing && controller.listener) controller.listener(false);
 }
 
 void forget_last_started() {
@@ -84,6 +87,7 @@ void show_playing(GtkWidget* button, const char* play_text, const char* stop_tex
     gtk_widget_show(controller.widgets.label_elapsed);
     controller.elapsed_timer = g_timeout_add(elapsed_poll_ms, on_elapsed_tick, nullptr);
   }
+  if (controller.listener) controller.listener(true);
 }
 
 // On the main loop, some time after a playing thread said its song ended.
@@ -161,6 +165,8 @@ void play_button_stop() {
 }
 
 bool play_button_is_playing() { return controller.playing_button != nullptr; }
+
+void play_button_set_listener(play_button_listener listener) { controller.listener = listener; }
 
 void play_spc_shim(GtkWidget* widget, gpointer /*data*/) noexcept {
   const gchar* label = gtk_button_get_label(GTK_BUTTON(widget));

@@ -46,6 +46,12 @@ GtkWidget* play_button_last_started();
 // Whether something plays (the button reads "Stop"). GTK main thread only.
 bool play_button_is_playing();
 
+// Called with true when something starts to play and with false when it
+// stops, however it stops (Stop, its end, a load, quit); one listener, null:
+// none. GTK main thread only.
+using play_button_listener = void (*)(bool playing);
+void play_button_set_listener(play_button_listener listener);
+
 // "clicked" handler of the Play button: label "Play" plays the image last
 // set from its start, any other label stops; the clicked button's label
 // follows. A device that cannot be opened or a thread that cannot start is

@@ -31,7 +31,10 @@ using testing::internal::GetCapturedStderr;
 
 class ExternalOpenTest : public testing::Test {
  protected:
-  void SetUp() override { gui_window(); }
+  // The window takes drops from its first frame drawn on.
+  void SetUp() override {
+    ASSERT_TRUE(gui_wait_until([] { return gtk_drag_dest_get_target_list(gui_window()) != nullptr; }));
+  }
   const main_window_widgets& w = main_window_get_widgets();
   temp_dir dir;
 

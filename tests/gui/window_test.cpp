@@ -57,10 +57,14 @@ TEST_F(WindowTest, OpeningAnotherFileStopsTheSongWhetherItLoadsOrNot) {
 
 // Selectable, the file name label could take the keys first, a text cursor
 // blinking in it; the table is what the keys move through.
+// GTK gives a window shown without a focus the first widget that takes one.
 TEST_F(WindowTest, KeysStartInTheTableNotInTheFileName) {
-  if (main_window_current_spc()) GTEST_SKIP() << "an earlier test in this process loaded a file";
-  EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(w.window)), GTK_WIDGET(sample_table_view()));
   ASSERT_TRUE(main_window_load_file(tone("focus.spc").c_str()));
+  gtk_widget_hide(w.window);
+  gtk_window_set_focus(GTK_WINDOW(w.window), nullptr);
+  main_window_show();
+  ASSERT_TRUE(gui_wait_until([&] { return gtk_widget_get_mapped(w.window) != FALSE; }));
+  EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(w.window)), GTK_WIDGET(sample_table_view()));
   EXPECT_FALSE(gtk_widget_has_focus(w.label_filename));
 }
 
