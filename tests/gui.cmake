@@ -18,6 +18,8 @@ add_executable(gui_tests
   gui/inspector_pane_test.cpp
   gui/window_test.cpp
   gui/export_dialog_test.cpp
+  gui/voice_mute_test.cpp
+  gui/stems_dialog_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
 if(TARGET fake_openspc)

@@ -19,6 +19,8 @@
 #include "sample_table.h"
 #include "settings.h"
 #include "shortcuts.h"
+#include "stems_dialog.h"
+#include "voice_mute.h"
 #include "song_follow.h"
 
 namespace {
@@ -133,6 +135,10 @@ void export_shown_samples(GtkWidget*, gpointer) noexcept {
   export_dialog_run(GTK_WINDOW(state.widgets.window), state.spc, state.path);
 }
 
+void export_stems(GtkWidget*, gpointer) noexcept {
+  stems_dialog_run(GTK_WINDOW(state.widgets.window), state.spc, state.path);
+}
+
 // However the window goes, the song stops first: a thread left inside the
 // emulator while the process tears down would crash it. The application's
 // loop ends with it; a window built without one (tests) runs gtk_main.
@@ -202,18 +208,21 @@ GtkWidget* build_menu_bar(GtkWidget* window) {
   GtkWidget* menu_help = append_menu(menubar, "_Help");
   w.menu_file_open = append_menu_item(menu_file, "_Open SPC");
   w.menu_file_export = append_menu_item(menu_file, "_Export Samples\u2026");
+  w.menu_file_export_stems = append_menu_item(menu_file, "Export S_tems\u2026");
   w.menu_file_previous = append_menu_item(menu_file, "_Previous File");
   w.menu_file_next = append_menu_item(menu_file, "_Next File");
   w.menu_file_quit = append_menu_item(menu_file, "_Quit");
   w.menu_help_about = append_menu_item(menu_help, "_About");
   g_signal_connect_swapped(w.menu_file_open, "activate", G_CALLBACK(open_spc_dialog), window);
   g_signal_connect(w.menu_file_export, "activate", G_CALLBACK(export_shown_samples), nullptr);
+  g_signal_connect(w.menu_file_export_stems, "activate", G_CALLBACK(export_stems), nullptr);
   g_signal_connect(w.menu_file_previous, "activate", G_CALLBACK(open_previous_file), nullptr);
   g_signal_connect(w.menu_file_next, "activate", G_CALLBACK(open_next_file), nullptr);
   g_signal_connect(w.menu_file_quit, "activate", G_CALLBACK(quit_main_loop), nullptr);
   g_signal_connect_swapped(w.menu_help_about, "activate", G_CALLBACK(about_dialog), window);
   // Nothing to browse from or export until a file is loaded.
   gtk_widget_set_sensitive(w.menu_file_export, FALSE);
+  gtk_widget_set_sensitive(w.menu_file_export_stems, FALSE);
   gtk_widget_set_sensitive(w.menu_file_previous, FALSE);
   gtk_widget_set_sensitive(w.menu_file_next, FALSE);
   return menubar;
@@ -338,6 +347,9 @@ void main_window_show() {
 bool main_window_load_file(const char* filename) {
   // The song of the file on screen stops, whatever becomes of the new one.
   play_button_stop();
+  // Stems of the file on screen stop too, and the new file starts unmuted.
+  stems_dialog_cancel();
+  voice_mute_reset();
   message_line_clear();
   std::string reason;
   std::shared_ptr<const spc_format> spc = read_spc_from_file(filename, reason);
@@ -345,6 +357,7 @@ bool main_window_load_file(const char* filename) {
   state.spc = spc;
   play_button_set_image(spc);
   gtk_widget_set_sensitive(state.widgets.menu_file_export, spc != nullptr);
+  gtk_widget_set_sensitive(state.widgets.menu_file_export_stems, spc != nullptr);
   if (!spc) {
     state.path.clear();
     gtk_widget_hide(state.widgets.button_play);

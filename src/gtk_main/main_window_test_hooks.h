@@ -21,6 +21,7 @@ struct main_window_widgets {
   GtkWidget* info_bar;
   GtkWidget* menu_file_open;
   GtkWidget* menu_file_export;
+  GtkWidget* menu_file_export_stems;
   GtkWidget* menu_file_previous;
   GtkWidget* menu_file_next;
   GtkWidget* menu_file_quit;

@@ -13,6 +13,7 @@
 #include "message_line.h"
 #include "openspc.h"
 #include "playback.h"
+#include "voice_mute.h"
 
 namespace {
 
@@ -106,6 +107,8 @@ bool start(GtkWidget* button, std::shared_ptr<const spc_format> image, const cha
            const char* stop_text) {
   set_song_end_notifier(post_song_end, nullptr);
   controller.length_seconds = image ? id666_song_seconds(*image) : 0;
+  // The Voices page's Mute and Solo are for the song, not a sample alone.
+  voice_mute_engine_plays_song(button == controller.widgets.button_play);
   switch (play_spc(std::move(image))) {
     case play_result::playing:
       show_playing(button, play_text, stop_text);

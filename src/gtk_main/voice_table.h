@@ -1,6 +1,7 @@
 // The eight DSP voices at the snapshot, one row each, in the hexadecimal
 // style of the sample table: a press on a cell copies it and asks to inspect
-// that voice's sample. GTK main thread only.
+// that voice's sample. Beside each voice's number, its Mute and Solo
+// switches (voice_mute.h). GTK main thread only.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -43,3 +44,7 @@ void voice_table_fill(GtkWidget* table,
 
 // The view column showing model column `column`. GTK main thread only.
 GtkTreeViewColumn* voice_table_column(GtkWidget* table, int column);
+
+// The column of the Mute or the Solo switches. GTK main thread only.
+enum class voice_switch { mute, solo };
+GtkTreeViewColumn* voice_table_switch_column(GtkWidget* table, voice_switch which);
