@@ -24,6 +24,7 @@ struct song_page_state {
   GtkWidget* timeline = nullptr;  // built when the page is first shown
   std::shared_ptr<const song_trace> trace;
   timeline_sample_chosen on_sample_chosen;
+  timeline_root_key root_key_of;
   guint playhead_timer = 0;
 };
 
@@ -92,6 +93,7 @@ void build_timeline(GtkWidget* page, gpointer) noexcept {
   g_signal_connect(state.timeline, "map", G_CALLBACK(on_timeline_mapped), page);
   g_signal_connect(state.timeline, "unmap", G_CALLBACK(on_timeline_mapped), page);
   gtk_widget_show_all(state.timeline);
+  timeline_view_set_root_key_source(state.timeline, state.root_key_of);
   timeline_view_set_trace(state.timeline, state.trace);
   follow_playing(state);
 }
@@ -119,6 +121,12 @@ void song_page_show_trace(GtkWidget* page, std::shared_ptr<const song_trace> tra
   song_page_state& state = state_of(page);
   state.trace = std::move(trace);
   if (state.timeline) timeline_view_set_trace(state.timeline, state.trace);
+}
+
+void song_page_set_root_key_source(GtkWidget* page, timeline_root_key root_key_of) {
+  song_page_state& state = state_of(page);
+  state.root_key_of = std::move(root_key_of);
+  if (state.timeline) timeline_view_set_root_key_source(state.timeline, state.root_key_of);
 }
 
 GtkWidget* song_page_timeline(GtkWidget* page) { return state_of(page).timeline; }

@@ -16,6 +16,10 @@
 // `on_sample_chosen`. GTK main thread only.
 GtkWidget* song_page_new(timeline_sample_chosen on_sample_chosen);
 
+// Where the timeline's hover finds a sample's root key for its note names
+// (without one, pitches show in hexadecimal alone). GTK main thread only.
+void song_page_set_root_key_source(GtkWidget* page, timeline_root_key root_key_of);
+
 // Shows `trace` (null: none yet), now or once the page is built. GTK main
 // thread only.
 void song_page_show_trace(GtkWidget* page, std::shared_ptr<const song_trace> trace);
