@@ -4,6 +4,8 @@
 #include "inspector_pane.h"
 
 #include <array>
+#include <map>
+#include <optional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -35,6 +37,7 @@ struct inspector_pane_state {
   own_pitch inspected_own;       // the inspected entry's own pitch, for its tuning
   std::shared_ptr<const song_trace> trace;
   std::array<sample_play, 256> song_plays;  // the trace's summary, per directory index
+  std::map<int, std::optional<double>> root_keys;  // for the timeline's notes, per entry
   // The Voices and Audio RAM pages' scrolled windows; what they show is
   // built when the page is first opened (null in widgets until then).
   GtkWidget* voices_page = nullptr;
@@ -64,6 +67,25 @@ sample_tuning inspected_tuning() {
           ? pane.song_plays[static_cast<std::size_t>(pane.inspected - 1)].pitches
           : none;
   return tune_sample(pane.inspected_own, pitches);
+}
+
+// Entry `sample_number`'s root key as the Sample page tunes it (its own
+// pitch, checked against the song's notes), for the timeline's note names;
+// worked out on the first hover over one of its key-ons, then kept until
+// the next file or trace. None when it has no tuning.
+std::optional<double> root_key_of(int sample_number) {
+  if (!pane.spc || sample_number < 1 || sample_number > 256) return std::nullopt;
+  const auto known = pane.root_keys.find(sample_number);
+  if (known != pane.root_keys.end()) return known->second;
+  std::optional<double> root;
+  if (const sample_chart* row = chart_row(sample_number)) {
+    const sample_tuning tuning =
+        tune_sample(inspect_sample(*pane.spc, *row).own,
+                    pane.song_plays[static_cast<std::size_t>(sample_number - 1)].pitches);
+    if (tuning.method != tuning_method::none) root = tuning.root;
+  }
+  pane.root_keys.emplace(sample_number, root);
+  return root;
 }
 
 std::string tuning_line() {
@@ -195,6 +217,7 @@ GtkWidget* inspector_pane_new() {
   append_page(pane.map_page, "Audio RAM");
   g_signal_connect(w.notebook, "switch-page", G_CALLBACK(on_switch_page), nullptr);
   w.song = song_page_new(inspect_and_show_row);
+  song_page_set_root_key_source(w.song, root_key_of);
   append_page(w.song, "Song");
   g_signal_connect(sample_table_view(), "cursor-changed", G_CALLBACK(on_cursor_changed), nullptr);
   inspector_pane_inspect(0);
@@ -210,6 +233,7 @@ void inspector_pane_show_file(std::shared_ptr<const spc_format> spc, const sampl
   // The song of the file before says nothing of this one.
   pane.trace.reset();
   pane.song_plays = {};
+  pane.root_keys.clear();
   song_page_show_trace(w.song, nullptr);
   if (w.voice_table) show_voices();
   if (w.map) show_map_layout();
@@ -241,6 +265,7 @@ void inspector_pane_show_trace(std::shared_ptr<const song_trace> trace,
                                const std::array<sample_play, 256>& plays) {
   pane.trace = std::move(trace);
   pane.song_plays = plays;
+  pane.root_keys.clear();
   const inspector_pane_widgets& w = pane.widgets;
   if (w.map) show_map_played();
   song_page_show_trace(w.song, pane.trace);

@@ -229,8 +229,10 @@ TEST_F(SongFollowTest, TimelineMarksInspectByPointerAndKeyboardAndNameWhatIsHove
   EXPECT_NEAR(g.span_seconds, 10, 1e-9) << "a new trace is fitted";
 
   gui_move_to(window, g.x_of(0.25), g.lane_top(0) + g.lane_height() / 2);
+  // The tone's 1000 Hz is B5 and 21 cents; the song's one note at pitch
+  // 1000 puts the root on the whole key, as the Sample page tunes it.
   EXPECT_EQ(timeline_view_hover_text(timeline),
-            "Voice 0 \u00b7 sample 1\nPitch 1000\nAt 0:00.0\nVolume 60 left, 60 right");
+            "Voice 0 \u00b7 sample 1\nPitch 1000 (B5)\nAt 0:00.0\nVolume 60 left, 60 right");
   gui_press_at(window, g.x_of(0.7), g.lane_top(1) + g.lane_height() / 2);
   gui_flush();
   EXPECT_EQ(inspector_pane_inspected(), 2);

@@ -17,6 +17,7 @@
 #include "playback_state.h"
 #include "sample_table.h"
 #include "settings.h"
+#include "song_follow.h"
 #include "spc_builder.h"
 #include "table_fixture.h"
 
@@ -116,6 +117,11 @@ TEST_F(WindowTest, AllColumnsFitAndTheFilterPanelKeepsTheWindowShort) {
 TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
   EXPECT_EQ(gui_text(w.label_status), "Showing 5 of 5 entries");
+  // Once the song has been followed the line counts what it plays too.
+  ASSERT_TRUE(gui_wait_until([] { return !song_follow_running(); }, 30000));
+  const std::string played =
+      ", " + std::to_string(sample_table_played_count()) + " played by the song";
+  EXPECT_EQ(gui_text(w.label_status), "Showing 5 of 5 entries" + played);
   gui_flush();
   gui_click_cell(sample_table_view(), 2, sample_table_column(SAMPLE_COLUMN_LOOP));
   EXPECT_EQ(gui_text(w.label_status), "Copied 412");
@@ -126,13 +132,13 @@ TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   gui_type_into(start_min, "$400");
   gui_key(GDK_KEY_Return);
   EXPECT_EQ(sample_table_chart_filters()[SAMPLE_COLUMN_START], 0x400);
-  EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries");
+  EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries" + played);
   std::vector<int> shown;  // what an export of the rows shown would take, in their order
   for (const std::string& number : table_fixture_column(SAMPLE_COLUMN_NUMBER))
     shown.push_back(static_cast<int>(std::stol(number, nullptr, 16)));
   EXPECT_EQ(sample_table_shown_sample_numbers(), shown);
   filter_panel_set_visible(false);
-  EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries (filters active)");
+  EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries (filters active)" + played);
 }
 
 // The GUI tests play into libao's null device, which takes audio as fast as
