@@ -13,6 +13,7 @@
 #include "play_button.h"
 #include "playback.h"
 #include "timeline_layout.h"
+#include "voice_mute.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ struct song_page_state {
   timeline_sample_chosen on_sample_chosen;
   timeline_root_key root_key_of;
   guint playhead_timer = 0;
+  int mute_listener = -1;  // the Voices page's Mute and Solo, shown in the lane headers
 };
 
 constexpr const char* state_key = "quorlin-song-page";
@@ -94,6 +96,9 @@ void build_timeline(GtkWidget* page, gpointer) noexcept {
   g_signal_connect(state.timeline, "unmap", G_CALLBACK(on_timeline_mapped), page);
   gtk_widget_show_all(state.timeline);
   timeline_view_set_root_key_source(state.timeline, state.root_key_of);
+  timeline_view_set_muted(state.timeline, voice_mute_mask());
+  state.mute_listener = voice_mute_add_listener(
+      [timeline = state.timeline] { timeline_view_set_muted(timeline, voice_mute_mask()); });
   timeline_view_set_trace(state.timeline, state.trace);
   follow_playing(state);
 }
@@ -112,6 +117,7 @@ GtkWidget* song_page_new(timeline_sample_chosen on_sample_chosen) {
   g_object_set_data_full(G_OBJECT(page), state_key, state.release(), [](gpointer data) {
     auto* state = static_cast<song_page_state*>(data);
     if (state->playhead_timer) g_source_remove(state->playhead_timer);
+    if (state->mute_listener >= 0) voice_mute_remove_listener(state->mute_listener);
     delete state;
   });
   return page;
