@@ -73,15 +73,16 @@ int run_export_command(const std::string& folder, const export_options& options,
                        double seconds) {
   std::vector<bool> unreadable(files.size(), false);
   std::vector<std::vector<int>> played;
-  if (played_only) played = played_samples(files, seconds);
-  const std::vector<std::vector<int>>* only = played_only ? &played : nullptr;
   // --instruments: the songs are traced and their samples tuned first, so
-  // that the WAV files and the manifest carry the tuning.
+  // that the WAV files and the manifest carry the tuning; the same traces
+  // say what --played keeps.
   export_tunings tunings;
   export_options with_tunings = options;
   std::unique_ptr<kit_export> kit;
+  if (played_only && !options.instruments) played = played_samples(files, seconds);
+  const std::vector<std::vector<int>>* only = played_only ? &played : nullptr;
   if (options.instruments) {
-    tunings = tune_export_files(files, options.unique, seconds);
+    tunings = tune_export_files(files, options.unique, seconds, played_only ? &played : nullptr);
     with_tunings.tunings = &tunings;
     kit = std::make_unique<kit_export>(folder, tunings, options.force);
   }

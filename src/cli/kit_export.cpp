@@ -17,15 +17,20 @@ std::vector<std::string> kit_file_names(const std::string& stem) {
 }  // namespace
 
 export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
-                                 double seconds) {
+                                 double seconds, std::vector<std::vector<int>>* played) {
   std::vector<std::unique_ptr<spc_format>> images;
   std::vector<song_trace> traces;
   std::vector<std::string> paths;
-  for (const std::string& path : files) {
+  if (played) played->assign(files.size(), {});
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const std::string& path = files[f];
     std::string failure;
     auto spc = read_spc_file_quietly(path.c_str(), failure);
     if (!spc) continue;
-    traces.push_back(trace_and_report(path, *spc, seconds).trace);
+    traced_song song = trace_and_report(path, *spc, seconds);
+    for (int srcn = 0; played && srcn < 256; ++srcn)
+      if (song.plays[static_cast<std::size_t>(srcn)].played()) (*played)[f].push_back(srcn + 1);
+    traces.push_back(std::move(song.trace));
     images.push_back(std::move(spc));
     paths.push_back(path);
   }

@@ -16,9 +16,12 @@ typedef struct _JsonBuilder JsonBuilder;
 // or the default when it has none) and tunes the samples its song keys on;
 // with `pool_identical` (--unique) identical samples share their key-ons
 // across the files. Files that can't be read are left for the export to
-// report. Main thread only.
+// report. With `played` (--played), also the sample numbers each file's song
+// keys on (none for a file that can't be read), from the same traces.
+// Main thread only.
 export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
-                                 double seconds = 0);
+                                 double seconds = 0,
+                                 std::vector<std::vector<int>>* played = nullptr);
 
 // The tuning of the samples `trace` keys on, for an export of the image read
 // from `path` alone (the window's). Any thread.
