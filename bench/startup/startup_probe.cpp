@@ -105,7 +105,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: startup_probe PROGRAM [ARGS...]\n");
     return 2;
   }
+  // A busy server may turn a connection away now and then; the clock has
+  // not started yet.
   display_handle display(XOpenDisplay(nullptr));
+  for (int attempt = 0; !display && attempt < 50; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    display.reset(XOpenDisplay(nullptr));
+  }
   if (!display) {
     std::fprintf(stderr, "startup_probe: no X display\n");
     return 2;
