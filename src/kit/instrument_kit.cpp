@@ -22,22 +22,34 @@ struct played_entry {
   key_on_envelope envelope;
 };
 
-std::array<std::optional<key_on_envelope>, 256> first_envelopes(const song_trace& trace) {
-  std::array<std::optional<key_on_envelope>, 256> out;
-  for (const trace_event& e : trace.events) {
-    if (e.kind == trace_event_kind::key_on && !out[e.srcn])
-      out[e.srcn] = key_on_envelope{e.adsr1, e.adsr2, e.gain};
-  }
-  return out;
+// The 16-bit word at `at` of audio RAM.
+u16 aram_word(const spc_format& image, u16 at) {
+  return static_cast<u16>(image.aram[at] | image.aram[static_cast<u16>(at + 1)] << 8);
+}
+
+u16 entry_address(const spc_format& image, int srcn) {
+  return static_cast<u16>((image.dsp_registers[spc_dsp_dir] << 8) + 4 * srcn);
 }
 
 // Directory entry `srcn` of the image, decoded from its start.
 brr_sample decode_entry(const spc_format& image, int srcn) {
-  const u16 entry = static_cast<u16>((image.dsp_registers[spc_dsp_dir] << 8) + 4 * srcn);
-  const auto word = [&image](u16 at) {
-    return static_cast<u16>(image.aram[at] | image.aram[static_cast<u16>(at + 1)] << 8);
-  };
-  return brr_decode_chain(image, word(entry), word(static_cast<u16>(entry + 2)));
+  const u16 entry = entry_address(image, srcn);
+  return brr_decode_chain(image, aram_word(image, entry),
+                          aram_word(image, static_cast<u16>(entry + 2)));
+}
+
+// The envelope registers of each entry's first key-on of the sample the
+// snapshot's directory lists (as summarize_trace counts them: a driver that
+// loads other samples later keys those on under the same numbers).
+std::array<std::optional<key_on_envelope>, 256> first_envelopes(const song_trace& trace,
+                                                                 const spc_format& image) {
+  std::array<std::optional<key_on_envelope>, 256> out;
+  for (const trace_event& e : trace.events) {
+    if (e.kind == trace_event_kind::key_on && !out[e.srcn] &&
+        aram_word(image, entry_address(image, e.srcn)) == e.start)
+      out[e.srcn] = key_on_envelope{e.adsr1, e.adsr2, e.gain};
+  }
+  return out;
 }
 
 std::string hex_number(int value) {
@@ -54,8 +66,8 @@ std::vector<song_instruments> tune_played_samples(const std::vector<song_to_tune
   std::vector<std::array<sample_play, 256>> plays;
   for (std::size_t i = 0; i < songs.size(); ++i) {
     const spc_format& image = *songs[i].image;
-    plays.push_back(summarize_trace(*songs[i].trace));
-    const auto envelopes = first_envelopes(*songs[i].trace);
+    plays.push_back(summarize_trace(*songs[i].trace, image));
+    const auto envelopes = first_envelopes(*songs[i].trace, image);
     for (int srcn = 0; srcn < 256; ++srcn) {
       if (!plays[i][static_cast<std::size_t>(srcn)].played()) continue;
       brr_sample sample = decode_entry(image, srcn);
