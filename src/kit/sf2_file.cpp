@@ -18,12 +18,24 @@ namespace {
 constexpr std::size_t sf2_min_guard_frames = 8;
 constexpr std::size_t sf2_min_loop_frames = 32;
 constexpr int dsp_rate_hz = 32000;
+// SoundFont names hold 20 characters.
+constexpr std::size_t sf2_name_length = 20;
 
 struct gobject_unref {
   void operator()(gpointer object) const { g_object_unref(object); }
 };
 template <typename T>
 using gobject_ptr = std::unique_ptr<T, gobject_unref>;
+
+// "STEM 1A" cut to SoundFont's 20 characters from the stem's end, so the
+// sample number that tells presets apart stays.
+std::string sf2_name(const std::string& name) {
+  if (name.size() <= sf2_name_length) return name;
+  const std::size_t number = name.rfind(' ');
+  if (number == std::string::npos || name.size() - number >= sf2_name_length)
+    return name.substr(0, sf2_name_length);
+  return name.substr(0, sf2_name_length - (name.size() - number)) + name.substr(number);
+}
 
 // Seconds as SoundFont's timecents; its shortest time (about 1 ms) for 0.
 gint16 timecents(double seconds) {
@@ -71,7 +83,8 @@ void add_sample(IpatchSF2* bank, const kit_sample& s) {
   ipatch_sample_data_add(sample_data.get(), IPATCH_SAMPLE_STORE(store.get()));
 
   gobject_ptr<IpatchSF2Sample> sample(ipatch_sf2_sample_new());
-  ipatch_sf2_sample_set_name(sample.get(), s.name.c_str());
+  const std::string name = sf2_name(s.name);
+  ipatch_sf2_sample_set_name(sample.get(), name.c_str());
   ipatch_sf2_sample_set_data(sample.get(), sample_data.get());
   // SoundFont's pitch correction is applied on playback: it takes back the
   // cents the sample sounds above its root key, so that key plays in tune.
@@ -81,7 +94,7 @@ void add_sample(IpatchSF2* bank, const kit_sample& s) {
   ipatch_container_append(IPATCH_CONTAINER(bank), IPATCH_ITEM(sample.get()));
 
   gobject_ptr<IpatchSF2Inst> inst(ipatch_sf2_inst_new());
-  g_object_set(inst.get(), "name", s.name.c_str(), nullptr);
+  g_object_set(inst.get(), "name", name.c_str(), nullptr);
   ipatch_container_append(IPATCH_CONTAINER(bank), IPATCH_ITEM(inst.get()));
   ipatch_sf2_inst_new_zone(inst.get(), sample.get());
   if (IpatchSF2Zone* zone = only_zone(IPATCH_CONTAINER(inst.get()), IPATCH_TYPE_SF2_IZONE)) {
@@ -95,7 +108,7 @@ void add_sample(IpatchSF2* bank, const kit_sample& s) {
   }
 
   gobject_ptr<IpatchSF2Preset> preset(ipatch_sf2_preset_new());
-  g_object_set(preset.get(), "name", s.name.c_str(), "bank", 0, "program", s.srcn, nullptr);
+  g_object_set(preset.get(), "name", name.c_str(), "bank", 0, "program", s.srcn, nullptr);
   ipatch_container_append(IPATCH_CONTAINER(bank), IPATCH_ITEM(preset.get()));
   ipatch_sf2_preset_new_zone(preset.get(), inst.get());
 }
