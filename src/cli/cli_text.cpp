@@ -4,21 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-std::string text_line_escape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 void json_add_path(JsonBuilder* builder, const std::string& path) {
   json_builder_set_member_name(builder, "path");
   if (g_utf8_validate(path.data(), static_cast<gssize>(path.size()), nullptr)) {
@@ -34,6 +19,29 @@ void json_add_path(JsonBuilder* builder, const std::string& path) {
   if (!uri) return;
   json_builder_set_member_name(builder, "uri");
   json_builder_add_string_value(builder, uri);
+}
+
+std::string json_builder_text(JsonBuilder* builder) {
+  g_autoptr(JsonNode) root = json_builder_get_root(builder);
+  g_autoptr(JsonGenerator) generator = json_generator_new();
+  json_generator_set_root(generator, root);
+  gsize size = 0;
+  g_autofree char* text = json_generator_to_data(generator, &size);
+  return {text, size};
+}
+
+int print_json_files(const std::vector<std::string>& files,
+                     const std::function<std::string(const std::string& path, int& status)>&
+                         file_object) {
+  int status = 0;
+  std::fputs("{\"files\":[", stdout);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string text = file_object(files[i], status);
+    if (i > 0) std::fputc(',', stdout);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  }
+  std::fputs("]}\n", stdout);
+  return status;
 }
 
 int finish_standard_output(int status) {

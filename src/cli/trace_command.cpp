@@ -105,25 +105,13 @@ std::string file_as_json(const std::string& path, double seconds, int& status) {
     json_builder_end_array(b);
   }
   json_builder_end_object(b);
-  g_autoptr(JsonNode) root = json_builder_get_root(b);
-  g_autoptr(JsonGenerator) generator = json_generator_new();
-  json_generator_set_root(generator, root);
-  gsize size = 0;
-  g_autofree char* text = json_generator_to_data(generator, &size);
-  return {text, size};
+  return json_builder_text(b);
 }
 
-// Written a file at a time, as --list --json is.
 int trace_as_json(const std::vector<std::string>& files, double seconds) {
-  int status = 0;
-  std::fputs("{\"files\":[", stdout);
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    const std::string text = file_as_json(files[i], seconds, status);
-    if (i > 0) std::fputc(',', stdout);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-  }
-  std::fputs("]}\n", stdout);
-  return status;
+  return print_json_files(files, [&](const std::string& path, int& status) {
+    return file_as_json(path, seconds, status);
+  });
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "hex_text.h"
 #include "sample_checks.h"
 #include "sample_export_test_hooks.h"
+#include "text_escape.h"
 #include "voices.h"
 
 namespace {
@@ -63,22 +64,6 @@ std::size_t loop_offset_bytes(const brr_sample& sample) {
 
 std::string system_error_text(const std::string& what, const std::string& path, int error) {
   return what + " " + path + ": " + std::strerror(error);
-}
-
-// One name as one field of one manifest line: the command line's text
-// output escapes the same way (cli_text.h), which this library can't use.
-std::string manifest_field(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
-    }
-  }
-  return out;
 }
 
 int real_rename_noreplace(const char* from, const char* to) {
@@ -400,7 +385,7 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
     } else {
       ++run.samples;
       const std::string name = stem_given_ + "-" + two_digit_hex(row.sample_number);
-      written = manifest_field(name + ".wav") + " " + manifest_field(name + ".brr");
+      written = text_line_escape(name + ".wav") + " " + text_line_escape(name + ".brr");
       const content_key key = key_of(brr_chain_bytes(spc, sample), loop_offset_bytes(sample));
       const auto known =
           run.options.unique ? run.written_by_content.find(key) : run.written_by_content.end();
@@ -425,7 +410,7 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
     for (int v : voices_using_source(spc, srcn)) voices.push_back(std::to_string(v));
     const auto texts = chart_row_texts(row);
     if (!run.add_manifest_line(
-            manifest_field(spc_path) + "\t" + texts[0] + "\t" + two_digit_hex(srcn) + "\t" +
+            text_line_escape(spc_path) + "\t" + texts[0] + "\t" + two_digit_hex(srcn) + "\t" +
             texts[1] + "\t" + texts[2] + "\t" + std::to_string(sample.blocks.size()) + "\t" +
             (sample.loop_sample ? std::to_string(*sample.loop_sample) : "-") + "\t" +
             join(voices, ",") + "\t" + join(sample_warning_texts(spc, sample), ", ") + "\t" +
