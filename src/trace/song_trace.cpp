@@ -17,20 +17,20 @@ bool same_registers(const spc700_registers& a, const spc700_registers& b) {
   return a.pc == b.pc && a.a == b.a && a.x == b.x && a.y == b.y && a.sp == b.sp && a.psw == b.psw;
 }
 
-// Spots a program waiting for a timer: the same instruction, with the same
-// registers, finds the same counter empty again, and in between the program
+// Spots a program waiting for a timer: the same instruction finds the same
+// counter empty again and leaves the same registers, and in between the program
 // left everything it wrote as it was, acted on nothing and read nothing else
 // that moves with time. Until some counter goes up, every pass round that
 // loop is the same, so the passes can be skipped.
 class idle_loop_skipper {
  public:
   // Called after an instruction that found `timer`'s counter at 0, with the
-  // registers and time from before it. Returns the cycles that may be
-  // skipped (0 when this is no such loop, or not yet known to be one).
-  std::int64_t skippable(spc_io_bus& bus, int timer, const spc700_registers& before,
+  // registers it left and the cycle it started at. Returns the cycles that
+  // may be skipped (0 when this is no such loop, or not yet known to be one).
+  std::int64_t skippable(spc_io_bus& bus, int timer, const spc700_registers& after,
                          std::int64_t started, std::int64_t end) {
-    probe& last = probe_at(timer, before.pc);
-    const probe now{timer, before, bus.state_hash(), bus.acting_writes(), bus.timed_reads(),
+    probe& last = probe_at(timer, after.pc);
+    const probe now{timer, after, bus.state_hash(), bus.acting_writes(), bus.timed_reads(),
                     {bus.counter_reads(0), bus.counter_reads(1), bus.counter_reads(2)}, started};
     const bool repeats = same_registers(now.registers, last.registers) &&
                          now.state_hash == last.state_hash &&
@@ -116,7 +116,6 @@ song_trace trace_song(const spc_format& image, double seconds, const std::atomic
 
   int until_cancel_check = instructions_between_cancel_checks;
   while (bus.now < end) {
-    const spc700_registers before = cpu.regs;
     const std::int64_t started = bus.now;
     bus.now += cpu.step();
     if (cpu.halt != spc700_halt::running) {
@@ -127,7 +126,7 @@ song_trace trace_song(const spc_format& image, double seconds, const std::atomic
       break;
     }
     const int timer = bus.take_empty_counter_read();
-    if (timer >= 0) bus.now += idle.skippable(bus, timer, before, started, end);
+    if (timer >= 0) bus.now += idle.skippable(bus, timer, cpu.regs, started, end);
     bus.dsp().run_until(bus.now);
     if (--until_cancel_check == 0) {
       until_cancel_check = instructions_between_cancel_checks;
