@@ -6,12 +6,10 @@
 
 #include <string>
 
-#include "export_dialog.h"
 #include "gui_input.h"
 #include "gui_support.h"
 #include "inspector_pane.h"
 #include "main_window.h"
-#include "main_window_test_hooks.h"
 #include "message_line.h"
 #include "play_button.h"
 #include "song_follow.h"
@@ -66,30 +64,6 @@ TEST_F(SampleTuningTest, TheRootShowsAndANotePlaysTheSample) {
   gtk_entry_set_text(GTK_ENTRY(note), "A4");
   gui_click_button(play);
   EXPECT_TRUE(gui_wait_until([] { return play_button_is_playing(); }));
-}
-
-TEST_F(SampleTuningTest, ExportSamplesWritesTheKitWhenTicked) {
-  spc_builder tone;
-  tone.square_wave_tone();
-  const std::string path = tone.write_to(dir.path(), "tone.spc");
-  ASSERT_TRUE(main_window_load_file(path.c_str()));
-  ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
-  temp_dir out;
-  const main_window_widgets& w = main_window_get_widgets();
-  const dialog_seen seen = gui_open_through_dialog(
-      out.path(), [&w] { gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_export)); },
-      [](GtkFileChooser* chooser) {
-        g_autoptr(GList) boxes = gtk_container_get_children(
-            GTK_CONTAINER(gtk_file_chooser_get_extra_widget(chooser)));
-        for (GList* at = boxes; at; at = at->next)
-          if (gui_text(GTK_WIDGET(at->data)) == export_instruments_label)
-            gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(at->data), TRUE);
-      });
-  ASSERT_TRUE(seen.appeared);
-  for (const char* name : {"tone-01.wav", "tone.sf2", "tone.sfz", "tone-instruments.txt"})
-    EXPECT_TRUE(g_file_test(out.file(name).c_str(), G_FILE_TEST_EXISTS)) << name;
-  EXPECT_NE(gui_text(w.label_message).find("instrument kit tone.sf2"), std::string::npos)
-      << gui_text(w.label_message);
 }
 
 }  // namespace
