@@ -11,6 +11,8 @@
 namespace {
 
 constexpr double dsp_rate_hz = 32000.0;
+// Loops longer than this are measured over their second pass alone.
+constexpr std::size_t long_loop_samples = 16384;
 
 struct sample_inspector_parts {
   GtkWidget* facts = nullptr;
@@ -88,7 +90,6 @@ inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row) 
   facts.voices = voices_using_source(spc, row.sample_number - 1);
   facts.warnings = sample_warning_texts(spc, sample);
   shown.ends = sample.ends;
-  if (sample.ends) shown.own = detect_own_pitch(playable_pcm(spc, sample));
 
   auto waveform = std::make_shared<waveform_data>();
   waveform->first_pass = sample.pcm;
@@ -100,6 +101,19 @@ inspected_sample inspect_sample(const spc_format& spc, const sample_chart& row) 
     waveform->loop_pass = brr_decode_loop_pass(spc, sample, history);
     for (std::size_t b = sample.loop_block(); b < sample.blocks.size(); ++b)
       waveform->blocks.push_back({sample.blocks[b].address, sample.blocks[b].header});
+  }
+  if (sample.ends) {
+    // A short loop may take several passes to settle (playable_pcm decodes
+    // them, as the export does); a long one's second pass, decoded above,
+    // already holds more than the pitch is measured over.
+    if (waveform->loop_pass.size() > long_loop_samples) {
+      looped_pcm two_passes{sample.pcm, sample.pcm.size()};
+      two_passes.pcm.insert(two_passes.pcm.end(), waveform->loop_pass.begin(),
+                            waveform->loop_pass.end());
+      shown.own = detect_own_pitch(two_passes);
+    } else {
+      shown.own = detect_own_pitch(playable_pcm(spc, sample));
+    }
   }
   shown.waveform = std::move(waveform);
   return shown;
