@@ -87,8 +87,9 @@ TEST_P(TracePlayerTest, VoicesStaySilentUntilTheTraceKeysThemOn) {
       continue;
     }
     EXPECT_GE(sound, key_on - silent_until_slack_seconds) << "voice " << v << " sounds early";
-    if (!starts_silent)
+    if (!starts_silent) {
       EXPECT_LE(sound, key_on + sounds_within_seconds) << "voice " << v << " sounds late";
+    }
   }
   std::printf("%s: %d voices checked\n", GetParam(), checked);
 }
