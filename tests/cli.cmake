@@ -1,6 +1,6 @@
 # The command line, run as a process without a display.
 if(TARGET quorlin)
-  add_executable(cli_tests cli_test.cpp)
+  add_executable(cli_tests cli_test.cpp support/command_run.cpp)
   target_link_libraries(cli_tests PRIVATE quorlin_test_support PkgConfig::JSON_GLIB
     GTest::gtest_main)
   target_compile_definitions(cli_tests PRIVATE QUORLIN_BINARY="$<TARGET_FILE:quorlin>")
@@ -8,7 +8,7 @@ if(TARGET quorlin)
   gtest_discover_tests(cli_tests PROPERTIES LABELS "cli")
 
   # --stems, checked against libgme's own render (the audio test support).
-  add_executable(stems_tests stems_test.cpp)
+  add_executable(stems_tests stems_test.cpp support/command_run.cpp)
   target_link_libraries(stems_tests PRIVATE quorlin_audio_test_support PkgConfig::JSON_GLIB
     GTest::gtest_main)
   target_compile_definitions(stems_tests PRIVATE QUORLIN_BINARY="$<TARGET_FILE:quorlin>")

@@ -10,48 +10,20 @@
 #include <string>
 #include <vector>
 
+#include "command_run.h"
 #include "spc_builder.h"
 
 namespace {
 
-struct run_result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs `argv` in `cwd` (nullptr: here) with DISPLAY unset.
-run_result spawn(std::vector<std::string> args, const char* cwd = nullptr) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  g_auto(GStrv) env = g_environ_unsetenv(g_get_environ(), "DISPLAY");
-  env = g_environ_unsetenv(env, "WAYLAND_DISPLAY");
-  g_autofree char* out = nullptr;
-  g_autofree char* err = nullptr;
-  int wait_status = 0;
-  run_result r;
-  g_autoptr(GError) error = nullptr;
-  if (!g_spawn_sync(cwd, argv.data(), env, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err,
-                    &wait_status, &error)) {
-    ADD_FAILURE() << error->message;
-    return r;
-  }
-  r.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-  r.out = out;
-  r.err = err;
-  return r;
-}
-
 run_result quorlin(std::vector<std::string> args, const char* cwd = nullptr) {
   args.insert(args.begin(), QUORLIN_BINARY);
-  return spawn(std::move(args), cwd);
+  return run_without_display(std::move(args), cwd);
 }
 
 // Its standard output on a full disk.
 run_result quorlin_into_dev_full(std::vector<std::string> args) {
   args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", QUORLIN_BINARY});
-  return spawn(std::move(args));
+  return run_without_display(std::move(args));
 }
 
 // Entries 1 and 3: one looping two-block sample and one single block.

@@ -3,7 +3,6 @@
 // mix, which voices are left out, and that nothing a user made is replaced.
 #include <glib.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "command_run.h"
 #include "gme_reference.h"
 #include "spc_builder.h"
 
@@ -20,33 +20,9 @@ namespace {
 
 constexpr int rate = 32000;
 
-struct run_result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
 run_result quorlin(std::vector<std::string> args) {
   args.insert(args.begin(), QUORLIN_BINARY);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  g_auto(GStrv) env = g_environ_unsetenv(g_get_environ(), "DISPLAY");
-  env = g_environ_unsetenv(env, "WAYLAND_DISPLAY");
-  g_autofree char* out = nullptr;
-  g_autofree char* err = nullptr;
-  int wait_status = 0;
-  run_result r;
-  g_autoptr(GError) error = nullptr;
-  if (!g_spawn_sync(nullptr, argv.data(), env, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err,
-                    &wait_status, &error)) {
-    ADD_FAILURE() << error->message;
-    return r;
-  }
-  r.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-  r.out = out;
-  r.err = err;
-  return r;
+  return run_without_display(std::move(args));
 }
 
 std::string file_text(const std::string& path) {
