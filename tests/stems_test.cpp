@@ -1,7 +1,6 @@
 // quorlin --stems run as a process with DISPLAY unset: each file against
 // libgme's own render with the same voices muted, the stems against the
 // mix, which voices are left out, and that nothing a user made is replaced.
-#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
