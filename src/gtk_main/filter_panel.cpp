@@ -26,7 +26,7 @@ GtkWidget* build_grid();
 // The spin buttons wait until the panel is first shown: the window starts
 // without them, and sooner.
 void ensure_grid() {
-  if (panel.widgets.grid_filters) return;
+  if (panel.widgets.grid_filters || !panel.widgets.frame_filters) return;
   gtk_container_add(GTK_CONTAINER(panel.widgets.frame_filters), build_grid());
   gtk_widget_show_all(panel.widgets.grid_filters);
 }

@@ -41,6 +41,8 @@ class FilterPanelTest : public testing::Test {
     gui_key(GDK_KEY_Return);
   }
 
+  // The window first: the panel builds its spin buttons into it when asked for them.
+  GtkWidget* window = gui_window();
   const filter_panel_widgets& w = filter_panel_get_widgets();
   temp_dir dir;
 };
