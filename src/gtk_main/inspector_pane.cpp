@@ -179,7 +179,7 @@ void show_map_played() {
 // when first opened, or asked for, and then show what the pane holds.
 void ensure_voices_page() {
   inspector_pane_widgets& w = pane.widgets;
-  if (w.voice_table) return;
+  if (w.voice_table || !pane.voices_page) return;
   w.voice_table = voice_table_new([](int source) { inspect_and_show_row(source + 1); });
   gtk_container_add(GTK_CONTAINER(pane.voices_page), w.voice_table);
   gtk_widget_show_all(w.voice_table);
@@ -188,7 +188,7 @@ void ensure_voices_page() {
 
 void ensure_map_page() {
   inspector_pane_widgets& w = pane.widgets;
-  if (w.map) return;
+  if (w.map || !pane.map_page) return;
   w.map = aram_map_new(inspect_and_show_row);
   gtk_container_add(GTK_CONTAINER(pane.map_page), w.map);
   gtk_widget_show_all(w.map);

@@ -75,6 +75,8 @@ class InspectorPaneTest : public testing::Test {
                    voice_table_column(pane.voice_table, VOICE_COLUMN_SOURCE));
   }
 
+  // The window first: the pane builds its pages into it when asked for them.
+  GtkWidget* window = gui_window();
   const main_window_widgets& w = main_window_get_widgets();
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
   temp_dir dir;

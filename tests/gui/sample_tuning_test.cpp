@@ -30,6 +30,8 @@ class SampleTuningTest : public testing::Test {
   }
   std::string facts() { return gui_text(sample_inspector_facts(pane.inspector)); }
 
+  // The window first: the pane builds its pages into it when asked for them.
+  GtkWidget* window = gui_window();
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
   temp_dir dir;
 };

@@ -119,6 +119,8 @@ class SongFollowTest : public testing::Test {
     return false;
   }
 
+  // The window first: the pane builds its pages into it when asked for them.
+  GtkWidget* window = gui_window();
   const main_window_widgets& w = main_window_get_widgets();
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
   temp_dir dir;
