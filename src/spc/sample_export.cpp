@@ -42,6 +42,25 @@ void put_tag(std::vector<u8>& out, const char (&tag)[5]) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<u8>(tag[i]));
 }
 
+// The RIFF header, the fmt chunk of 16-bit PCM at the DSP's rate and the data
+// chunk's header; `after_data` is the size of the chunks that follow the data.
+void put_wav_head(std::vector<u8>& out, std::uint16_t channels, std::uint32_t data_bytes,
+                  std::uint32_t after_data) {
+  put_tag(out, "RIFF");
+  put_u32(out, 4 + (8 + 16) + (8 + data_bytes) + after_data);
+  put_tag(out, "WAVE");
+  put_tag(out, "fmt ");
+  put_u32(out, 16);
+  put_u16(out, 1);                           // PCM
+  put_u16(out, channels);
+  put_u32(out, dsp_rate_hz);
+  put_u32(out, dsp_rate_hz * 2u * channels);  // bytes per second
+  put_u16(out, 2u * channels);                // bytes per frame
+  put_u16(out, 16);                          // bits per sample
+  put_tag(out, "data");
+  put_u32(out, data_bytes);
+}
+
 std::string join(const std::vector<std::string>& parts, const char* separator) {
   std::string text;
   for (const std::string& part : parts) text += (text.empty() ? "" : separator) + part;
@@ -181,19 +200,7 @@ std::vector<u8> wav_file_bytes(const looped_pcm& sample, const sample_tuning* tu
   }
   std::vector<u8> out;
   out.reserve(44 + data_bytes + (smpl_bytes ? 8 + smpl_bytes : 0));
-  put_tag(out, "RIFF");
-  put_u32(out, 4 + (8 + 16) + (8 + data_bytes) + (smpl_bytes ? 8 + smpl_bytes : 0));
-  put_tag(out, "WAVE");
-  put_tag(out, "fmt ");
-  put_u32(out, 16);
-  put_u16(out, 1);                // PCM
-  put_u16(out, 1);                // mono
-  put_u32(out, dsp_rate_hz);
-  put_u32(out, dsp_rate_hz * 2);  // bytes per second
-  put_u16(out, 2);                // bytes per frame
-  put_u16(out, 16);               // bits per sample
-  put_tag(out, "data");
-  put_u32(out, data_bytes);
+  put_wav_head(out, 1, data_bytes, smpl_bytes ? 8 + smpl_bytes : 0);
   for (std::int16_t s : sample.pcm) put_u16(out, static_cast<std::uint16_t>(s));
   if (smpl_bytes) {
     put_tag(out, "smpl");
@@ -461,19 +468,7 @@ std::vector<u8> wav_stereo_file_bytes(const std::vector<std::int16_t>& interleav
   const auto data_bytes = static_cast<std::uint32_t>(interleaved.size() * 2);
   std::vector<u8> out;
   out.reserve(44 + data_bytes);
-  put_tag(out, "RIFF");
-  put_u32(out, 4 + (8 + 16) + (8 + data_bytes));
-  put_tag(out, "WAVE");
-  put_tag(out, "fmt ");
-  put_u32(out, 16);
-  put_u16(out, 1);                // PCM
-  put_u16(out, 2);                // stereo
-  put_u32(out, dsp_rate_hz);
-  put_u32(out, dsp_rate_hz * 4);  // bytes per second
-  put_u16(out, 4);                // bytes per frame
-  put_u16(out, 16);               // bits per sample
-  put_tag(out, "data");
-  put_u32(out, data_bytes);
+  put_wav_head(out, 2, data_bytes, 0);
   for (std::int16_t s : interleaved) put_u16(out, static_cast<std::uint16_t>(s));
   return out;
 }
