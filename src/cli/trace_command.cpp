@@ -50,7 +50,8 @@ int trace_as_text(const std::vector<std::string>& files, double seconds) {
       std::printf("%s==> %s <==\n", first_block ? "" : "\n", text_line_escape(path).c_str());
     first_block = false;
     std::fputs(header, stdout);
-    for (const trace_event& e : trace.events) print_event(e);
+    for (const trace_event& e : trace.events)
+      if (e.kind == trace_event_kind::key_on || e.kind == trace_event_kind::key_off) print_event(e);
   }
   return status;
 }
@@ -101,7 +102,8 @@ std::string file_as_json(const std::string& path, double seconds, int& status) {
     json_add_trace_summary(b, song.trace, song.unlisted_key_ons);
     json_builder_set_member_name(b, "events");
     json_builder_begin_array(b);
-    for (const trace_event& e : song.trace.events) add_event(b, e);
+    for (const trace_event& e : song.trace.events)
+      if (e.kind == trace_event_kind::key_on || e.kind == trace_event_kind::key_off) add_event(b, e);
     json_builder_end_array(b);
   }
   json_builder_end_object(b);

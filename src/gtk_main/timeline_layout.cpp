@@ -25,6 +25,7 @@ timeline_lanes make_timeline_lanes(const song_trace& trace) {
   for (std::size_t i = 0; i < trace.events.size(); ++i) {
     const trace_event& e = trace.events[i];
     if (e.voice >= dsp_voice_count) continue;
+    if (e.kind != trace_event_kind::key_on && e.kind != trace_event_kind::key_off) continue;
     close(e.voice, e.sample);
     if (e.kind != trace_event_kind::key_on) continue;
     result.lanes[e.voice].push_back({e.sample, e.sample, i});

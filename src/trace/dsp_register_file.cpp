@@ -1,169 +1,438 @@
 #include "dsp_register_file.h"
 
-#include "brr.h"
-#include "song_trace.h"
+#include <algorithm>
 
 namespace {
 
-// The DSP acts on KON and KOFF every second output sample.
-constexpr std::int64_t poll_cycles = 2 * cpu_cycles_per_sample;
 constexpr u8 flg_soft_reset = 0x80;
-constexpr std::int64_t never = INT64_MAX;
-// Positions count BRR samples in the pitch register's units.
-constexpr std::int64_t pitch_unity = 0x1000;
-
-u16 read_word(const spc_format& memory, unsigned address) {
-  return u16(memory.aram[address & 0xFFFF] | memory.aram[(address + 1) & 0xFFFF] << 8);
-}
-
-// Where a chain's end block ends, in position units; never without an end flag.
-std::int64_t chain_span(const spc_format& memory, u16 start, u16 loop) {
-  const brr_sample chain = brr_walk_chain(memory, start, loop);
-  if (!chain.ends) return never;
-  return std::int64_t(chain.blocks.size()) * brr_block_samples * pitch_unity;
-}
+constexpr int brr_block_bytes = 9;
+// The fractional position at which the next four BRR samples are due.
+constexpr int decode_due = 0x4000;
+constexpr int position_limit = 0x7FFF;
 
 }  // namespace
 
 dsp_register_file::dsp_register_file(const spc_format& image, const spc_format& memory,
                                      std::vector<trace_event>& events)
-    : memory_(memory), events_(events), next_poll_(cpu_cycles_per_sample) {
+    : memory_(memory), events_(events) {
   for (int i = 0; i < 128; ++i) regs_[i] = image.dsp_registers[i];
   // A player loading the snapshot takes its KON as a key-on still to come.
   new_kon_ = regs_[r_key_on];
-  // Voices with an envelope at the snapshot are sounding: a KOFF ends them.
-  for (int v = 0; v < dsp_voice_count; ++v)
-    if (regs_[v * 0x10 + v_envx] != 0) sounding_ |= u8(1 << v);
-}
-
-u8 dsp_register_file::read(u8 address, std::int64_t now) {
-  address &= 0x7F;
-  if (address == r_end_flags) advance_all(now / cpu_cycles_per_sample);
-  return regs_[address];
+  directory_ = regs_[r_directory];
+  for (int v = 0; v < dsp_voice_count; ++v) {
+    voice_report& r = reports_[v];
+    // Voices with an envelope at the snapshot are sounding: a KOFF ends them.
+    r.open = voice_reg(v, v_envx) != 0;
+    r.pitch = u16((voice_reg(v, v_pitch_low) | voice_reg(v, v_pitch_high) << 8) & 0x3FFF);
+    r.vol_left = std::int8_t(voice_reg(v, v_vol_left));
+    r.vol_right = std::int8_t(voice_reg(v, v_vol_right));
+    r.adsr1 = voice_reg(v, v_adsr1);
+    r.adsr2 = voice_reg(v, v_adsr2);
+    r.gain = voice_reg(v, v_gain);
+  }
 }
 
 void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
-  const std::int64_t sample = now / cpu_cycles_per_sample;
-  const int voice = address >> 4;
-  switch (address & 0x0F) {
-    case v_pitch_low:
-    case v_pitch_high:
-      if (address < 0x80) advance_voice(voice, sample);  // the old pitch holds until now
-      break;
-  }
-  switch (address) {
-    case r_key_on:
-      new_kon_ = value;
-      break;
-    case r_end_flags:
-      advance_all(sample);  // ends passed before the write are cleared by it
-      value = 0;            // any write clears every bit
-      break;
-  }
+  sync(now);
+  address &= 0x7F;
   regs_[address] = value;
-}
-
-bool dsp_register_file::anything_pending() const {
-  const u8 keying_off = (regs_[r_flags] & flg_soft_reset) ? 0xFF : regs_[r_key_off];
-  return new_kon_ != 0 || kon_ != 0 || (sounding_ & keying_off) != 0;
-}
-
-void dsp_register_file::run_polls(std::int64_t now) {
-  while (next_poll_ <= now) {
-    if (!anything_pending()) {
-      // Nothing can happen until the program writes again: skip to the
-      // first poll after `now`.
-      next_poll_ += ((now - next_poll_) / poll_cycles + 1) * poll_cycles;
-      return;
-    }
-    poll(next_poll_ / cpu_cycles_per_sample);
-    next_poll_ += poll_cycles;
+  switch (address & 0x0F) {
+    case v_envx:
+      envelope_buffer_ = value;  // a voice about to write ENVX writes this instead
+      break;
+    case 0x0C:
+      if (address == r_key_on) new_kon_ = value;
+      if (address == r_end_flags) {
+        // Any write clears every bit, and the bits a voice is about to
+        // write back with it.
+        regs_[address] = 0;
+        end_flags_buffer_ = 0;
+      }
+      break;
   }
 }
 
-void dsp_register_file::poll(std::int64_t sample) {
-  new_kon_ &= u8(~kon_);  // a KON write acts once
-  kon_ = new_kon_;
-  if (regs_[r_flags] & flg_soft_reset) {
-    // Soft reset silences every voice and lets none start.
-    for (int v = 0; v < dsp_voice_count; ++v)
-      if (sounding_ & (1 << v)) key_off(v, sample);
+void dsp_register_file::run_frames(std::int64_t now) {
+  while (frame_start_ + frame_clocks <= now) {
+    if (done_ == frame_start_) {
+      run_whole_frame();
+    } else {
+      for (std::int64_t c = done_; c < frame_start_ + frame_clocks; ++c) run_clock(c);
+    }
+    frame_start_ += frame_clocks;
+    done_ = frame_start_;
+  }
+}
+
+void dsp_register_file::sync(std::int64_t now) {
+  run_frames(now);
+  for (; done_ < now; ++done_) run_clock(done_);
+}
+
+// The frame's steps voice by voice: the same as clock by clock, since no
+// access falls between them. Voice 0 runs from clock 30 on, then prepares
+// its next sample (clocks 17–25); voice 1 reads its SRCN (clock 20) last;
+// voices 2–7 run in their clocks' order.
+void dsp_register_file::run_whole_frame() {
+  const std::int64_t sample = frame_start_ / frame_clocks;  // the frame's first clocks
+  const std::int64_t next = sample + 1;
+  latch_directory();
+  toggle_every_other();
+  latch_key_on(sample);
+  run_voice(0, sample);
+  advance_position(0);
+  update_end_flags(0, next);
+  write_end_flags(0);
+  write_envelope(0);
+  read_source(0);
+  read_entry_envelope_pitch(0);
+  read_pitch_high(0);
+  read_header(0);
+  read_entry_envelope_pitch(1);
+  step_three(1, next);
+  advance_position(1);
+  update_end_flags(1, next);
+  write_end_flags(1);
+  write_envelope(1);
+  read_source(1);
+  for (int v = 2; v < dsp_voice_count; ++v) {
+    read_source(v);
+    read_entry_envelope_pitch(v);
+    step_three(v, next);
+    advance_position(v);
+    update_end_flags(v, next);
+    write_end_flags(v);
+    write_envelope(v);
+  }
+}
+
+// One clock of the sample, as the hardware orders the voices' steps: voice
+// v (2–7) reads its SRCN at clock 3v−7, its directory entry, ADSR1 and the
+// pitch's low byte at 3v−3, the pitch's high byte and runs at 3v−2, takes
+// the left volume and moves on at 3v−1, the right volume and ENDX at 3v,
+// writes ENDX at 3v+2 and ENVX at 3v+4. Voices 0 and 1 wrap round the
+// sample's end; KON and KOFF latch at clock 30 of every second sample.
+void dsp_register_file::run_clock(std::int64_t clock) {
+  const std::int64_t sample = clock / frame_clocks;
+  const int phase = int(clock % frame_clocks);
+  if (phase >= 2 && phase <= 16) {
+    const int k = (phase - 2) / 3;
+    switch ((phase - 2) % 3) {
+      case 0:
+        write_end_flags(k);
+        read_source(k + 3);
+        advance_position(k + 1);
+        break;
+      case 1:
+        update_end_flags(k + 1, sample);
+        read_entry_envelope_pitch(k + 2);
+        break;
+      default:
+        write_envelope(k);
+        step_three(k + 2, sample);
+        break;
+    }
     return;
   }
-  // A voice keyed on at this poll starts even with its KOFF bit set; the
-  // next poll then releases it.
-  const u8 keying_off = regs_[r_key_off] & sounding_ & u8(~kon_);
-  for (int v = 0; v < dsp_voice_count; ++v)
-    if (keying_off & (1 << v)) key_off(v, sample);
-  for (int v = 0; v < dsp_voice_count; ++v)
-    if (kon_ & (1 << v)) key_on(v, sample);
+  switch (phase) {
+    case 0:
+      update_end_flags(0, sample);
+      read_entry_envelope_pitch(1);
+      break;
+    case 1: step_three(1, sample); break;
+    case 17:
+      read_source(0);
+      write_end_flags(5);
+      advance_position(6);
+      break;
+    case 18:
+      update_end_flags(6, sample);
+      read_entry_envelope_pitch(7);
+      break;
+    case 19:
+      write_envelope(5);
+      step_three(7, sample);
+      break;
+    case 20:
+      read_source(1);
+      write_end_flags(6);
+      advance_position(7);
+      break;
+    case 21:
+      update_end_flags(7, sample);
+      read_entry_envelope_pitch(0);
+      break;
+    case 22:
+      read_pitch_high(0);
+      write_envelope(6);
+      break;
+    case 23: write_end_flags(7); break;
+    case 25:
+      read_header(0);
+      write_envelope(7);
+      break;
+    case 28: latch_directory(); break;
+    case 29: toggle_every_other(); break;
+    case 30:
+      latch_key_on(sample);
+      run_voice(0, sample);
+      break;
+    case 31:
+      advance_position(0);
+      read_source(2);
+      break;
+    default: break;  // echo and output, not followed
+  }
 }
 
-void dsp_register_file::key_on(int voice, std::int64_t sample) {
-  const int base = voice * 0x10;
-  const u8 srcn = regs_[base + v_source];
-  const unsigned entry = regs_[r_directory] * 0x100u + srcn * 4u;
+void dsp_register_file::latch_directory() { directory_ = regs_[r_directory]; }
+
+void dsp_register_file::toggle_every_other() {
+  every_other_ = !every_other_;
+  // A KON acts once: the latch after the one that took it forgets it.
+  if (every_other_) new_kon_ &= u8(~kon_);
+}
+
+void dsp_register_file::latch_key_on(std::int64_t sample) {
+  if (every_other_) {
+    kon_ = new_kon_;
+    koff_ = regs_[r_key_off];
+    latched_at_ = sample;
+  }
+  counter_.tick();
+}
+
+void dsp_register_file::read_source(int v) { reads_[v].srcn = voice_reg(v, v_source); }
+
+void dsp_register_file::read_entry_envelope_pitch(int v) {
+  voice_reads& r = reads_[v];
+  // The entry's word is read when it is used, in this sample still.
+  r.entry = u16(directory_ * 0x100u + r.srcn * 4u);
+  r.entry_start = voices_[v].key_on_delay != 0;
+  r.adsr1 = voice_reg(v, v_adsr1);
+  r.pitch_low = voice_reg(v, v_pitch_low);
+}
+
+void dsp_register_file::read_pitch_high(int v) {
+  voice_reads& r = reads_[v];
+  r.pitch = u16((r.pitch_low | voice_reg(v, v_pitch_high) << 8) & 0x3FFF);
+  r.pitch_split = voice_reg(v, v_pitch_low) != r.pitch_low;
+}
+
+void dsp_register_file::read_header(int v) { reads_[v].header = memory_.aram[voices_[v].block]; }
+
+void dsp_register_file::run_voice(int v, std::int64_t sample) {
+  dsp_voice& d = voices_[v];
+  voice_reads& r = reads_[v];
+  voice_report& report = reports_[v];
+  const u8 bit = u8(1 << v);
+  report.delay_ended = false;
+  // During the KON delay, and in the sample it ends, the pitch is not added.
+  r.pitch_used = d.key_on_delay ? 0 : r.pitch;
+  if (d.key_on_delay) {
+    if (d.key_on_delay == dsp_key_on_delay_samples) {
+      // The restart: the sample's start as the directory gives it now.
+      d.block = ram_word(r.entry);
+      d.byte_in_block = 1;
+      r.header = 0;  // the old block's header no longer counts
+      if (report.pending >= 0) {
+        trace_event& e = events_[std::size_t(report.pending)];
+        e.srcn = r.srcn;
+        e.start = d.block;
+        e.loop = ram_word(r.entry + 2u);
+      }
+    }
+    d.level = 0;
+    d.hidden_level = 0;
+    // Decoding starts three samples before the delay ends; the position
+    // does not move during it.
+    d.position = (--d.key_on_delay & 3) ? decode_due : 0;
+    report.delay_ended = d.key_on_delay == 0;
+  }
+  r.level_zero = d.level == 0;
+  d.envx = u8(d.level >> 4);
+  // Silence at once on soft reset or at the end of a sample without a loop.
+  const bool soft_reset = regs_[r_flags] & flg_soft_reset;
+  if (soft_reset || (r.header & 3) == 1) {
+    d.mode = dsp_envelope_mode::release;
+    d.level = 0;
+    if (soft_reset) report_key_off(v, sample);
+  }
+  if (every_other_) {
+    if (koff_ & bit) {
+      d.mode = dsp_envelope_mode::release;
+      if (!(kon_ & bit)) report_key_off(v, latched_at_);
+    }
+    if (kon_ & bit) {
+      d.key_on_delay = dsp_key_on_delay_samples;
+      d.mode = dsp_envelope_mode::attack;
+      report_key_on(v, latched_at_);
+    }
+  }
+  const u8 adsr2 = voice_reg(v, v_adsr2);
+  const u8 gain = voice_reg(v, v_gain);
+  if (d.key_on_delay) {
+  } else if (d.mode == dsp_envelope_mode::release) {
+    d.level = d.level > 8 ? d.level - 8 : 0;  // the common case, kept inline
+  } else {
+    d.step_envelope(r.adsr1, adsr2, gain, counter_);
+  }
+  report_changes(v, sample, adsr2, gain);
+}
+
+void dsp_register_file::advance_position(int v) {
+  dsp_voice& d = voices_[v];
+  voice_reads& r = reads_[v];
+  r.looped = false;
+  if (d.position >= decode_due) {
+    d.byte_in_block += 2;
+    if (d.byte_in_block >= brr_block_bytes) {
+      d.block = u16(d.block + brr_block_bytes);
+      if (r.header & 1) {
+        d.block = ram_word(r.entry_start ? r.entry : r.entry + 2u);
+        r.looped = true;
+      }
+      d.byte_in_block = 1;
+    }
+  }
+  d.position = std::min((d.position & 0x3FFF) + r.pitch_used, position_limit);
+  r.vol_left = voice_reg(v, v_vol_left);
+}
+
+void dsp_register_file::update_end_flags(int v, std::int64_t sample) {
+  const u8 bit = u8(1 << v);
+  const voice_reads& r = reads_[v];
+  u8 flags = u8(regs_[r_end_flags] | (r.looped ? bit : 0));
+  if (voices_[v].key_on_delay == dsp_key_on_delay_samples) flags &= u8(~bit);
+  end_flags_buffer_ = flags;
+
+  voice_report& report = reports_[v];
+  const auto left = std::int8_t(r.vol_left);
+  const auto right = std::int8_t(voice_reg(v, v_vol_right));
+  if (report.pending >= 0) {
+    trace_event& e = events_[std::size_t(report.pending)];
+    e.vol_left = left;
+    e.vol_right = right;
+    if (report.delay_ended) {
+      report.pending = -1;
+      report.pitch = e.pitch;
+      report.vol_left = e.vol_left;
+      report.vol_right = e.vol_right;
+      report.adsr1 = e.adsr1;
+      report.adsr2 = e.adsr2;
+      report.gain = e.gain;
+    }
+    return;
+  }
+  if (!report.open || (left == report.vol_left && right == report.vol_right)) return;
+  report.vol_left = left;
+  report.vol_right = right;
+  trace_event e;
+  e.sample = sample;
+  e.kind = trace_event_kind::volume;
+  e.voice = u8(v);
+  e.vol_left = left;
+  e.vol_right = right;
+  e.split = voice_reg(v, v_vol_left) != r.vol_left;
+  record(e);
+}
+
+void dsp_register_file::write_end_flags(int v) {
+  regs_[r_end_flags] = end_flags_buffer_;
+  envelope_buffer_ = voices_[v].envx;
+  // OUTX: the voice's output is 0 in a sample its envelope is 0.
+  if (reads_[v].level_zero) regs_[v * 0x10 + v_outx] = 0;
+}
+
+void dsp_register_file::write_envelope(int v) { regs_[v * 0x10 + v_envx] = envelope_buffer_; }
+
+void dsp_register_file::report_key_on(int v, std::int64_t sample) {
+  const voice_reads& r = reads_[v];
   trace_event e;
   e.sample = sample;
   e.kind = trace_event_kind::key_on;
-  e.voice = u8(voice);
-  e.srcn = srcn;
-  e.start = read_word(memory_, entry);
-  e.loop = read_word(memory_, entry + 2);
-  e.pitch = pitch(voice);
-  e.vol_left = std::int8_t(regs_[base + v_vol_left]);
-  e.vol_right = std::int8_t(regs_[base + v_vol_right]);
-  e.adsr1 = regs_[base + v_adsr1];
-  e.adsr2 = regs_[base + v_adsr2];
-  e.gain = regs_[base + v_gain];
-  e.echo = (regs_[r_echo_on] >> voice) & 1;
-  events_.push_back(e);
-
-  voices_[voice] = voice_position{};
-  voices_[voice].playing = true;
-  voices_[voice].start = e.start;
-  voices_[voice].loop = e.loop;
-  voices_[voice].since = sample;
-  regs_[r_end_flags] &= u8(~(1 << voice));  // a key-on clears the voice's ENDX bit
-  sounding_ |= u8(1 << voice);
+  e.voice = u8(v);
+  // Until the restart and the delay's end fill them in, the registers as
+  // they stand.
+  e.srcn = voice_reg(v, v_source);
+  const unsigned entry = regs_[r_directory] * 0x100u + e.srcn * 4u;
+  e.start = ram_word(entry);
+  e.loop = ram_word(entry + 2);
+  e.pitch = r.pitch;
+  e.vol_left = std::int8_t(voice_reg(v, v_vol_left));
+  e.vol_right = std::int8_t(voice_reg(v, v_vol_right));
+  e.adsr1 = r.adsr1;
+  e.adsr2 = voice_reg(v, v_adsr2);
+  e.gain = voice_reg(v, v_gain);
+  e.echo = (regs_[r_echo_on] >> v) & 1;
+  voice_report& report = reports_[v];
+  report.pending = record(e);
+  report.open = true;
 }
 
-void dsp_register_file::key_off(int voice, std::int64_t sample) {
+void dsp_register_file::report_key_off(int v, std::int64_t sample) {
+  voice_report& report = reports_[v];
+  if (!report.open) return;
+  report.open = false;
+  report.pending = -1;  // a key-on cut short keeps what it reached
   trace_event e;
   e.sample = sample;
   e.kind = trace_event_kind::key_off;
-  e.voice = u8(voice);
-  events_.push_back(e);
-  sounding_ &= u8(~(1 << voice));
+  e.voice = u8(v);
+  record(e);
 }
 
-u16 dsp_register_file::pitch(int voice) const {
-  const int base = voice * 0x10;
-  return u16((regs_[base + v_pitch_low] | regs_[base + v_pitch_high] << 8) & 0x3FFF);
-}
-
-void dsp_register_file::advance_voice(int voice, std::int64_t sample) {
-  voice_position& p = voices_[voice];
-  if (!p.playing || sample <= p.since) return;
-  if (!p.measured) {
-    // Measured when first needed, from the memory as it is then.
-    p.end = chain_span(memory_, p.start, p.loop);
-    p.loop_span = chain_span(memory_, p.loop, p.loop);
-    p.measured = true;
+void dsp_register_file::report_changes(int v, std::int64_t sample, u8 adsr2, u8 gain) {
+  voice_report& report = reports_[v];
+  const voice_reads& r = reads_[v];
+  if (report.pending >= 0) {
+    if (voices_[v].key_on_delay == dsp_key_on_delay_samples) return;  // latched this sample
+    trace_event& e = events_[std::size_t(report.pending)];
+    e.pitch = r.pitch;
+    e.adsr1 = r.adsr1;
+    e.adsr2 = adsr2;
+    e.gain = gain;
+    return;
   }
-  // Which pass through the end block a position has reached: -1 before the
-  // first, then one more for every pass of the loop (the decoder goes on from
-  // the loop address after the end block, looping or not).
-  const auto passes = [&p](std::int64_t position) -> std::int64_t {
-    if (p.end == never || position < p.end) return -1;
-    return p.loop_span == never ? 0 : (position - p.end) / p.loop_span;
-  };
-  const std::int64_t before = passes(p.position);
-  p.position += std::int64_t(pitch(voice)) * (sample - p.since);
-  p.since = sample;
-  if (passes(p.position) > before) regs_[r_end_flags] |= u8(1 << voice);
+  if (!report.open) return;
+  if (r.pitch != report.pitch) {
+    report.pitch = r.pitch;
+    trace_event e;
+    e.sample = sample;
+    e.kind = trace_event_kind::pitch;
+    e.voice = u8(v);
+    e.pitch = r.pitch;
+    e.split = r.pitch_split;
+    record(e);
+  }
+  if (r.adsr1 != report.adsr1 || adsr2 != report.adsr2 || gain != report.gain) {
+    report.adsr1 = r.adsr1;
+    report.adsr2 = adsr2;
+    report.gain = gain;
+    trace_event e;
+    e.sample = sample;
+    e.kind = trace_event_kind::envelope;
+    e.voice = u8(v);
+    e.adsr1 = r.adsr1;
+    e.adsr2 = adsr2;
+    e.gain = gain;
+    e.split = voice_reg(v, v_adsr1) != r.adsr1;
+    record(e);
+  }
 }
 
-void dsp_register_file::advance_all(std::int64_t sample) {
-  for (int v = 0; v < dsp_voice_count; ++v) advance_voice(v, sample);
+std::ptrdiff_t dsp_register_file::record(const trace_event& e) {
+  if (events_.empty() || events_.back().sample <= e.sample) {
+    events_.push_back(e);
+    return std::ptrdiff_t(events_.size()) - 1;
+  }
+  // A voice acting on a latch of the sample before: after every event of
+  // that sample, and the pending key-ons behind it move up one.
+  const auto at = std::upper_bound(events_.begin(), events_.end(), e.sample,
+                                   [](std::int64_t s, const trace_event& x) { return s < x.sample; });
+  const std::ptrdiff_t index = at - events_.begin();
+  events_.insert(at, e);
+  for (voice_report& report : reports_)
+    if (report.pending >= index) ++report.pending;
+  return index;
 }

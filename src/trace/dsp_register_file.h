@@ -1,11 +1,19 @@
-// The S-DSP as the sound driver sees it: 128 registers, key-on and key-off
-// acted on at the DSP's poll every second output sample, and ENDX. Nothing is
-// synthesized. What a real DSP writes by itself is approximated:
-//  - ENDX: a voice's bit is set when its BRR position, advanced by its pitch
-//    from the key-on, passes the end block of its chain (and again at every
-//    pass through the loop); pitch modulation and noise are not followed.
-//  - ENVX and OUTX read back whatever the image or the program left there.
-// Any thread (one owner).
+// The S-DSP as the sound driver sees it: its 128 registers and its eight
+// voices, run clock by clock in the hardware's order. The DSP takes 32
+// clocks (one CPU cycle each) per output sample and does each voice's work
+// at fixed clocks of it: it latches KON and KOFF at clock 30 of every second
+// sample, reads a voice's pitch, ADSR/GAIN and volumes at their own clocks,
+// and writes ENDX and ENVX back at theirs. Kept exactly: each voice's
+// envelope (ENVX), its place in its BRR chain (ENDX), the KON delay, soft
+// reset and the end of a sample without a loop. Not kept: the decoded
+// sound, so pitch modulation (PMON) and noise do not move a voice, and
+// OUTX reads 0 while a voice's envelope is 0 and otherwise what the
+// snapshot or the program left there. No echo, no mixing, no output.
+//
+// Between the program's accesses the DSP runs in whole frames of 32 clocks
+// at once, each voice's steps in a row; a frame in which the program reads
+// or writes a register runs clock by clock, so the access falls between
+// the right steps. Any thread (one owner).
 #pragma once
 
 #include <array>
@@ -13,55 +21,118 @@
 #include <vector>
 
 #include "dsp_registers.h"
+#include "dsp_voice.h"
 #include "song_trace.h"
 #include "spc.h"
 
 class dsp_register_file {
  public:
-  // Starts from the image's registers. A KON in the image is still pending,
-  // as a player loading the snapshot takes it. `ram` is the live audio RAM
-  // (inside `memory`, whose other fields are unused) for the directory and
-  // the chains; `events` receives the key-ons and key-offs.
+  // Starts from the image's registers, as a player loading the snapshot
+  // does: the DSP at the first clock of a sample, every voice silent and
+  // released at address 0, a KON in the image still to be latched. `memory`
+  // is the live audio RAM (its other fields are unused) for the directory
+  // and the BRR headers; `events` receives what the voices do.
   dsp_register_file(const spc_format& image, const spc_format& memory,
                     std::vector<trace_event>& events);
 
-  u8 read(u8 address, std::int64_t now);
-  // The register as last left, without bringing ENDX up to date.
+  // The register as the program reads it at CPU cycle `now`.
+  u8 read(u8 address, std::int64_t now) {
+    sync(now);
+    return regs_[address & 0x7F];
+  }
+  // The register as last left, without running the DSP.
   u8 peek(u8 address) const { return regs_[address & 0x7F]; }
+  // The program's write at CPU cycle `now`: the DSP has run every clock
+  // before it and sees the new value from this clock on.
   void write(u8 address, u8 value, std::int64_t now);
 
-  // Acts on every key-on poll up to CPU cycle `now`.
+  // Runs every whole frame that ends by CPU cycle `now`; `now` may jump
+  // ahead by any amount.
   void run_until(std::int64_t now) {
-    if (now >= next_poll_) run_polls(now);
+    if (now >= frame_start_ + frame_clocks) run_frames(now);
   }
 
  private:
-  // A voice's place in its sample, for ENDX.
-  struct voice_position {
-    bool playing = false;
-    u16 start = 0, loop = 0;
-    bool measured = false;       // end and loop lengths worked out
-    std::int64_t position = 0;   // BRR samples × 0x1000 since the key-on
-    std::int64_t end = 0;        // where the end block ends (or never)
-    std::int64_t loop_span = 0;  // one pass of the loop (or never)
-    std::int64_t since = 0;      // DSP sample the position was taken at
+  static constexpr int frame_clocks = 32;
+  // A frame runs from this clock of a sample to the same clock of the next:
+  // from just after the last voice's ENVX write, so that every step of a
+  // frame can run voice by voice when no access falls in it.
+  static constexpr int frame_first_clock = 26;
+
+  // What each voice read in its current sample, and what it is reporting.
+  struct voice_reads {
+    u8 srcn = 0;          // read at its first step, for the directory entry
+    u16 entry = 0;        // the directory entry's address
+    bool entry_start = false;  // a voice in its KON delay loads the entry's start, else its loop
+    u8 adsr1 = 0;
+    u8 pitch_low = 0;
+    u16 pitch = 0;        // the 14-bit pitch register as read
+    bool pitch_split = false;
+  u16 pitch_used = 0;   // what moves the position this sample
+    u8 header = 0;        // the current block's header
+    bool looped = false;  // the block that ended had the end flag
+    u8 vol_left = 0;
+    bool level_zero = true;  // the envelope was 0 in this sample
+  };
+  struct voice_report {
+    bool open = false;            // keyed on and not keyed off
+    std::ptrdiff_t pending = -1;  // the key-on being filled during its delay
+    bool delay_ended = false;     // its envelope started this sample
+    u16 pitch = 0;                // what the last event said the voice uses
+    std::int8_t vol_left = 0, vol_right = 0;
+    u8 adsr1 = 0, adsr2 = 0, gain = 0;
   };
 
-  void run_polls(std::int64_t now);
-  void poll(std::int64_t sample);
-  void key_on(int voice, std::int64_t sample);
-  void key_off(int voice, std::int64_t sample);
-  bool anything_pending() const;
-  void advance_voice(int voice, std::int64_t sample);
-  void advance_all(std::int64_t sample);
-  u16 pitch(int voice) const;
+  void run_frames(std::int64_t now);
+  void sync(std::int64_t now);
+  void run_whole_frame();
+  void run_clock(std::int64_t clock);
+
+  // The hardware's steps, named after the clocks they take.
+  [[gnu::always_inline]] inline void latch_directory();
+  [[gnu::always_inline]] inline void toggle_every_other();
+  [[gnu::always_inline]] inline void latch_key_on(std::int64_t sample);
+  [[gnu::always_inline]] inline void read_source(int v);                          // V1
+  [[gnu::always_inline]] inline void read_entry_envelope_pitch(int v);            // V2
+  [[gnu::always_inline]] inline void read_pitch_high(int v);                      // V3a
+  [[gnu::always_inline]] inline void read_header(int v);                          // V3b
+  [[gnu::always_inline]] inline void run_voice(int v, std::int64_t sample);       // V3c
+  [[gnu::always_inline]] inline void advance_position(int v);                     // V4
+  [[gnu::always_inline]] inline void update_end_flags(int v, std::int64_t sample);  // V5
+  [[gnu::always_inline]] inline void write_end_flags(int v);                      // V7
+  [[gnu::always_inline]] inline void write_envelope(int v);                       // V9
+  [[gnu::always_inline]] void step_three(int v, std::int64_t sample) {
+    read_pitch_high(v);
+    read_header(v);
+    run_voice(v, sample);
+  }
+
+  [[gnu::always_inline]] u8 voice_reg(int v, dsp_voice_register r) const { return regs_[v * 0x10 + r]; }
+  [[gnu::always_inline]] u16 ram_word(unsigned address) const {
+    return u16(memory_.aram[address & 0xFFFF] | memory_.aram[(address + 1) & 0xFFFF] << 8);
+  }
+  void report_key_on(int v, std::int64_t sample);
+  void report_key_off(int v, std::int64_t sample);
+  [[gnu::always_inline]] inline void report_changes(int v, std::int64_t sample, u8 adsr2, u8 gain);
+  // Adds `e` in time order (the voices act on a latch a sample apart);
+  // returns its index.
+  std::ptrdiff_t record(const trace_event& e);
 
   std::array<u8, 128> regs_{};
   const spc_format& memory_;
   std::vector<trace_event>& events_;
-  u8 new_kon_ = 0;          // written KON, waiting for a poll
-  u8 kon_ = 0;              // what the last poll keyed on
-  u8 sounding_ = 0;         // voices keyed on and not yet keyed off
-  std::int64_t next_poll_;  // CPU cycle of the next key-on poll
-  std::array<voice_position, dsp_voice_count> voices_{};
+  std::array<dsp_voice, dsp_voice_count> voices_{};
+  std::array<voice_reads, dsp_voice_count> reads_{};
+  std::array<voice_report, dsp_voice_count> reports_{};
+  dsp_rate_counter counter_;
+  std::int64_t frame_start_ = frame_first_clock - frame_clocks;  // CPU cycle
+  std::int64_t done_ = 0;       // the clocks before this one have run
+  std::int64_t latched_at_ = 0;  // the sample of the last KON latch
+  u8 new_kon_ = 0;              // KON as written, until a latch acts on it
+  u8 kon_ = 0;                  // the voices the last latch keyed on
+  u8 koff_ = 0;                 // and KOFF as it latched it
+  u8 directory_ = 0;            // DIR as latched once a sample
+  bool every_other_ = true;     // this sample latches KON and KOFF
+  u8 end_flags_buffer_ = 0;     // ENDX between a voice's read and its write
+  u8 envelope_buffer_ = 0;      // ENVX between a voice's V7 and V9
 };

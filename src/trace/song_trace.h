@@ -17,11 +17,22 @@ inline constexpr int cpu_cycles_per_sample = 32;
 // The length traced when the tag gives no song length.
 inline constexpr double trace_default_seconds = 180.0;
 
-enum class trace_event_kind : u8 { key_on, key_off };
+enum class trace_event_kind : u8 {
+  key_on,
+  key_off,
+  // While a voice is keyed on, a change of what it plays:
+  pitch,     // the pitch field
+  volume,    // vol_left and vol_right
+  envelope,  // adsr1, adsr2 and gain
+};
 
-// One key-on or key-off as the DSP acts on it. The key-on fields are the
-// voice's registers (and its directory entry) at that moment; for a key-off
-// they are zero.
+// One event as the DSP acts on it. A key-on is dated by the sample in which
+// the DSP latches KON; its fields are what the voice then plays: SRCN and
+// the directory entry as the DSP loads them when it restarts the voice, the
+// pitch, volumes, ADSR and GAIN as the DSP reads them in the sample its
+// envelope starts (after the KON delay; a key-on cut short keeps the values
+// it reached). A change is dated by the sample in which the voice first uses
+// the new values and fills only its own fields. A key-off fills none.
 struct trace_event {
   std::int64_t sample = 0;  // DSP sample index from the snapshot (32000 a second)
   trace_event_kind kind = trace_event_kind::key_on;
@@ -33,7 +44,12 @@ struct trace_event {
   std::int8_t vol_left = 0;
   std::int8_t vol_right = 0;
   u8 adsr1 = 0, adsr2 = 0, gain = 0;
-  bool echo = false;        // the voice's EON bit
+  bool echo = false;        // the voice's EON bit (key-on only)
+  // A change the DSP heard split: a write landed between its two reads of
+  // the pair (the pitch's two bytes, ADSR1 and ADSR2/GAIN, the left and
+  // right volume), so for one sample the voice used old and new values
+  // together, as the fields give them.
+  bool split = false;
 
   double seconds() const { return double(sample) / dsp_sample_rate; }
 };

@@ -1,0 +1,56 @@
+// One S-DSP voice as far as the sound driver can observe it: its envelope
+// (ADSR and every GAIN mode, stepped by the DSP's shared rate counter), its
+// place in its BRR chain, and the KON delay. Nothing is decoded or mixed.
+// The rules are the console's sound hardware's (fullsnes, "SNES APU DSP
+// ADSR/Gain Envelope" and "BRR Samples"; the public cycle-accurate emulators
+// agree). Any thread (one owner).
+#pragma once
+
+#include <cstdint>
+
+#include "spc.h"
+
+// The DSP's rate counter: one count down per output sample, shared by every
+// voice's envelope and the noise generator. A rate's step happens in the
+// samples where the counter, shifted by the rate's offset, is a multiple of
+// the rate's period.
+class dsp_rate_counter {
+ public:
+  // Once a sample, before the voices step (from 0 it wraps to the top).
+  void tick() { value_ = value_ == 0 ? range - 1 : value_ - 1; }
+  // Whether a step at `rate` (0 ... 31; 0 never steps) happens this sample.
+  bool fires(int rate) const {
+    return rate == 31 || (rate != 0 && (value_ + offsets[rate]) % periods[rate] == 0);
+  }
+
+ private:
+  // The smallest span every period divides: 2048 × 5 × 3 samples.
+  static constexpr unsigned range = 30720;
+  unsigned value_ = 0;  // a reset leaves it at 0
+  static const unsigned periods[32];
+  static const unsigned offsets[32];
+};
+
+enum class dsp_envelope_mode : u8 { release, attack, decay, sustain };
+
+// A KON restarts a voice after this many samples in which it stays silent.
+inline constexpr int dsp_key_on_delay_samples = 5;
+
+struct dsp_voice {
+  // The envelope: an 11-bit level.
+  int level = 0;              // 0 ... 0x7FF
+  int hidden_level = 0;       // the last step's result before clamping (the bent GAIN looks at it)
+  dsp_envelope_mode mode = dsp_envelope_mode::release;
+  int key_on_delay = 0;       // samples of the KON delay still to come (5 ... 1), 0 when playing
+  // The BRR position: the block being decoded, the next data byte pair in
+  // it, and the fractional position, 0x1000 per BRR sample. Decoding four
+  // samples is due when it reaches 0x4000.
+  u16 block = 0;
+  int byte_in_block = 1;      // 1, 3, 5, 7
+  int position = 0;           // 0 ... 0x7FFF
+  u8 envx = 0;                // what ENVX shows for the sample being made: level / 16
+
+  // Steps the envelope by one sample with the registers as the DSP reads
+  // them then: ADSR1 (latched earlier in the sample), ADSR2 and GAIN.
+  void step_envelope(u8 adsr1, u8 adsr2, u8 gain, const dsp_rate_counter& counter);
+};
