@@ -2,7 +2,8 @@
 // the input is one, else the CPU's registers from the first seven bytes and
 // the rest as audio RAM from address 0 (the I/O registers and the program
 // with it). Nothing may crash or run past the length asked, and the events
-// must come in time order from voices that exist.
+// (every kind --trace --events all prints) must come in time order from
+// voices that exist, a voice's changes only while it is keyed on.
 
 #include <algorithm>
 #include <cstring>
@@ -37,10 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const song_trace trace = trace_song(image, traced_seconds);
   check(trace.samples <= std::int64_t(traced_seconds * dsp_sample_rate));
+  bool released[8] = {};  // keyed off and not keyed on since
   for (std::size_t i = 0; i < trace.events.size(); ++i) {
     const trace_event& e = trace.events[i];
     check(e.voice < 8 && e.sample >= 0 && e.sample < trace.samples);
     if (i > 0) check(trace.events[i - 1].sample <= e.sample);
+    switch (e.kind) {
+      case trace_event_kind::key_on: released[e.voice] = false; break;
+      case trace_event_kind::key_off: released[e.voice] = true; break;
+      default: check(!released[e.voice] && e.pitch <= 0x3FFF); break;
+    }
   }
   return 0;
 }

@@ -125,7 +125,7 @@ TEST(CliTest, EveryCorpusFileListsAndExports) {
   temp_dir dir;
   for (std::vector<std::string> args :
        {std::vector<std::string>{"--list"}, {"--list", "--json"}, {"--export", dir.path()},
-        {"--trace", "--json"}, {"--list", "--played"}}) {
+        {"--trace", "--json"}, {"--trace", "--events", "all"}, {"--list", "--played"}}) {
     args.insert(args.end(), files.begin(), files.end());
     const run_result r = quorlin(args);
     EXPECT_EQ(r.status, 0) << args[0] << " " << args[1] << ": " << r.err;
@@ -176,6 +176,19 @@ TEST(CliTest, TraceAndPlayedFollowTheSong) {
   EXPECT_EQ(json_array_get_length(json_object_get_array_member(third, "pitches")), 1u);
 
   EXPECT_EQ(quorlin({"--list", "--seconds", "1", a}).status, 2);  // --seconds needs the song
+  // After the delay the program lowers the pitch: a change --events all adds.
+  spc_builder sliding = keyed_image();
+  sliding.aram(0x0400, {0xCD, 0x80, 0x1D, 0xD0, 0xFD,   // MOV X,#$80; wait: DEC X; BNE wait
+                        0x8F, 0x03, 0xF2, 0x8F, 0x08, 0xF3,  // pitch high: 0x0800
+                        0x2F, 0xFE});
+  const std::string b = sliding.write_to(dir.path(), "b.spc");
+  const run_result all = quorlin({"--trace", "--events", "all", "--seconds", "1", b});
+  EXPECT_EQ(quorlin({"--trace", "--seconds", "1", b}).out, trace.out);
+  const std::size_t change = all.out.rfind('\n', all.out.size() - 2);
+  ASSERT_NE(change, std::string::npos) << all.out;
+  EXPECT_EQ(all.out.substr(all.out.find('\t', change)), "\t0\tpitch\t\t\t\t\t800\t\t\t\t\t\n");
+  EXPECT_EQ(quorlin({"--list", "--events", "all", a}).status, 2);
+  EXPECT_EQ(quorlin({"--trace", "--events", "some", a}).status, 2);
 }
 
 TEST(CliTest, OddNamesStayOneLineAndJsonKeepsTheirBytes) {

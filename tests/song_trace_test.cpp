@@ -1,8 +1,11 @@
 // The trace against hand-made programs whose key-ons are known to the sample.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
+#include "dsp_register_file.h"
 #include "song_trace.h"
 #include "spc_builder.h"
 
@@ -95,6 +98,112 @@ TEST(SongTraceTest, KeyOffAndSleepEndTheStory) {
   const std::int64_t played = trace.events[2].sample - trace.events[0].sample;
   EXPECT_EQ(played, 60);
   EXPECT_LT(trace.samples, 200);
+}
+
+// The DSP alone, driven at chosen CPU cycles: voice 0 set to play the
+// four-block sample at pitch 0x1000 with GAIN direct 0x7F. A KON written by
+// cycle 62 latches in sample 1; the voice's KON delay then ends in sample 6.
+struct dsp_access {
+  std::int64_t cycle;
+  u8 reg;
+  int value;  // what to write; -1 reads the register
+};
+
+// The events and reads as text: "on@1 1000 64/-64 7F", "pitch@10 0800 split",
+// "off@3", "7C=01".
+std::string run_dsp(const std::vector<dsp_access>& accesses) {
+  spc_builder b;
+  b.dir_entry(0, 0x1000, 0x1000).brr_chain(0x1000, 4, 0x11);
+  b.dsp(0x00, 0x40).dsp(0x01, 0xC0).dsp(0x03, 0x10).dsp(0x07, 0x7F);
+  const spc_format& image = b.image();
+  std::vector<trace_event> events;
+  dsp_register_file dsp(image, image, events);
+  std::string reads;
+  char text[64];
+  for (const dsp_access& a : accesses) {
+    if (a.value >= 0) {
+      dsp.write(a.reg, u8(a.value), a.cycle);
+      continue;
+    }
+    std::snprintf(text, sizeof text, " %02X=%02X", a.reg, dsp.read(a.reg, a.cycle));
+    reads += text;
+  }
+  dsp.finish(accesses.back().cycle + 64 * cpu_cycles_per_sample);
+  std::string out;
+  for (const trace_event& e : events) {
+    const char* split = e.split ? " split" : "";
+    switch (e.kind) {
+      case trace_event_kind::key_on:
+        std::snprintf(text, sizeof text, " on@%lld %04X %d/%d %02X", (long long)e.sample, e.pitch,
+                      e.vol_left, e.vol_right, e.gain);
+        break;
+      case trace_event_kind::key_off:
+        std::snprintf(text, sizeof text, " off@%lld", (long long)e.sample);
+        break;
+      case trace_event_kind::pitch:
+        std::snprintf(text, sizeof text, " pitch@%lld %04X%s", (long long)e.sample, e.pitch, split);
+        break;
+      case trace_event_kind::volume:
+        std::snprintf(text, sizeof text, " volume@%lld %d/%d%s", (long long)e.sample, e.vol_left,
+                      e.vol_right, split);
+        break;
+      case trace_event_kind::envelope:
+        std::snprintf(text, sizeof text, " envelope@%lld %02X %02X %02X%s", (long long)e.sample,
+                      e.adsr1, e.adsr2, e.gain, split);
+        break;
+    }
+    out += text;
+  }
+  return out + reads;
+}
+
+TEST(SongTraceTest, TheDspActsAtItsClocksWithItsQuirks) {
+  constexpr int kon = 0x4C, koff = 0x5C, flg = 0x6C, endx = 0x7C, envx = 0x08;
+  constexpr int pitch_low = 0x02, pitch_high = 0x03, vol_left = 0x00, vol_right = 0x01;
+  constexpr int adsr1 = 0x05, gain = 0x07;
+  const auto at = [](int sample, int clock) { return std::int64_t(sample) * 32 + clock; };
+  const struct {
+    const char* what;
+    std::vector<dsp_access> accesses;
+    const char* expected;
+  } cases[] = {
+      {"KON latches at clock 30 of sample 1", {{at(1, 30), kon, 1}}, " on@1 1000 64/-64 7F"},
+      {"a clock later it waits for sample 3", {{at(1, 31), kon, 1}}, " on@3 1000 64/-64 7F"},
+      {"KON while KOFF is set keys on, and the next latch releases",
+       {{0, koff, 1}, {1, kon, 1}}, " on@1 1000 64/-64 7F off@3"},
+      {"KON again before the latch after its own is forgotten",
+       {{0, kon, 1}, {at(3, 0), kon, 1}}, " on@1 1000 64/-64 7F"},
+      {"KON during the delay restarts the voice; the first keeps what it reached",
+       {{0, kon, 1}, {at(2, 0), pitch_high, 0x20}, {at(3, 31), kon, 1}},
+       " on@1 2000 64/-64 7F on@5 2000 64/-64 7F"},
+      {"a key-on plays what the registers hold when its delay ends",
+       {{0, kon, 1}, {at(6, 21), pitch_low, 0x34}, {at(6, 23), pitch_high, 0x08},
+        {at(6, 30), gain, 0x40}, {at(6, 31), vol_left, 0x20}},
+       " on@1 1034 32/-64 40 pitch@7 0834"},
+      {"a pair's reads straddling writes are heard split for a sample",
+       {{0, kon, 1}, {at(10, 5), pitch_high, 0x08}, {at(10, 22), pitch_low, 0x80},
+        {at(12, 10), vol_right, 0x22}, {at(13, 0), vol_left, 0x11}},
+       " on@1 1000 64/-64 7F pitch@10 0800 split pitch@11 0880 volume@13 64/34 split"
+       " volume@14 17/34"},
+      {"ENVX follows the envelope: attack at the fastest rate",
+       {{0, adsr1, 0x8F}, {0, kon, 1}, {at(8, 10), envx, -1}, {at(9, 10), envx, -1}},
+       " on@1 1000 64/-64 7F 08=40 08=7F"},
+      {"FLG mute keys on and runs the envelope as usual",
+       {{0, flg, 0x40}, {0, kon, 1}, {at(10, 10), envx, -1}}, " on@1 1000 64/-64 7F 08=7F"},
+      {"soft reset silences and keys off",
+       {{0, kon, 1}, {at(20, 0), flg, 0x80}, {at(22, 10), envx, -1}},
+       " on@1 1000 64/-64 7F off@20 08=00"},
+      {"the end block sets ENDX and, without a loop, silences the voice",
+       {{0, kon, 1}, {at(59, 10), endx, -1}, {at(60, 10), endx, -1}, {at(62, 10), envx, -1}},
+       " on@1 1000 64/-64 7F 7C=00 7C=01 08=00"},
+      {"ENDX written just before the voice sets it keeps the bit",
+       {{0, kon, 1}, {at(60, 0), endx, 0}, {at(60, 10), endx, -1}},
+       " on@1 1000 64/-64 7F 7C=01"},
+      {"ENDX written as the voice sets it loses the bit",
+       {{0, kon, 1}, {at(60, 1), endx, 0}, {at(60, 10), endx, -1}},
+       " on@1 1000 64/-64 7F 7C=00"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(run_dsp(c.accesses), c.expected) << c.what;
 }
 
 TEST(SongTraceTest, SummaryCountsKeyOnsPerSample) {

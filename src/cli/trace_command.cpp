@@ -21,20 +21,38 @@ std::unique_ptr<spc_format> read_or_report(const std::string& path, std::string&
   return image;
 }
 
-void print_event(const trace_event& e) {
-  std::printf("%.6f\t%d\t%s", e.seconds(), e.voice,
-              e.kind == trace_event_kind::key_on ? "on" : "off");
-  if (e.kind == trace_event_kind::key_off) {
-    std::fputs("\t\t\t\t\t\t\t\t\t\t\n", stdout);  // a key-off names no sample
-    return;
-  }
-  std::printf("\t%02X\t%s\t%s\t%s\t%s\t%d\t%d\t%02X\t%02X\t%02X\n", e.srcn,
-              hex_text_format(e.srcn + 1u).c_str(), hex_text_format(e.start).c_str(),
-              hex_text_format(e.loop).c_str(), hex_text_format(e.pitch).c_str(), e.vol_left,
-              e.vol_right, e.adsr1, e.adsr2, e.gain);
+bool shown(const trace_event& e, bool all_events) {
+  return all_events || e.kind == trace_event_kind::key_on || e.kind == trace_event_kind::key_off;
 }
 
-int trace_as_text(const std::vector<std::string>& files, double seconds) {
+// The 13 columns; a change fills only its own, and a change heard split
+// for a sample gets "split" after the line.
+void print_event(const trace_event& e) {
+  std::printf("%.6f\t%d\t%s", e.seconds(), e.voice, trace_event_text(e.kind));
+  switch (e.kind) {
+    case trace_event_kind::key_on:
+      std::printf("\t%02X\t%s\t%s\t%s\t%s\t%d\t%d\t%02X\t%02X\t%02X", e.srcn,
+                  hex_text_format(e.srcn + 1u).c_str(), hex_text_format(e.start).c_str(),
+                  hex_text_format(e.loop).c_str(), hex_text_format(e.pitch).c_str(), e.vol_left,
+                  e.vol_right, e.adsr1, e.adsr2, e.gain);
+      break;
+    case trace_event_kind::key_off:
+      std::fputs("\t\t\t\t\t\t\t\t\t\t", stdout);  // a key-off names no sample
+      break;
+    case trace_event_kind::pitch:
+      std::printf("\t\t\t\t\t%s\t\t\t\t\t", hex_text_format(e.pitch).c_str());
+      break;
+    case trace_event_kind::volume:
+      std::printf("\t\t\t\t\t\t%d\t%d\t\t\t", e.vol_left, e.vol_right);
+      break;
+    case trace_event_kind::envelope:
+      std::printf("\t\t\t\t\t\t\t\t%02X\t%02X\t%02X", e.adsr1, e.adsr2, e.gain);
+      break;
+  }
+  std::fputs(e.split ? "\tsplit\n" : "\n", stdout);
+}
+
+int trace_as_text(const std::vector<std::string>& files, double seconds, bool all_events) {
   int status = 0;
   bool first_block = true;
   for (const std::string& path : files) {
@@ -51,7 +69,7 @@ int trace_as_text(const std::vector<std::string>& files, double seconds) {
     first_block = false;
     std::fputs(header, stdout);
     for (const trace_event& e : trace.events)
-      if (e.kind == trace_event_kind::key_on || e.kind == trace_event_kind::key_off) print_event(e);
+      if (shown(e, all_events)) print_event(e);
   }
   return status;
 }
@@ -68,7 +86,28 @@ void add_event(JsonBuilder* b, const trace_event& e) {
   add_int(b, "time", e.sample);
   add_int(b, "voice", e.voice);
   json_builder_set_member_name(b, "event");
-  json_builder_add_string_value(b, e.kind == trace_event_kind::key_on ? "on" : "off");
+  json_builder_add_string_value(b, trace_event_text(e.kind));
+  switch (e.kind) {
+    case trace_event_kind::key_on:
+    case trace_event_kind::key_off:
+      break;
+    case trace_event_kind::pitch:
+      add_int(b, "pitch", e.pitch);
+      break;
+    case trace_event_kind::volume:
+      add_int(b, "volume_left", e.vol_left);
+      add_int(b, "volume_right", e.vol_right);
+      break;
+    case trace_event_kind::envelope:
+      add_int(b, "adsr1", e.adsr1);
+      add_int(b, "adsr2", e.adsr2);
+      add_int(b, "gain", e.gain);
+      break;
+  }
+  if (e.kind != trace_event_kind::key_on && e.kind != trace_event_kind::key_off) {
+    json_builder_set_member_name(b, "split");
+    json_builder_add_boolean_value(b, e.split);
+  }
   if (e.kind == trace_event_kind::key_on) {
     add_int(b, "srcn", e.srcn);
     add_int(b, "sample", e.srcn + 1);
@@ -86,7 +125,7 @@ void add_event(JsonBuilder* b, const trace_event& e) {
   json_builder_end_object(b);
 }
 
-std::string file_as_json(const std::string& path, double seconds, int& status) {
+std::string file_as_json(const std::string& path, double seconds, bool all_events, int& status) {
   g_autoptr(JsonBuilder) b = json_builder_new();
   json_builder_begin_object(b);
   json_add_path(b, path);
@@ -103,16 +142,16 @@ std::string file_as_json(const std::string& path, double seconds, int& status) {
     json_builder_set_member_name(b, "events");
     json_builder_begin_array(b);
     for (const trace_event& e : song.trace.events)
-      if (e.kind == trace_event_kind::key_on || e.kind == trace_event_kind::key_off) add_event(b, e);
+      if (shown(e, all_events)) add_event(b, e);
     json_builder_end_array(b);
   }
   json_builder_end_object(b);
   return json_builder_text(b);
 }
 
-int trace_as_json(const std::vector<std::string>& files, double seconds) {
+int trace_as_json(const std::vector<std::string>& files, double seconds, bool all_events) {
   return print_json_files(files, [&](const std::string& path, int& status) {
-    return file_as_json(path, seconds, status);
+    return file_as_json(path, seconds, all_events, status);
   });
 }
 
@@ -155,7 +194,19 @@ traced_song trace_and_report(const std::string& path, const spc_format& image, d
   return song;
 }
 
-int run_trace_command(const std::vector<std::string>& files, double seconds, bool json) {
-  return finish_standard_output(json ? trace_as_json(files, seconds)
-                                     : trace_as_text(files, seconds));
+const char* trace_event_text(trace_event_kind kind) {
+  switch (kind) {
+    case trace_event_kind::key_on: return "on";
+    case trace_event_kind::key_off: return "off";
+    case trace_event_kind::pitch: return "pitch";
+    case trace_event_kind::volume: return "volume";
+    case trace_event_kind::envelope: return "envelope";
+  }
+  return "on";
+}
+
+int run_trace_command(const std::vector<std::string>& files, double seconds, bool json,
+                      bool all_events) {
+  return finish_standard_output(json ? trace_as_json(files, seconds, all_events)
+                                     : trace_as_text(files, seconds, all_events));
 }

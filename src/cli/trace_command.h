@@ -37,7 +37,12 @@ traced_song trace_and_report(const std::string& path, const spc_format& image, d
 
 // Per file, a header line and one tab-separated line per event; with several
 // files each block comes after a "==> FILE <==" line, blocks apart by a blank
-// line. With `json`, one JSON document for all files instead. `seconds` as
-// trace_length takes it. Returns the exit status: 0, or 1 when any file
-// failed. Main thread only.
-int run_trace_command(const std::vector<std::string>& files, double seconds, bool json);
+// line. With `json`, one JSON document for all files instead. Key-ons and
+// key-offs only, or with `all_events` the pitch, volume and envelope
+// changes too. `seconds` as trace_length takes it. Returns the exit status:
+// 0, or 1 when any file failed. Main thread only.
+int run_trace_command(const std::vector<std::string>& files, double seconds, bool json,
+                      bool all_events = false);
+
+// "on", "off", "pitch", "volume" or "envelope". Any thread.
+const char* trace_event_text(trace_event_kind kind);

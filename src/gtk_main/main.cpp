@@ -31,10 +31,12 @@ struct quorlin_options {
   gboolean instruments = FALSE;
   char* export_folder = nullptr;
   char* stems_folder = nullptr;
+  char* events = nullptr;  // --events: "all"
   double seconds = -1;  // not given
   ~quorlin_options() {
     g_free(export_folder);
     g_free(stems_folder);
+    g_free(events);
   }
 };
 
@@ -150,6 +152,9 @@ int main(int argc, char** argv) {
       {"trace", 0, 0, G_OPTION_ARG_NONE, &o.trace,
        "Print what the song of each FILE keys on and off, and when, as tab-separated text",
        nullptr},
+      {"events", 0, 0, G_OPTION_ARG_STRING, &o.events,
+       "With --trace: \"all\" adds each pitch, volume and envelope change of a sounding voice",
+       "all"},
       {"played", 0, 0, G_OPTION_ARG_NONE, &o.played,
        "With --list or --export: only the samples the song keys on", nullptr},
       {"seconds", 0, 0, G_OPTION_ARG_DOUBLE, &o.seconds,
@@ -197,6 +202,9 @@ int main(int argc, char** argv) {
   if (o.instruments && !exporting) return usage_error(argv[0], "--instruments goes with --export");
   if (o.played && !o.list && !exporting)
     return usage_error(argv[0], "--played goes with --list or --export");
+  if (o.events && !o.trace) return usage_error(argv[0], "--events goes with --trace");
+  if (o.events && !g_str_equal(o.events, "all"))
+    return usage_error(argv[0], "--events takes all");
   const bool seconds_given = o.seconds != -1;
   if (seconds_given && !(o.seconds > 0 && o.seconds <= 24 * 3600))
     return usage_error(argv[0], "--seconds takes a length above 0, up to 86400");
@@ -216,7 +224,7 @@ int main(int argc, char** argv) {
     options.instruments = o.instruments != FALSE;
     return run_export_command(o.export_folder, options, files, o.played != FALSE, seconds);
   }
-  if (o.trace) return run_trace_command(files, seconds, o.json);
+  if (o.trace) return run_trace_command(files, seconds, o.json, o.events != nullptr);
   if (stems) return run_stems_command(o.stems_folder, seconds, o.force != FALSE, files);
 
   return run_window(argc, argv, o.service != FALSE);

@@ -54,6 +54,13 @@ void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
 
 void dsp_register_file::run_frames(std::int64_t now) {
   while (frame_start_ + frame_clocks <= now) {
+    if (done_ == frame_start_ && quiet()) {
+      const std::int64_t frames = (now - frame_start_) / frame_clocks;
+      run_quiet_frames(frames);
+      frame_start_ += frames * frame_clocks;
+      done_ = frame_start_;
+      continue;
+    }
     if (done_ == frame_start_) {
       run_whole_frame();
     } else {
@@ -66,6 +73,7 @@ void dsp_register_file::run_frames(std::int64_t now) {
 
 void dsp_register_file::sync(std::int64_t now) {
   run_frames(now);
+  last_access_ = now;
   for (; done_ < now; ++done_) run_clock(done_);
 }
 
@@ -104,6 +112,83 @@ void dsp_register_file::run_whole_frame() {
     write_end_flags(v);
     write_envelope(v);
   }
+}
+
+bool dsp_register_file::quiet() const {
+  if (frame_start_ < last_access_ + 3 * frame_clocks || kon_ || new_kon_) return false;
+  for (const dsp_voice& d : voices_)
+    if (d.key_on_delay) return false;
+  return true;
+}
+
+// With the registers unchanged for two frames, a latch has acted on KOFF
+// (and a soft reset on every voice) already, every change has been
+// reported, and the voices' steps no longer touch one another: each runs
+// alone, its registers read once.
+void dsp_register_file::run_quiet_frames(std::int64_t frames) {
+  for (int v = 0; v < dsp_voice_count; ++v) run_quiet_voice(v, frames);
+  counter_.tick(frames);
+  if (frames & 1) every_other_ = !every_other_;
+  if (every_other_) latched_at_ = (frame_start_ + (frames - 1) * frame_clocks) / frame_clocks;
+  else if (frames > 1) latched_at_ = (frame_start_ + (frames - 2) * frame_clocks) / frame_clocks;
+  koff_ = regs_[r_key_off];
+  end_flags_buffer_ = regs_[r_end_flags];
+  envelope_buffer_ = voices_[dsp_voice_count - 1].envx;
+}
+
+void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
+  // A copy the compiler can keep in registers: the RAM reads below could
+  // otherwise alias it.
+  dsp_voice d = voices_[v];
+  voice_reads& r = reads_[v];
+  const bool soft_reset = regs_[r_flags] & flg_soft_reset;
+  const u16 loop_entry = u16(r.entry + 2u);
+  const int pitch = r.pitch;  // the delay is over
+  r.pitch_used = r.pitch;
+  const u8 adsr2 = voice_reg(v, v_adsr2);
+  const u8 gain = voice_reg(v, v_gain);
+  dsp_rate_counter counter = counter_;
+  bool looped = false, ended = false, level_zero = false, last_zero = r.level_zero;
+  u8 header = r.header;
+  for (std::int64_t i = 0; i < frames; ++i) {
+    counter.tick();
+    if (v != 0 || i > 0) header = memory_.aram[d.block];  // voice 0 read it last frame
+    // As run_voice.
+    last_zero = d.level == 0;
+    level_zero |= last_zero;
+    d.envx = u8(d.level >> 4);
+    if (soft_reset || (header & 3) == 1) {
+      d.mode = dsp_envelope_mode::release;
+      d.level = 0;
+    }
+    if (d.mode == dsp_envelope_mode::release)
+      d.level = d.level > 8 ? d.level - 8 : 0;
+    else
+      d.step_envelope(r.adsr1, adsr2, gain, counter);
+    // As advance_position.
+    looped = false;
+    if (d.position >= decode_due) {
+      d.byte_in_block += 2;
+      if (d.byte_in_block >= brr_block_bytes) {
+        d.block = u16(d.block + brr_block_bytes);
+        if (header & 1) {
+          d.block = ram_word(loop_entry);
+          looped = ended = true;
+        }
+        d.byte_in_block = 1;
+      }
+    }
+    d.position = std::min((d.position & 0x3FFF) + pitch, position_limit);
+  }
+  voices_[v] = d;
+  if (v == 0) header = memory_.aram[d.block];  // its next sample's header, read at clock 25
+  r.header = header;
+  r.looped = looped;
+  r.level_zero = last_zero;
+  const u8 bit = u8(1 << v);
+  if (ended) regs_[r_end_flags] |= bit;
+  regs_[v * 0x10 + v_envx] = d.envx;
+  if (level_zero) regs_[v * 0x10 + v_outx] = 0;
 }
 
 // One clock of the sample, as the hardware orders the voices' steps: voice

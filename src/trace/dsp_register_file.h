@@ -46,11 +46,14 @@ class dsp_register_file {
   // before it and sees the new value from this clock on.
   void write(u8 address, u8 value, std::int64_t now);
 
-  // Runs every whole frame that ends by CPU cycle `now`; `now` may jump
-  // ahead by any amount.
+  // Lets the DSP run up to CPU cycle `now`, which may jump ahead by any
+  // amount. The DSP catches up in batches (and always before an access);
+  // finish() brings it up to date.
   void run_until(std::int64_t now) {
-    if (now >= frame_start_ + frame_clocks) run_frames(now);
+    if (now >= frame_start_ + batch_frames * frame_clocks) run_frames(now);
   }
+  // Runs every whole frame that ends by CPU cycle `now`, for the trace's end.
+  void finish(std::int64_t now) { run_frames(now); }
 
  private:
   static constexpr int frame_clocks = 32;
@@ -58,6 +61,9 @@ class dsp_register_file {
   // from just after the last voice's ENVX write, so that every step of a
   // frame can run voice by voice when no access falls in it.
   static constexpr int frame_first_clock = 26;
+  // How many frames may wait before the DSP catches up on its own: the DSP
+  // reads the directory and BRR headers this late at most (0.5 ms).
+  static constexpr int batch_frames = 16;
 
   // What each voice read in its current sample, and what it is reporting.
   struct voice_reads {
@@ -86,6 +92,12 @@ class dsp_register_file {
   void run_frames(std::int64_t now);
   void sync(std::int64_t now);
   void run_whole_frame();
+  // Frames in which nothing can differ from one to the next but the
+  // voices' envelopes and positions: no access since two frames, no KON to
+  // latch, no voice in its delay. Run voice by voice, many frames at once.
+  bool quiet() const;
+  void run_quiet_frames(std::int64_t frames);
+  void run_quiet_voice(int v, std::int64_t frames);
   void run_clock(std::int64_t clock);
 
   // The hardware's steps, named after the clocks they take.
@@ -127,6 +139,7 @@ class dsp_register_file {
   dsp_rate_counter counter_;
   std::int64_t frame_start_ = frame_first_clock - frame_clocks;  // CPU cycle
   std::int64_t done_ = 0;       // the clocks before this one have run
+  std::int64_t last_access_ = 0;  // CPU cycle of the program's last access
   std::int64_t latched_at_ = 0;  // the sample of the last KON latch
   u8 new_kon_ = 0;              // KON as written, until a latch acts on it
   u8 kon_ = 0;                  // the voices the last latch keyed on

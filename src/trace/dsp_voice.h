@@ -18,6 +18,9 @@ class dsp_rate_counter {
  public:
   // Once a sample, before the voices step (from 0 it wraps to the top).
   void tick() { value_ = value_ == 0 ? range - 1 : value_ - 1; }
+  void tick(std::int64_t samples) {
+    value_ = unsigned(((std::int64_t(value_) - samples) % range + range) % range);
+  }
   // Whether a step at `rate` (0 ... 31; 0 never steps) happens this sample.
   bool fires(int rate) const {
     return rate == 31 || (rate != 0 && (value_ + offsets[rate]) % periods[rate] == 0);
@@ -32,6 +35,8 @@ class dsp_rate_counter {
 };
 
 enum class dsp_envelope_mode : u8 { release, attack, decay, sustain };
+
+inline constexpr int dsp_full_level = 0x7FF;
 
 // A KON restarts a voice after this many samples in which it stays silent.
 inline constexpr int dsp_key_on_delay_samples = 5;
@@ -54,3 +59,56 @@ struct dsp_voice {
   // them then: ADSR1 (latched earlier in the sample), ADSR2 and GAIN.
   void step_envelope(u8 adsr1, u8 adsr2, u8 gain, const dsp_rate_counter& counter);
 };
+
+inline void dsp_voice::step_envelope(u8 adsr1, u8 adsr2, u8 gain, const dsp_rate_counter& counter) {
+  int next = level;
+  if (mode == dsp_envelope_mode::release) {
+    // Key-off: 8 down every sample, whatever the counter says.
+    level = next - 8 < 0 ? 0 : next - 8;
+    return;
+  }
+  int rate;
+  // The register whose top three bits hold the sustain level in ADSR mode
+  // (ADSR2), or GAIN itself in GAIN mode.
+  int sustain_source = adsr2;
+  if (adsr1 & 0x80) {
+    if (mode == dsp_envelope_mode::attack) {
+      rate = (adsr1 & 0x0F) * 2 + 1;
+      next += rate < 31 ? 0x20 : 0x400;
+    } else {
+      // Decay and sustain fall exponentially: 1/256 of the level and 1 more.
+      next -= 1;
+      next -= next >> 8;
+      rate = mode == dsp_envelope_mode::decay ? ((adsr1 >> 3) & 0x0E) + 0x10 : adsr2 & 0x1F;
+    }
+  } else {
+    sustain_source = gain;
+    const int gain_mode = gain >> 5;
+    if (gain_mode < 4) {
+      // Direct: the level is set at once.
+      next = gain * 0x10;
+      rate = 31;
+    } else {
+      rate = gain & 0x1F;
+      switch (gain_mode) {
+        case 4: next -= 0x20; break;                   // linear decrease
+        case 5: next -= 1; next -= next >> 8; break;   // exponential decrease
+        case 6: next += 0x20; break;                   // linear increase
+        default:                                       // bent increase
+          next += unsigned(hidden_level) < 0x600 ? 0x20 : 0x08;
+          break;
+      }
+    }
+  }
+  // Decay becomes sustain when the level's top three bits reach the sustain
+  // level (the bits are taken from GAIN in GAIN mode, as the hardware does).
+  if (mode == dsp_envelope_mode::decay && (next >> 8) == (sustain_source >> 5))
+    mode = dsp_envelope_mode::sustain;
+  hidden_level = next;
+  if (unsigned(next) > unsigned(dsp_full_level)) {
+    next = next < 0 ? 0 : dsp_full_level;
+    if (mode == dsp_envelope_mode::attack) mode = dsp_envelope_mode::decay;
+  }
+  // Only the level waits for the counter; the mode changes above do not.
+  if (counter.fires(rate)) level = next;
+}

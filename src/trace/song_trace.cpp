@@ -136,6 +136,7 @@ song_trace trace_song(const spc_format& image, double seconds, const std::atomic
       }
     }
   }
+  bus.dsp().finish(bus.now);
   // A halted trace ends with the sample of the DSP's last poll in it.
   const bool halted = trace.ended == trace_end::sleep || trace.ended == trace_end::stop;
   trace.samples = std::min(bus.now / cpu_cycles_per_sample + (halted ? 1 : 0),
