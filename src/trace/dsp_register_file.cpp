@@ -1,6 +1,7 @@
 #include "dsp_register_file.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace {
 
@@ -150,12 +151,19 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
   dsp_rate_counter counter = counter_;
   bool looped = false, ended = false, level_zero = false, last_zero = r.level_zero;
   u8 header = r.header;
+  std::ptrdiff_t& silent = reports_[v].silent;
+  // The sample of the frame's first clock, and of this voice's step in it.
+  const std::int64_t first_sample = frame_start_ / frame_clocks + (v == 0 ? 0 : 1);
   for (std::int64_t i = 0; i < frames; ++i) {
     counter.tick();
     if (v != 0 || i > 0) header = memory_.aram[d.block];  // voice 0 read it last frame
     // As run_voice.
     last_zero = d.level == 0;
     level_zero |= last_zero;
+    if (!last_zero && silent >= 0) {
+      events_[std::size_t(silent)].envelope_from = first_sample + i;
+      silent = -1;
+    }
     d.envx = u8(d.level >> 4);
     if (soft_reset || (header & 3) == 1) {
       d.mode = dsp_envelope_mode::release;
@@ -335,6 +343,10 @@ void dsp_register_file::run_voice(int v, std::int64_t sample) {
     report.delay_ended = d.key_on_delay == 0;
   }
   r.level_zero = d.level == 0;
+  if (!r.level_zero && report.silent >= 0) {
+    events_[std::size_t(report.silent)].envelope_from = sample;
+    report.silent = -1;
+  }
   d.envx = u8(d.level >> 4);
   // Silence at once on soft reset or at the end of a sample without a loop.
   const bool soft_reset = regs_[r_flags] & flg_soft_reset;
@@ -451,7 +463,7 @@ void dsp_register_file::report_key_on(int v, std::int64_t sample) {
   e.gain = voice_reg(v, v_gain);
   e.echo = (regs_[r_echo_on] >> v) & 1;
   voice_report& report = reports_[v];
-  report.pending = record(e);
+  report.pending = report.silent = record(e);
   report.open = true;
 }
 
@@ -460,6 +472,7 @@ void dsp_register_file::report_key_off(int v, std::int64_t sample) {
   if (!report.open) return;
   report.open = false;
   report.pending = -1;  // a key-on cut short keeps what it reached
+  report.silent = -1;   // and released, its envelope does not rise
   trace_event e;
   e.sample = sample;
   e.kind = trace_event_kind::key_off;
@@ -518,6 +531,7 @@ std::ptrdiff_t dsp_register_file::record(const trace_event& e) {
   const std::ptrdiff_t index = at - events_.begin();
   events_.insert(at, e);
   for (voice_report& report : reports_)
-    if (report.pending >= index) ++report.pending;
+    for (std::ptrdiff_t* i : {&report.pending, &report.silent})
+      if (*i >= index) ++*i;
   return index;
 }

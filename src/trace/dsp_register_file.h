@@ -83,6 +83,7 @@ class dsp_register_file {
   struct voice_report {
     bool open = false;            // keyed on and not keyed off
     std::ptrdiff_t pending = -1;  // the key-on being filled during its delay
+    std::ptrdiff_t silent = -1;   // the key-on whose envelope has not risen yet
     bool delay_ended = false;     // its envelope started this sample
     u16 pitch = 0;                // what the last event said the voice uses
     std::int8_t vol_left = 0, vol_right = 0;

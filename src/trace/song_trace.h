@@ -50,6 +50,9 @@ struct trace_event {
   // right volume), so for one sample the voice used old and new values
   // together, as the fields give them.
   bool split = false;
+  // Key-on: the first sample in which the voice's envelope is above 0 (the
+  // voice can sound), or -1 when not within the trace.
+  std::int64_t envelope_from = -1;
 
   double seconds() const { return double(sample) / dsp_sample_rate; }
 };
