@@ -1,6 +1,7 @@
 #include "dsp_register_file.h"
 
 #include <algorithm>
+#include <array>
 #include <initializer_list>
 
 namespace {
@@ -35,6 +36,7 @@ dsp_register_file::dsp_register_file(const spc_format& image, const spc_format& 
 
 void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
   sync(now);
+  last_write_ = now;
   address &= 0x7F;
   regs_[address] = value;
   switch (address & 0x0F) {
@@ -62,11 +64,10 @@ void dsp_register_file::run_frames(std::int64_t now) {
       done_ = frame_start_;
       continue;
     }
-    if (done_ == frame_start_) {
-      run_whole_frame();
-    } else {
-      for (std::int64_t c = done_; c < frame_start_ + frame_clocks; ++c) run_clock(c);
-    }
+    if (done_ == frame_start_)
+      run_whole_frame();  // the same steps as run_window(0, 32), written out
+    else
+      run_window(int(done_ - frame_start_), frame_clocks);
     frame_start_ += frame_clocks;
     done_ = frame_start_;
   }
@@ -74,8 +75,10 @@ void dsp_register_file::run_frames(std::int64_t now) {
 
 void dsp_register_file::sync(std::int64_t now) {
   run_frames(now);
-  last_access_ = now;
-  for (; done_ < now; ++done_) run_clock(done_);
+  if (now > done_) {
+    run_window(int(done_ - frame_start_), int(now - frame_start_));
+    done_ = now;
+  }
 }
 
 // The frame's steps voice by voice: the same as clock by clock, since no
@@ -116,7 +119,7 @@ void dsp_register_file::run_whole_frame() {
 }
 
 bool dsp_register_file::quiet() const {
-  if (frame_start_ < last_access_ + 3 * frame_clocks || kon_ || new_kon_) return false;
+  if (frame_start_ < last_write_ + 3 * frame_clocks || kon_ || new_kon_) return false;
   for (const dsp_voice& d : voices_)
     if (d.key_on_delay) return false;
   return true;
@@ -199,82 +202,97 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
   if (level_zero) regs_[v * 0x10 + v_outx] = 0;
 }
 
-// One clock of the sample, as the hardware orders the voices' steps: voice
-// v (2–7) reads its SRCN at clock 3v−7, its directory entry, ADSR1 and the
-// pitch's low byte at 3v−3, the pitch's high byte and runs at 3v−2, takes
-// the left volume and moves on at 3v−1, the right volume and ENDX at 3v,
-// writes ENDX at 3v+2 and ENVX at 3v+4. Voices 0 and 1 wrap round the
-// sample's end; KON and KOFF latch at clock 30 of every second sample.
-void dsp_register_file::run_clock(std::int64_t clock) {
-  const std::int64_t sample = clock / frame_clocks;
-  const int phase = int(clock % frame_clocks);
-  if (phase >= 2 && phase <= 16) {
-    const int k = (phase - 2) / 3;
-    switch ((phase - 2) % 3) {
-      case 0:
-        write_end_flags(k);
-        read_source(k + 3);
-        advance_position(k + 1);
-        break;
-      case 1:
-        update_end_flags(k + 1, sample);
-        read_entry_envelope_pitch(k + 2);
-        break;
-      default:
-        write_envelope(k);
-        step_three(k + 2, sample);
-        break;
-    }
-    return;
+namespace {
+
+// A voice's steps in a frame, in their order, at their clocks counted from
+// the frame's first (clock 26 of a sample). The hardware runs voice v (2–7)
+// at these clocks of the sample: its SRCN at 3v−7, its directory entry,
+// ADSR1 and the pitch's low byte at 3v−3, the pitch's high byte, the header
+// and its envelope at 3v−2, the position and the left volume at 3v−1, the
+// right volume and ENDX at 3v, ENDX back at 3v+2 and ENVX at 3v+4. Voices
+// 0 and 1 wrap round the sample's end, and voice 0 spreads its third step
+// over clocks 22, 25 and 30.
+enum class voice_step : u8 {
+  source, entry, pitch_high, header, run, all_three, advance, end_flags, write_end, write_envelope
+};
+struct timed_step {
+  u8 at;  // clocks from the frame's first
+  voice_step step;
+};
+constexpr int frame_offset(int clock) { return (clock + 6) & 31; }
+
+constexpr std::array<timed_step, 9> steps_of(int v) {
+  using enum voice_step;
+  if (v == 0)
+    return {{{frame_offset(30), run}, {frame_offset(31), advance}, {frame_offset(0), end_flags},
+             {frame_offset(2), write_end}, {frame_offset(4), write_envelope},
+             {frame_offset(17), source}, {frame_offset(21), entry},
+             {frame_offset(22), pitch_high}, {frame_offset(25), header}}};
+  if (v == 1)
+    return {{{frame_offset(0), entry}, {frame_offset(1), all_three}, {frame_offset(2), advance},
+             {frame_offset(3), end_flags}, {frame_offset(5), write_end},
+             {frame_offset(7), write_envelope}, {frame_offset(20), source}}};
+  const int c = 3 * v;
+  return {{{u8(frame_offset(c - 7 == -1 ? 31 : c - 7)), source}, {u8(frame_offset(c - 3)), entry},
+           {u8(frame_offset(c - 2)), all_three}, {u8(frame_offset(c - 1)), advance},
+           {u8(frame_offset(c)), end_flags}, {u8(frame_offset(c + 2)), write_end},
+           {u8(frame_offset(c + 4)), write_envelope}}};
+}
+
+constexpr std::array<std::array<timed_step, 9>, dsp_voice_count> voice_steps = {
+    steps_of(0), steps_of(1), steps_of(2), steps_of(3),
+    steps_of(4), steps_of(5), steps_of(6), steps_of(7)};
+constexpr std::array<int, dsp_voice_count> voice_step_count = {9, 7, 7, 7, 7, 7, 7, 7};
+// The global steps: DIR at clock 28, the every-other-sample toggle at 29,
+// the KON/KOFF latch and the rate counter at 30.
+constexpr int directory_at = frame_offset(28), toggle_at = frame_offset(29),
+              latch_at = frame_offset(30);
+
+// Each step comes after the one before it in the frame, and the voices
+// take their third steps in voice order (pitch modulation and ENDX need it).
+constexpr bool steps_in_order() {
+  int last_run = -1;
+  for (int v = 0; v < dsp_voice_count; ++v) {
+    for (int i = 1; i < voice_step_count[v]; ++i)
+      if (voice_steps[v][i].at <= voice_steps[v][i - 1].at) return false;
+    for (int i = 0; i < voice_step_count[v]; ++i)
+      if (voice_steps[v][i].step == voice_step::run || voice_steps[v][i].step == voice_step::all_three) {
+        if (voice_steps[v][i].at <= last_run) return false;
+        last_run = voice_steps[v][i].at;
+      }
   }
-  switch (phase) {
-    case 0:
-      update_end_flags(0, sample);
-      read_entry_envelope_pitch(1);
-      break;
-    case 1: step_three(1, sample); break;
-    case 17:
-      read_source(0);
-      write_end_flags(5);
-      advance_position(6);
-      break;
-    case 18:
-      update_end_flags(6, sample);
-      read_entry_envelope_pitch(7);
-      break;
-    case 19:
-      write_envelope(5);
-      step_three(7, sample);
-      break;
-    case 20:
-      read_source(1);
-      write_end_flags(6);
-      advance_position(7);
-      break;
-    case 21:
-      update_end_flags(7, sample);
-      read_entry_envelope_pitch(0);
-      break;
-    case 22:
-      read_pitch_high(0);
-      write_envelope(6);
-      break;
-    case 23: write_end_flags(7); break;
-    case 25:
-      read_header(0);
-      write_envelope(7);
-      break;
-    case 28: latch_directory(); break;
-    case 29: toggle_every_other(); break;
-    case 30:
-      latch_key_on(sample);
-      run_voice(0, sample);
-      break;
-    case 31:
-      advance_position(0);
-      read_source(2);
-      break;
-    default: break;  // echo and output, not followed
+  return latch_at <= voice_steps[0][0].at;
+}
+static_assert(steps_in_order());
+
+}  // namespace
+
+// Between two accesses nothing is written, so the steps of different voices
+// only meet through ENDX and ENVX, whose reads and writes back never
+// interleave across voices: voice by voice is the same as clock by clock.
+void dsp_register_file::run_window(int from, int to) {
+  const auto in = [&](int at) { return at >= from && at < to; };
+  const auto sample_at = [&](int at) { return (frame_start_ + at) / frame_clocks; };
+  if (in(directory_at)) latch_directory();
+  if (in(toggle_at)) toggle_every_other();
+  if (in(latch_at)) latch_key_on(sample_at(latch_at));
+  for (int v = 0; v < dsp_voice_count; ++v) {
+    for (int i = 0; i < voice_step_count[v]; ++i) {
+      const timed_step& t = voice_steps[v][i];
+      if (!in(t.at)) continue;
+      switch (t.step) {
+        case voice_step::source: read_source(v); break;
+        case voice_step::entry: read_entry_envelope_pitch(v); break;
+        case voice_step::pitch_high: read_pitch_high(v); break;
+        case voice_step::header: read_header(v); break;
+        case voice_step::run: run_voice(v, sample_at(t.at)); break;
+        case voice_step::all_three: step_three(v, sample_at(t.at)); break;
+        case voice_step::advance: advance_position(v); break;
+        case voice_step::end_flags: update_end_flags(v, sample_at(t.at)); break;
+        case voice_step::write_end: write_end_flags(v); break;
+        case voice_step::write_envelope: write_envelope(v); break;
+      }
+    }
   }
 }
 

@@ -92,14 +92,16 @@ class dsp_register_file {
 
   void run_frames(std::int64_t now);
   void sync(std::int64_t now);
-  void run_whole_frame();
   // Frames in which nothing can differ from one to the next but the
-  // voices' envelopes and positions: no access since two frames, no KON to
-  // latch, no voice in its delay. Run voice by voice, many frames at once.
+  // voices' envelopes and positions: no write since two frames (a read
+  // changes nothing), no KON to latch, no voice in its delay. Run voice by voice, many frames at once.
   bool quiet() const;
   void run_quiet_frames(std::int64_t frames);
   void run_quiet_voice(int v, std::int64_t frames);
-  void run_clock(std::int64_t clock);
+  void run_whole_frame();
+  // Runs the frame's steps from clock `from` to before clock `to`, both
+  // counted from the frame's first.
+  void run_window(int from, int to);
 
   // The hardware's steps, named after the clocks they take.
   [[gnu::always_inline]] inline void latch_directory();
@@ -140,7 +142,7 @@ class dsp_register_file {
   dsp_rate_counter counter_;
   std::int64_t frame_start_ = frame_first_clock - frame_clocks;  // CPU cycle
   std::int64_t done_ = 0;       // the clocks before this one have run
-  std::int64_t last_access_ = 0;  // CPU cycle of the program's last access
+  std::int64_t last_write_ = 0;  // CPU cycle of the program's last write
   std::int64_t latched_at_ = 0;  // the sample of the last KON latch
   u8 new_kon_ = 0;              // KON as written, until a latch acts on it
   u8 kon_ = 0;                  // the voices the last latch keyed on
