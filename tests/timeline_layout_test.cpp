@@ -28,15 +28,24 @@ trace_event key_off(std::int64_t sample, u8 voice) {
   return e;
 }
 
+trace_event pitch_change(std::int64_t sample, u8 voice) {
+  trace_event e;
+  e.sample = sample;
+  e.kind = trace_event_kind::pitch;
+  e.voice = voice;
+  e.pitch = 0x0900;
+  return e;
+}
+
 // Voice 0: key-ons at 0 and 1 s, keyed off at 1.5 s. Voice 2: at 0.5 s and
-// 3 s, playing on to the end (4 s). Voice 5: once at 2 s. A stray key-off
-// of voice 7 keyed on never.
+// 3 s, playing on to the end (4 s), sliding at 0.75 s. Voice 5: once at
+// 2 s. A stray key-off of voice 7 keyed on never.
 song_trace sample_song() {
   song_trace trace;
   trace.samples = 4 * dsp_sample_rate;
-  trace.events = {key_on(0, 0, 1),       key_on(16000, 2, 3),      key_on(32000, 0, 1, 0x0800),
-                  key_off(48000, 0),     key_off(50000, 7),        key_on(64000, 5, 0),
-                  key_on(96000, 2, 3)};
+  trace.events = {key_on(0, 0, 1),       key_on(16000, 2, 3),      pitch_change(24000, 2),
+                  key_on(32000, 0, 1, 0x0800),                     key_off(48000, 0),
+                  key_off(50000, 7),     key_on(64000, 5, 0),      key_on(96000, 2, 3)};
   return trace;
 }
 
@@ -46,9 +55,9 @@ TEST(TimelineLayoutTest, EachKeyOnLastsToItsVoicesNextKeyOnOrKeyOffOrTheEnd) {
   ASSERT_EQ(lanes.lanes[0].size(), 2u);
   EXPECT_EQ(lanes.lanes[0][0].end, 32000) << "cut by the next key-on";
   EXPECT_EQ(lanes.lanes[0][1].end, 48000) << "cut by the key-off";
-  EXPECT_EQ(lanes.lanes[0][1].event, 2u);
+  EXPECT_EQ(lanes.lanes[0][1].event, 3u);
   ASSERT_EQ(lanes.lanes[2].size(), 2u);
-  EXPECT_EQ(lanes.lanes[2][0].end, 96000) << "voice 0's key-off is not voice 2's";
+  EXPECT_EQ(lanes.lanes[2][0].end, 96000) << "neither its slide nor voice 0's key-off ends it";
   EXPECT_EQ(lanes.lanes[2][1].end, 128000) << "plays on to the end of the trace";
   EXPECT_TRUE(lanes.lanes[7].empty());
 
