@@ -140,6 +140,44 @@ void dsp_register_file::run_quiet_frames(std::int64_t frames) {
   envelope_buffer_ = voices_[dsp_voice_count - 1].envx;
 }
 
+// A released voice at level 0 stays so: ENVX and OUTX stay 0, and only
+// its BRR position moves, which runs from one group of four samples to the
+// next instead of sample by sample.
+void dsp_register_file::run_idle_voice(int v, dsp_voice& d, std::int64_t samples,
+                                       const u8* first_header, u8& header, bool& looped,
+                                       bool& ended) const {
+  const u16 loop_entry = u16(reads_[v].entry + 2u);
+  const int pitch = reads_[v].pitch;
+  d.envx = 0;
+  u16 last_block = d.block;  // the block the last sample's header came from
+  for (std::int64_t left = samples; left > 0;) {
+    looped = false;
+    last_block = d.block;
+    if (d.position < decode_due) {
+      // Samples that only add the pitch, up to the one that decodes.
+      std::int64_t k = pitch ? (decode_due - d.position + pitch - 1) / pitch : left;
+      k = std::min(k, left);
+      d.position += int(pitch * k);
+      left -= k;
+      continue;
+    }
+    // Voice 0 read its first sample's header in the frame before.
+    const u8 h = left == samples && v == 0 && first_header ? *first_header : memory_.aram[d.block];
+    d.byte_in_block += 2;
+    if (d.byte_in_block >= brr_block_bytes) {
+      d.block = u16(d.block + brr_block_bytes);
+      if (h & 1) {
+        d.block = ram_word(loop_entry);
+        looped = ended = true;
+      }
+      d.byte_in_block = 1;
+    }
+    d.position = std::min((d.position & 0x3FFF) + pitch, position_limit);
+    --left;
+  }
+  header = memory_.aram[last_block];
+}
+
 void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
   // A copy the compiler can keep in registers: the RAM reads below could
   // otherwise alias it.
@@ -158,6 +196,12 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
   // The sample of the frame's first clock, and of this voice's step in it.
   const std::int64_t first_sample = frame_start_ / frame_clocks + (v == 0 ? 0 : 1);
   for (std::int64_t i = 0; i < frames; ++i) {
+    if (d.mode == dsp_envelope_mode::release && d.level == 0) {
+      // Silent for good: only the position moves.
+      run_idle_voice(v, d, frames - i, i == 0 ? &r.header : nullptr, header, looped, ended);
+      last_zero = level_zero = true;
+      break;
+    }
     counter.tick();
     if (v != 0 || i > 0) header = memory_.aram[d.block];  // voice 0 read it last frame
     // As run_voice.

@@ -98,6 +98,8 @@ class dsp_register_file {
   bool quiet() const;
   void run_quiet_frames(std::int64_t frames);
   void run_quiet_voice(int v, std::int64_t frames);
+  void run_idle_voice(int v, dsp_voice& d, std::int64_t samples, const u8* first_header,
+                      u8& header, bool& looped, bool& ended) const;
   void run_whole_frame();
   // Runs the frame's steps from clock `from` to before clock `to`, both
   // counted from the frame's first.
