@@ -35,10 +35,14 @@ class dsp_register_file {
   dsp_register_file(const spc_format& image, const spc_format& memory,
                     std::vector<trace_event>& events);
 
-  // The register as the program reads it at CPU cycle `now`.
+  // The register as the program reads it at CPU cycle `now`. Only ENDX,
+  // ENVX and OUTX change by themselves; the others hold what was written,
+  // and reading them needs no catching up (drivers read GAIN back often).
   u8 read(u8 address, std::int64_t now) {
-    sync(now);
-    return regs_[address & 0x7F];
+    address &= 0x7F;
+    if (address == r_end_flags || (address & 0x0F) == v_envx || (address & 0x0F) == v_outx)
+      sync(now);
+    return regs_[address];
   }
   // The register as last left, without running the DSP.
   u8 peek(u8 address) const { return regs_[address & 0x7F]; }
