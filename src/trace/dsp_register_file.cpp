@@ -119,16 +119,19 @@ void dsp_register_file::run_whole_frame() {
 }
 
 bool dsp_register_file::quiet() const {
-  if (frame_start_ < last_write_ + 3 * frame_clocks || kon_ || new_kon_) return false;
+  // A whole frame since the last write has reported every change and acted
+  // on a soft reset; the latch has taken KOFF as it stands (it acts on the
+  // voices where it latches, and again alike at every later latch).
+  if (frame_start_ < last_write_ + 2 * frame_clocks || koff_ != regs_[r_key_off] || kon_ ||
+      new_kon_)
+    return false;
   for (const dsp_voice& d : voices_)
     if (d.key_on_delay) return false;
   return true;
 }
 
-// With the registers unchanged for two frames, a latch has acted on KOFF
-// (and a soft reset on every voice) already, every change has been
-// reported, and the voices' steps no longer touch one another: each runs
-// alone, its registers read once.
+// In a quiet stretch the voices' steps no longer touch one another: each
+// runs alone, its registers read once.
 void dsp_register_file::run_quiet_frames(std::int64_t frames) {
   for (int v = 0; v < dsp_voice_count; ++v) run_quiet_voice(v, frames);
   counter_.tick(frames);

@@ -97,8 +97,9 @@ class dsp_register_file {
   void run_frames(std::int64_t now);
   void sync(std::int64_t now);
   // Frames in which nothing can differ from one to the next but the
-  // voices' envelopes and positions: no write since two frames (a read
-  // changes nothing), no KON to latch, no voice in its delay. Run voice by voice, many frames at once.
+  // voices' envelopes and positions: no write in the frame before (a read
+  // changes nothing), KOFF latched as it stands, no KON to latch, no voice
+  // in its delay. Run voice by voice, many frames at once.
   bool quiet() const;
   void run_quiet_frames(std::int64_t frames);
   void run_quiet_voice(int v, std::int64_t frames);
