@@ -1,5 +1,5 @@
 // The S-DSP as the sound driver sees it: its 128 registers and its eight
-// voices, run clock by clock in the hardware's order. The DSP takes 32
+// voices, each step at its clock in the hardware's order. The DSP takes 32
 // clocks (one CPU cycle each) per output sample and does each voice's work
 // at fixed clocks of it: it latches KON and KOFF at clock 30 of every second
 // sample, reads a voice's pitch, ADSR/GAIN and volumes at their own clocks,
@@ -10,10 +10,11 @@
 // OUTX reads 0 while a voice's envelope is 0 and otherwise what the
 // snapshot or the program left there. No echo, no mixing, no output.
 //
-// Between the program's accesses the DSP runs in whole frames of 32 clocks
-// at once, each voice's steps in a row; a frame in which the program reads
-// or writes a register runs clock by clock, so the access falls between
-// the right steps. Any thread (one owner).
+// The DSP runs in frames of 32 clocks. A frame's steps between two of the
+// program's writes or reads run voice by voice (no write falls between
+// them, so the order is the hardware's in all that can be seen), a stretch
+// of frames the program leaves alone one voice at a time over all of it.
+// Any thread (one owner).
 #pragma once
 
 #include <array>
