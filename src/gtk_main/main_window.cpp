@@ -266,11 +266,16 @@ GtkWidget* build_table_area(GtkBox* toggle_box) {
   main_window_widgets& w = state.widgets;
   GtkWidget* area = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
   w.scrolled_table = sample_table_new();
-  GtkWidget* paned = gtk_paned_new(GTK_ORIENTATION_HORIZONTAL);
-  // The table keeps the width of its columns; the pictures take the rest.
-  gtk_paned_pack1(GTK_PANED(paned), w.scrolled_table, FALSE, FALSE);
-  gtk_paned_pack2(GTK_PANED(paned), inspector_pane_new(), TRUE, FALSE);
-  gtk_box_pack_start(GTK_BOX(area), paned, TRUE, TRUE, child_padding);
+  // The table gets the width of its columns when there is room, the
+  // pictures take the rest. Where there is none (the filter panel beside
+  // them on a window of the default size), the pictures keep the least they
+  // need and the table scrolls: a box hands out room up to each child's
+  // natural width, where a paned would give the table only its minimum.
+  GtkWidget* beside = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+  gtk_box_pack_start(GTK_BOX(beside), w.scrolled_table, FALSE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(beside), gtk_separator_new(GTK_ORIENTATION_VERTICAL), FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(beside), inspector_pane_new(), TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(area), beside, TRUE, TRUE, child_padding);
   filter_panel_pack(toggle_box, GTK_BOX(area));
   g_signal_connect(filter_panel_frame(), "notify::visible",
                    G_CALLBACK(on_filter_panel_toggled), nullptr);
