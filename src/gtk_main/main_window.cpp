@@ -36,6 +36,9 @@ constexpr int default_height = 600;
 struct main_window_state {
   std::shared_ptr<const spc_format> spc;
   std::string path;  // of spc
+  // Where Previous and Next File step from: the file last given to the load
+  // path, loaded or not, so that a broken file can be stepped past.
+  std::string browse_from;
   main_window_widgets widgets{};
   // While something plays, the desktop is asked not to suspend; 0: not asked.
   GtkApplication* inhibiting_application = nullptr;
@@ -123,8 +126,8 @@ void on_filter_panel_toggled(GObject*, GParamSpec*, gpointer) noexcept {
 }
 
 void load_neighbour(int step) {
-  if (state.path.empty()) return;
-  const std::string next = neighbouring_spc_file(state.path, step);
+  if (state.browse_from.empty()) return;
+  const std::string next = neighbouring_spc_file(state.browse_from, step);
   if (!next.empty()) main_window_load_file(next.c_str());
 }
 
@@ -363,6 +366,9 @@ bool main_window_load_file(const char* filename) {
   play_button_set_image(spc);
   gtk_widget_set_sensitive(state.widgets.menu_file_export, spc != nullptr);
   gtk_widget_set_sensitive(state.widgets.menu_file_export_stems, spc != nullptr);
+  state.browse_from = filename;
+  gtk_widget_set_sensitive(state.widgets.menu_file_previous, TRUE);
+  gtk_widget_set_sensitive(state.widgets.menu_file_next, TRUE);
   if (!spc) {
     state.path.clear();
     gtk_widget_hide(state.widgets.button_play);
@@ -374,8 +380,6 @@ bool main_window_load_file(const char* filename) {
     return false;
   }
   state.path = filename;
-  gtk_widget_set_sensitive(state.widgets.menu_file_previous, TRUE);
-  gtk_widget_set_sensitive(state.widgets.menu_file_next, TRUE);
   show_loaded_file(filename, *spc);
   song_follow_start(spc);
   const std::string not_saved = settings_remember_folder_of(filename);

@@ -227,6 +227,31 @@ TEST_F(WindowTest, NextAndPreviousFileBrowseTheFolderInNameOrderAndWrap) {
   EXPECT_EQ(gui_text(w.label_filename), dir.file("track10.spc")) << "Previous wraps at the start";
 }
 
+// A broken file in the folder is reported and stepped past, both ways, also
+// when it is the first file opened.
+TEST_F(WindowTest, NextAndPreviousFileStepPastAFileThatCannotBeRead) {
+  tone("a.spc");
+  tone("c.spc");
+  std::ofstream(dir.file("b.spc")) << 'x';
+  ASSERT_TRUE(main_window_load_file(dir.file("a.spc").c_str()));
+  const auto reported_b = [&] {
+    return message_shown() && gui_text(w.label_message).rfind("b.spc: ", 0) == 0;
+  };
+  gui_key(GDK_KEY_Page_Down);
+  EXPECT_TRUE(reported_b());
+  gui_key(GDK_KEY_Page_Down);
+  EXPECT_EQ(gui_text(w.label_filename), dir.file("c.spc"));
+  gui_key(GDK_KEY_Left, GDK_MOD1_MASK);
+  EXPECT_TRUE(reported_b());
+  gui_key(GDK_KEY_Left, GDK_MOD1_MASK);
+  EXPECT_EQ(gui_text(w.label_filename), dir.file("a.spc"));
+
+  ASSERT_FALSE(main_window_load_file(dir.file("b.spc").c_str()));
+  EXPECT_TRUE(gtk_widget_get_sensitive(w.menu_file_previous));
+  gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_previous));
+  EXPECT_EQ(gui_text(w.label_filename), dir.file("a.spc"));
+}
+
 TEST_F(WindowTest, OpenDialogStartsWhereTheLastFileWasAndIgnoresADamagedSettingsFile) {
   ASSERT_TRUE(main_window_load_file(tone("here.spc").c_str()));
   EXPECT_EQ(gui_open_through_dialog("").folder, dir.path());
