@@ -20,6 +20,7 @@
 #include "settings.h"
 #include "shortcuts.h"
 #include "stems_dialog.h"
+#include "text_escape.h"
 #include "voice_mute.h"
 #include "song_follow.h"
 
@@ -352,7 +353,7 @@ void main_window_show() {
   gtk_window_resize(GTK_WINDOW(state.widgets.window), default_width, default_height);
 }
 
-bool main_window_load_file(const char* filename) {
+bool main_window_load_file(const char* filename, const report_sink& report) {
   // The song of the file on screen stops, whatever becomes of the new one.
   play_button_stop();
   // Stems of the file on screen stop too, and the new file starts unmuted.
@@ -360,7 +361,7 @@ bool main_window_load_file(const char* filename) {
   voice_mute_reset();
   message_line_clear();
   std::string reason;
-  std::shared_ptr<const spc_format> spc = read_spc_from_file(filename, reason);
+  std::shared_ptr<const spc_format> spc = read_spc_file_quietly(filename, reason);
   // The previous image goes now unless a playing thread still holds it.
   state.spc = spc;
   play_button_set_image(spc);
@@ -376,6 +377,7 @@ bool main_window_load_file(const char* filename) {
     gtk_label_set_text(GTK_LABEL(state.widgets.label_directory), "");
     inspector_pane_show_file(nullptr, nullptr, 0);
     song_follow_start(nullptr);
+    report("quorlin: " + text_line_escape(filename) + ": " + reason);
     message_line_show(message_kind::error, display_basename(filename) + ": " + reason);
     return false;
   }
@@ -383,7 +385,7 @@ bool main_window_load_file(const char* filename) {
   show_loaded_file(filename, *spc);
   song_follow_start(spc);
   const std::string not_saved = settings_remember_folder_of(filename);
-  if (!not_saved.empty()) message_line_report(not_saved);
+  if (!not_saved.empty()) message_line_report(not_saved, report);
   return true;
 }
 
