@@ -361,9 +361,8 @@ TEST_F(RunningInstanceTest, ASecondProcessWhoseFileCannotBeReadSaysSoInItsTermin
 
   const finished_run short_file = run({"short.spc"}, false, dir_.path());
   EXPECT_EQ(short_file.status, 1);
-  EXPECT_EQ(short_file.err.rfind("quorlin: " + dir_.file("short.spc") + ": Unable to read SPC file", 0),
-            0u)
-      << short_file.err;
+  const std::string named = "quorlin: " + dir_.file("short.spc") + ": ";
+  EXPECT_EQ(short_file.err.rfind(named + "Unable to read SPC file", 0), 0u) << short_file.err;
   EXPECT_EQ(std::count(short_file.err.begin(), short_file.err.end(), '\n'), 1) << short_file.err;
 
   const finished_run missing = run({dir_.file("missing.spc"), song("ignored")});

@@ -132,7 +132,8 @@ bool fully_inside_window(GtkWidget* widget) {
   GtkWidget* window = gtk_widget_get_toplevel(widget);
   int x = 0;
   int y = 0;
-  if (!gtk_widget_get_mapped(widget) || !gtk_widget_translate_coordinates(widget, window, 0, 0, &x, &y))
+  if (!gtk_widget_get_mapped(widget) ||
+      !gtk_widget_translate_coordinates(widget, window, 0, 0, &x, &y))
     return false;
   return x >= 0 && y >= 0 &&
          x + gtk_widget_get_allocated_width(widget) <= gtk_widget_get_allocated_width(window) &&
