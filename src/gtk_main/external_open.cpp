@@ -3,7 +3,6 @@
 
 #include "external_open.h"
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +34,7 @@ void load_dropped(GtkSelectionData* data) {
     message_line_report(std::string("Unable to open ") + uris[0] + ": " + error->message);
     return;
   }
-  drops.load_dropped_file(filename);
+  drops.load_dropped_file(filename, report_to_standard_error);
 }
 
 // GTK_DEST_DEFAULT_ALL finishes the drop itself once this returns.
@@ -54,19 +53,19 @@ void leave_drops_to_window(GtkWidget* widget, gpointer) noexcept {
 
 }  // namespace
 
-bool external_open_files(GFile** files, int count, file_loader load) {
+bool external_open_files(GFile** files, int count, file_loader load, const report_sink& report) {
   if (count < 1) return true;
   for (int i = 1; i < count; ++i) {
     g_autofree char* name = g_file_get_parse_name(files[i]);
-    std::fprintf(stderr, "Only the first file is opened; ignoring %s\n", name);
+    report(std::string("Only the first file is opened; ignoring ") + name);
   }
   g_autofree char* filename = g_file_get_path(files[0]);
   bool loaded = false;
   if (!filename) {
     g_autofree char* uri = g_file_get_uri(files[0]);
-    message_line_report(std::string("Unable to open ") + uri + ": not a local file.");
+    message_line_report(std::string("Unable to open ") + uri + ": not a local file.", report);
   } else {
-    loaded = load(filename);
+    loaded = load(filename, report);
   }
   // In the window after the load, which clears the message line, unless the
   // load put its own failure there.

@@ -6,8 +6,11 @@
 
 #include <gtk/gtk.h>
 
-// Loads a local file name; returns whether it loaded.
-using file_loader = bool (*)(const char* filename);
+#include "message_line.h"
+
+// Loads a local file name, a failure reported to `report` (and in the
+// window); returns whether it loaded.
+using file_loader = bool (*)(const char* filename, const report_sink& report);
 
 // Loads the file named by the first argument that gtk_init left in `argv` (a
 // path, relative to the working folder or not, or a file: URI, as launchers
@@ -17,10 +20,13 @@ using file_loader = bool (*)(const char* filename);
 // ignored, with a note in both places. GTK main thread only.
 bool external_open_command_line(int argc, char** argv, file_loader load);
 
-// The same for files another `quorlin FILE` process handed to the running
-// one (GApplication's "open"): the first of `files` loads through `load`, the
-// others are noted as ignored. Returns whether it loaded. GTK main thread only.
-bool external_open_files(GFile** files, int count, file_loader load);
+// The same for files a `quorlin FILE` run handed to the running window, its
+// own or a later one's, or that the desktop asked it to open: the first of
+// `files` loads through `load`, the others are noted as ignored; what goes
+// wrong is told to `report` as well as in the window. Returns whether it
+// loaded. GTK main thread only.
+bool external_open_files(GFile** files, int count, file_loader load,
+                         const report_sink& report = report_to_standard_error);
 
 // Makes `window` accept text/uri-list drops; the first file of a drop loads
 // through `load` (a URI that names no local file is reported on standard

@@ -20,6 +20,7 @@
 #include "settings.h"
 #include "shortcuts.h"
 #include "stems_dialog.h"
+#include "text_escape.h"
 #include "voice_mute.h"
 #include "song_follow.h"
 
@@ -36,6 +37,9 @@ constexpr int default_height = 600;
 struct main_window_state {
   std::shared_ptr<const spc_format> spc;
   std::string path;  // of spc
+  // Where Previous and Next File step from: the file last given to the load
+  // path, loaded or not, so that a broken file can be stepped past.
+  std::string browse_from;
   main_window_widgets widgets{};
   // While something plays, the desktop is asked not to suspend; 0: not asked.
   GtkApplication* inhibiting_application = nullptr;
@@ -123,8 +127,8 @@ void on_filter_panel_toggled(GObject*, GParamSpec*, gpointer) noexcept {
 }
 
 void load_neighbour(int step) {
-  if (state.path.empty()) return;
-  const std::string next = neighbouring_spc_file(state.path, step);
+  if (state.browse_from.empty()) return;
+  const std::string next = neighbouring_spc_file(state.browse_from, step);
   if (!next.empty()) main_window_load_file(next.c_str());
 }
 
@@ -266,11 +270,16 @@ GtkWidget* build_table_area(GtkBox* toggle_box) {
   main_window_widgets& w = state.widgets;
   GtkWidget* area = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
   w.scrolled_table = sample_table_new();
-  GtkWidget* paned = gtk_paned_new(GTK_ORIENTATION_HORIZONTAL);
-  // The table keeps the width of its columns; the pictures take the rest.
-  gtk_paned_pack1(GTK_PANED(paned), w.scrolled_table, FALSE, FALSE);
-  gtk_paned_pack2(GTK_PANED(paned), inspector_pane_new(), TRUE, FALSE);
-  gtk_box_pack_start(GTK_BOX(area), paned, TRUE, TRUE, child_padding);
+  // The table gets the width of its columns when there is room, the
+  // pictures take the rest. Where there is none (the filter panel beside
+  // them on a window of the default size), the pictures keep the least they
+  // need and the table scrolls: a box hands out room up to each child's
+  // natural width, where a paned would give the table only its minimum.
+  GtkWidget* beside = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+  gtk_box_pack_start(GTK_BOX(beside), w.scrolled_table, FALSE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(beside), gtk_separator_new(GTK_ORIENTATION_VERTICAL), FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(beside), inspector_pane_new(), TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(area), beside, TRUE, TRUE, child_padding);
   filter_panel_pack(toggle_box, GTK_BOX(area));
   g_signal_connect(filter_panel_frame(), "notify::visible",
                    G_CALLBACK(on_filter_panel_toggled), nullptr);
@@ -344,7 +353,7 @@ void main_window_show() {
   gtk_window_resize(GTK_WINDOW(state.widgets.window), default_width, default_height);
 }
 
-bool main_window_load_file(const char* filename) {
+bool main_window_load_file(const char* filename, const report_sink& report) {
   // The song of the file on screen stops, whatever becomes of the new one.
   play_button_stop();
   // Stems of the file on screen stop too, and the new file starts unmuted.
@@ -352,12 +361,15 @@ bool main_window_load_file(const char* filename) {
   voice_mute_reset();
   message_line_clear();
   std::string reason;
-  std::shared_ptr<const spc_format> spc = read_spc_from_file(filename, reason);
+  std::shared_ptr<const spc_format> spc = read_spc_file_quietly(filename, reason);
   // The previous image goes now unless a playing thread still holds it.
   state.spc = spc;
   play_button_set_image(spc);
   gtk_widget_set_sensitive(state.widgets.menu_file_export, spc != nullptr);
   gtk_widget_set_sensitive(state.widgets.menu_file_export_stems, spc != nullptr);
+  state.browse_from = filename;
+  gtk_widget_set_sensitive(state.widgets.menu_file_previous, TRUE);
+  gtk_widget_set_sensitive(state.widgets.menu_file_next, TRUE);
   if (!spc) {
     state.path.clear();
     gtk_widget_hide(state.widgets.button_play);
@@ -365,16 +377,15 @@ bool main_window_load_file(const char* filename) {
     gtk_label_set_text(GTK_LABEL(state.widgets.label_directory), "");
     inspector_pane_show_file(nullptr, nullptr, 0);
     song_follow_start(nullptr);
+    report("quorlin: " + text_line_escape(filename) + ": " + reason);
     message_line_show(message_kind::error, display_basename(filename) + ": " + reason);
     return false;
   }
   state.path = filename;
-  gtk_widget_set_sensitive(state.widgets.menu_file_previous, TRUE);
-  gtk_widget_set_sensitive(state.widgets.menu_file_next, TRUE);
   show_loaded_file(filename, *spc);
   song_follow_start(spc);
   const std::string not_saved = settings_remember_folder_of(filename);
-  if (!not_saved.empty()) message_line_report(not_saved);
+  if (!not_saved.empty()) message_line_report(not_saved, report);
   return true;
 }
 

@@ -26,10 +26,13 @@ GtkWidget* main_window_new();
 void main_window_show();
 
 // Stops what plays, then reads `filename` and, when it is a valid SPC file,
-// shows its path (in the label as given; its name in the title), tag and samples; otherwise reports on standard error and in
-// the message line, hides Play and empties the tag labels. Returns whether
-// the file loaded.
-bool main_window_load_file(const char* filename);
+// shows its path (in the label as given; its name in the title), tag and
+// samples; otherwise reports to `report` ("quorlin: FILE: reason", as the
+// command line does) and in the message line, hides Play and empties the tag
+// labels. Either way File > Previous File and Next File step from its place
+// in its folder. Returns whether the file loaded.
+bool main_window_load_file(const char* filename,
+                           const report_sink& report = report_to_standard_error);
 
 // The image and full file name of the last successful load; null and ""
 // after a failed one.

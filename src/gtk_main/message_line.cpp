@@ -43,8 +43,12 @@ void message_line_show(message_kind kind, const std::string& text) {
   gtk_widget_show(w.info_bar);
 }
 
-void message_line_report(const std::string& text) {
-  std::fprintf(stderr, "%s\n", text.c_str());
+void report_to_standard_error(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void message_line_report(const std::string& text, const report_sink& report) {
+  report(text);
   message_line_show(message_kind::error, text);
 }
 

@@ -6,9 +6,19 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <string>
 
 enum class message_kind { info, error };
+
+// Where a report for the user's terminal goes, one line at a time, without
+// its line feed: this process's standard error, or the terminal of a later
+// `quorlin FILE` that handed its file to this window and waits for the
+// answer. GTK main thread only.
+using report_sink = std::function<void(const std::string& line)>;
+
+// Writes `line` and a line feed to standard error. Any thread.
+void report_to_standard_error(const std::string& line);
 
 // Builds the bar, hidden until a message comes. Call once. GTK main thread only.
 GtkWidget* message_line_new();
@@ -17,9 +27,9 @@ GtkWidget* message_line_new();
 // before message_line_new. GTK main thread only.
 void message_line_show(message_kind kind, const std::string& text);
 
-// Writes `text` and a line feed to standard error and shows it as an error.
-// GTK main thread only.
-void message_line_report(const std::string& text);
+// Writes `text` to `report` and shows it as an error. GTK main thread only.
+void message_line_report(const std::string& text,
+                         const report_sink& report = report_to_standard_error);
 
 // Hides the bar. GTK main thread only.
 void message_line_clear();

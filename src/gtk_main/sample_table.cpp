@@ -93,10 +93,13 @@ GtkWidget* sample_table_new() {
 
   GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scrolled), table_min_height);
-  // All five columns stay in sight, whatever stands beside the table: the
-  // window grows wider rather than scroll them away.
-  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER,
+  // The table asks for the width of all five columns, and gets it while
+  // nothing else stands beside it; when the filter panel does, the table
+  // gives it room and scrolls sideways rather than widen the window off a
+  // small screen.
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_AUTOMATIC,
                                  GTK_POLICY_AUTOMATIC);
+  gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scrolled), TRUE);
   gtk_container_add(GTK_CONTAINER(scrolled), table.sample_list_view);
   return scrolled;
 }

@@ -67,8 +67,9 @@ TEST(BadInputTest, MutatedAndRandomImagesNeverBreakTheWindow) {
       ++loaded;
       EXPECT_EQ(report, "");
     } else {
-      EXPECT_TRUE(report.rfind("Unable to read SPC file.\n", 0) == 0 ||
-                  report.rfind("This does not look like a valid SPC file.\n", 0) == 0)
+      const std::string named = "quorlin: " + path + ": ";
+      EXPECT_TRUE(report.rfind(named + "Unable to read SPC file", 0) == 0 ||
+                  report == named + "This does not look like a valid SPC file.\n")
           << report;
     }
     gui_flush();

@@ -94,7 +94,7 @@ TEST_F(MainWindowTest, InvalidFileAfterAValidOne) {
   g_file_set_contents(bad.c_str(), "not an spc", -1, nullptr);
   CaptureStderr();
   EXPECT_FALSE(main_window_load_file(bad.c_str()));
-  EXPECT_EQ(GetCapturedStderr().rfind("Unable to read SPC file.\n", 0), 0u);
+  EXPECT_EQ(GetCapturedStderr().rfind("quorlin: " + bad + ": Unable to read SPC file", 0), 0u);
   EXPECT_FALSE(gtk_widget_get_visible(w.button_play));
   EXPECT_FALSE(main_window_current_spc());
   for (GtkWidget* label : {w.label_game_title, w.label_song_title, w.label_artist_name,

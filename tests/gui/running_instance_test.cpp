@@ -163,11 +163,14 @@ class RunningInstanceTest : public testing::Test {
     return started_.back().get();
   }
 
-  // Run to its end, which must come within the start-up timeout.
-  static finished_run run(const std::vector<std::string>& arguments, bool without_desktop = false) {
+  // Run to its end, which must come within the start-up timeout; in the
+  // folder `cwd` when one is given.
+  static finished_run run(const std::vector<std::string>& arguments, bool without_desktop = false,
+                          const std::string& cwd = "") {
     std::unique_ptr<GSubprocessLauncher, object_unref> with(launcher(
         GSubprocessFlags(G_SUBPROCESS_FLAGS_STDOUT_PIPE | G_SUBPROCESS_FLAGS_STDERR_PIPE),
         without_desktop));
+    if (!cwd.empty()) g_subprocess_launcher_set_cwd(with.get(), cwd.c_str());
     process_handle process(spawn(with.get(), arguments));
     finished_run result;
     if (!process) return result;
@@ -335,15 +338,40 @@ TEST_F(RunningInstanceTest, ASecondProcessLoadsItsFileIntoTheRunningWindowAndExi
 
   const finished_run second = run({second_song});
   EXPECT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.err, "") << "a forward says nothing, GLib neither";
   EXPECT_TRUE(shows(pid_of(running), "second.spc \u2014 Quorlin"))
       << "the running window did not load the second file";
   const std::vector<shown_window> shown = windows();
   EXPECT_EQ(shown.size(), 1u) << "a second window opened";
 
   // No file: the running window is raised, and nothing else changes.
-  EXPECT_EQ(run({}).status, 0);
+  const finished_run bare = run({});
+  EXPECT_EQ(bare.status, 0);
+  EXPECT_EQ(bare.err, "");
   EXPECT_TRUE(shows(pid_of(running), "second.spc \u2014 Quorlin"));
   EXPECT_EQ(windows().size(), 1u);
+}
+
+// The terminal that named the file hears what became of it, in the words of
+// the command line, named as given from its own folder; the window goes on.
+TEST_F(RunningInstanceTest, ASecondProcessWhoseFileCannotBeReadSaysSoInItsTerminalAndFails) {
+  GSubprocess* running = start({song("shown")});
+  ASSERT_TRUE(shows(pid_of(running), "shown.spc \u2014 Quorlin"));
+  g_file_set_contents(dir_.file("short.spc").c_str(), "x", 1, nullptr);
+
+  const finished_run short_file = run({"short.spc"}, false, dir_.path());
+  EXPECT_EQ(short_file.status, 1);
+  const std::string named = "quorlin: " + dir_.file("short.spc") + ": ";
+  EXPECT_EQ(short_file.err.rfind(named + "Unable to read SPC file", 0), 0u) << short_file.err;
+  EXPECT_EQ(std::count(short_file.err.begin(), short_file.err.end(), '\n'), 1) << short_file.err;
+
+  const finished_run missing = run({dir_.file("missing.spc"), song("ignored")});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "Only the first file is opened; ignoring " + dir_.file("ignored.spc") +
+                             "\nquorlin: " + dir_.file("missing.spc") +
+                             ": Unable to open file: No such file or directory\n");
+  EXPECT_EQ(windows().size(), 1u);
+  EXPECT_TRUE(shows(pid_of(running), "shown.spc \u2014 Quorlin"));
 }
 
 TEST_F(RunningInstanceTest, APlayingSongKeepsTheDesktopAwakeUntilItStopsOrAnotherFileLoads) {

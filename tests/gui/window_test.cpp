@@ -40,6 +40,12 @@ class WindowTest : public testing::Test {
     return spc_builder().text_tag("Tone", "Game", "", length).square_wave_tone().write_to(dir.path(), name);
   }
   bool message_shown() { return gtk_widget_get_visible(w.info_bar); }
+  // Back to the size the window opens at (a test before may have changed it).
+  void lay_out_at_default_size() {
+    gtk_window_resize(GTK_WINDOW(w.window), 1100, 600);
+    ASSERT_TRUE(gui_wait_laid_out(w.window));
+    ASSERT_EQ(gtk_widget_get_allocated_width(w.window), 1100);
+  }
 };
 
 TEST_F(WindowTest, OpeningAnotherFileStopsTheSongWhetherItLoadsOrNot) {
@@ -103,15 +109,63 @@ TEST_F(WindowTest, LabelShowsThePathTitleTheNameAndALongPathNeverWidensTheWindow
   EXPECT_LT(gtk_widget_get_allocated_width(w.button_play), 200) << "Play stretched with the name";
 }
 
-TEST_F(WindowTest, AllColumnsFitAndTheFilterPanelKeepsTheWindowShort) {
-  ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
-  filter_panel_set_visible(true);
-  gui_wait_laid_out(w.window);
+// What the five columns of the table take, side by side, in pixels.
+int columns_width() {
   int columns = 0;
   for (int i = 0; i < SAMPLE_COLUMN_COUNT; ++i)
     columns += gtk_tree_view_column_get_width(sample_table_column(i));
-  EXPECT_LE(columns, gtk_widget_get_allocated_width(w.scrolled_table));
+  return columns;
+}
+
+TEST_F(WindowTest, AllColumnsFitAndTheFilterPanelKeepsTheWindowShort) {
+  ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
+  lay_out_at_default_size();
+  EXPECT_LE(columns_width(), gtk_widget_get_allocated_width(w.scrolled_table));
+  filter_panel_set_visible(true);
+  gui_wait_laid_out(w.window);
   EXPECT_LE(gtk_widget_get_allocated_height(w.window), 700);
+}
+
+// Inside the window's allocation, whole: what a user can reach on screen
+// (there is no window manager to put the window anywhere but at 0,0).
+bool fully_inside_window(GtkWidget* widget) {
+  GtkWidget* window = gtk_widget_get_toplevel(widget);
+  int x = 0;
+  int y = 0;
+  if (!gtk_widget_get_mapped(widget) ||
+      !gtk_widget_translate_coordinates(widget, window, 0, 0, &x, &y))
+    return false;
+  return x >= 0 && y >= 0 &&
+         x + gtk_widget_get_allocated_width(widget) <= gtk_widget_get_allocated_width(window) &&
+         y + gtk_widget_get_allocated_height(widget) <= gtk_widget_get_allocated_height(window);
+}
+
+// At its default size the window fits a 1280 x 1024 screen and, 700 pixels
+// high at most, a 1366 x 768 one: the filters must fit into it as it is.
+TEST_F(WindowTest, ShowingTheFiltersKeepsTheWindowsSizeAndEveryBoundInSight) {
+  ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
+  filter_panel_set_visible(false);
+  lay_out_at_default_size();
+  const int width = gtk_widget_get_allocated_width(w.window);
+
+  gui_click_button(filter_panel_get_widgets().button_show_filters);
+  ASSERT_TRUE(gui_wait_laid_out(w.window));
+  EXPECT_EQ(gtk_widget_get_allocated_width(w.window), width) << "the filters widened the window";
+  EXPECT_LE(gtk_widget_get_allocated_height(w.window), 700);
+  const filter_panel_widgets& panel = filter_panel_get_widgets();
+  EXPECT_TRUE(fully_inside_window(panel.button_show_filters));
+  for (int i = 0; i < chart_filter_count; ++i)
+    EXPECT_TRUE(fully_inside_window(panel.spinner[i])) << "bound " << i;
+  EXPECT_TRUE(fully_inside_window(panel.check_only_played));
+  // The table gave the room: what it cannot show is a scroll away.
+  GtkWidget* sideways = gtk_scrolled_window_get_hscrollbar(GTK_SCROLLED_WINDOW(w.scrolled_table));
+  EXPECT_TRUE(gtk_widget_get_mapped(sideways));
+
+  gui_click_button(panel.button_show_filters);
+  ASSERT_TRUE(gui_wait_laid_out(w.window));
+  EXPECT_EQ(gtk_widget_get_allocated_width(w.window), width);
+  EXPECT_LE(columns_width(), gtk_widget_get_allocated_width(w.scrolled_table))
+      << "hidden again, the filters left the table narrow";
 }
 
 TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
@@ -172,6 +226,31 @@ TEST_F(WindowTest, NextAndPreviousFileBrowseTheFolderInNameOrderAndWrap) {
   EXPECT_EQ(gui_text(w.label_filename), dir.file("intro.spc")) << "Next wraps at the end";
   gui_key(GDK_KEY_Left, GDK_MOD1_MASK);
   EXPECT_EQ(gui_text(w.label_filename), dir.file("track10.spc")) << "Previous wraps at the start";
+}
+
+// A broken file in the folder is reported and stepped past, both ways, also
+// when it is the first file opened.
+TEST_F(WindowTest, NextAndPreviousFileStepPastAFileThatCannotBeRead) {
+  tone("a.spc");
+  tone("c.spc");
+  std::ofstream(dir.file("b.spc")) << 'x';
+  ASSERT_TRUE(main_window_load_file(dir.file("a.spc").c_str()));
+  const auto reported_b = [&] {
+    return message_shown() && gui_text(w.label_message).rfind("b.spc: ", 0) == 0;
+  };
+  gui_key(GDK_KEY_Page_Down);
+  EXPECT_TRUE(reported_b());
+  gui_key(GDK_KEY_Page_Down);
+  EXPECT_EQ(gui_text(w.label_filename), dir.file("c.spc"));
+  gui_key(GDK_KEY_Left, GDK_MOD1_MASK);
+  EXPECT_TRUE(reported_b());
+  gui_key(GDK_KEY_Left, GDK_MOD1_MASK);
+  EXPECT_EQ(gui_text(w.label_filename), dir.file("a.spc"));
+
+  ASSERT_FALSE(main_window_load_file(dir.file("b.spc").c_str()));
+  EXPECT_TRUE(gtk_widget_get_sensitive(w.menu_file_previous));
+  gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_previous));
+  EXPECT_EQ(gui_text(w.label_filename), dir.file("a.spc"));
 }
 
 TEST_F(WindowTest, OpenDialogStartsWhereTheLastFileWasAndIgnoresADamagedSettingsFile) {

@@ -4,21 +4,22 @@
 
 namespace {
 
-// perror appends ": <reason>\n" to the text, whose own newline stays.
+// Each after the file's name and ": "; the first two go on with the
+// system's reason.
 constexpr std::string_view failure_texts[] = {
-    "Unable to open file.\n: ",
-    "Unable to read SPC file.\n: ",
-    "This does not look like a valid SPC file.\n: ",
+    ": Unable to open file: ",
+    ": Unable to read SPC file",
+    ": This does not look like a valid SPC file.",
 };
 
 }  // namespace
 
 bool load_report_is_expected(const std::string& report) {
-  for (const std::string_view text : failure_texts) {
-    if (report.size() <= text.size() + 1 || report.compare(0, text.size(), text) != 0) continue;
-    // A reason of one line, and nothing after it.
-    const std::size_t end = report.find('\n', text.size());
-    return end == report.size() - 1;
-  }
+  constexpr std::string_view program = "quorlin: ";
+  // One line, and nothing after it.
+  if (report.compare(0, program.size(), program) != 0 || report.find('\n') != report.size() - 1)
+    return false;
+  for (const std::string_view text : failure_texts)
+    if (report.find(text, program.size()) != std::string::npos) return true;
   return false;
 }

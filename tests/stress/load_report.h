@@ -1,8 +1,10 @@
-// What a failed load may write on standard error: one of the reader's three
-// messages, each followed by ": " and the system's reason.
+// What a failed load may write on standard error: one line that names the
+// program and the file, then one of the reader's three messages, as the
+// command line does ("quorlin: FILE: Unable to open file: No such file or
+// directory").
 #pragma once
 
 #include <string>
 
-// Whether `report` is exactly one such message and nothing else.
+// Whether `report` is exactly one such line and nothing else.
 bool load_report_is_expected(const std::string& report);
