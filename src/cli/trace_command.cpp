@@ -15,44 +15,46 @@ constexpr char header[] =
     "seconds\tvoice\tevent\tsrcn\tsample\tstart\tloop\tpitch\tvolume_left\tvolume_right\t"
     "adsr1\tadsr2\tgain\n";
 
-std::unique_ptr<spc_format> read_or_report(const std::string& path, std::string& failure) {
-  auto image = read_spc_file_quietly(path.c_str(), failure);
-  if (!image) std::fprintf(stderr, "quorlin: %s: %s\n", path.c_str(), failure.c_str());
-  return image;
-}
-
-void print_event(const trace_event& e) {
-  std::printf("%.6f\t%d\t%s", e.seconds(), e.voice,
-              e.kind == trace_event_kind::key_on ? "on" : "off");
+void append_event(std::string& text, const trace_event& e) {
+  char line[160];
+  std::snprintf(line, sizeof line, "%.6f\t%d\t%s", e.seconds(), e.voice,
+                e.kind == trace_event_kind::key_on ? "on" : "off");
+  text += line;
   if (e.kind == trace_event_kind::key_off) {
-    std::fputs("\t\t\t\t\t\t\t\t\t\t\n", stdout);  // a key-off names no sample
+    text += "\t\t\t\t\t\t\t\t\t\t\n";  // a key-off names no sample
     return;
   }
-  std::printf("\t%02X\t%s\t%s\t%s\t%s\t%d\t%d\t%02X\t%02X\t%02X\n", e.srcn,
-              hex_text_format(e.srcn + 1u).c_str(), hex_text_format(e.start).c_str(),
-              hex_text_format(e.loop).c_str(), hex_text_format(e.pitch).c_str(), e.vol_left,
-              e.vol_right, e.adsr1, e.adsr2, e.gain);
+  std::snprintf(line, sizeof line, "\t%02X\t%s\t%s\t%s\t%s\t%d\t%d\t%02X\t%02X\t%02X\n", e.srcn,
+                hex_text_format(e.srcn + 1u).c_str(), hex_text_format(e.start).c_str(),
+                hex_text_format(e.loop).c_str(), hex_text_format(e.pitch).c_str(), e.vol_left,
+                e.vol_right, e.adsr1, e.adsr2, e.gain);
+  text += line;
 }
 
 int trace_as_text(const std::vector<std::string>& files, double seconds) {
   int status = 0;
+  int write_error = 0;
   bool first_block = true;
-  for (const std::string& path : files) {
+  // A reader that has gone (head -1) ends the run before the next file.
+  for (std::size_t i = 0; i < files.size() && write_error == 0; ++i) {
+    const std::string& path = files[i];
     std::string failure;
-    const auto image = read_or_report(path, failure);
+    const auto image = read_spc_or_report(path, failure);
     if (!image) {
       status = 1;
       continue;
     }
     const song_trace trace = trace_and_report(path, *image, seconds).trace;
     // As head(1) does: a title before each block when there are several.
+    std::string block;
     if (files.size() > 1)
-      std::printf("%s==> %s <==\n", first_block ? "" : "\n", text_line_escape(path).c_str());
+      block = std::string(first_block ? "" : "\n") + "==> " + text_line_escape(path) + " <==\n";
     first_block = false;
-    std::fputs(header, stdout);
-    for (const trace_event& e : trace.events) print_event(e);
+    block += header;
+    for (const trace_event& e : trace.events) append_event(block, e);
+    write_error = write_standard_output(block);
   }
-  return status;
+  return finish_standard_output(status, write_error);
 }
 
 void add_int(JsonBuilder* b, const char* name, gint64 value) {
@@ -90,7 +92,7 @@ std::string file_as_json(const std::string& path, double seconds, int& status) {
   json_builder_begin_object(b);
   json_add_path(b, path);
   std::string failure;
-  const auto image = read_or_report(path, failure);
+  const auto image = read_spc_or_report(path, failure);
   if (!image) {
     json_builder_set_member_name(b, "error");
     json_builder_add_string_value(b, failure.c_str());
@@ -154,6 +156,5 @@ traced_song trace_and_report(const std::string& path, const spc_format& image, d
 }
 
 int run_trace_command(const std::vector<std::string>& files, double seconds, bool json) {
-  return finish_standard_output(json ? trace_as_json(files, seconds)
-                                     : trace_as_text(files, seconds));
+  return json ? trace_as_json(files, seconds) : trace_as_text(files, seconds);
 }
