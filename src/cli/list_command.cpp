@@ -155,7 +155,7 @@ void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row,
     json_builder_add_string_value(b, text.c_str());
   json_builder_end_array(b);
   add_played(b, play);
-  json_add_tuning(b, instrument);
+  json_add_tuning(b, instrument, srcn);
   json_builder_end_object(b);
 }
 
