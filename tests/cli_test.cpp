@@ -271,9 +271,11 @@ TEST(CliTest, MessagesSayWhatIsWrongAndKeepNamesOnOneLine) {
        "quorlin: " + dir.path() + "/odd\\tshort\\n.spc: Unable to read SPC file: it is 4 bytes "
                                   "long, and an SPC file is at least 66048 bytes\n"},
       {{"--list", dir.file("new\nline.spc")},
-       "quorlin: " + dir.path() + "/new\\nline.spc: Unable to open file: No such file or directory\n"},
+       "quorlin: " + dir.path() +
+           "/new\\nline.spc: Unable to open file: No such file or directory\n"},
       {{"--stems", dir.file("afile"), "--seconds", "0.1", song},
-       "quorlin: Unable to create folder " + dir.file("afile") + ": it exists and is not a folder\n"},
+       "quorlin: Unable to create folder " + dir.file("afile") +
+           ": it exists and is not a folder\n"},
       {{"--export", dir.file("afile/sub"), song},
        "quorlin: Unable to create folder " + dir.file("afile/sub") + ": " + dir.file("afile") +
            " exists and is not a folder\n"},

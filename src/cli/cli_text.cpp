@@ -71,16 +71,16 @@ int finish_standard_output(int status, int write_error) {
   return 1;
 }
 
-void print_failure(const std::string& text) {
+void print_message(const std::string& text) {
   std::fprintf(stderr, "quorlin: %s\n", text_line_escape(text).c_str());
 }
 
-void print_file_failure(const std::string& path, const std::string& text) {
+void print_file_message(const std::string& path, const std::string& text) {
   std::fprintf(stderr, "quorlin: %s: %s\n", text_line_escape(path).c_str(), text.c_str());
 }
 
 std::unique_ptr<spc_format> read_spc_or_report(const std::string& path, std::string& failure) {
   auto image = read_spc_file_quietly(path.c_str(), failure);
-  if (!image) print_file_failure(path, failure);
+  if (!image) print_file_message(path, failure);
   return image;
 }

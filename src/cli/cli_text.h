@@ -46,12 +46,12 @@ int finish_standard_output(int status, int write_error = 0);
 // Prints "quorlin: <text>" on standard error, the names `text` holds
 // written as text_line_escape writes them, so the message stays one line.
 // Main thread only.
-void print_failure(const std::string& text);
+void print_message(const std::string& text);
 
 // Prints "quorlin: <path>: <text>" on standard error, `path` escaped as
 // text_line_escape does. Main thread only.
-void print_file_failure(const std::string& path, const std::string& text);
+void print_file_message(const std::string& path, const std::string& text);
 
-// The image read from `path`, or null after print_file_failure has said
+// The image read from `path`, or null after print_file_message has said
 // why (`failure` then holds the reason). Main thread only.
 std::unique_ptr<spc_format> read_spc_or_report(const std::string& path, std::string& failure);

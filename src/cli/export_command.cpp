@@ -24,7 +24,7 @@ void say_stem_given(const std::string& path, const std::string& given, bool kit)
   const std::string why = given != made ? "an earlier file having its name"
                           : kit ? "control characters and quotes replaced by _"
                                 : "control characters replaced by _";
-  print_file_failure(path, "written as \"" + text_line_escape(given) + "\", " + why);
+  print_file_message(path, "written as \"" + text_line_escape(given) + "\", " + why);
 }
 
 // Adds every readable file of `files` to `run`, in order, stopping when the
@@ -49,20 +49,20 @@ void add_files(sample_export& run, const std::vector<std::string>& files,
     const char* const no_kit = kit ? ": no instrument kit written" : "";
     if (played && (*played)[i].empty()) {
       if (report)
-        print_file_failure(path, std::string("the song keys on no sample the directory lists") +
+        print_file_message(path, std::string("the song keys on no sample the directory lists") +
                                      no_kit);
       continue;
     }
     if (!run.add_image(*spc, path, played ? (*played)[i] : std::vector<int>{})) return;
     const int kit_files_before = kit ? kit->files_written() : 0;
     if (kit && !kit->put(run.stem_given(), run.names_given(), *spc, path, report, failure)) {
-      print_failure(failure + (report ? "" : " (--force replaces it)"));
+      print_message(failure + (report ? "" : " (--force replaces it)"));
       kit_failed = true;
       return;
     }
     // A kit of none of the samples is no kit: say so rather than go quiet.
     if (kit && report && kit->files_written() == kit_files_before)
-      print_file_failure(path, std::string(i < keyed.size() && keyed[i].empty()
+      print_file_message(path, std::string(i < keyed.size() && keyed[i].empty()
                                                ? "the song keys on no sample the directory lists"
                                                : "no sample the song keys on ends") +
                                    no_kit);
@@ -117,7 +117,7 @@ int run_export_command(const std::string& folder, const export_options& options,
     if (!any(false) || kit_failed) return 1;
     const export_result checked = check.finish();
     if (!checked.ok) {
-      print_failure(checked.failure + " (--force replaces it)");
+      print_message(checked.failure + " (--force replaces it)");
       return 1;
     }
   }
@@ -126,7 +126,7 @@ int run_export_command(const std::string& folder, const export_options& options,
   if (!any(false) || kit_failed) return 1;  // nothing could be read, or the kit failed
   const export_result result = run.finish();
   if (!result.ok) {
-    print_failure(result.failure + (result.target_existed ? " (--force replaces it)" : ""));
+    print_message(result.failure + (result.target_existed ? " (--force replaces it)" : ""));
     return 1;
   }
   std::printf("%s\n", result.written_text().c_str());

@@ -3,7 +3,6 @@
 #include <json-glib/json-glib.h>
 
 #include <array>
-#include <cstdio>
 #include <memory>
 
 #include "aram_regions.h"

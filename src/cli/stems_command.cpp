@@ -48,7 +48,7 @@ int run_stems_command(const std::string& folder, double seconds, bool force,
   }
   const stems_result result = write_stems(plans, folder, force);
   if (!result.ok) {
-    print_failure(result.failure + (result.target_existed ? " (--force replaces it)" : ""));
+    print_message(result.failure + (result.target_existed ? " (--force replaces it)" : ""));
     return 1;
   }
   std::printf("%s\n", result.summary().c_str());

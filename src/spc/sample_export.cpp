@@ -444,7 +444,8 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
             join(voices, ",") + "\t" + join(sample_warning_texts(spc, sample), ", ") + "\t" +
             written +
             (run.options.tunings
-                 ? tuning_manifest_fields(find_instrument(run.options.tunings, spc_path, srcn), srcn)
+                 ? tuning_manifest_fields(
+                       find_instrument(run.options.tunings, spc_path, srcn), srcn)
                  : "") +
             "\n"))
       return false;
