@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <json-glib/json-glib.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -253,6 +255,118 @@ TEST(CliTest, ExportNamesSameStemsApartAndMakesNothingWhenNothingCanBeWritten) {
   std::vector<std::string> firsts;
   for (std::string line; std::getline(in, line);) firsts.push_back(line.substr(0, line.find('\t')));
   EXPECT_EQ(firsts, (std::vector<std::string>{"file", a, a, b, b}));
+}
+
+}  // namespace
+
+namespace {
+
+int count_of(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(CliTest, MessagesSayWhatIsWrongAndKeepNamesOnOneLine) {
+  temp_dir dir;
+  const std::string song = small_image().write_to(dir.path(), "a.spc");
+  std::ofstream(dir.file("short.spc")) << 'x';
+  std::ofstream(dir.file("odd\tshort\n.spc")) << "SNES";
+  std::ofstream(dir.file("afile")) << "not a folder";
+  const std::string truncated =
+      ": Unable to read SPC file: it is 1 byte long, and an SPC file is at least 66048 bytes\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string message;  // a whole line of standard error
+  } cases[] = {
+      {{"--list", dir.file("short.spc")}, "quorlin: " + dir.file("short.spc") + truncated},
+      {{"--trace", dir.file("odd\tshort\n.spc")},
+       "quorlin: " + dir.path() + "/odd\\tshort\\n.spc: Unable to read SPC file: it is 4 bytes "
+                                  "long, and an SPC file is at least 66048 bytes\n"},
+      {{"--list", dir.file("new\nline.spc")},
+       "quorlin: " + dir.path() +
+           "/new\\nline.spc: Unable to open file: No such file or directory\n"},
+      {{"--stems", dir.file("afile"), "--seconds", "0.1", song},
+       "quorlin: Unable to create folder " + dir.file("afile") +
+           ": it exists and is not a folder\n"},
+      {{"--export", dir.file("afile/sub"), song},
+       "quorlin: Unable to create folder " + dir.file("afile/sub") + ": " + dir.file("afile") +
+           " exists and is not a folder\n"},
+  };
+  for (const auto& c : cases) {
+    const run_result r = quorlin(c.args);
+    EXPECT_EQ(r.status, 1) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+}
+
+// As `quorlin --trace A B ... | head -1`; each file's song is followed for
+// long enough (60 s, a few tenths of a second's work) that the run cannot
+// race through them all before the reader has gone.
+TEST(CliTest, AReaderThatGoesEndsTheRunAtOnceAndQuietly) {
+  temp_dir dir;
+  std::vector<std::string> files;
+  for (int i = 0; i < 8; ++i)
+    files.push_back(keyed_image().write_to(dir.path(), std::to_string(i) + ".spc"));
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"--trace"}, {"--list", "--played"}}) {
+    SCOPED_TRACE(args[0]);
+    args.insert(args.begin(), QUORLIN_BINARY);
+    args.insert(args.end(), {"--seconds", "60"});
+    args.insert(args.end(), files.begin(), files.end());
+    const run_result r = run_until_first_line(args);
+    EXPECT_FALSE(r.out.empty());
+    EXPECT_EQ(r.signal, SIGPIPE) << "status " << r.status << ": " << r.err;
+    EXPECT_EQ(r.err.find("error"), std::string::npos) << r.err;
+    // Each file followed says so on standard error: the run stopped at the
+    // first block written after the reader went, not after all of them.
+    EXPECT_LT(count_of(r.err, ": traced 60.0 s"), int(files.size())) << r.err;
+  }
+}
+
+TEST(CliTest, ExportWithInstrumentsSaysWhenASongGetsNoKit) {
+  const std::string gtme = corpus_file("osoumen_gtme.spc");
+  if (gtme.empty()) GTEST_SKIP() << "SPC corpus not found (../shared/spc-corpus)";
+  temp_dir dir;
+  for (const bool played : {false, true}) {
+    std::vector<std::string> args = {"--export", dir.file(played ? "played" : "all"),
+                                     "--instruments", gtme};
+    if (played) args.push_back("--played");
+    const run_result r = quorlin(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("quorlin: " + gtme + ": the song keys on no sample the directory "
+                         "lists: no instrument kit written\n"),
+              std::string::npos)
+        << r.err;
+  }
+}
+
+std::string file_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(CliTest, KitLinesNameTheFilesWrittenWhateverTheSongsName) {
+  temp_dir dir;
+  const std::string song = keyed_image().write_to(dir.path(), "q\"uote\nnew\ttab.spc");
+  const std::string out = dir.file("out");
+  const run_result r = quorlin({"--export", out, "--instruments", song});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find(": written as \"q_uote_new_tab\", control characters and quotes "
+                       "replaced by _\n"),
+            std::string::npos)
+      << r.err;
+  const std::string sfz = file_text(out + "/q_uote_new_tab.sfz");
+  const std::string amk = file_text(out + "/q_uote_new_tab-instruments.txt");
+  EXPECT_TRUE(std::filesystem::exists(out + "/q_uote_new_tab.sf2"));
+  EXPECT_NE(sfz.find("\nsample=q_uote_new_tab-03.wav\n"), std::string::npos) << sfz;
+  EXPECT_TRUE(std::filesystem::exists(out + "/q_uote_new_tab-03.wav"));
+  EXPECT_NE(amk.find("\n\t\"q_uote_new_tab-03.brr\" $"), std::string::npos) << amk;
+  EXPECT_TRUE(std::filesystem::exists(out + "/q_uote_new_tab-03.brr"));
+
+  // No kit quotes the names of a plain export: only control characters go.
+  EXPECT_EQ(quorlin({"--export", dir.file("plain"), song}).status, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("plain/q\"uote_new_tab-03.brr")));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // (rendered offline: tuned at the root key, looping past the sample's end),
 // the SFZ's opcodes and the AddMusicK line.
 #include <fluidsynth.h>
+#include <json-glib/json-glib.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +13,7 @@
 
 #include "amk_instruments.h"
 #include "export_command.h"
+#include "kit_export.h"
 #include "brr.h"
 #include "brr_encode.h"
 #include "pitch_detect.h"
@@ -222,6 +224,71 @@ TEST(ExportInstruments, WritesTheKitBesideTunedWavsAndNeverOverwrites) {
   EXPECT_EQ(run_export_command(out, options, {path}), 1);
   EXPECT_FALSE(std::filesystem::exists(out + "/song-01.wav"));
   EXPECT_EQ(std::filesystem::last_write_time(out + "/song.sf2"), before);
+}
+
+// The preset FluidSynth finds at bank:program of `sf2`, by name; "" when
+// there is none.
+std::string preset_name(const std::string& sf2, int bank, int program) {
+  fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+  std::unique_ptr<fluid_settings_t, settings_free> settings(new_fluid_settings());
+  std::unique_ptr<fluid_synth_t, synth_free> synth(new_fluid_synth(settings.get()));
+  const int id = fluid_synth_sfload(synth.get(), sf2.c_str(), 0);
+  fluid_sfont_t* font = id == FLUID_FAILED ? nullptr : fluid_synth_get_sfont_by_id(synth.get(), id);
+  fluid_preset_t* preset = font ? fluid_sfont_get_preset(font, bank, program) : nullptr;
+  return preset ? fluid_preset_get_name(preset) : "";
+}
+
+TEST(ExportInstruments, SrcnsFrom0x80OnTakeTheNextBankInEveryKitFileAndListing) {
+  // The snapshot keys on entry 0x00 on voice 0 and entry 0x80 on voice 1;
+  // the program waits.
+  spc_builder image;
+  const auto sine = [](int i) { return 0.6 * std::sin(tau * i / 32); };
+  put_brr_wave(image, 0x00, 0x1000, 4, sine, 2);
+  put_brr_wave(image, 0x80, 0x2000, 4, sine, 2);
+  image.aram(0x0700, {0x2F, 0xFE}).cpu(0x0700);  // BRA *
+  for (const int voice : {0, 1}) {
+    const int base = voice * 0x10;
+    image.dsp(base + 0x00, 0x40).dsp(base + 0x01, 0x40).dsp(base + 0x03, 0x10);
+    image.dsp(base + 0x04, voice == 0 ? 0x00 : 0x80).dsp(base + 0x05, 0x8F).dsp(base + 0x06, 0xE0);
+  }
+  image.dsp(0x0C, 0x7F).dsp(0x1C, 0x7F).dsp(0x6C, 0x20).dsp(0x4C, 0x03);
+  temp_dir dir;
+  const std::string path = image.write_to(dir.path(), "song.spc");
+  const std::string out = dir.file("out");
+  export_options options;
+  options.instruments = true;
+  ASSERT_EQ(run_export_command(out, options, {path}, false, 1.0), 0);
+
+  // Two presets, told apart by bank, as FluidSynth reads them.
+  EXPECT_EQ(preset_name(out + "/song.sf2", 0, 0), "song 01");
+  EXPECT_EQ(preset_name(out + "/song.sf2", 1, 0), "song 81");
+
+  // The SFZ: one group per bank, programs within 0 ... 127.
+  const std::string sfz = file_text(out + "/song.sfz");
+  const std::size_t bank0 = sfz.find("<group>\nlocc0=0 hicc0=0\n");
+  const std::size_t bank1 = sfz.find("<group>\nlocc0=1 hicc0=1\n");
+  ASSERT_NE(bank0, std::string::npos) << sfz;
+  ASSERT_NE(bank1, std::string::npos) << sfz;
+  const std::size_t second = sfz.find("sample=song-81.wav\nloprog=0 hiprog=0\n");
+  EXPECT_GT(sfz.find("sample=song-01.wav\nloprog=0 hiprog=0\n"), bank0);
+  EXPECT_LT(sfz.find("sample=song-01.wav"), bank1);
+  EXPECT_NE(second, std::string::npos) << sfz;
+  EXPECT_GT(second, bank1);
+
+  // The manifest and the JSON name the same bank and program.
+  const std::string manifest = file_text(out + "/samples.tsv");
+  EXPECT_NE(manifest.find("\twritten\tbank\tprogram\troot\t"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("song-81.wav song-81.brr\t1\t0\t"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("song-01.wav song-01.brr\t0\t0\t"), std::string::npos) << manifest;
+  g_autoptr(JsonBuilder) b = json_builder_new();
+  json_builder_begin_object(b);
+  const sample_instrument instrument{};
+  json_add_tuning(b, &instrument, 0x80);
+  json_builder_end_object(b);
+  g_autoptr(JsonNode) root = json_builder_get_root(b);
+  JsonObject* tuning = json_object_get_object_member(json_node_get_object(root), "tuning");
+  EXPECT_EQ(json_object_get_int_member(tuning, "bank"), 1);
+  EXPECT_EQ(json_object_get_int_member(tuning, "program"), 0);
 }
 
 }  // namespace

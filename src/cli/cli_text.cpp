@@ -1,6 +1,7 @@
 #include "cli_text.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -34,24 +35,52 @@ int print_json_files(const std::vector<std::string>& files,
                      const std::function<std::string(const std::string& path, int& status)>&
                          file_object) {
   int status = 0;
-  std::fputs("{\"files\":[", stdout);
-  for (std::size_t i = 0; i < files.size(); ++i) {
+  int error = write_standard_output("{\"files\":[");
+  for (std::size_t i = 0; i < files.size() && error == 0; ++i) {
     const std::string text = file_object(files[i], status);
-    if (i > 0) std::fputc(',', stdout);
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    error = write_standard_output((i > 0 ? "," : "") + text);
   }
-  std::fputs("]}\n", stdout);
-  return status;
+  if (error == 0) error = write_standard_output("]}\n");
+  return finish_standard_output(status, error);
 }
 
-int finish_standard_output(int status) {
+int write_standard_output(std::string_view text) {
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+      std::fflush(stdout) != 0)
+    return errno != 0 ? errno : EIO;
+  return 0;
+}
+
+int finish_standard_output(int status, int write_error) {
   // A full disk or a closed pipe shows only at the flush, or as the stream's
   // error flag from a write before it.
   errno = 0;
   const bool flushed = std::fflush(stdout) == 0;
-  const int error = errno;
-  if (flushed && !std::ferror(stdout)) return status;
+  const int error = write_error != 0 ? write_error : errno;
+  if (write_error == 0 && flushed && !std::ferror(stdout)) return status;
+  if (error == EPIPE) {
+    // GTK's option parsing ignores SIGPIPE for the window's sake; the
+    // command line ends by it, as cat or grep do, and says nothing.
+    std::signal(SIGPIPE, SIG_DFL);
+    std::raise(SIGPIPE);
+    return 128 + SIGPIPE;  // only if the signal is blocked
+  }
   std::fprintf(stderr, "quorlin: write error: %s\n",
                std::strerror(error != 0 ? error : EIO));
   return 1;
+}
+
+void print_message(const std::string& text) {
+  std::fprintf(stderr, "quorlin: %s\n", text_line_escape(text).c_str());
+}
+
+void print_file_message(const std::string& path, const std::string& text) {
+  std::fprintf(stderr, "quorlin: %s: %s\n", text_line_escape(path).c_str(), text.c_str());
+}
+
+std::unique_ptr<spc_format> read_spc_or_report(const std::string& path, std::string& failure) {
+  auto image = read_spc_file_quietly(path.c_str(), failure);
+  if (!image) print_file_message(path, failure);
+  return image;
 }

@@ -6,10 +6,12 @@
 #include <json-glib/json-glib.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "spc.h"
 #include "text_escape.h"
 
 // Adds the member "path" to the object being built: `path` itself when it is
@@ -22,13 +24,34 @@ std::string json_builder_text(JsonBuilder* builder);
 
 // Prints {"files":[...]} with one object per file, each made by
 // `file_object` (which may set `status`) and written as soon as it is made,
-// so that a thousand files never sit in memory as one tree. Returns
-// `status`. Main thread only.
+// so that a thousand files never sit in memory as one tree; a failed write
+// ends it. Returns what finish_standard_output returns for `status`. Main
+// thread only.
 int print_json_files(const std::vector<std::string>& files,
                      const std::function<std::string(const std::string& path, int& status)>&
                          file_object);
 
-// Flushes standard output; when that or any earlier write failed, prints
-// "quorlin: write error: <reason>" on standard error and returns 1, else
-// returns `status`. Main thread only.
-int finish_standard_output(int status);
+// Writes `text` to standard output and flushes it, so that a reader that
+// has gone is noticed at once. Returns 0, or the error of the write that
+// failed. Main thread only.
+int write_standard_output(std::string_view text);
+
+// Flushes standard output. When that, or the write that failed with
+// `write_error` (0: none), or any earlier write failed: a closed pipe
+// (EPIPE) ends the process by SIGPIPE, silently, as the standard tools end;
+// any other error is printed as "quorlin: write error: <reason>" on
+// standard error and 1 returned. Else returns `status`. Main thread only.
+int finish_standard_output(int status, int write_error = 0);
+
+// Prints "quorlin: <text>" on standard error, the names `text` holds
+// written as text_line_escape writes them, so the message stays one line.
+// Main thread only.
+void print_message(const std::string& text);
+
+// Prints "quorlin: <path>: <text>" on standard error, `path` escaped as
+// text_line_escape does. Main thread only.
+void print_file_message(const std::string& path, const std::string& text);
+
+// The image read from `path`, or null after print_file_message has said
+// why (`failure` then holds the reason). Main thread only.
+std::unique_ptr<spc_format> read_spc_or_report(const std::string& path, std::string& failure);

@@ -14,39 +14,59 @@ namespace {
 // A kit could not be made or written (said on standard error).
 bool kit_failed = false;
 
+// Says when the files of `path` are not named after its own stem: an
+// earlier file had it, or characters a line naming the files can't hold
+// were replaced (`kit`: a kit's lines quote the names).
+void say_stem_given(const std::string& path, const std::string& given, bool kit) {
+  const std::string own = std::filesystem::path(path).stem().string();
+  const std::string made = output_name_from(own, kit);
+  if (given == own) return;
+  const std::string why = given != made ? "an earlier file having its name"
+                          : kit ? "control characters and quotes replaced by _"
+                                : "control characters replaced by _";
+  print_file_message(path, "written as \"" + text_line_escape(given) + "\", " + why);
+}
+
 // Adds every readable file of `files` to `run`, in order, stopping when the
 // run fails. Files that can't be read are reported (on the first pass only)
 // and marked in `unreadable`.
 // With `played` (--played), file i adds only the entries in played[i].
+// With a kit, keyed[i] holds the entries file i's song keys on, which say
+// why a file gets no kit.
 void add_files(sample_export& run, const std::vector<std::string>& files,
                std::vector<bool>& unreadable, bool report, kit_export* kit,
-               const std::vector<std::vector<int>>* played) {
+               const std::vector<std::vector<int>>* played,
+               const std::vector<std::vector<int>>& keyed) {
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (unreadable[i]) continue;
     const std::string& path = files[i];
     std::string failure;
-    const auto spc = read_spc_file_quietly(path.c_str(), failure);
+    const auto spc = read_spc_or_report(path, failure);
     if (!spc) {
-      std::fprintf(stderr, "quorlin: %s: %s\n", path.c_str(), failure.c_str());
       unreadable[i] = true;
       continue;
     }
+    const char* const no_kit = kit ? ": no instrument kit written" : "";
     if (played && (*played)[i].empty()) {
       if (report)
-        std::fprintf(stderr, "quorlin: %s: the song keys on no sample the directory lists\n",
-                     text_line_escape(path).c_str());
+        print_file_message(path, std::string("the song keys on no sample the directory lists") +
+                                     no_kit);
       continue;
     }
     if (!run.add_image(*spc, path, played ? (*played)[i] : std::vector<int>{})) return;
+    const int kit_files_before = kit ? kit->files_written() : 0;
     if (kit && !kit->put(run.stem_given(), run.names_given(), *spc, path, report, failure)) {
-      std::fprintf(stderr, "quorlin: %s%s\n", failure.c_str(),
-                   report ? "" : " (--force replaces it)");
+      print_message(failure + (report ? "" : " (--force replaces it)"));
       kit_failed = true;
       return;
     }
-    if (report && run.stem_given() != std::filesystem::path(path).stem().string())
-      std::fprintf(stderr, "quorlin: %s: written as \"%s\", an earlier file having its name\n",
-                   path.c_str(), run.stem_given().c_str());
+    // A kit of none of the samples is no kit: say so rather than go quiet.
+    if (kit && report && kit->files_written() == kit_files_before)
+      print_file_message(path, std::string(i < keyed.size() && keyed[i].empty()
+                                               ? "the song keys on no sample the directory lists"
+                                               : "no sample the song keys on ends") +
+                                   no_kit);
+    if (report) say_stem_given(path, run.stem_given(), kit != nullptr);
   }
 }
 
@@ -82,7 +102,7 @@ int run_export_command(const std::string& folder, const export_options& options,
   if (played_only && !options.instruments) played = played_samples(files, seconds);
   const std::vector<std::vector<int>>* only = played_only ? &played : nullptr;
   if (options.instruments) {
-    tunings = tune_export_files(files, options.unique, seconds, played_only ? &played : nullptr);
+    tunings = tune_export_files(files, options.unique, seconds, &played);
     with_tunings.tunings = &tunings;
     kit = std::make_unique<kit_export>(folder, tunings, options.force);
   }
@@ -93,21 +113,20 @@ int run_export_command(const std::string& folder, const export_options& options,
   // rather than all held: a file in the way means nothing is written.
   if (!options.force) {
     sample_export check(with_tunings, folder, sample_export::mode::check_only);
-    add_files(check, files, unreadable, false, kit.get(), only);
+    add_files(check, files, unreadable, false, kit.get(), only, played);
     if (!any(false) || kit_failed) return 1;
     const export_result checked = check.finish();
     if (!checked.ok) {
-      std::fprintf(stderr, "quorlin: %s (--force replaces it)\n", checked.failure.c_str());
+      print_message(checked.failure + " (--force replaces it)");
       return 1;
     }
   }
   sample_export run(with_tunings, folder);
-  add_files(run, files, unreadable, true, kit.get(), only);
+  add_files(run, files, unreadable, true, kit.get(), only, played);
   if (!any(false) || kit_failed) return 1;  // nothing could be read, or the kit failed
   const export_result result = run.finish();
   if (!result.ok) {
-    std::fprintf(stderr, "quorlin: %s%s\n", result.failure.c_str(),
-                 result.target_existed ? " (--force replaces it)" : "");
+    print_message(result.failure + (result.target_existed ? " (--force replaces it)" : ""));
     return 1;
   }
   std::printf("%s\n", result.written_text().c_str());

@@ -51,7 +51,7 @@ export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
   return out;
 }
 
-void json_add_tuning(JsonBuilder* b, const sample_instrument* instrument) {
+void json_add_tuning(JsonBuilder* b, const sample_instrument* instrument, int srcn) {
   json_builder_set_member_name(b, "tuning");
   if (!instrument) {
     json_builder_add_null_value(b);
@@ -80,6 +80,9 @@ void json_add_tuning(JsonBuilder* b, const sample_instrument* instrument) {
   add_int("adsr1", instrument->envelope.adsr1);
   add_int("adsr2", instrument->envelope.adsr2);
   add_int("gain", instrument->envelope.gain);
+  const kit_preset preset = kit_preset_of(srcn);
+  add_int("bank", preset.bank);
+  add_int("program", preset.program);
   json_builder_end_object(b);
 }
 

@@ -30,9 +30,9 @@ export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
 
 // Adds "tuning": null for a sample the song never plays, else its root
 // (MIDI note and name), fine tune in cents, method, confidence, the notes
-// played, their spread in cents and the first key-on's envelope registers.
-// Any thread.
-void json_add_tuning(JsonBuilder* builder, const sample_instrument* instrument);
+// played, their spread in cents, the first key-on's envelope registers and
+// the kit's preset of entry `srcn` (bank and program). Any thread.
+void json_add_tuning(JsonBuilder* builder, const sample_instrument* instrument, int srcn);
 
 // The kit files of the image read from `path`, whose samples the export
 // named after `stem`, in `folder`.

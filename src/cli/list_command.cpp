@@ -3,7 +3,6 @@
 #include <json-glib/json-glib.h>
 
 #include <array>
-#include <cstdio>
 #include <memory>
 
 #include "aram_regions.h"
@@ -31,14 +30,8 @@ chart_rows chart_of(const spc_format& spc) {
   return chart;
 }
 
-std::unique_ptr<spc_format> read_or_report(const std::string& path, std::string& failure) {
-  auto spc = read_spc_file_quietly(path.c_str(), failure);
-  if (!spc) std::fprintf(stderr, "quorlin: %s: %s\n", path.c_str(), failure.c_str());
-  return spc;
-}
-
-void print_table(const spc_format& spc, const list_options& options,
-                 const std::string& path) {
+std::string table_text(const spc_format& spc, const list_options& options,
+                       const std::string& path) {
   std::string text;
   for (int i = 0; i < chart_column_count; ++i)
     text += std::string(i ? "\t" : "") + chart_headings[i];
@@ -52,26 +45,29 @@ void print_table(const spc_format& spc, const list_options& options,
     for (int i = 0; i < chart_column_count; ++i) text += (i ? "\t" : "") + cells[i];
     text += "\n";
   }
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  return text;
 }
 
 int list_as_text(const std::vector<std::string>& files, const list_options& options) {
   int status = 0;
+  int write_error = 0;
   bool first_block = true;
-  for (const std::string& path : files) {
+  for (std::size_t i = 0; i < files.size() && write_error == 0; ++i) {
+    const std::string& path = files[i];
     std::string failure;
-    const auto spc = read_or_report(path, failure);
+    const auto spc = read_spc_or_report(path, failure);
     if (!spc) {
       status = 1;
       continue;
     }
     // As head(1) does: a title before each block when there are several.
+    std::string block;
     if (files.size() > 1)
-      std::printf("%s==> %s <==\n", first_block ? "" : "\n", text_line_escape(path).c_str());
+      block = std::string(first_block ? "" : "\n") + "==> " + text_line_escape(path) + " <==\n";
     first_block = false;
-    print_table(*spc, options, path);
+    write_error = write_standard_output(block + table_text(*spc, options, path));
   }
-  return status;
+  return finish_standard_output(status, write_error);
 }
 
 void add_int_member(JsonBuilder* b, const char* name, gint64 value) {
@@ -158,7 +154,7 @@ void add_sample(JsonBuilder* b, const spc_format& spc, const sample_chart& row,
     json_builder_add_string_value(b, text.c_str());
   json_builder_end_array(b);
   add_played(b, play);
-  json_add_tuning(b, instrument);
+  json_add_tuning(b, instrument, srcn);
   json_builder_end_object(b);
 }
 
@@ -168,7 +164,7 @@ std::string file_as_json(const std::string& path, const list_options& options, i
   json_builder_begin_object(b);
   json_add_path(b, path);
   std::string failure;
-  const auto spc = read_or_report(path, failure);
+  const auto spc = read_spc_or_report(path, failure);
   if (!spc) {
     add_string_member(b, "error", failure);
     status = 1;
@@ -205,6 +201,5 @@ int list_as_json(const std::vector<std::string>& files, const list_options& opti
 
 int run_list_command(const std::vector<std::string>& files, bool json,
                      const list_options& options) {
-  return finish_standard_output(json ? list_as_json(files, options)
-                                     : list_as_text(files, options));
+  return json ? list_as_json(files, options) : list_as_text(files, options);
 }

@@ -136,9 +136,7 @@ stems_result write_stems(const std::vector<stem_plan>& plans, const std::string&
   }
 
   // A run that writes nothing creates no folder.
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) return fail("Unable to create folder " + folder + ": " + error.message());
+  if (std::string failure; !make_folder(folder, failure)) return fail(failure);
 
   std::int64_t frames_done = 0;
   const auto rendered = [&](std::int64_t frames) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <set>
 
+#include "cli_text.h"
 #include "stem_render.h"
 
 namespace {
@@ -21,9 +22,8 @@ int run_stems_command(const std::string& folder, double seconds, bool force,
   std::vector<stem_plan> plans;
   for (const std::string& path : files) {
     std::string failure;
-    std::shared_ptr<const spc_format> spc = read_spc_file_quietly(path.c_str(), failure);
+    std::shared_ptr<const spc_format> spc = read_spc_or_report(path, failure);
     if (!spc) {
-      std::fprintf(stderr, "quorlin: %s: %s\n", path.c_str(), failure.c_str());
       status = 1;
       continue;
     }
@@ -31,7 +31,7 @@ int run_stems_command(const std::string& folder, double seconds, bool force,
     const std::vector<int>& skipped = plans.back().skipped;
     if (!skipped.empty())
       std::fprintf(stderr, "quorlin: %s: %s %s never keyed on and silent: no stem written\n",
-                   path.c_str(), skipped.size() == 1 ? "voice" : "voices",
+                   text_line_escape(path).c_str(), skipped.size() == 1 ? "voice" : "voices",
                    voice_list(skipped).c_str());
   }
   if (plans.empty()) return status;
@@ -43,13 +43,12 @@ int run_stems_command(const std::string& folder, double seconds, bool force,
     for (int n = 2; !stems.insert(plan.stem).second; ++n)
       plan.stem = own + " (" + std::to_string(n) + ")";
     if (plan.stem != own)
-      std::fprintf(stderr, "quorlin: %s: its stems are named %s\n", plan.spc_path.c_str(),
-                   plan.stem.c_str());
+      std::fprintf(stderr, "quorlin: %s: its stems are named %s\n",
+                   text_line_escape(plan.spc_path).c_str(), text_line_escape(plan.stem).c_str());
   }
   const stems_result result = write_stems(plans, folder, force);
   if (!result.ok) {
-    std::fprintf(stderr, "quorlin: %s%s\n", result.failure.c_str(),
-                 result.target_existed ? " (--force replaces it)" : "");
+    print_message(result.failure + (result.target_existed ? " (--force replaces it)" : ""));
     return 1;
   }
   std::printf("%s\n", result.summary().c_str());

@@ -15,63 +15,66 @@ constexpr char header[] =
     "seconds\tvoice\tevent\tsrcn\tsample\tstart\tloop\tpitch\tvolume_left\tvolume_right\t"
     "adsr1\tadsr2\tgain\n";
 
-std::unique_ptr<spc_format> read_or_report(const std::string& path, std::string& failure) {
-  auto image = read_spc_file_quietly(path.c_str(), failure);
-  if (!image) std::fprintf(stderr, "quorlin: %s: %s\n", path.c_str(), failure.c_str());
-  return image;
-}
-
 bool shown(const trace_event& e, bool all_events) {
   return all_events || e.kind == trace_event_kind::key_on || e.kind == trace_event_kind::key_off;
 }
 
 // The 13 columns; a change fills only its own, and a change heard split
 // for a sample gets "split" after the line.
-void print_event(const trace_event& e) {
-  std::printf("%.6f\t%d\t%s", e.seconds(), e.voice, trace_event_text(e.kind));
+void append_event(std::string& text, const trace_event& e) {
+  char line[160];
+  std::snprintf(line, sizeof line, "%.6f\t%d\t%s", e.seconds(), e.voice,
+                trace_event_text(e.kind));
+  text += line;
   switch (e.kind) {
     case trace_event_kind::key_on:
-      std::printf("\t%02X\t%s\t%s\t%s\t%s\t%d\t%d\t%02X\t%02X\t%02X", e.srcn,
-                  hex_text_format(e.srcn + 1u).c_str(), hex_text_format(e.start).c_str(),
-                  hex_text_format(e.loop).c_str(), hex_text_format(e.pitch).c_str(), e.vol_left,
-                  e.vol_right, e.adsr1, e.adsr2, e.gain);
+      std::snprintf(line, sizeof line, "\t%02X\t%s\t%s\t%s\t%s\t%d\t%d\t%02X\t%02X\t%02X", e.srcn,
+                    hex_text_format(e.srcn + 1u).c_str(), hex_text_format(e.start).c_str(),
+                    hex_text_format(e.loop).c_str(), hex_text_format(e.pitch).c_str(), e.vol_left,
+                    e.vol_right, e.adsr1, e.adsr2, e.gain);
       break;
     case trace_event_kind::key_off:
-      std::fputs("\t\t\t\t\t\t\t\t\t\t", stdout);  // a key-off names no sample
+      std::snprintf(line, sizeof line, "\t\t\t\t\t\t\t\t\t\t");  // a key-off names no sample
       break;
     case trace_event_kind::pitch:
-      std::printf("\t\t\t\t\t%s\t\t\t\t\t", hex_text_format(e.pitch).c_str());
+      std::snprintf(line, sizeof line, "\t\t\t\t\t%s\t\t\t\t\t", hex_text_format(e.pitch).c_str());
       break;
     case trace_event_kind::volume:
-      std::printf("\t\t\t\t\t\t%d\t%d\t\t\t", e.vol_left, e.vol_right);
+      std::snprintf(line, sizeof line, "\t\t\t\t\t\t%d\t%d\t\t\t", e.vol_left, e.vol_right);
       break;
     case trace_event_kind::envelope:
-      std::printf("\t\t\t\t\t\t\t\t%02X\t%02X\t%02X", e.adsr1, e.adsr2, e.gain);
+      std::snprintf(line, sizeof line, "\t\t\t\t\t\t\t\t%02X\t%02X\t%02X", e.adsr1, e.adsr2, e.gain);
       break;
   }
-  std::fputs(e.split ? "\tsplit\n" : "\n", stdout);
+  text += line;
+  text += e.split ? "\tsplit\n" : "\n";
 }
 
 int trace_as_text(const std::vector<std::string>& files, double seconds, bool all_events) {
   int status = 0;
+  int write_error = 0;
   bool first_block = true;
-  for (const std::string& path : files) {
+  // A reader that has gone (head -1) ends the run before the next file.
+  for (std::size_t i = 0; i < files.size() && write_error == 0; ++i) {
+    const std::string& path = files[i];
     std::string failure;
-    const auto image = read_or_report(path, failure);
+    const auto image = read_spc_or_report(path, failure);
     if (!image) {
       status = 1;
       continue;
     }
     const song_trace trace = trace_and_report(path, *image, seconds).trace;
     // As head(1) does: a title before each block when there are several.
+    std::string block;
     if (files.size() > 1)
-      std::printf("%s==> %s <==\n", first_block ? "" : "\n", text_line_escape(path).c_str());
+      block = std::string(first_block ? "" : "\n") + "==> " + text_line_escape(path) + " <==\n";
     first_block = false;
-    std::fputs(header, stdout);
+    block += header;
     for (const trace_event& e : trace.events)
-      if (shown(e, all_events)) print_event(e);
+      if (shown(e, all_events)) append_event(block, e);
+    write_error = write_standard_output(block);
   }
-  return status;
+  return finish_standard_output(status, write_error);
 }
 
 void add_int(JsonBuilder* b, const char* name, gint64 value) {
@@ -130,7 +133,7 @@ std::string file_as_json(const std::string& path, double seconds, bool all_event
   json_builder_begin_object(b);
   json_add_path(b, path);
   std::string failure;
-  const auto image = read_or_report(path, failure);
+  const auto image = read_spc_or_report(path, failure);
   if (!image) {
     json_builder_set_member_name(b, "error");
     json_builder_add_string_value(b, failure.c_str());
@@ -207,6 +210,6 @@ const char* trace_event_text(trace_event_kind kind) {
 
 int run_trace_command(const std::vector<std::string>& files, double seconds, bool json,
                       bool all_events) {
-  return finish_standard_output(json ? trace_as_json(files, seconds, all_events)
-                                     : trace_as_text(files, seconds, all_events));
+  return json ? trace_as_json(files, seconds, all_events)
+              : trace_as_text(files, seconds, all_events);
 }

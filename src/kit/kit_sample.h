@@ -9,7 +9,7 @@
 #include "sample_tuning.h"
 
 struct kit_sample {
-  int srcn = 0;              // directory index: the SoundFont program
+  int srcn = 0;              // directory index: the kit's preset (kit_preset_of)
   std::string name;          // "STEM 1A": the file's stem and the table's sample number
   std::string wav_name;      // the exported WAV beside the SFZ
   std::string brr_name;      // the exported BRR the AddMusicK line names

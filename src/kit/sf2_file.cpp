@@ -108,7 +108,9 @@ void add_sample(IpatchSF2* bank, const kit_sample& s) {
   }
 
   gobject_ptr<IpatchSF2Preset> preset(ipatch_sf2_preset_new());
-  g_object_set(preset.get(), "name", name.c_str(), "bank", 0, "program", s.srcn, nullptr);
+  const kit_preset number = kit_preset_of(s.srcn);
+  g_object_set(preset.get(), "name", name.c_str(), "bank", number.bank, "program", number.program,
+               nullptr);
   ipatch_container_append(IPATCH_CONTAINER(bank), IPATCH_ITEM(preset.get()));
   ipatch_sf2_preset_new_zone(preset.get(), inst.get());
 }

@@ -1,5 +1,6 @@
 // A SoundFont 2 bank of a song's played samples: one preset per sample
-// (bank 0, program = its SRCN), written with libinstpatch. Main thread
+// (kit_preset_of its SRCN: bank SRCN / 128, program SRCN % 128), written
+// with libinstpatch. Main thread
 // only, as libinstpatch's object system is set up on first use.
 #pragma once
 

@@ -18,13 +18,23 @@ std::string number(double value) {
 std::string sfz_text(const std::string& title, const std::vector<kit_sample>& samples) {
   std::string text = "// " + title +
                      ": the played samples, tuned, with the envelope of their first key-on.\n"
-                     "// Every region spans the keyboard; program (SRCN) picks the sample.\n";
+                     "// Every region spans the keyboard; as in the SoundFont, bank select\n"
+                     "// (controller 0: SRCN / 128) and program (SRCN % 128) pick the sample.\n";
+  int group_bank = -1;
   for (const kit_sample& s : samples) {
+    // Samples come in SRCN order: one group per bank, begun at its first.
+    const kit_preset preset = kit_preset_of(s.srcn);
+    if (preset.bank != group_bank) {
+      group_bank = preset.bank;
+      text += "\n<group>\nlocc0=" + std::to_string(group_bank) +
+              " hicc0=" + std::to_string(group_bank) + "\n";
+    }
     const sample_tuning& t = s.instrument.tuning;
     const sampler_envelope env = sampler_envelope_from(s.instrument.envelope);
     text += "\n// " + s.name + ": " + tuning_text(t) + "\n<region>\n";
     text += "sample=" + s.wav_name + "\n";
-    text += "loprog=" + std::to_string(s.srcn) + " hiprog=" + std::to_string(s.srcn) + "\n";
+    text += "loprog=" + std::to_string(preset.program) +
+            " hiprog=" + std::to_string(preset.program) + "\n";
     text += "lokey=0 hikey=127\n";
     // tune= is applied on playback: take back what the sample sounds above its key.
     text += "pitch_keycenter=" + std::to_string(t.root_key()) +

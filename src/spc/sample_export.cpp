@@ -274,6 +274,27 @@ int publish_temporary_file(const std::string& temp, const std::string& final_pat
   return rename_error;
 }
 
+bool make_folder(const std::string& folder, std::string& failure) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!error) return true;
+  failure = "Unable to create folder " + folder + ": " + error.message();
+  // "Not a directory" or "File exists" leave the user to guess which name
+  // is in the way: name the one that is no folder.
+  namespace fs = std::filesystem;
+  for (fs::path at = folder; !at.empty(); at = at.parent_path()) {
+    std::error_code ignored;
+    if (fs::exists(at, ignored) && !fs::is_directory(at, ignored)) {
+      failure = "Unable to create folder " + folder + ": " +
+                (at == fs::path(folder) ? std::string("it") : at.string()) +
+                " exists and is not a folder";
+      break;
+    }
+    if (at == at.parent_path()) break;
+  }
+  return false;
+}
+
 void sample_export_set_rename_noreplace(rename_noreplace_call call) {
   rename_noreplace = call ? call : real_rename_noreplace;
 }
@@ -298,10 +319,11 @@ struct sample_export::run_state {
     return false;
   }
 
-  // The stem of `spc_path`, or the first of "STEM (2)", "STEM (3)"… that no
-  // earlier image of the run has.
+  // The stem of `spc_path`, made fit for the lines that name its files, or
+  // the first of "STEM (2)", "STEM (3)"… that no earlier image of the run has.
   std::string take_stem(const std::string& spc_path) {
-    const std::string stem = std::filesystem::path(spc_path).stem().string();
+    const std::string stem =
+        output_name_from(std::filesystem::path(spc_path).stem().string(), options.instruments);
     std::string given = stem;
     for (int n = 2; !stems_taken.insert(folded(given)).second; ++n)
       given = stem + " (" + std::to_string(n) + ")";
@@ -321,9 +343,8 @@ struct sample_export::run_state {
       return true;
     }
     if (!folder_made) {
-      std::error_code error;
-      std::filesystem::create_directories(folder, error);
-      if (error) return fail("Unable to create folder " + folder + ": " + error.message());
+      std::string failure;
+      if (!make_folder(folder, failure)) return fail(failure);
       folder_made = true;
     }
     const int error = write_whole_file(path, fill, options.force);
@@ -423,7 +444,8 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
             join(voices, ",") + "\t" + join(sample_warning_texts(spc, sample), ", ") + "\t" +
             written +
             (run.options.tunings
-                 ? tuning_manifest_fields(find_instrument(run.options.tunings, spc_path, srcn))
+                 ? tuning_manifest_fields(
+                       find_instrument(run.options.tunings, spc_path, srcn), srcn)
                  : "") +
             "\n"))
       return false;

@@ -51,6 +51,12 @@ std::vector<u8> wav_stereo_file_bytes(const std::vector<std::int16_t>& interleav
 bool publish_file(const std::string& path, const std::vector<u8>& bytes, bool replace,
                   std::string& failure);
 
+// Makes `folder` and any parents it lacks. On failure returns false with
+// `failure` naming it: "Unable to create folder F: <reason>", where a file
+// in the way is "it exists and is not a folder" (or names the parent that
+// is one). Any thread.
+bool make_folder(const std::string& folder, std::string& failure);
+
 // The chain's bytes; with `loop_header` preceded by the loop's offset in
 // bytes (little-endian; the chain's size when it does not loop). Any thread.
 std::vector<u8> brr_file_bytes(const spc_format& spc, const brr_sample& sample, bool loop_header);
@@ -96,9 +102,10 @@ class sample_export {
   bool add_image(const spc_format& spc, const std::string& spc_path,
                  const std::vector<int>& sample_numbers = {});
 
-  // The stem the last add_image named its files after: the file's own stem,
-  // or " (2)", " (3)"… after it when an earlier image had that stem (letter
-  // case aside, as FAT and exFAT ignore it). Main thread only.
+  // The stem the last add_image named its files after: the file's own stem
+  // as output_name_from makes it (quotes too with instruments), or " (2)",
+  // " (3)"… after that when an earlier image had that stem (letter case
+  // aside, as FAT and exFAT ignore it). Main thread only.
   const std::string& stem_given() const { return stem_given_; }
 
   // The name (without extension) of the WAV and BRR files holding each

@@ -80,13 +80,14 @@ const sample_tuning* tuning_of(const export_tunings* tunings, const std::string&
   return instrument ? &instrument->tuning : nullptr;
 }
 
-std::string tuning_manifest_fields(const sample_instrument* instrument) {
-  if (!instrument) return "\t-\t-\t-\t-\t-\t-\t-\t-\t-";
+std::string tuning_manifest_fields(const sample_instrument* instrument, int srcn) {
+  if (!instrument) return "\t-\t-\t-\t-\t-\t-\t-\t-\t-\t-\t-";
   const sample_tuning& t = instrument->tuning;
-  char text[160];
-  std::snprintf(text, sizeof text, "\t%s\t%+d\t%s\t%.2f\t%s\t%d\t%02X\t%02X\t%02X",
-                midi_note_name(t.root_key()).c_str(), t.fine_tune_cents(),
-                tuning_method_text(t.method), t.confidence,
+  const kit_preset preset = kit_preset_of(srcn);
+  char text[192];
+  std::snprintf(text, sizeof text, "\t%d\t%d\t%s\t%+d\t%s\t%.2f\t%s\t%d\t%02X\t%02X\t%02X",
+                preset.bank, preset.program, midi_note_name(t.root_key()).c_str(),
+                t.fine_tune_cents(), tuning_method_text(t.method), t.confidence,
                 t.played() ? (midi_note_name(*t.played_low) + "-" + midi_note_name(*t.played_high)).c_str()
                            : "-",
                 t.key_ons, instrument->envelope.adsr1, instrument->envelope.adsr2,

@@ -64,11 +64,21 @@ const sample_instrument* find_instrument(const export_tunings* tunings, const st
                                          int srcn);
 const sample_tuning* tuning_of(const export_tunings* tunings, const std::string& path, int srcn);
 
-// The manifest's tuning columns: their titles, and one line's fields (each
-// after a tab; "-" for a sample the song never plays). Any thread.
+// The SoundFont preset of directory entry `srcn` in a kit: MIDI programs
+// run 0 ... 127, so the bank carries the rest (SRCN 0x80 is bank 1,
+// program 0). The SFZ and the listings name the same pair. Any thread.
+struct kit_preset {
+  int bank = 0;
+  int program = 0;
+};
+constexpr kit_preset kit_preset_of(int srcn) { return {srcn / 128, srcn % 128}; }
+
+// The manifest's tuning columns: their titles, and the fields of entry
+// `srcn` (each after a tab; "-" for a sample the song never plays). Any
+// thread.
 inline constexpr const char* tuning_manifest_titles =
-    "\troot\tfine tune\tmethod\tconfidence\tplayed\tkey-ons\tADSR1\tADSR2\tGAIN";
-std::string tuning_manifest_fields(const sample_instrument* instrument);
+    "\tbank\tprogram\troot\tfine tune\tmethod\tconfidence\tplayed\tkey-ons\tADSR1\tADSR2\tGAIN";
+std::string tuning_manifest_fields(const sample_instrument* instrument, int srcn);
 
 // "loop period", "autocorrelation", "most played note" or "none". Any thread.
 const char* tuning_method_text(tuning_method method);

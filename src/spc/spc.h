@@ -75,7 +75,9 @@ std::unique_ptr<spc_format> read_spc_from_file(const char* filename);
 
 // The same, and on failure sets `reason` to that message as one line, with
 // the system's description where a system call failed ("Unable to open
-// file: No such file or directory"), for showing to a user. Any thread.
+// file: No such file or directory") or the length of a file too short to
+// hold an image ("Unable to read SPC file: it is 1 byte long, and an SPC
+// file is at least 66048 bytes"), for showing to a user. Any thread.
 std::unique_ptr<spc_format> read_spc_from_file(const char* filename, std::string& reason);
 
 // The same reading, silent: on failure only `reason` says what went wrong.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "spc.h"
@@ -20,6 +21,8 @@ struct read_failure {
   const char* text = nullptr;
   int error = 0;
   bool system_cause = true;  // false: the contents, not a system call, are at fault
+  // A file that ends before the image does: how many bytes it holds.
+  std::optional<std::size_t> short_length;
 };
 
 std::unique_ptr<spc_format> read_image(const char* filename, read_failure& failure) {
@@ -34,12 +37,16 @@ std::unique_ptr<spc_format> read_image(const char* filename, read_failure& failu
       failure = {"Unable to open file.\n", errno};
       return nullptr;
     }
-    // One whole item: a file shorter than the image fails here, and anything
-    // after the image is never read.
-    if (std::fread(spc.get(), sizeof(spc_format), 1, file.get()) != 1) {
+    // The image's bytes: a file shorter than the image fails here, and
+    // anything after the image is never read.
+    const std::size_t got = std::fread(spc.get(), 1, sizeof(spc_format), file.get());
+    if (got != sizeof(spc_format)) {
       // A file that ends early leaves errno as it was; say so instead of
       // whatever an earlier call left there. A real read error keeps its own.
-      failure = {"Unable to read SPC file.\n", std::ferror(file.get()) ? errno : ENODATA};
+      if (std::ferror(file.get()))
+        failure = {"Unable to read SPC file.\n", errno};
+      else
+        failure = {"Unable to read SPC file.\n", ENODATA, true, got};
       return nullptr;
     }
   }
@@ -51,13 +58,16 @@ std::unique_ptr<spc_format> read_image(const char* filename, read_failure& failu
 }
 
 // The failure as one line: the message, its full stop replaced by the
-// system's description where a system call failed
-// ("Unable to open file: No such file or directory").
+// system's description where a system call failed ("Unable to open file:
+// No such file or directory"), or by the length of a file that ends early.
 std::string one_line(const read_failure& failure) {
   std::string text = failure.text;
   while (!text.empty() && text.back() == '\n') text.pop_back();
   if (!failure.system_cause) return text;
   if (!text.empty() && text.back() == '.') text.pop_back();
+  if (const auto length = failure.short_length)
+    return text + ": it is " + std::to_string(*length) + (*length == 1 ? " byte" : " bytes") +
+           " long, and an SPC file is at least " + std::to_string(spc_image_size) + " bytes";
   return text + ": " + std::strerror(failure.error);
 }
 

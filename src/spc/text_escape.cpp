@@ -14,3 +14,12 @@ std::string text_line_escape(std::string_view text) {
   }
   return escaped;
 }
+
+std::string output_name_from(std::string_view name, bool quoted) {
+  std::string made(name);
+  for (char& c : made) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || (quoted && c == '"')) c = '_';
+  }
+  return made;
+}
