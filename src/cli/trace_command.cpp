@@ -7,7 +7,7 @@
 
 #include "cli_text.h"
 #include "hex_text.h"
-#include "id666.h"
+#include "song_length.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ void print_event(const trace_event& e) {
               e.vol_right, e.adsr1, e.adsr2, e.gain);
 }
 
-int trace_as_text(const std::vector<std::string>& files, double seconds) {
+int trace_as_text(const std::vector<std::string>& files, std::optional<double> seconds) {
   int status = 0;
   bool first_block = true;
   for (const std::string& path : files) {
@@ -85,7 +85,7 @@ void add_event(JsonBuilder* b, const trace_event& e) {
   json_builder_end_object(b);
 }
 
-std::string file_as_json(const std::string& path, double seconds, int& status) {
+std::string file_as_json(const std::string& path, std::optional<double> seconds, int& status) {
   g_autoptr(JsonBuilder) b = json_builder_new();
   json_builder_begin_object(b);
   json_add_path(b, path);
@@ -108,17 +108,13 @@ std::string file_as_json(const std::string& path, double seconds, int& status) {
   return json_builder_text(b);
 }
 
-int trace_as_json(const std::vector<std::string>& files, double seconds) {
+int trace_as_json(const std::vector<std::string>& files, std::optional<double> seconds) {
   return print_json_files(files, [&](const std::string& path, int& status) {
     return file_as_json(path, seconds, status);
   });
 }
 
 }  // namespace
-
-double trace_length(const spc_format& image, double asked) {
-  return asked > 0 ? asked : trace_default_length(image);
-}
 
 std::string trace_summary_line(const std::string& path, const song_trace& trace,
                                int unlisted_key_ons) {
@@ -144,16 +140,20 @@ void json_add_trace_summary(JsonBuilder* b, const song_trace& trace, int unliste
   json_builder_end_object(b);
 }
 
-traced_song trace_and_report(const std::string& path, const spc_format& image, double seconds) {
+traced_song trace_and_report(const std::string& path, const spc_format& image,
+                             std::optional<double> seconds) {
+  const song_length length = song_length_of(image, seconds);
+  if (const std::string warning = length.warning(path); !warning.empty())
+    std::fprintf(stderr, "quorlin: %s\n", warning.c_str());
   traced_song song;
-  song.trace = trace_song(image, trace_length(image, seconds));
+  song.trace = trace_song(image, length.seconds);
   song.plays = summarize_trace(song.trace, image, &song.unlisted_key_ons);
   std::fprintf(stderr, "quorlin: %s\n",
                trace_summary_line(path, song.trace, song.unlisted_key_ons).c_str());
   return song;
 }
 
-int run_trace_command(const std::vector<std::string>& files, double seconds, bool json) {
+int run_trace_command(const std::vector<std::string>& files, std::optional<double> seconds, bool json) {
   return finish_standard_output(json ? trace_as_json(files, seconds)
                                      : trace_as_text(files, seconds));
 }

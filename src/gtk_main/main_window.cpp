@@ -372,7 +372,7 @@ bool main_window_load_file(const char* filename) {
   gtk_widget_set_sensitive(state.widgets.menu_file_previous, TRUE);
   gtk_widget_set_sensitive(state.widgets.menu_file_next, TRUE);
   show_loaded_file(filename, *spc);
-  song_follow_start(spc);
+  song_follow_start(spc, filename);
   const std::string not_saved = settings_remember_folder_of(filename);
   if (!not_saved.empty()) message_line_report(not_saved);
   return true;

@@ -22,6 +22,7 @@
 #include "main_window_test_hooks.h"
 #include "sample_inspector.h"
 #include "sample_table.h"
+#include "song_length.h"
 #include "song_page.h"
 #include "spc_builder.h"
 #include "table_fixture.h"
@@ -141,7 +142,7 @@ TEST_F(SongFollowTest, TheTraceLandsAfterTheLoadAndOnlyTheLatestLoadsTrace) {
   ASSERT_TRUE(main_window_load_file(second.c_str()));
   ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
   EXPECT_EQ(song_follow_trace()->samples,
-            static_cast<std::int64_t>(trace_default_seconds * dsp_sample_rate))
+            static_cast<std::int64_t>(song_length_default_seconds * dsp_sample_rate))
       << "the tagged file's trace was cancelled";
   EXPECT_NE(status().find(" played by the song"), std::string::npos) << status();
 
