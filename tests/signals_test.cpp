@@ -79,7 +79,8 @@ TEST(signals, AnInterruptedRunLeavesOnlyWholeFilesAndExitsWith128PlusTheSignal) 
   many.brr_chain(0x1000, 3000, 0x35);
   for (int i = 0; i < 256; ++i) many.dir_entry(i, 0x1000, 0x1000);
   std::vector<std::string> songs;
-  for (int i = 0; i < 8; ++i) songs.push_back(many.write_to(dir.path(), "many" + std::to_string(i) + ".spc"));
+  for (int i = 0; i < 8; ++i)
+    songs.push_back(many.write_to(dir.path(), "many" + std::to_string(i) + ".spc"));
 
   const interrupted_run_case cases[] = {
       {"--stems", {"--seconds", "60", tone}, is_temporary},

@@ -210,7 +210,8 @@ TEST(stems, EveryStemOfAStemIsTheLastRunsAndANameTooLongStopsOnlyItsFile) {
   const std::string second = spc_builder().square_wave_tone().write_to(dir.file("b"), "song.spc");
   ASSERT_EQ(quorlin({"--stems", dir.file("out"), "--seconds", "2", first}).status, 0);
   EXPECT_EQ(quorlin({"--stems", dir.file("out"), "--seconds", "1", second}).status, 1);
-  const run_result forced = quorlin({"--stems", dir.file("out"), "--seconds", "1", "--force", second});
+  const run_result forced =
+      quorlin({"--stems", dir.file("out"), "--seconds", "1", "--force", second});
   EXPECT_EQ(forced.status, 0) << forced.err;
   std::vector<std::string> left;
   for (const auto& entry : std::filesystem::directory_iterator(dir.file("out")))
@@ -222,7 +223,8 @@ TEST(stems, EveryStemOfAStemIsTheLastRunsAndANameTooLongStopsOnlyItsFile) {
   // 246 characters and "-voice0.wav" are more than a file name holds; the
   // mix's name fits, and the next file is still done.
   const std::string long_stem(246, 'x');
-  const std::string too_long = spc_builder().square_wave_tone().write_to(dir.path(), long_stem + ".spc");
+  const std::string too_long =
+      spc_builder().square_wave_tone().write_to(dir.path(), long_stem + ".spc");
   const run_result r = quorlin({"--stems", dir.file("long"), "--seconds", "1", too_long, first});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("quorlin: Unable to write " + dir.file("long/" + long_stem) +

@@ -108,7 +108,9 @@ int run_export_command(const std::string& folder, const export_options& options,
   if (!any(false) || kit_failed) return 1;  // nothing could be read, or the kit failed
   const export_result result = run.finish();
   std::vector<std::string> files_failed = result.files_failed;
-  if (kit) files_failed.insert(files_failed.end(), kit->files_failed().begin(), kit->files_failed().end());
+  if (kit)
+    files_failed.insert(files_failed.end(), kit->files_failed().begin(),
+                        kit->files_failed().end());
   for (const std::string& failed : files_failed)
     std::fprintf(stderr, "quorlin: %s\n", failed.c_str());
   if (!result.ok) {

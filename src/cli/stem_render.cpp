@@ -169,7 +169,9 @@ stems_result write_stems(const std::vector<stem_plan>& plans, const std::string&
     voices.push_back(-1);  // the mix
     for (int voice : voices) {
       const std::string path = folder + "/" + voice_file_name(plan.stem, voice);
-      if (voice >= 0 && std::find(plan.voices.begin(), plan.voices.end(), voice) == plan.voices.end()) {
+      const bool sounds =
+          voice < 0 || std::find(plan.voices.begin(), plan.voices.end(), voice) != plan.voices.end();
+      if (!sounds) {
         // An earlier run's stem of a voice this run leaves out: --force
         // replaces it with nothing (without it, none was there).
         if (force && unlink(path.c_str()) != 0 && errno != ENOENT)

@@ -153,7 +153,8 @@ traced_song trace_and_report(const std::string& path, const spc_format& image,
   return song;
 }
 
-int run_trace_command(const std::vector<std::string>& files, std::optional<double> seconds, bool json) {
+int run_trace_command(const std::vector<std::string>& files, std::optional<double> seconds,
+                      bool json) {
   return finish_standard_output(json ? trace_as_json(files, seconds)
                                      : trace_as_text(files, seconds));
 }

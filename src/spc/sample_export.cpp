@@ -265,7 +265,8 @@ struct sample_export::run_state {
   }
 
   put_outcome put_bytes(const std::string& name, const std::vector<u8>& bytes) {
-    return put(name, [&bytes](pending_file& file) { return file.write(bytes.data(), bytes.size()); });
+    return put(name,
+               [&bytes](pending_file& file) { return file.write(bytes.data(), bytes.size()); });
   }
 
   bool add_manifest_line(const std::string& line) {
