@@ -180,6 +180,7 @@ int run_folder::make(std::string& failure) {
 }
 
 run_folder::~run_folder() {
+  if (made_.empty()) return;
   const interrupt_cleanup::signals_held held;
   interrupt_cleanup::set_folders({}, 0);
   // rmdir leaves a folder that holds anything: only an unused one goes.
