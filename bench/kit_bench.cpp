@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "instrument_kit.h"
+#include "song_length.h"
 #include "pitch_detect.h"
 #include "spc_builder.h"
 
@@ -35,7 +36,7 @@ void BM_TuneAndWriteACorpusKit(benchmark::State& state) {
     state.SkipWithError("the corpus is absent");
     return;
   }
-  const song_trace trace = trace_song(*spc, trace_default_length(*spc));
+  const song_trace trace = trace_song(*spc, song_length_of(*spc, std::nullopt).seconds);
   for (auto _ : state) {
     const auto instruments = tune_played_samples({{spc.get(), &trace}}, false);
     const auto samples = kit_samples_for(*spc, "sato", instruments.front(),

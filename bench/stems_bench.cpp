@@ -1,8 +1,14 @@
 // What --stems costs for a three-minute song: the nine files (eight voices
 // alone and the mix, 180 s each) rendered and written, and the trace that
 // decides which voices get a file. Counter x_realtime: seconds of audio
-// written per second of CPU.
+// written per second of CPU. And the peak resident memory of a whole run
+// for 60 s and for 1,200 s of song: streamed to their files, stems cost the
+// same memory whatever their length.
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -24,7 +30,8 @@ std::shared_ptr<const spc_format> song() {
 // Every voice gets a file, as in a song that keys on all eight.
 void BM_write_nine_stems(benchmark::State& state) {
   temp_dir out;
-  stem_plan plan = plan_stems(song(), "song.spc", song_seconds);
+  const auto image = song();
+  stem_plan plan = plan_stems(image, "song.spc", song_length_of(*image, song_seconds));
   plan.voices = {0, 1, 2, 3, 4, 5, 6, 7};
   plan.skipped.clear();
   double audio_seconds = 0;
@@ -42,9 +49,35 @@ BENCHMARK(BM_write_nine_stems)->Unit(benchmark::kSecond)->Iterations(1);
 
 void BM_plan_stems(benchmark::State& state) {
   const auto image = song();
-  for (auto _ : state) benchmark::DoNotOptimize(plan_stems(image, "song.spc", song_seconds));
+  for (auto _ : state) benchmark::DoNotOptimize(plan_stems(image, "song.spc", song_length_of(*image, song_seconds)));
 }
 BENCHMARK(BM_plan_stems)->Unit(benchmark::kMillisecond);
+
+// A run of --stems for state.range(0) seconds of the two-tone song, in a
+// child process of its own, whose peak resident memory the kernel reports
+// when it ends (a process's peak never comes down, so each size gets its own).
+void BM_stems_peak_memory(benchmark::State& state) {
+  const double seconds = static_cast<double>(state.range(0));
+  const auto image = std::make_shared<const spc_format>(spc_builder().two_tones().image());
+  temp_dir out;
+  long peak_kib = 0;
+  for (auto _ : state) {
+    const pid_t child = fork();
+    if (child == 0) {
+      const stem_plan plan = plan_stems(image, "song.spc", song_length_of(*image, seconds));
+      _exit(write_stems({plan}, out.path(), true).ok ? 0 : 1);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || status != 0) {
+      state.SkipWithError("the stems run failed");
+      return;
+    }
+    peak_kib = usage.ru_maxrss;
+  }
+  state.counters["peak_rss_MB"] = static_cast<double>(peak_kib) / 1024.0;
+}
+BENCHMARK(BM_stems_peak_memory)->Arg(60)->Arg(1200)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 

@@ -15,3 +15,12 @@ if(TARGET quorlin)
   add_dependencies(stems_tests quorlin)
   gtest_discover_tests(stems_tests PROPERTIES LABELS "cli" TIMEOUT 120)
 endif()
+
+# --stems and --export interrupted by a signal while they write.
+if(TARGET quorlin)
+  add_executable(signals_tests signals_test.cpp)
+  target_link_libraries(signals_tests PRIVATE quorlin_test_support GTest::gtest_main)
+  target_compile_definitions(signals_tests PRIVATE QUORLIN_BINARY="$<TARGET_FILE:quorlin>")
+  add_dependencies(signals_tests quorlin)
+  gtest_discover_tests(signals_tests PROPERTIES LABELS "cli")
+endif()

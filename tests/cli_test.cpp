@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,15 @@ TEST(CliTest, UsageErrorsExitTwoAndHelpListsTheOptions) {
     EXPECT_EQ(r.status, 2) << args[0];
     EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
   }
+  // --seconds: a millisecond to a day, and nothing else ("not given" is no value).
+  temp_dir dir;
+  const std::string a = small_image().write_to(dir.path(), "a.spc");
+  for (const char* seconds : {"-1", "0", "0.0005", "nan", "inf", "86400.5", "5s", ""}) {
+    const run_result r = quorlin({"--trace", "--seconds", seconds, a});
+    EXPECT_EQ(r.status, 2) << "--seconds " << seconds;
+    EXPECT_EQ(r.out, "") << "--seconds " << seconds;
+  }
+  EXPECT_EQ(quorlin({"--trace", "--seconds", "0.001", a}).status, 0);
   const run_result help = quorlin({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--export=DIR"), std::string::npos);
@@ -255,6 +265,53 @@ TEST(CliTest, ExportNamesSameStemsApartAndMakesNothingWhenNothingCanBeWritten) {
   std::vector<std::string> firsts;
   for (std::string line; std::getline(in, line);) firsts.push_back(line.substr(0, line.find('\t')));
   EXPECT_EQ(firsts, (std::vector<std::string>{"file", a, a, b, b}));
+}
+
+// A tag claiming more than an hour is not believed: the default length,
+// with a warning naming the file.
+TEST(CliTest, ATagLongerThanAnHourIsFollowedForTheDefaultLengthWithAWarning) {
+  temp_dir dir;
+  spc_builder tagged = keyed_image();
+  tagged.binary_tag("song", "game", "artist", 16777215, 10000);
+  const std::string a = tagged.write_to(dir.path(), "a.spc");
+  const run_result r = quorlin({"--list", "--played", a});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "quorlin: " + a + ": the tag claims 16777225 s, more than an hour: 180 s "
+                   "followed instead\nquorlin: " + a + ": traced 180.0 s of the song (ended by "
+                   "time), 1 key-ons\n");
+}
+
+TEST(CliTest, ARunThatWritesNothingMakesNoFolderAndANameTooLongStopsOnlyItsFiles) {
+  temp_dir dir;
+  const std::string out = dir.file("out/deeper");
+  const std::string silent = small_image().write_to(dir.path(), "silent.spc");
+  const run_result nothing = quorlin({"--export", out, "--played", "--seconds", "1", silent});
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out"))) << nothing.err;
+
+  // 249 characters and "-01.wav" are more than a file name holds.
+  const std::string long_stem(249, 'x');
+  const std::string too_long = small_image().write_to(dir.path(), long_stem + ".spc");
+  const std::string a = keyed_image().write_to(dir.path(), "a.spc");
+  const run_result r = quorlin({"--export", out, "--instruments", too_long, a});
+  EXPECT_EQ(r.status, 1);
+  for (const char* name : {"-01.wav", "-01.brr", "-03.wav", "-03.brr"})
+    EXPECT_NE(r.err.find("quorlin: Unable to write " + out + "/" + long_stem + name +
+                         ": File name too long\n"),
+              std::string::npos)
+        << r.err;
+  for (const char* name : {"a-01.wav", "a-03.brr", "a.sf2", "a-instruments.txt", "samples.tsv"})
+    EXPECT_TRUE(std::filesystem::exists(out + "/" + name)) << name;
+  std::ifstream in(out + "/samples.tsv");
+  std::vector<std::string> written;  // the files holding each entry (the 10th field)
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string field;
+    for (int i = 0; i < 10; ++i) std::getline(fields, field, '\t');
+    written.push_back(field);
+  }
+  // The program's bytes at 0x0400 make entry 0x80 too.
+  EXPECT_EQ(written, (std::vector<std::string>{"written", "-", "-", "a-01.wav a-01.brr",
+                                               "a-03.wav a-03.brr", "a-81.wav a-81.brr"}));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "sample_export.h"
-#include "sample_export_test_hooks.h"
+#include "publish_test_hooks.h"
 #include "spc_builder.h"
 
 namespace {
@@ -152,15 +152,16 @@ TEST(SampleExportTest, NeverOverwritesUnlessForcedAndNamesWhatFailed) {
   ASSERT_TRUE(forced.ok) << forced.failure;
   EXPECT_EQ(read_text(dir.file("song-02.brr")).size(), 9u);
 
-  // A target that can't be replaced (a folder in its place) is named, and no
-  // temporary file is left beside it.
+  // A target that can't be replaced (a folder in its place) is named, the
+  // other files are still written, and no temporary file is left beside it.
   std::filesystem::remove(dir.file("song-02.wav"));
   std::filesystem::create_directory(dir.file("song-02.wav"));
   const export_result failed =
       export_samples(b.image(), "song.spc", {}, dir.path(), {.force = true});
-  EXPECT_FALSE(failed.ok);
-  EXPECT_EQ(failed.summary().rfind("Unable to write " + dir.file("song-02.wav") + ": ", 0), 0u)
-      << failed.summary();
+  EXPECT_EQ(failed.files_failed,
+            std::vector<std::string>{"Unable to write " + dir.file("song-02.wav") + ": Is a directory"});
+  EXPECT_NE(failed.summary().find(failed.files_failed[0]), std::string::npos) << failed.summary();
+  EXPECT_EQ(failed.files_written, 3);
   for (const std::string& name : names_in(dir.path())) EXPECT_NE(name[0], '.') << name;
 
   const export_result no_folder =
@@ -180,9 +181,9 @@ int no_such_call(const char*, const char*) { return refused_with(ENOSYS); }
 
 struct rename_noreplace_replaced {
   explicit rename_noreplace_replaced(rename_noreplace_call call) {
-    sample_export_set_rename_noreplace(call);
+    publish_set_rename_noreplace(call);
   }
-  ~rename_noreplace_replaced() { sample_export_set_rename_noreplace(nullptr); }
+  ~rename_noreplace_replaced() { publish_set_rename_noreplace(nullptr); }
 };
 
 TEST(PublishTest, EveryWayPublishesAFreeNameAndNoneReplacesATakenOne) {

@@ -3,6 +3,7 @@
 // mix, which voices are left out, and that nothing a user made is replaced.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -194,6 +195,51 @@ TEST(stems, NothingIsReplacedWithoutForceAndAnUnreadableFileLeavesTheOthersDone)
   EXPECT_EQ(quorlin({"--stems", dir.file("out"), "--seconds", "0", spc}).status, 2);
   EXPECT_EQ(quorlin({"--stems", dir.file("out")}).status, 2);
   EXPECT_EQ(quorlin({"--stems", dir.file("out"), "--list", spc}).status, 2);
+}
+
+// Voices 0, 2 and 3 sound in the first song of that name, only voice 0 in
+// the second: with --force the second run leaves no stem of the first.
+TEST(stems, EveryStemOfAStemIsTheLastRunsAndANameTooLongStopsOnlyItsFile) {
+  temp_dir dir;
+  std::filesystem::create_directory(dir.file("a"));
+  std::filesystem::create_directory(dir.file("b"));
+  spc_builder three;
+  three.square_wave_tone();
+  three.aram(0x0400, {0x8F, 0x4C, 0xF2, 0x8F, 0x04, 0xF3, 0x2F, 0xFE}).dsp(0x38, 0x40);
+  const std::string first = three.write_to(dir.file("a"), "song.spc");
+  const std::string second = spc_builder().square_wave_tone().write_to(dir.file("b"), "song.spc");
+  ASSERT_EQ(quorlin({"--stems", dir.file("out"), "--seconds", "2", first}).status, 0);
+  EXPECT_EQ(quorlin({"--stems", dir.file("out"), "--seconds", "1", second}).status, 1);
+  const run_result forced =
+      quorlin({"--stems", dir.file("out"), "--seconds", "1", "--force", second});
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file("out")))
+    left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"song-mix.wav", "song-voice0.wav"}));
+  EXPECT_EQ(stereo_wav_samples(dir.file("out/song-mix.wav")).size(), 2u * rate);
+
+  // 246 characters and "-voice0.wav" are more than a file name holds; the
+  // mix's name fits, and the next file is still done.
+  const std::string long_stem(246, 'x');
+  const std::string too_long =
+      spc_builder().square_wave_tone().write_to(dir.path(), long_stem + ".spc");
+  const run_result r = quorlin({"--stems", dir.file("long"), "--seconds", "1", too_long, first});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("quorlin: Unable to write " + dir.file("long/" + long_stem) +
+                       "-voice0.wav: File name too long\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.out, "5 stem files written to " + dir.file("long") + "\n");
+  EXPECT_EQ(stereo_wav_samples(dir.file("long/" + long_stem + "-mix.wav")).size(), 2u * rate);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("long/song-voice3.wav")));
+
+  // Longer than a WAV file holds: refused before anything is followed.
+  const run_result huge = quorlin({"--stems", dir.file("huge"), "--seconds", "33555", first});
+  EXPECT_EQ(huge.status, 1);
+  EXPECT_NE(huge.err.find("longer than a WAV file holds (4 GiB, 33554 s)"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("huge")));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "cli_text.h"
+#include "interrupted_run.h"
 #include "kit_export.h"
 #include "trace_command.h"
 
@@ -73,7 +74,7 @@ void add_files(sample_export& run, const std::vector<std::string>& files,
 // The sample numbers each file's song keys on; a file that can't be read
 // gets none and is reported later, by the export itself.
 std::vector<std::vector<int>> played_samples(const std::vector<std::string>& files,
-                                             double seconds) {
+                                             std::optional<double> seconds) {
   std::vector<std::vector<int>> played(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
     std::string failure;
@@ -90,7 +91,8 @@ std::vector<std::vector<int>> played_samples(const std::vector<std::string>& fil
 
 int run_export_command(const std::string& folder, const export_options& options,
                        const std::vector<std::string>& files, bool played_only,
-                       double seconds) {
+                       std::optional<double> seconds) {
+  const interrupted_run interrupts;  // a signal leaves only whole files
   std::vector<bool> unreadable(files.size(), false);
   std::vector<std::vector<int>> played;
   // --instruments: the songs are traced and their samples tuned first, so
@@ -125,6 +127,12 @@ int run_export_command(const std::string& folder, const export_options& options,
   add_files(run, files, unreadable, true, kit.get(), only, played);
   if (!any(false) || kit_failed) return 1;  // nothing could be read, or the kit failed
   const export_result result = run.finish();
+  std::vector<std::string> files_failed = result.files_failed;
+  if (kit)
+    files_failed.insert(files_failed.end(), kit->files_failed().begin(),
+                        kit->files_failed().end());
+  for (const std::string& failed : files_failed)
+    std::fprintf(stderr, "quorlin: %s\n", failed.c_str());
   if (!result.ok) {
     print_message(result.failure + (result.target_existed ? " (--force replaces it)" : ""));
     return 1;
@@ -133,5 +141,5 @@ int run_export_command(const std::string& folder, const export_options& options,
   if (result.not_ended > 0)
     std::fprintf(stderr, "quorlin: %d %s without an end flag not exported\n", result.not_ended,
                  result.not_ended == 1 ? "entry" : "entries");
-  return finish_standard_output(any(true) ? 1 : 0);
+  return finish_standard_output(any(true) || !files_failed.empty() ? 1 : 0);
 }

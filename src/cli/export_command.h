@@ -2,6 +2,7 @@
 // manifest, into a folder. No GTK.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,8 @@
 // exit status: 0, or 1 when any file failed, the writing failed or standard
 // output could not be written. Main thread only.
 // With `played_only`, only the entries each file's song keys on, followed
-// for `seconds` (0: the tag's length and fade); a file whose song keys on
+// for `seconds` (none: as long as song_length_of says); a file whose song keys on
 // none of them writes nothing, as said on standard error.
 int run_export_command(const std::string& folder, const export_options& options,
                        const std::vector<std::string>& files, bool played_only = false,
-                       double seconds = 0);
+                       std::optional<double> seconds = std::nullopt);

@@ -17,7 +17,8 @@ std::vector<std::string> kit_file_names(const std::string& stem) {
 }  // namespace
 
 export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
-                                 double seconds, std::vector<std::vector<int>>* played) {
+                                 std::optional<double> seconds,
+                                 std::vector<std::vector<int>>* played) {
   std::vector<std::unique_ptr<spc_format>> images;
   std::vector<song_trace> traces;
   std::vector<std::string> paths;
@@ -116,8 +117,16 @@ bool kit_export::put(const std::string& stem, const std::map<int, std::string>& 
     return false;
   }
   for (const kit_file& file : files) {
-    if (!publish_file(folder_ + "/" + file.name, file.bytes, force_, failure)) return false;
-    ++files_written_;
+    const std::string file_path = folder_ + "/" + file.name;
+    const int error = publish_bytes(file_path, file.bytes, force_);
+    if (error == 0) {
+      ++files_written_;
+    } else if (publish_error_stops_run(error)) {
+      failure = publish_failure_text(file_path, error);
+      return false;
+    } else {
+      files_failed_.push_back(publish_failure_text(file_path, error));  // the others go on
+    }
   }
   return true;
 }

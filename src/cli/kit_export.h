@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,15 +13,15 @@
 
 typedef struct _JsonBuilder JsonBuilder;
 
-// Traces every readable file for `seconds` (0: its tag's length and fade,
-// or the default when it has none) and tunes the samples its song keys on;
+// Traces every readable file for `seconds` (none: as long as
+// song_length_of says) and tunes the samples its song keys on;
 // with `pool_identical` (--unique) identical samples share their key-ons
 // across the files. Files that can't be read are left for the export to
 // report. With `played` (--played), also the sample numbers each file's song
 // keys on (none for a file that can't be read), from the same traces.
 // Main thread only.
 export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
-                                 double seconds = 0,
+                                 std::optional<double> seconds = std::nullopt,
                                  std::vector<std::vector<int>>* played = nullptr);
 
 // The tuning of the samples `trace` keys on, for an export of the image read
@@ -52,9 +53,14 @@ class kit_export {
   // Kit files written so far. Main thread only.
   int files_written() const { return files_written_; }
 
+  // Kit files whose name could not be written, each named with why; put()
+  // went on with the others. Main thread only.
+  const std::vector<std::string>& files_failed() const { return files_failed_; }
+
  private:
   std::string folder_;
   const export_tunings& tunings_;
   bool force_;
   int files_written_ = 0;
+  std::vector<std::string> files_failed_;
 };

@@ -1,13 +1,14 @@
 // quorlin --list: the sample table of each file as text, for scripts. No GTK.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 // What the song adds to a listing.
 struct list_options {
   bool played_only = false;  // only the entries the song keys on
-  double seconds = 0;        // how long to follow the song; 0: the tag's length and fade
+  std::optional<double> seconds;  // how long to follow the song (--seconds); none: song_length_of's
 };
 
 // Per file, the table's five column titles and then one line per entry in

@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "song_length.h"
 #include "spc.h"
-
-// The length used when neither the caller nor the tag gives one.
-inline constexpr double stems_default_seconds = 180.0;
 
 // What is written for one SPC file: <stem>-voiceN.wav per voice that
 // sounds, and <stem>-mix.wav.
@@ -31,37 +29,47 @@ struct stem_plan {
   std::vector<std::string> file_names() const;
 };
 
-// Plans the stems of `image` read from `spc_path`: `seconds` long (0: the
-// tag's length plus fade, or stems_default_seconds when it gives none),
-// ending with the tag's fade; voices the song never keys on in that time
-// (traced) and that are silent at the snapshot are skipped. Raising
-// `cancel` cuts the trace short (the plan then skips nothing it could not
-// trace). Any thread.
+// Plans the stems of `image` read from `spc_path`, `length` long
+// (song_length_of), ending with its fade; voices the song never keys on in
+// that time (traced) and that are silent at the snapshot are skipped.
+// Raising `cancel` cuts the trace short (the plan then skips nothing it
+// could not trace). Any thread.
 stem_plan plan_stems(std::shared_ptr<const spc_format> image, const std::string& spc_path,
-                     double seconds, const std::atomic<bool>* cancel = nullptr);
+                     const song_length& length, const std::atomic<bool>* cancel = nullptr);
 
 // Mask of the voices muted in a stem: all but `voice`, or none for the mix
 // (voice < 0). Any thread.
 unsigned stem_mute_mask(int voice);
 
 struct stems_result {
-  bool ok = true;
+  bool ok = true;               // false: the run stopped (failure says why)
   bool cancelled = false;
   bool target_existed = false;  // nothing was written: a file was in the way (no force)
   int files_written = 0;
   int files_planned = 0;
   std::string folder;
   std::string failure;  // when !ok: what failed, naming the file
-  // "18 stem files written to /x/y", or what stopped it. Any thread.
+  // Files whose name could not be written (too long, refused by the file
+  // system), each named with why; the run went on without them.
+  std::vector<std::string> files_failed;
+  // "18 stem files written to /x/y", the files that failed, or what stopped
+  // it. Any thread.
   std::string summary() const;
 };
 
-// Creates `folder` when missing and writes every plan's files there, one
-// file rendered and written at a time. Without `force`, writes nothing when
-// any of them exists and names the first. `progress` (may be empty) gets
-// the share done (0 ... 1) after every rendered buffer; raising `cancel`
-// stops at the next buffer, and the file being rendered is not written.
-// A file is written whole or not at all. Any thread (one call per plan set).
+// Writes every plan's files into `folder` (made when the first file is,
+// removed again if the run writes none there), one file rendered at a time
+// and streamed to its file as it is rendered: memory does not grow with
+// the length. Nothing is written when a plan is longer than a WAV file
+// holds (wav_stereo_max_frames) or, without `force`, when any of the
+// plans' names exists, a skipped voice's included (the first is named).
+// With `force`, a skipped voice's file of an earlier run is removed, so
+// every stem of a STEM in the folder is this run's. A file whose name
+// can't be written is named in files_failed and the others are still done.
+// `progress` (may be empty) gets the share done (0 ... 1) after every
+// rendered buffer; raising `cancel` stops at the next buffer, and the file
+// being rendered is not written. A file is written whole or not at all.
+// Any thread (one call per plan set).
 stems_result write_stems(const std::vector<stem_plan>& plans, const std::string& folder,
                          bool force, const std::atomic<bool>* cancel = nullptr,
                          const std::function<void(double)>& progress = {});

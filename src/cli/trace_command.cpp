@@ -7,7 +7,7 @@
 
 #include "cli_text.h"
 #include "hex_text.h"
-#include "id666.h"
+#include "song_length.h"
 
 namespace {
 
@@ -50,7 +50,8 @@ void append_event(std::string& text, const trace_event& e) {
   text += e.split ? "\tsplit\n" : "\n";
 }
 
-int trace_as_text(const std::vector<std::string>& files, double seconds, bool all_events) {
+int trace_as_text(const std::vector<std::string>& files, std::optional<double> seconds,
+                  bool all_events) {
   int status = 0;
   int write_error = 0;
   bool first_block = true;
@@ -128,7 +129,8 @@ void add_event(JsonBuilder* b, const trace_event& e) {
   json_builder_end_object(b);
 }
 
-std::string file_as_json(const std::string& path, double seconds, bool all_events, int& status) {
+std::string file_as_json(const std::string& path, std::optional<double> seconds, bool all_events,
+                         int& status) {
   g_autoptr(JsonBuilder) b = json_builder_new();
   json_builder_begin_object(b);
   json_add_path(b, path);
@@ -152,17 +154,14 @@ std::string file_as_json(const std::string& path, double seconds, bool all_event
   return json_builder_text(b);
 }
 
-int trace_as_json(const std::vector<std::string>& files, double seconds, bool all_events) {
+int trace_as_json(const std::vector<std::string>& files, std::optional<double> seconds,
+                  bool all_events) {
   return print_json_files(files, [&](const std::string& path, int& status) {
     return file_as_json(path, seconds, all_events, status);
   });
 }
 
 }  // namespace
-
-double trace_length(const spc_format& image, double asked) {
-  return asked > 0 ? asked : trace_default_length(image);
-}
 
 std::string trace_summary_line(const std::string& path, const song_trace& trace,
                                int unlisted_key_ons) {
@@ -188,9 +187,13 @@ void json_add_trace_summary(JsonBuilder* b, const song_trace& trace, int unliste
   json_builder_end_object(b);
 }
 
-traced_song trace_and_report(const std::string& path, const spc_format& image, double seconds) {
+traced_song trace_and_report(const std::string& path, const spc_format& image,
+                             std::optional<double> seconds) {
+  const song_length length = song_length_of(image, seconds);
+  if (const std::string warning = length.warning(path); !warning.empty())
+    std::fprintf(stderr, "quorlin: %s\n", warning.c_str());
   traced_song song;
-  song.trace = trace_song(image, trace_length(image, seconds));
+  song.trace = trace_song(image, length.seconds);
   song.plays = summarize_trace(song.trace, image, &song.unlisted_key_ons);
   std::fprintf(stderr, "quorlin: %s\n",
                trace_summary_line(path, song.trace, song.unlisted_key_ons).c_str());
@@ -208,8 +211,8 @@ const char* trace_event_text(trace_event_kind kind) {
   return "on";
 }
 
-int run_trace_command(const std::vector<std::string>& files, double seconds, bool json,
-                      bool all_events) {
+int run_trace_command(const std::vector<std::string>& files, std::optional<double> seconds,
+                      bool json, bool all_events) {
   return json ? trace_as_json(files, seconds, all_events)
               : trace_as_text(files, seconds, all_events);
 }

@@ -3,16 +3,13 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "song_trace.h"
 
 typedef struct _JsonBuilder JsonBuilder;
-
-// The length to trace `image` for: `asked` seconds when positive, else the
-// tag's length plus fade (or the default when the tag gives none). Any thread.
-double trace_length(const spc_format& image, double asked);
 
 // "FILE: traced 185.0 s of the song (ended by time), 48 key-ons", the line
 // every command that traces writes to standard error; it adds how many
@@ -25,24 +22,25 @@ std::string trace_summary_line(const std::string& path, const song_trace& trace,
 void json_add_trace_summary(JsonBuilder* builder, const song_trace& trace,
                             int unlisted_key_ons);
 
-// Traces `image` for trace_length(image, seconds), says so on standard
-// error, and returns the trace with what it plays of the image's samples.
+// Traces `image` for song_length_of(image, seconds), says so on standard
+// error (with the length's warning, if any), and returns the trace with what it plays of the image's samples.
 // Any thread.
 struct traced_song {
   song_trace trace;
   std::array<sample_play, 256> plays;
   int unlisted_key_ons = 0;
 };
-traced_song trace_and_report(const std::string& path, const spc_format& image, double seconds);
+traced_song trace_and_report(const std::string& path, const spc_format& image,
+                             std::optional<double> seconds);
 
 // Per file, a header line and one tab-separated line per event; with several
 // files each block comes after a "==> FILE <==" line, blocks apart by a blank
 // line. With `json`, one JSON document for all files instead. Key-ons and
 // key-offs only, or with `all_events` the pitch, volume and envelope
-// changes too. `seconds` as trace_length takes it. Returns the exit status:
-// 0, or 1 when any file failed. Main thread only.
-int run_trace_command(const std::vector<std::string>& files, double seconds, bool json,
-                      bool all_events = false);
+// changes too. `seconds` as song_length_of takes it. Returns the exit
+// status: 0, or 1 when any file failed. Main thread only.
+int run_trace_command(const std::vector<std::string>& files, std::optional<double> seconds,
+                      bool json, bool all_events = false);
 
 // "on", "off", "pitch", "volume" or "envelope". Any thread.
 const char* trace_event_text(trace_event_kind kind);

@@ -4,6 +4,9 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "external_open.h"
 #include "list_command.h"
 #include "main_window.h"
+#include "song_length.h"
 #include "stems_command.h"
 #include "trace_command.h"
 
@@ -32,13 +36,25 @@ struct quorlin_options {
   char* export_folder = nullptr;
   char* stems_folder = nullptr;
   char* events = nullptr;  // --events: "all"
-  double seconds = -1;  // not given
+  char* seconds = nullptr;  // as typed: GOption's doubles can't say "not given"
   ~quorlin_options() {
     g_free(export_folder);
     g_free(stems_folder);
     g_free(events);
+    g_free(seconds);
   }
 };
+
+// --seconds N: a plain decimal number of seconds (no "nan", "inf" or
+// trailing text), from a millisecond to a day; none when out of range.
+std::optional<double> parse_seconds(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const double value = g_ascii_strtod(text, &end);
+  if (end == text || *end != '\0' || errno != 0 || !std::isfinite(value)) return std::nullopt;
+  if (value < song_length_min_seconds || value > song_length_max_seconds) return std::nullopt;
+  return value;
+}
 
 // A usage error reads as in other GNOME programs, and exits with 2.
 int usage_error(const char* program, const char* message) {
@@ -174,7 +190,7 @@ int main(int argc, char** argv) {
        "all"},
       {"played", 0, 0, G_OPTION_ARG_NONE, &o.played,
        "With --list or --export: only the samples the song keys on", nullptr},
-      {"seconds", 0, 0, G_OPTION_ARG_DOUBLE, &o.seconds,
+      {"seconds", 0, 0, G_OPTION_ARG_STRING, &o.seconds,
        "With --trace, --stems or --played: how long to follow the song (default: the tag's "
        "length and fade, or 180)", "N"},
       {"version", 0, 0, G_OPTION_ARG_NONE, &o.version, "Show the version and exit", nullptr},
@@ -222,9 +238,10 @@ int main(int argc, char** argv) {
   if (o.events && !o.trace) return usage_error(argv[0], "--events goes with --trace");
   if (o.events && !g_str_equal(o.events, "all"))
     return usage_error(argv[0], "--events takes all");
-  const bool seconds_given = o.seconds != -1;
-  if (seconds_given && !(o.seconds > 0 && o.seconds <= 24 * 3600))
-    return usage_error(argv[0], "--seconds takes a length above 0, up to 86400");
+  const bool seconds_given = o.seconds != nullptr;
+  const std::optional<double> seconds = seconds_given ? parse_seconds(o.seconds) : std::nullopt;
+  if (seconds_given && !seconds)
+    return usage_error(argv[0], "--seconds takes a number of seconds from 0.001 to 86400");
   // Everything that follows the song takes its length.
   const bool follows_song = o.trace || stems || o.played || (o.list && o.json);
   if (seconds_given && !follows_song)
@@ -233,8 +250,6 @@ int main(int argc, char** argv) {
   if (stems && !*o.stems_folder) return usage_error(argv[0], "--stems needs a folder");
   if (commands == 1 && files.empty()) return usage_error(argv[0], "No FILE given");
 
-  // 0 asks for the tag's length and fade.
-  const double seconds = seconds_given ? o.seconds : 0;
   if (o.list) return run_list_command(files, o.json, {o.played != FALSE, seconds});
   if (exporting) {
     export_options options{o.unique != FALSE, o.loop_header != FALSE, o.force != FALSE};

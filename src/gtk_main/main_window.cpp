@@ -383,7 +383,7 @@ bool main_window_load_file(const char* filename, const report_sink& report) {
   }
   state.path = filename;
   show_loaded_file(filename, *spc);
-  song_follow_start(spc);
+  song_follow_start(spc, filename);
   const std::string not_saved = settings_remember_folder_of(filename);
   if (!not_saved.empty()) message_line_report(not_saved, report);
   return true;

@@ -1,10 +1,13 @@
 #include "song_follow.h"
 
+#include <glib.h>
+
 #include <array>
 #include <utility>
 
 #include "inspector_pane.h"
 #include "sample_table.h"
+#include "song_length.h"
 #include "song_play_text.h"
 #include "song_trace_worker.h"
 
@@ -18,15 +21,19 @@ song_follow_state follow;
 
 }  // namespace
 
-void song_follow_start(std::shared_ptr<const spc_format> image) {
+void song_follow_start(std::shared_ptr<const spc_format> image, const std::string& path) {
   follow.trace.reset();
   follow.image = image;
   sample_table_set_played(nullptr);
   inspector_pane_show_trace(nullptr, {});
-  if (image)
-    song_trace_worker_start(std::move(image), song_follow_show);
-  else
+  if (!image) {
     song_trace_worker_cancel();
+    return;
+  }
+  const song_length length = song_length_of(*image, std::nullopt);
+  if (const std::string warning = length.warning(path); !warning.empty())
+    g_printerr("quorlin: %s\n", warning.c_str());
+  song_trace_worker_start(std::move(image), length.seconds, song_follow_show);
 }
 
 void song_follow_show(std::shared_ptr<const song_trace> trace) {

@@ -6,13 +6,16 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "song_trace.h"
 #include "spc.h"
 
-// Forgets the song shown and starts following `image`'s (null: none), the
-// table and the pane holding its rows already. GTK main thread only.
-void song_follow_start(std::shared_ptr<const spc_format> image);
+// Forgets the song shown and starts following `image`'s (null: none), read
+// from `path`, the table and the pane holding its rows already, for as long
+// as song_length_of says (a tag claiming more than an hour is warned of on
+// standard error, naming `path`). GTK main thread only.
+void song_follow_start(std::shared_ptr<const spc_format> image, const std::string& path = {});
 
 // Shows `trace` as the loaded file's song: what a landed trace does, and
 // how tests hand the window a trace of their own. GTK main thread only.

@@ -17,6 +17,7 @@ namespace {
 
 struct trace_job {
   std::shared_ptr<const spc_format> image;
+  double seconds = 0;  // how long to follow the song
   song_trace_landed landed;
   std::atomic<bool> cancel{false};
   std::atomic<bool> done{false};
@@ -68,7 +69,7 @@ gboolean on_job_done(gpointer data) noexcept {
 void run_job(std::shared_ptr<trace_job> job) noexcept {
   try {
     auto trace = std::make_shared<song_trace>(
-        trace_song(*job->image, trace_default_length(*job->image), &job->cancel));
+        trace_song(*job->image, job->seconds, &job->cancel));
     job->result = std::move(trace);
   } catch (...) {
     // Out of memory: no trace lands, and the window goes on without one.
@@ -81,12 +82,14 @@ void run_job(std::shared_ptr<trace_job> job) noexcept {
 
 }  // namespace
 
-void song_trace_worker_start(std::shared_ptr<const spc_format> image, song_trace_landed landed) {
+void song_trace_worker_start(std::shared_ptr<const spc_format> image, double seconds,
+                             song_trace_landed landed) {
   song_trace_worker_cancel();
   worker.join_finished();
   if (!image) return;
   auto job = std::make_shared<trace_job>();
   job->image = std::move(image);
+  job->seconds = seconds;
   job->landed = std::move(landed);
   try {
     // Room first, so that a thread once started always has its place.

@@ -78,7 +78,7 @@ gboolean on_done(gpointer data) noexcept {
             " never keyed on and silent, left out";
   }
   if (!not_saved.empty()) text += " (" + not_saved + ")";
-  if (result.ok && not_saved.empty()) {
+  if (result.ok && result.files_failed.empty() && not_saved.empty()) {
     message_line_show(message_kind::info, text);
   } else {
     message_line_report(text);
@@ -87,7 +87,8 @@ gboolean on_done(gpointer data) noexcept {
 }
 
 void render(job_ref job) {
-  const stem_plan plan = plan_stems(job->spc, job->spc_path, 0, &job->cancel);
+  const stem_plan plan =
+      plan_stems(job->spc, job->spc_path, song_length_of(*job->spc, std::nullopt), &job->cancel);
   int posted = 0;
   job->result = write_stems({plan}, job->folder, job->force, &job->cancel, [&](double share) {
     const int permille = static_cast<int>(share * 1000);

@@ -1,8 +1,6 @@
 #include "sample_export.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,12 +10,11 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <random>
 #include <set>
 
 #include "hex_text.h"
 #include "sample_checks.h"
-#include "sample_export_test_hooks.h"
+#include "file_publish.h"
 #include "text_escape.h"
 #include "voices.h"
 
@@ -79,56 +76,6 @@ std::string two_digit_hex(int value) {
 std::size_t loop_offset_bytes(const brr_sample& sample) {
   return sample.loop_sample ? sample.loop_block() * brr_block_bytes
                             : sample.blocks.size() * brr_block_bytes;
-}
-
-std::string system_error_text(const std::string& what, const std::string& path, int error) {
-  return what + " " + path + ": " + std::strerror(error);
-}
-
-int real_rename_noreplace(const char* from, const char* to) {
-  return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
-}
-
-rename_noreplace_call rename_noreplace = real_rename_noreplace;
-
-// A hidden name beside `path` no longer than its own, so that a name that
-// just fits the file system's limit can still be written.
-std::string temporary_name_beside(const std::filesystem::path& path) {
-  static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  thread_local std::mt19937_64 random{std::random_device{}()};
-  const std::size_t length = std::clamp<std::size_t>(path.filename().string().size(), 2, 16);
-  std::string name = ".";
-  while (name.size() < length) name += letters[random() % (sizeof letters - 1)];
-  return (path.parent_path() / name).string();
-}
-
-int write_all(int fd, const u8* data, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(fd, data + done, size - done);
-    if (n > 0) done += static_cast<std::size_t>(n);
-    else if (n < 0 && errno != EINTR) return errno;
-  }
-  return 0;
-}
-
-// Fills a temporary file beside `path` with `fill` (0 or an errno), then
-// publishes it under `path`. No half-written file remains: on failure the
-// temporary is removed. Returns 0 or the errno.
-int write_whole_file(const std::string& path, const std::function<int(int fd)>& fill, bool replace) {
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temp = temporary_name_beside(path);
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) return errno;
-  int error = fill(fd);
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0) error = publish_temporary_file(temp, path, replace);
-  if (error != 0) unlink(temp.c_str());
-  return error;
 }
 
 // Identical samples across a run, kept as two independent 64-bit hashes of
@@ -246,64 +193,16 @@ std::string export_result::summary() const {
   std::string text = written_text();
   if (not_ended > 0)
     text += "; " + std::to_string(not_ended) + " without an end flag left out";
+  for (const std::string& failed : files_failed) text += "; " + failed;
   return text;
 }
 
-bool publish_file(const std::string& path, const std::vector<u8>& bytes, bool replace,
-                  std::string& failure) {
-  const int error = write_whole_file(
-      path, [&bytes](int fd) { return write_all(fd, bytes.data(), bytes.size()); }, replace);
-  if (error == EEXIST) failure = path + " already exists: nothing more was written";
-  else if (error != 0) failure = system_error_text("Unable to write", path, error);
-  return error == 0;
-}
-
-int publish_temporary_file(const std::string& temp, const std::string& final_path, bool replace) {
-  if (replace) return std::rename(temp.c_str(), final_path.c_str()) == 0 ? 0 : errno;
-  if (rename_noreplace(temp.c_str(), final_path.c_str()) == 0) return 0;
-  const int error = errno;
-  if (error != EINVAL && error != ENOSYS && error != EPERM && error != ENOTSUP) return error;
-  // The flag is refused here: claim the name with an exclusive create, which
-  // every file system honours, then rename over the claim, which is ours.
-  const int fd = open(final_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return errno;
-  close(fd);
-  if (std::rename(temp.c_str(), final_path.c_str()) == 0) return 0;
-  const int rename_error = errno;
-  unlink(final_path.c_str());
-  return rename_error;
-}
-
-bool make_folder(const std::string& folder, std::string& failure) {
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (!error) return true;
-  failure = "Unable to create folder " + folder + ": " + error.message();
-  // "Not a directory" or "File exists" leave the user to guess which name
-  // is in the way: name the one that is no folder.
-  namespace fs = std::filesystem;
-  for (fs::path at = folder; !at.empty(); at = at.parent_path()) {
-    std::error_code ignored;
-    if (fs::exists(at, ignored) && !fs::is_directory(at, ignored)) {
-      failure = "Unable to create folder " + folder + ": " +
-                (at == fs::path(folder) ? std::string("it") : at.string()) +
-                " exists and is not a folder";
-      break;
-    }
-    if (at == at.parent_path()) break;
-  }
-  return false;
-}
-
-void sample_export_set_rename_noreplace(rename_noreplace_call call) {
-  rename_noreplace = call ? call : real_rename_noreplace;
-}
-
 struct sample_export::run_state {
+  explicit run_state(std::string folder_path) : folder(std::move(folder_path)) {}
   export_options options;
-  std::string folder;
+  run_folder folder;
   mode how = mode::write;
-  bool folder_made = false;
+  bool images_added = false;  // a run given no image writes no manifest (nor folder)
   std::set<std::string> stems_taken;  // folded
   std::map<content_key, std::string> written_by_content;
   std::map<content_key, std::string> name_by_content;  // the files' name, without extension
@@ -330,34 +229,45 @@ struct sample_export::run_state {
     return given;
   }
 
+  // How putting one file went: written, left out (its name can't be
+  // written; named in result.files_failed, the run goes on) or stopped
+  // (the run failed).
+  enum class put_outcome { written, left_out, stopped };
+
   // A checking run looks for the file; a writing run makes the folder when
   // it first needs it, then writes.
-  bool put(const std::string& name, const std::function<int(int fd)>& fill) {
-    const std::string path = folder + "/" + name;
+  put_outcome put(const std::string& name, const std::function<int(pending_file&)>& fill) {
+    const std::string path = folder.path() + "/" + name;
     if (how == mode::check_only) {
       struct stat st;
       if (!options.force && lstat(path.c_str(), &st) == 0) {
         result.target_existed = true;
-        return fail(path + " already exists: nothing was written");
+        fail(path + " already exists: nothing was written");
+        return put_outcome::stopped;
       }
-      return true;
+      return put_outcome::written;
     }
-    if (!folder_made) {
-      std::string failure;
-      if (!make_folder(folder, failure)) return fail(failure);
-      folder_made = true;
+    std::string failure;
+    if (folder.make(failure) != 0) {
+      fail(failure);
+      return put_outcome::stopped;
     }
-    const int error = write_whole_file(path, fill, options.force);
-    if (error == EEXIST) {
-      result.target_existed = true;
-      return fail(path + " already exists: nothing more was written");
+    pending_file file(path);
+    if (file.error() == 0) fill(file);
+    const int error = file.publish(options.force);
+    if (error == 0) return put_outcome::written;
+    if (error == EEXIST) result.target_existed = true;
+    if (publish_error_stops_run(error)) {
+      fail(publish_failure_text(path, error));
+      return put_outcome::stopped;
     }
-    if (error != 0) return fail(system_error_text("Unable to write", path, error));
-    return true;
+    result.files_failed.push_back(publish_failure_text(path, error));
+    return put_outcome::left_out;
   }
 
-  bool put_bytes(const std::string& name, const std::vector<u8>& bytes) {
-    return put(name, [&bytes](int fd) { return write_all(fd, bytes.data(), bytes.size()); });
+  put_outcome put_bytes(const std::string& name, const std::vector<u8>& bytes) {
+    return put(name,
+               [&bytes](pending_file& file) { return file.write(bytes.data(), bytes.size()); });
   }
 
   bool add_manifest_line(const std::string& line) {
@@ -365,24 +275,23 @@ struct sample_export::run_state {
     if (!manifest) {
       manifest.reset(std::tmpfile());
       if (!manifest)
-        return fail(system_error_text("Unable to write", folder + "/" + export_manifest_name, errno));
+        return fail(publish_failure_text(folder.path() + "/" + export_manifest_name, errno));
       std::string titles =
           "file\tsample #\tsrcn\tstart\tloop\tblocks\tloop sample\tvoices\twarnings\twritten";
       if (options.tunings) titles += tuning_manifest_titles;
       std::fputs((titles + "\n").c_str(), manifest.get());
     }
     if (std::fwrite(line.data(), 1, line.size(), manifest.get()) != line.size())
-      return fail(system_error_text("Unable to write", folder + "/" + export_manifest_name, errno));
+      return fail(publish_failure_text(folder.path() + "/" + export_manifest_name, errno));
     return true;
   }
 };
 
 sample_export::sample_export(export_options options, std::string folder, mode how)
-    : state_(std::make_unique<run_state>()) {
+    : state_(std::make_unique<run_state>(std::move(folder))) {
   state_->options = options;
-  state_->folder = std::move(folder);
   state_->how = how;
-  state_->result.folder = state_->folder;
+  state_->result.folder = state_->folder.path();
 }
 
 sample_export::~sample_export() = default;
@@ -391,6 +300,7 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
                               const std::vector<int>& sample_numbers) {
   run_state& run = *state_;
   if (!run.result.ok) return false;
+  run.images_added = true;
   stem_given_ = run.take_stem(spc_path);
   names_given_.clear();
   const bool writing = run.how == mode::write;
@@ -411,27 +321,41 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
     if (!sample.ends) {
       ++run.result.not_ended;
     } else {
-      ++run.samples;
       const std::string name = stem_given_ + "-" + two_digit_hex(row.sample_number);
-      written = text_line_escape(name + ".wav") + " " + text_line_escape(name + ".brr");
       const content_key key = key_of(brr_chain_bytes(spc, sample), loop_offset_bytes(sample));
       const auto known =
           run.options.unique ? run.written_by_content.find(key) : run.written_by_content.end();
       if (known != run.written_by_content.end()) {
+        ++run.samples;
         written = known->second;
         names_given_[row.sample_number] = run.name_by_content[key];
       } else {
-        names_given_[row.sample_number] = name;
-        if (run.options.unique) run.name_by_content.emplace(key, name);
         const std::vector<u8> wav =
             writing ? wav_file_bytes(playable_pcm(spc, sample),
                                      tuning_of(run.options.tunings, spc_path, srcn))
                     : std::vector<u8>{};
-        if (!run.put_bytes(name + ".wav", wav)) return false;
-        if (!run.put_bytes(name + ".brr", brr_file_bytes(spc, sample, run.options.loop_header)))
-          return false;
-        run.result.files_written += 2;
-        if (run.options.unique) run.written_by_content.emplace(key, written);
+        const auto wav_put = run.put_bytes(name + ".wav", wav);
+        if (wav_put == run_state::put_outcome::stopped) return false;
+        const auto brr_put =
+            run.put_bytes(name + ".brr", brr_file_bytes(spc, sample, run.options.loop_header));
+        if (brr_put == run_state::put_outcome::stopped) return false;
+        // The manifest names only what was written; a file whose name could
+        // not be written is named on its own and the run goes on.
+        const bool wav_written = wav_put == run_state::put_outcome::written;
+        const bool brr_written = brr_put == run_state::put_outcome::written;
+        std::vector<std::string> files;
+        if (wav_written) files.push_back(text_line_escape(name + ".wav"));
+        if (brr_written) files.push_back(text_line_escape(name + ".brr"));
+        written = join(files, " ");
+        run.result.files_written += int(wav_written) + int(brr_written);
+        if (wav_written) names_given_[row.sample_number] = name;  // a kit plays the WAV file
+        if (wav_written && brr_written) {
+          ++run.samples;
+          if (run.options.unique) {
+            run.name_by_content.emplace(key, name);
+            run.written_by_content.emplace(key, written);
+          }
+        }
       }
     }
     std::vector<std::string> voices;
@@ -455,19 +379,21 @@ bool sample_export::add_image(const spc_format& spc, const std::string& spc_path
 
 export_result sample_export::finish() {
   run_state& run = *state_;
-  // The titles, even when no entry was added.
-  if (run.result.ok && run.add_manifest_line("")) {
+  // The titles, even when no entry was added; but a run given no image
+  // writes nothing at all.
+  if (run.result.ok && run.images_added && run.add_manifest_line("")) {
     std::FILE* manifest = run.manifest.get();
-    const bool written = run.put(export_manifest_name, [manifest](int fd) {
+    const auto put = run.put(export_manifest_name, [manifest](pending_file& file) {
       if (!manifest) return 0;  // a check writes nothing
-      if (std::fflush(manifest) != 0) return errno;
+      if (std::fflush(manifest) != 0) return file.fail(errno);
       std::rewind(manifest);
       u8 chunk[1 << 16];
       for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, manifest)) > 0;)
-        if (const int error = write_all(fd, chunk, n); error != 0) return error;
-      return std::ferror(manifest) ? EIO : 0;
+        if (const int error = file.write(chunk, n); error != 0) return error;
+      return std::ferror(manifest) ? file.fail(EIO) : 0;
     });
-    if (written) run.result.samples_written = run.samples;
+    if (put == run_state::put_outcome::written) run.result.samples_written = run.samples;
+    else if (put == run_state::put_outcome::left_out) run.fail(run.result.files_failed.back());
   }
   if (run.how == mode::check_only) run.result.samples_written = 0;
   return run.result;
@@ -486,11 +412,8 @@ export_result export_samples(const spc_format& spc, const std::string& spc_path,
   return run.finish();
 }
 
-std::vector<u8> wav_stereo_file_bytes(const std::vector<std::int16_t>& interleaved) {
-  const auto data_bytes = static_cast<std::uint32_t>(interleaved.size() * 2);
+std::vector<u8> wav_stereo_header(std::uint32_t frames) {
   std::vector<u8> out;
-  out.reserve(44 + data_bytes);
-  put_wav_head(out, 2, data_bytes, 0);
-  for (std::int16_t s : interleaved) put_u16(out, static_cast<std::uint16_t>(s));
+  put_wav_head(out, 2, std::min(frames, wav_stereo_max_frames) * 4u, 0);
   return out;
 }

@@ -13,6 +13,7 @@
 
 #include "brr.h"
 #include "sample_tuning.h"
+#include "file_publish.h"
 #include "spc.h"
 
 struct export_options {
@@ -42,20 +43,14 @@ looped_pcm playable_pcm(const spc_format& spc, const brr_sample& sample);
 // the sample's root: unity note and the fraction of a semitone above it.
 std::vector<u8> wav_file_bytes(const looped_pcm& sample, const sample_tuning* tuning = nullptr);
 
-// RIFF/WAVE bytes of interleaved 16-bit stereo PCM at 32000 Hz. Any thread.
-std::vector<u8> wav_stereo_file_bytes(const std::vector<std::int16_t>& interleaved);
+// The 44-byte RIFF/WAVE header of `frames` frames of 16-bit stereo PCM at
+// 32000 Hz, the samples following it. `frames` at most
+// wav_stereo_max_frames. Any thread.
+std::vector<u8> wav_stereo_header(std::uint32_t frames);
 
-// Writes `bytes` to `path` whole or not at all, as the export does: without
-// `replace` it fails rather than replace a file there; `failure` then names
-// the file. Any thread.
-bool publish_file(const std::string& path, const std::vector<u8>& bytes, bool replace,
-                  std::string& failure);
-
-// Makes `folder` and any parents it lacks. On failure returns false with
-// `failure` naming it: "Unable to create folder F: <reason>", where a file
-// in the way is "it exists and is not a folder" (or names the parent that
-// is one). Any thread.
-bool make_folder(const std::string& folder, std::string& failure);
+// The most frames a RIFF file's 32-bit sizes can hold: 1,073,741,814, or
+// 33,554 s (9 h 19 min) at 32000 Hz.
+inline constexpr std::uint32_t wav_stereo_max_frames = (0xFFFFFFFFu - 36u) / 4u;
 
 // The chain's bytes; with `loop_header` preceded by the loop's offset in
 // bytes (little-endian; the chain's size when it does not loop). Any thread.
@@ -70,9 +65,13 @@ struct export_result {
   std::string folder;
   std::string failure;       // when !ok: what failed, naming the file
   bool target_existed = false;  // it failed because a file was in the way (no force)
+  // Files whose name could not be written (too long, refused by the file
+  // system), each named with why; the run went on without them.
+  std::vector<std::string> files_failed;
   // "12 samples written to /x/y". Any thread.
   std::string written_text() const;
-  // written_text() and the entries left out, or the failure. Any thread.
+  // written_text(), the entries left out and the files that failed, or the
+  // failure. Any thread.
   std::string summary() const;
 };
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "id666.h"
 #include "spc700_cpu.h"
 #include "spc_io_bus.h"
 
@@ -89,12 +88,6 @@ const char* trace_end_text(trace_end end) {
     case trace_end::cancelled: return "cancelled";
   }
   return "time";
-}
-
-double trace_default_length(const spc_format& image) {
-  const std::int32_t seconds = id666_song_seconds(image);
-  if (seconds <= 0) return trace_default_seconds;
-  return seconds + id666_fade_msec(image) / 1000.0;
 }
 
 song_trace trace_song(const spc_format& image, double seconds, const std::atomic<bool>* cancel) {

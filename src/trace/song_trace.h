@@ -14,8 +14,6 @@
 // The DSP's output rate: one sample every 32 SPC700 cycles (1,024,000 Hz).
 inline constexpr int dsp_sample_rate = 32000;
 inline constexpr int cpu_cycles_per_sample = 32;
-// The length traced when the tag gives no song length.
-inline constexpr double trace_default_seconds = 180.0;
 
 enum class trace_event_kind : u8 {
   key_on,
@@ -77,11 +75,8 @@ struct song_trace {
 // "time", "sleep", "stop" or "cancelled". Any thread.
 const char* trace_end_text(trace_end end);
 
-// The tag's song length plus its fade in seconds, or trace_default_seconds
-// when the tag gives no length. Any thread.
-double trace_default_length(const spc_format& image);
-
-// Runs `image` forward for `seconds` (of console time) and records what the
+// Runs `image` forward for `seconds` (of console time; song_length_of says
+// how long a song runs) and records what the
 // sound driver keys on and off. `cancel`, when given, is polled now and then:
 // raising it ends the trace early (ended = cancelled). Any thread.
 song_trace trace_song(const spc_format& image, double seconds,

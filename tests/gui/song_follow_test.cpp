@@ -22,6 +22,7 @@
 #include "main_window_test_hooks.h"
 #include "sample_inspector.h"
 #include "sample_table.h"
+#include "song_length.h"
 #include "song_page.h"
 #include "spc_builder.h"
 #include "table_fixture.h"
@@ -141,13 +142,21 @@ TEST_F(SongFollowTest, TheTraceLandsAfterTheLoadAndOnlyTheLatestLoadsTrace) {
   ASSERT_TRUE(main_window_load_file(second.c_str()));
   ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
   EXPECT_EQ(song_follow_trace()->samples,
-            static_cast<std::int64_t>(trace_default_seconds * dsp_sample_rate))
+            static_cast<std::int64_t>(song_length_default_seconds * dsp_sample_rate))
       << "the tagged file's trace was cancelled";
   EXPECT_NE(status().find(" played by the song"), std::string::npos) << status();
 
   EXPECT_FALSE(main_window_load_file(dir.file("missing.spc").c_str()));
   EXPECT_FALSE(song_follow_running());
   EXPECT_EQ(song_follow_trace(), nullptr);
+
+  // A tag claiming more than an hour counts as none.
+  spc_builder endless;
+  endless.square_wave_tone().binary_tag("Song", "Game", "", 16777215, 0);
+  ASSERT_TRUE(main_window_load_file(endless.write_to(dir.path(), "endless.spc").c_str()));
+  ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
+  EXPECT_EQ(song_follow_trace()->samples,
+            static_cast<std::int64_t>(song_length_default_seconds * dsp_sample_rate));
 }
 
 TEST_F(SongFollowTest, TableFilterStatusAndSamplePageSayWhatTheSongPlays) {

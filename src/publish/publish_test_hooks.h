@@ -19,4 +19,4 @@ int publish_temporary_file(const std::string& temp, const std::string& final_pat
 // the real one.
 // Main thread only, with no export running.
 using rename_noreplace_call = int (*)(const char* from, const char* to);
-void sample_export_set_rename_noreplace(rename_noreplace_call call);
+void publish_set_rename_noreplace(rename_noreplace_call call);
