@@ -3,6 +3,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <fstream>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -14,7 +15,9 @@
 #endif
 
 #ifdef QUORLIN_ASAN
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's count of live heap bytes (declared here: GCC ships
+// no allocator_interface.h).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 long resident_kib() {
