@@ -162,7 +162,12 @@ void sample_table_set_played(const std::array<bool, 256>* played_sources) {
     const long source = hex_text_parse(number) - 1;
     const bool lit = !played_sources ||
                      (source >= 0 && source < 256 && (*played_sources)[static_cast<std::size_t>(source)]);
-    gtk_list_store_set(table.sample_list_store, &iter, SAMPLE_MODEL_LIT, lit, -1);
+    // Every row set re-sorts and refilters it: a row already so stays untouched
+    // (each load lights all rows, which the fill has just done).
+    gboolean was_lit = FALSE;
+    gtk_tree_model_get(model, &iter, SAMPLE_MODEL_LIT, &was_lit, -1);
+    if ((was_lit != FALSE) != lit)
+      gtk_list_store_set(table.sample_list_store, &iter, SAMPLE_MODEL_LIT, lit, -1);
   }
   sample_table_refilter();
 }
