@@ -25,28 +25,30 @@ bool same_registers(const spc700_registers& a, const spc700_registers& b) {
 class idle_loop_skipper {
  public:
   // Called after an instruction that found `timer`'s counter at 0, with the
-  // registers it left and the cycle it started at. Returns the cycles that
-  // may be skipped (0 when this is no such loop, or not yet known to be one).
+  // registers it left, the cycles it started and ended at. Returns the
+  // cycles that may be skipped (0 when this is no such loop, or not yet
+  // known to be one).
   std::int64_t skippable(spc_io_bus& bus, int timer, const spc700_registers& after,
-                         std::int64_t started, std::int64_t end) {
+                         std::int64_t started, std::int64_t ended, std::int64_t end) {
     probe& last = probe_at(timer, after.pc);
-    const probe now{timer, after, bus.state_hash(), bus.acting_writes(), bus.timed_reads(),
+    const probe here{timer, after, bus.state_hash(), bus.acting_writes(), bus.timed_reads(),
                     {bus.counter_reads(0), bus.counter_reads(1), bus.counter_reads(2)}, started};
-    const bool repeats = same_registers(now.registers, last.registers) &&
-                         now.state_hash == last.state_hash &&
-                         now.acting_writes == last.acting_writes &&
-                         now.timed_reads == last.timed_reads;
+    const bool repeats = same_registers(here.registers, last.registers) &&
+                         here.state_hash == last.state_hash &&
+                         here.acting_writes == last.acting_writes &&
+                         here.timed_reads == last.timed_reads;
     const std::int64_t pass = started - last.started;
     // The loop wakes when a counter it reads goes up.
     std::int64_t wake = end;
     for (int t = 0; t < timer_count; ++t)
-      if (now.counter_reads[t] != last.counter_reads[t])
-        wake = std::min(wake, bus.timer_next_output(t));
-    last = now;
+      if (here.counter_reads[t] != last.counter_reads[t])
+        wake = std::min(wake, bus.timer_next_output(t, ended));
+    last = here;
     if (!repeats || pass <= 0) return 0;
-    // Every later pass reads its counters `pass` cycles after the one before;
-    // skip those that would still find them empty (or that run up to the end).
-    const std::int64_t passes = (wake - started - 1) / pass;
+    // Every later pass reads its counters `pass` cycles after the one before,
+    // no later than this pass ended (`ended`); skip those that would still
+    // find them empty (or that run up to the end).
+    const std::int64_t passes = (wake - ended - 1) / pass;
     return passes > 0 ? passes * pass : 0;
   }
 
@@ -115,19 +117,20 @@ song_trace trace_song(const spc_format& image, double seconds, const std::atomic
   idle_loop_skipper idle;
 
   int until_cancel_check = instructions_between_cancel_checks;
-  while (bus.now < end) {
-    const std::int64_t started = bus.now;
-    bus.now += cpu.step();
+  std::int64_t& now = cpu.clock;
+  while (now < end) {
+    const std::int64_t started = now;
+    cpu.step();
     if (cpu.halt != spc700_halt::running) {
       // The DSP still acts on what was written before the halt.
-      bus.now = std::min(bus.now + 2 * cpu_cycles_per_sample, end);
-      bus.dsp().run_until(bus.now);
+      now = std::min(now + 2 * cpu_cycles_per_sample, end);
+      bus.dsp().run_until(now);
       trace.ended = cpu.halt == spc700_halt::sleep ? trace_end::sleep : trace_end::stop;
       break;
     }
     const int timer = bus.take_empty_counter_read();
-    if (timer >= 0) bus.now += idle.skippable(bus, timer, cpu.regs, started, end);
-    bus.dsp().run_until(bus.now);
+    if (timer >= 0) now += idle.skippable(bus, timer, cpu.regs, started, now, end);
+    bus.dsp().run_until(now);
     if (--until_cancel_check == 0) {
       until_cancel_check = instructions_between_cancel_checks;
       if (cancel && cancel->load(std::memory_order_relaxed)) {
@@ -138,7 +141,7 @@ song_trace trace_song(const spc_format& image, double seconds, const std::atomic
   }
   // A halted trace ends with the sample of the DSP's last poll in it.
   const bool halted = trace.ended == trace_end::sleep || trace.ended == trace_end::stop;
-  trace.samples = std::min(bus.now / cpu_cycles_per_sample + (halted ? 1 : 0),
+  trace.samples = std::min(now / cpu_cycles_per_sample + (halted ? 1 : 0),
                            end / cpu_cycles_per_sample);
   // The last instruction may run past the end; what the DSP did then
   // belongs to a longer trace.
