@@ -95,6 +95,34 @@ TEST(SongTraceTest, KeyOffAndSleepEndTheStory) {
   EXPECT_LT(trace.samples, 200);
 }
 
+// The timers run on from the snapshot in the phase cycle-accurate players
+// give them: the dividers' first tick one cycle after the load, then every
+// 128 cycles (16 for timer 2). A counter read n NOPs in is dated by its bus
+// cycle, 2n + 3, and the program keys on the voices whose bits its value
+// sets.
+TEST(SongTraceTest, TimersTickFromTheCycleAfterTheSnapshot) {
+  struct reading {
+    int timer, nops;
+    int count;  // ticks up to the read: the tick at cycle 1, then one a period
+  };
+  for (const reading& r : {reading{2, 6, 1}, reading{2, 7, 2}, reading{2, 14, 2},
+                           reading{2, 15, 3}, reading{0, 62, 1}, reading{0, 63, 2}}) {
+    std::vector<u8> code(std::size_t(r.nops), 0x00);  // NOP × n
+    code.insert(code.end(), {
+        0xE4, u8(0xFD + r.timer),  // MOV A,$FD+t    the counter, read at cycle 2n + 3
+        0x8F, 0x4C, 0xF2,          // MOV $F2,#$4C
+        0xC4, 0xF3,                // MOV $F3,A      KON: the voices the count names
+        0xFF,                      // STOP
+    });
+    spc_builder image = song_image(code);
+    image.aram(0xF1, {u8(1 << r.timer)}).aram(u16(0xFA + r.timer), {0x01});  // target 1
+    const song_trace trace = trace_song(image.image(), 0.01);
+    int voices = 0;
+    for (const trace_event& e : trace.events) voices |= 1 << e.voice;
+    EXPECT_EQ(voices, r.count) << "timer " << r.timer << ", " << r.nops << " NOPs";
+  }
+}
+
 TEST(SongTraceTest, SummaryCountsKeyOnsPerSample) {
   song_trace trace;
   trace_event on;
