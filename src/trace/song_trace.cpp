@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "aram_access.h"
 #include "id666.h"
 #include "spc700_cpu.h"
 #include "spc_io_bus.h"
@@ -99,23 +100,14 @@ double trace_default_length(const spc_format& image) {
   return seconds + id666_fade_msec(image) / 1000.0;
 }
 
-song_trace trace_song(const spc_format& image, double seconds, const std::atomic<bool>* cancel) {
-  song_trace trace;
-  if (!(seconds > 0)) return trace;
-  // Past a day of song nothing new is learnt; the bound keeps the cycle
-  // count far from overflow.
-  const std::int64_t end = std::int64_t(std::min(seconds, 86400.0) * cpu_cycles_per_second);
+namespace {
 
-  spc_io_bus bus(image, trace.events);
-  spc700_cpu<spc_io_bus> cpu(bus);
-  cpu.regs.pc = image.reg_pc;
-  cpu.regs.a = image.reg_a;
-  cpu.regs.x = image.reg_x;
-  cpu.regs.y = image.reg_y;
-  cpu.regs.sp = image.reg_sp;
-  cpu.regs.psw = image.reg_psw;
+// Runs the program on `cpu` (over `bus`, or a bus wrapped round it) until
+// cycle `end`, a halt or the cancel flag.
+template <class Bus>
+void run_program(spc700_cpu<Bus>& cpu, spc_io_bus& bus, std::int64_t end, bool skip_idle_loops,
+                 const std::atomic<bool>* cancel, song_trace& trace) {
   idle_loop_skipper idle;
-
   int until_cancel_check = instructions_between_cancel_checks;
   std::int64_t& now = cpu.clock;
   while (now < end) {
@@ -126,18 +118,59 @@ song_trace trace_song(const spc_format& image, double seconds, const std::atomic
       now = std::min(now + 2 * cpu_cycles_per_sample, end);
       bus.dsp().run_until(now);
       trace.ended = cpu.halt == spc700_halt::sleep ? trace_end::sleep : trace_end::stop;
-      break;
+      return;
     }
     const int timer = bus.take_empty_counter_read();
-    if (timer >= 0) now += idle.skippable(bus, timer, cpu.regs, started, now, end);
+    if (timer >= 0 && skip_idle_loops) now += idle.skippable(bus, timer, cpu.regs, started, now, end);
     bus.dsp().run_until(now);
     if (--until_cancel_check == 0) {
       until_cancel_check = instructions_between_cancel_checks;
       if (cancel && cancel->load(std::memory_order_relaxed)) {
         trace.ended = trace_end::cancelled;
-        break;
+        return;
       }
     }
+  }
+}
+
+template <class Bus>
+std::int64_t run_from_image(const spc_format& image, Bus& cpu_bus, spc_io_bus& bus,
+                            std::int64_t end, bool skip_idle_loops,
+                            const std::atomic<bool>* cancel, song_trace& trace) {
+  spc700_cpu<Bus> cpu(cpu_bus);
+  cpu.regs.pc = image.reg_pc;
+  cpu.regs.a = image.reg_a;
+  cpu.regs.x = image.reg_x;
+  cpu.regs.y = image.reg_y;
+  cpu.regs.sp = image.reg_sp;
+  cpu.regs.psw = image.reg_psw;
+  run_program(cpu, bus, end, skip_idle_loops, cancel, trace);
+  return cpu.clock;
+}
+
+}  // namespace
+
+song_trace trace_song(const spc_format& image, double seconds, const std::atomic<bool>* cancel) {
+  return trace_song(image, seconds, trace_options{}, cancel);
+}
+
+song_trace trace_song(const spc_format& image, double seconds, const trace_options& options,
+                      const std::atomic<bool>* cancel) {
+  song_trace trace;
+  if (!(seconds > 0)) return trace;
+  // Past a day of song nothing new is learnt; the bound keeps the cycle
+  // count far from overflow.
+  const std::int64_t end = std::int64_t(std::min(seconds, 86400.0) * cpu_cycles_per_second);
+
+  spc_io_bus bus(image, trace.events);
+  std::int64_t now;
+  if (options.access) {
+    // The record's bus is a separate instantiation, so that a trace without
+    // it pays nothing for it.
+    aram_recording_bus<spc_io_bus> recording(bus, *options.access);
+    now = run_from_image(image, recording, bus, end, false, cancel, trace);
+  } else {
+    now = run_from_image(image, bus, bus, end, options.skip_idle_loops, cancel, trace);
   }
   // A halted trace ends with the sample of the DSP's last poll in it.
   const bool halted = trace.ended == trace_end::sleep || trace.ended == trace_end::stop;
