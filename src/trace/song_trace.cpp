@@ -11,8 +11,8 @@
 namespace {
 
 constexpr std::int64_t cpu_cycles_per_second = std::int64_t(dsp_sample_rate) * cpu_cycles_per_sample;
-// How many instructions run between looks at the caller's cancel flag.
-constexpr int instructions_between_cancel_checks = 1 << 16;
+// How long the CPU runs between looks at the caller's cancel flag: 1/8 s.
+constexpr std::int64_t cycles_between_cancel_checks = cpu_cycles_per_second / 8;
 
 bool same_registers(const spc700_registers& a, const spc700_registers& b) {
   return a.pc == b.pc && a.a == b.a && a.x == b.x && a.y == b.y && a.sp == b.sp && a.psw == b.psw;
@@ -108,11 +108,13 @@ template <class Bus>
 void run_program(spc700_cpu<Bus>& cpu, spc_io_bus& bus, std::int64_t end, bool skip_idle_loops,
                  const std::atomic<bool>* cancel, song_trace& trace) {
   idle_loop_skipper idle;
-  int until_cancel_check = instructions_between_cancel_checks;
   std::int64_t& now = cpu.clock;
+  // The CPU runs on its own until an instruction finds a timer's counter
+  // empty (when the skipper wants to look), or a slice of time is done; the
+  // bus brings the DSP up to date before every access to it.
+  const auto found_empty_counter = [&] { return skip_idle_loops && bus.empty_counter_read_pending(); };
   while (now < end) {
-    const std::int64_t started = now;
-    cpu.step();
+    cpu.run(std::min(end, now + cycles_between_cancel_checks), found_empty_counter);
     if (cpu.halt != spc700_halt::running) {
       // The DSP still acts on what was written before the halt.
       now = std::min(now + 2 * cpu_cycles_per_sample, end);
@@ -121,14 +123,12 @@ void run_program(spc700_cpu<Bus>& cpu, spc_io_bus& bus, std::int64_t end, bool s
       return;
     }
     const int timer = bus.take_empty_counter_read();
-    if (timer >= 0 && skip_idle_loops) now += idle.skippable(bus, timer, cpu.regs, started, now, end);
+    if (timer >= 0 && skip_idle_loops)
+      now += idle.skippable(bus, timer, cpu.regs, cpu.last_started, now, end);
     bus.dsp().run_until(now);
-    if (--until_cancel_check == 0) {
-      until_cancel_check = instructions_between_cancel_checks;
-      if (cancel && cancel->load(std::memory_order_relaxed)) {
-        trace.ended = trace_end::cancelled;
-        return;
-      }
+    if (cancel && cancel->load(std::memory_order_relaxed)) {
+      trace.ended = trace_end::cancelled;
+      return;
     }
   }
 }

@@ -65,6 +65,9 @@ class spc_io_bus {
   std::uint64_t timed_reads() const { return timed_reads_; }
   // The timer whose counter the last read found at 0 (-1 when none since
   // the last call), for spotting a program that waits for a timer.
+  // Whether an instruction found a counter at 0 since the last
+  // take_empty_counter_read().
+  bool empty_counter_read_pending() const { return empty_counter_read_ >= 0; }
   int take_empty_counter_read() {
     const int timer = empty_counter_read_;
     empty_counter_read_ = -1;
