@@ -419,7 +419,7 @@ next_instruction:
 first_instruction:
   if (clock >= until || halt != spc700_halt::running) return;
   last_started = clock;
-  // Each opcode lists the bus cycles after its fetch: the addressing helpers
+  // Each opcode lists the bus cycles after its fetch: the addressing functions
   // take their own (see above), idle() is an internal cycle.
   opcode = fetch();
   goto *dispatch[opcode];
