@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "aram_access.h"
 #include "openspc.h"
 #include "song_trace.h"
 #include "spc700_cpu.h"
@@ -93,6 +94,23 @@ void BM_TraceSong(benchmark::State& state) {
                                                      benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_TraceSong)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+
+// The same with the memory access record on, as --access runs it: every
+// pass of every wait loop, each access counted.
+void BM_TraceSongRecordingAccess(benchmark::State& state) {
+  const auto image = corpus_image(state);
+  if (!image) return;
+  auto record = std::make_unique<aram_access_record>();
+  trace_options options;
+  options.access = record.get();
+  for (auto _ : state) {
+    record->clear();
+    benchmark::DoNotOptimize(trace_song(*image, song_seconds, options).samples);
+  }
+  state.counters["x real time"] = benchmark::Counter(song_seconds * double(state.iterations()),
+                                                     benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_TraceSongRecordingAccess)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 void BM_GmeRenderSong(benchmark::State& state) {
   const auto image = corpus_image(state);

@@ -137,7 +137,8 @@ TEST(CliTest, EveryCorpusFileListsAndExports) {
   temp_dir dir;
   for (std::vector<std::string> args :
        {std::vector<std::string>{"--list"}, {"--list", "--json"}, {"--export", dir.path()},
-        {"--trace", "--json"}, {"--trace", "--events", "all"}, {"--list", "--played"}}) {
+        {"--trace", "--json"}, {"--trace", "--events", "all"}, {"--list", "--played"},
+        {"--access", "--seconds", "10"}}) {
     args.insert(args.end(), files.begin(), files.end());
     const run_result r = quorlin(args);
     EXPECT_EQ(r.status, 0) << args[0] << " " << args[1] << ": " << r.err;
@@ -424,6 +425,61 @@ TEST(CliTest, KitLinesNameTheFilesWrittenWhateverTheSongsName) {
   // No kit quotes the names of a plain export: only control characters go.
   EXPECT_EQ(quorlin({"--export", dir.file("plain"), song}).status, 0);
   EXPECT_TRUE(std::filesystem::exists(dir.file("plain/q\"uote_new_tab-03.brr")));
+}
+
+// --access counts what a hand-made program does, byte by byte: a countdown
+// loop run five times, a load, a store to an I/O register, STOP. Dummy reads
+// (MOV d,#i's and MOV d,A's of their destination, STOP's of the next byte)
+// don't count.
+TEST(CliTest, AccessCountsEveryExecuteReadAndWrite) {
+  temp_dir dir;
+  spc_builder b;
+  b.aram(0x0400, {
+      0x8F, 0x05, 0x10,  // 0400 MOV $10,#$05
+      0x8B, 0x10,        // 0403 DEC $10
+      0xD0, 0xFC,        // 0405 BNE $0403
+      0xE5, 0x00, 0x20,  // 0407 MOV A,$2000
+      0xC4, 0xF2,        // 040A MOV $F2,A
+      0xFF,              // 040C STOP
+  }).cpu(0x0400);
+  const std::string a = b.write_to(dir.path(), "a.spc");
+  const std::string expected =
+      "address\treads\twrites\texecutes\n"
+      "0010\t5\t6\t0\n00F2\t0\t1\t0\n"
+      "0400\t0\t0\t1\n0401\t0\t0\t1\n0402\t0\t0\t1\n"
+      "0403\t0\t0\t5\n0404\t0\t0\t5\n0405\t0\t0\t5\n0406\t0\t0\t5\n"
+      "0407\t0\t0\t1\n0408\t0\t0\t1\n0409\t0\t0\t1\n040A\t0\t0\t1\n040B\t0\t0\t1\n"
+      "040C\t0\t0\t1\n2000\t1\t0\t0\n";
+  const run_result one = quorlin({"--access", a});
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.out, expected);
+  EXPECT_EQ(one.err, "quorlin: " + a + ": traced 0.0 s of the song (ended by stop), 0 key-ons\n");
+
+  const std::string missing = dir.file("missing.spc");
+  const run_result two = quorlin({"--access", "--seconds", "1", a, missing, a});
+  EXPECT_EQ(two.status, 1);
+  EXPECT_EQ(two.out, "==> " + a + " <==\n" + expected + "\n==> " + a + " <==\n" + expected);
+  EXPECT_NE(two.err.find("quorlin: " + missing + ": "), std::string::npos) << two.err;
+
+  const run_result json = quorlin({"--access", "--json", a});
+  g_autoptr(JsonParser) parser = json_parser_new();
+  ASSERT_TRUE(json_parser_load_from_data(parser, json.out.c_str(), -1, nullptr)) << json.out;
+  JsonObject* file = json_array_get_object_element(
+      json_object_get_array_member(json_node_get_object(json_parser_get_root(parser)), "files"), 0);
+  JsonArray* access = json_object_get_array_member(file, "access");
+  ASSERT_EQ(json_array_get_length(access), 16u);
+  JsonObject* counter = json_array_get_object_element(access, 0);
+  EXPECT_EQ(json_object_get_int_member(counter, "address"), 0x10);
+  EXPECT_EQ(json_object_get_int_member(counter, "reads"), 5);
+  EXPECT_EQ(json_object_get_int_member(counter, "writes"), 6);
+  EXPECT_EQ(json_object_get_int_member(counter, "executes"), 0);
+
+  for (const std::vector<std::string>& usage :
+       {std::vector<std::string>{"--access"}, {"--access", "--trace", a}}) {
+    const run_result r = quorlin(usage);
+    EXPECT_EQ(r.status, 2) << usage.back();
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+  }
 }
 
 }  // namespace

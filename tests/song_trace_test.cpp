@@ -206,6 +206,94 @@ TEST(SongTraceTest, TheDspActsAtItsClocksWithItsQuirks) {
   for (const auto& c : cases) EXPECT_EQ(run_dsp(c.accesses), c.expected) << c.what;
 }
 
+// The timers run on from the snapshot in the phase cycle-accurate players
+// give them: the dividers' first tick one cycle after the load, then every
+// 128 cycles (16 for timer 2). A counter read n NOPs in is dated by its bus
+// cycle, 2n + 3, and the program keys on the voices whose bits its value
+// sets.
+TEST(SongTraceTest, TimersTickFromTheCycleAfterTheSnapshot) {
+  struct reading {
+    int timer, nops;
+    int count;  // ticks up to the read: the tick at cycle 1, then one a period
+  };
+  for (const reading& r : {reading{2, 6, 1}, reading{2, 7, 2}, reading{2, 14, 2},
+                           reading{2, 15, 3}, reading{0, 62, 1}, reading{0, 63, 2}}) {
+    std::vector<u8> code(std::size_t(r.nops), 0x00);  // NOP × n
+    code.insert(code.end(), {
+        0xE4, u8(0xFD + r.timer),  // MOV A,$FD+t    the counter, read at cycle 2n + 3
+        0x8F, 0x4C, 0xF2,          // MOV $F2,#$4C
+        0xC4, 0xF3,                // MOV $F3,A      KON: the voices the count names
+        0xFF,                      // STOP
+    });
+    spc_builder image = song_image(code);
+    image.aram(0xF1, {u8(1 << r.timer)}).aram(u16(0xFA + r.timer), {0x01});  // target 1
+    const song_trace trace = trace_song(image.image(), 0.01);
+    int voices = 0;
+    for (const trace_event& e : trace.events) voices |= 1 << e.voice;
+    EXPECT_EQ(voices, r.count) << "timer " << r.timer << ", " << r.nops << " NOPs";
+  }
+}
+
+bool same_events(const song_trace& a, const song_trace& b) {
+  if (a.events.size() != b.events.size() || a.samples != b.samples || a.ended != b.ended)
+    return false;
+  for (std::size_t i = 0; i < a.events.size(); ++i) {
+    const trace_event &x = a.events[i], &y = b.events[i];
+    if (x.sample != y.sample || x.kind != y.kind || x.voice != y.voice || x.srcn != y.srcn ||
+        x.pitch != y.pitch)
+      return false;
+  }
+  return true;
+}
+
+trace_options without_skipping() {
+  trace_options options;
+  options.skip_idle_loops = false;
+  return options;
+}
+
+// A wait loop that counts its passes in RAM is no idle loop: skipping its
+// passes would lose counts, and the key-on they pace would come late. It
+// reads the timer's counter on every pass, and after 256 passes keys on
+// voice 0.
+TEST(SongTraceTest, WaitLoopsWithSideEffectsAreNotSkipped) {
+  const spc_builder image = song_image({
+      0x8F, 0x01, 0xFA,  // MOV $FA,#$01    timer 0: an output every tick
+      0x8F, 0x01, 0xF1,  // MOV $F1,#$01
+      0xAB, 0x20,        // wait: INC $20   a side effect on every pass
+      0xF0, 0x04,        // BEQ done        after 256 passes
+      0xE4, 0xFD,        // MOV A,$FD       the counter, mostly 0
+      0x2F, 0xF8,        // BRA wait
+      0x8F, 0x4C, 0xF2,  // done: MOV $F2,#$4C
+      0x8F, 0x01, 0xF3,  // MOV $F3,#$01    KON voice 0
+      0xFF,              // STOP
+  });
+  const song_trace trace = trace_song(image.image(), 1.0);
+  ASSERT_EQ(key_ons(trace, 0).size(), 1u);
+  // 256 passes of 13 cycles: the KON write near cycle 3340, sample 104.
+  EXPECT_GE(key_ons(trace, 0)[0].sample, 104);
+  EXPECT_LE(key_ons(trace, 0)[0].sample, 106);
+  EXPECT_TRUE(same_events(trace, trace_song(image.image(), 1.0, without_skipping())));
+}
+
+// The skipper jumps over passes of wait loops only where running them
+// changes nothing: every corpus file keys on the same, to the sample, with
+// and without it.
+TEST(SongTraceTest, SkippingIdleLoopsChangesNoEvent) {
+  for (const char* name : {"boldowa_minimal_empty_xid6.spc", "boldowa_org_drv_misplaced_xid6.spc",
+                           "osoumen_gtme.spc", "osoumen_sound_of_mnemon.spc",
+                           "sato_forest_01.spc"}) {
+    const std::string path = corpus_file(name);
+    if (path.empty()) GTEST_SKIP() << "SPC corpus not found (../shared/spc-corpus)";
+    std::string failure;
+    const auto image = read_spc_file_quietly(path.c_str(), failure);
+    ASSERT_TRUE(image) << path << ": " << failure;
+    const song_trace skipped = trace_song(*image, 60);
+    EXPECT_TRUE(same_events(skipped, trace_song(*image, 60, without_skipping()))) << name;
+    EXPECT_GT(skipped.key_on_count(), 0u) << name;
+  }
+}
+
 TEST(SongTraceTest, SummaryCountsKeyOnsPerSample) {
   song_trace trace;
   trace_event on;

@@ -1,7 +1,10 @@
 // Runs single-instruction SPC700 test vectors through the interpreter over
 // plain RAM: spc700_vectors DIR. Each DIR/*.json file is an array of
 // {"name", "initial", "final", "cycles"} tests; one line per file, then the
-// total. Exit status 0 when every test passed, 1 when any failed, 2 when the
+// total. A test passes when the registers, the bytes it names and its bus
+// cycles match: every read (dummy reads included) and write at its cycle,
+// with its address and (where the test gives one) its value, and the
+// instruction's length. Exit status 0 when every test passed, 1 when any failed, 2 when the
 // folder or a file can't be used.
 
 #include <json-glib/json-glib.h>
@@ -55,6 +58,27 @@ unsigned number_member(JsonObject* object, const char* name, unsigned limit) {
   return number_in(json_object_get_member(object, name), limit, name);
 }
 
+// Plain RAM that keeps a log of the bus cycles of one instruction.
+struct recording_bus : spc700_flat_bus {
+  struct access {
+    std::int64_t cycle;
+    u16 address;
+    int value;        // -1 for a dummy read: the CPU drops what it reads
+    const char* kind;  // "read" or "write", as the vectors name them
+  };
+  std::vector<access> log;
+
+  u8 read(u16 address, std::int64_t cycle) {
+    log.push_back({cycle, address, ram[address], "read"});
+    return ram[address];
+  }
+  void dummy_read(u16 address, std::int64_t cycle) { log.push_back({cycle, address, -1, "read"}); }
+  void write(u16 address, u8 value, std::int64_t cycle) {
+    log.push_back({cycle, address, value, "write"});
+    ram[address] = value;
+  }
+};
+
 struct ram_byte {
   u16 address;
   u8 value;
@@ -87,14 +111,72 @@ machine_state read_state(JsonObject* object) {
 }
 
 // Runs one test; returns what differed ("" when it passed).
-std::string run_test(JsonObject* test, spc700_flat_bus& bus) {
+// The expected bus cycles: one entry per cycle, waits included.
+struct bus_cycle {
+  std::string kind;  // "read", "write" or "wait"
+  u16 address = 0;
+  int value = -1;    // -1: not given (a wait, or a dummy read)
+};
+
+std::vector<bus_cycle> read_cycles(JsonArray* cycles) {
+  std::vector<bus_cycle> list;
+  for (guint i = 0; i < json_array_get_length(cycles); i++) {
+    JsonNode* node = json_array_get_element(cycles, i);
+    if (!JSON_NODE_HOLDS_ARRAY(node) || json_array_get_length(json_node_get_array(node)) != 3)
+      throw bad_vectors("a cycle is not [address, value, kind]");
+    JsonArray* entry = json_node_get_array(node);
+    bus_cycle cycle;
+    const char* kind = json_array_get_string_element(entry, 2);
+    cycle.kind = kind ? kind : "";
+    if (cycle.kind != "wait") {
+      if (cycle.kind != "read" && cycle.kind != "write") throw bad_vectors("unknown cycle kind");
+      cycle.address = u16(number_in(json_array_get_element(entry, 0), 0xFFFF, "cycle address"));
+      JsonNode* value = json_array_get_element(entry, 1);
+      if (!JSON_NODE_HOLDS_NULL(value)) cycle.value = int(number_in(value, 0xFF, "cycle value"));
+    }
+    list.push_back(cycle);
+  }
+  return list;
+}
+
+// The first bus cycle that differs, as "bus cycle N: ..." ("" when none).
+// A dummy read's value is compared only where both sides know it.
+std::string compare_cycles(const std::vector<recording_bus::access>& log,
+                           const std::vector<bus_cycle>& expected, int cycles) {
+  auto describe = [](const std::string& kind, u16 address, int value) {
+    if (kind == "wait" || kind == "nothing") return kind;
+    return kind + " " + hex(address, 4) + (value >= 0 ? "=" + hex(unsigned(value), 2) : "");
+  };
+  std::size_t next = 0;
+  const std::size_t length = std::max(expected.size(), std::size_t(cycles));
+  for (std::size_t i = 0; i < length; i++) {
+    const std::int64_t cycle = std::int64_t(i) + 1;  // an access is dated by its cycle's end
+    const recording_bus::access* got =
+        next < log.size() && log[next].cycle == cycle ? &log[next++] : nullptr;
+    const bus_cycle want = i < expected.size() ? expected[i] : bus_cycle{"nothing"};
+    const std::string kind = got ? got->kind : i < std::size_t(cycles) ? "wait" : "nothing";
+    const bool same = kind == want.kind &&
+                      (!got || (got->address == want.address &&
+                                (got->value < 0 || want.value < 0 || got->value == want.value)));
+    if (!same)
+      return "bus cycle " + std::to_string(cycle) + ": " +
+             describe(kind, got ? got->address : 0, got ? got->value : -1) + " (expected " +
+             describe(want.kind, want.address, want.value) + ")";
+  }
+  if (next < log.size()) return "bus: an access outside the instruction's cycles";
+  return "";
+}
+
+std::string run_test(JsonObject* test, recording_bus& bus) {
   const machine_state initial = read_state(object_member(test, "initial"));
   const machine_state expected = read_state(object_member(test, "final"));
-  const guint expected_cycles = json_array_get_length(array_member(test, "cycles"));
+  const std::vector<bus_cycle> expected_bus = read_cycles(array_member(test, "cycles"));
+  const guint expected_cycles = guint(expected_bus.size());
 
   bus.ram.fill(0);
+  bus.log.clear();
   for (const ram_byte& byte : initial.ram) bus.ram[byte.address] = byte.value;
-  spc700_cpu<spc700_flat_bus> cpu(bus);
+  spc700_cpu<recording_bus> cpu(bus);
   cpu.regs = initial.regs;
   const int cycles = cpu.step();
 
@@ -117,6 +199,11 @@ std::string run_test(JsonObject* test, spc700_flat_bus& bus) {
     differences += "cycles " + std::to_string(cycles) + " (expected " +
                    std::to_string(expected_cycles) + ")";
   }
+  const std::string bus_difference = compare_cycles(bus.log, expected_bus, cycles);
+  if (!bus_difference.empty()) {
+    if (!differences.empty()) differences += ", ";
+    differences += bus_difference;
+  }
   return differences;
 }
 
@@ -126,7 +213,7 @@ struct file_result {
   std::string first_failure;
 };
 
-file_result run_file(const std::filesystem::path& path, spc700_flat_bus& bus) {
+file_result run_file(const std::filesystem::path& path, recording_bus& bus) {
   g_autoptr(JsonParser) parser = json_parser_new();
   g_autoptr(GError) error = nullptr;
   if (!json_parser_load_from_file(parser, path.c_str(), &error)) throw bad_vectors(error->message);
@@ -189,7 +276,7 @@ int main(int argc, char** argv) {
   }
 
   // One bus for every test: 64 KiB is too much to allocate 51,200 times.
-  auto bus = std::make_unique<spc700_flat_bus>();
+  auto bus = std::make_unique<recording_bus>();
   int passed = 0, failed = 0;
   for (const std::filesystem::path& path : files) {
     file_result result;

@@ -28,13 +28,13 @@ struct read_failure {
 std::unique_ptr<spc_format> read_image(const char* filename, read_failure& failure) {
   std::unique_ptr<spc_format> spc(new (std::nothrow) spc_format);
   if (!spc) {
-    failure = {"Unable to allocate memory for SPC file.\n", ENOMEM};
+    failure = {"Unable to allocate memory for SPC file.\n", ENOMEM, true, std::nullopt};
     return nullptr;
   }
   {
     file_handle file(std::fopen(filename, "rb"));
     if (!file) {
-      failure = {"Unable to open file.\n", errno};
+      failure = {"Unable to open file.\n", errno, true, std::nullopt};
       return nullptr;
     }
     // The image's bytes: a file shorter than the image fails here, and
@@ -44,14 +44,14 @@ std::unique_ptr<spc_format> read_image(const char* filename, read_failure& failu
       // A file that ends early leaves errno as it was; say so instead of
       // whatever an earlier call left there. A real read error keeps its own.
       if (std::ferror(file.get()))
-        failure = {"Unable to read SPC file.\n", errno};
+        failure = {"Unable to read SPC file.\n", errno, true, std::nullopt};
       else
         failure = {"Unable to read SPC file.\n", ENODATA, true, got};
       return nullptr;
     }
   }
   if (std::memcmp(spc->header_constant, spc_signature, spc_signature_size) != 0) {
-    failure = {"This does not look like a valid SPC file.\n", EINVAL, false};
+    failure = {"This does not look like a valid SPC file.\n", EINVAL, false, std::nullopt};
     return nullptr;
   }
   return spc;

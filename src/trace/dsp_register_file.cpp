@@ -371,6 +371,12 @@ void dsp_register_file::read_entry_envelope_pitch(int v) {
   r.pitch_low = voice_reg(v, v_pitch_low);
 }
 
+void dsp_register_file::step_three(int v, std::int64_t sample) {
+  read_pitch_high(v);
+  read_header(v);
+  run_voice(v, sample);
+}
+
 void dsp_register_file::read_pitch_high(int v) {
   voice_reads& r = reads_[v];
   r.pitch = u16((r.pitch_low | voice_reg(v, v_pitch_high) << 8) & 0x3FFF);

@@ -124,11 +124,7 @@ class dsp_register_file {
   [[gnu::always_inline]] inline void update_end_flags(int v, std::int64_t sample);  // V5
   [[gnu::always_inline]] inline void write_end_flags(int v);                      // V7
   [[gnu::always_inline]] inline void write_envelope(int v);                       // V9
-  [[gnu::always_inline]] void step_three(int v, std::int64_t sample) {
-    read_pitch_high(v);
-    read_header(v);
-    run_voice(v, sample);
-  }
+  [[gnu::always_inline]] inline void step_three(int v, std::int64_t sample);  // V3
 
   [[gnu::always_inline]] u8 voice_reg(int v, dsp_voice_register r) const { return regs_[v * 0x10 + r]; }
   [[gnu::always_inline]] u16 ram_word(unsigned address) const {

@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "aram_access.h"
 #include "spc700_cpu.h"
 #include "spc_io_bus.h"
 
 namespace {
 
 constexpr std::int64_t cpu_cycles_per_second = std::int64_t(dsp_sample_rate) * cpu_cycles_per_sample;
-// How many instructions run between looks at the caller's cancel flag.
-constexpr int instructions_between_cancel_checks = 1 << 16;
+// How long the CPU runs between looks at the caller's cancel flag: 1/8 s.
+constexpr std::int64_t cycles_between_cancel_checks = cpu_cycles_per_second / 8;
 
 bool same_registers(const spc700_registers& a, const spc700_registers& b) {
   return a.pc == b.pc && a.a == b.a && a.x == b.x && a.y == b.y && a.sp == b.sp && a.psw == b.psw;
@@ -24,28 +25,30 @@ bool same_registers(const spc700_registers& a, const spc700_registers& b) {
 class idle_loop_skipper {
  public:
   // Called after an instruction that found `timer`'s counter at 0, with the
-  // registers it left and the cycle it started at. Returns the cycles that
-  // may be skipped (0 when this is no such loop, or not yet known to be one).
+  // registers it left, the cycles it started and ended at. Returns the
+  // cycles that may be skipped (0 when this is no such loop, or not yet
+  // known to be one).
   std::int64_t skippable(spc_io_bus& bus, int timer, const spc700_registers& after,
-                         std::int64_t started, std::int64_t end) {
+                         std::int64_t started, std::int64_t ended, std::int64_t end) {
     probe& last = probe_at(timer, after.pc);
-    const probe now{timer, after, bus.state_hash(), bus.acting_writes(), bus.timed_reads(),
+    const probe here{timer, after, bus.state_hash(), bus.acting_writes(), bus.timed_reads(),
                     {bus.counter_reads(0), bus.counter_reads(1), bus.counter_reads(2)}, started};
-    const bool repeats = same_registers(now.registers, last.registers) &&
-                         now.state_hash == last.state_hash &&
-                         now.acting_writes == last.acting_writes &&
-                         now.timed_reads == last.timed_reads;
+    const bool repeats = same_registers(here.registers, last.registers) &&
+                         here.state_hash == last.state_hash &&
+                         here.acting_writes == last.acting_writes &&
+                         here.timed_reads == last.timed_reads;
     const std::int64_t pass = started - last.started;
     // The loop wakes when a counter it reads goes up.
     std::int64_t wake = end;
     for (int t = 0; t < timer_count; ++t)
-      if (now.counter_reads[t] != last.counter_reads[t])
-        wake = std::min(wake, bus.timer_next_output(t));
-    last = now;
+      if (here.counter_reads[t] != last.counter_reads[t])
+        wake = std::min(wake, bus.timer_next_output(t, ended));
+    last = here;
     if (!repeats || pass <= 0) return 0;
-    // Every later pass reads its counters `pass` cycles after the one before;
-    // skip those that would still find them empty (or that run up to the end).
-    const std::int64_t passes = (wake - started - 1) / pass;
+    // Every later pass reads its counters `pass` cycles after the one before,
+    // no later than this pass ended (`ended`); skip those that would still
+    // find them empty (or that run up to the end).
+    const std::int64_t passes = (wake - ended - 1) / pass;
     return passes > 0 ? passes * pass : 0;
   }
 
@@ -90,7 +93,62 @@ const char* trace_end_text(trace_end end) {
   return "time";
 }
 
+namespace {
+
+// Runs the program on `cpu` (over `bus`, or a bus wrapped round it) until
+// cycle `end`, a halt or the cancel flag.
+template <class Bus>
+void run_program(spc700_cpu<Bus>& cpu, spc_io_bus& bus, std::int64_t end, bool skip_idle_loops,
+                 const std::atomic<bool>* cancel, song_trace& trace) {
+  idle_loop_skipper idle;
+  std::int64_t& now = cpu.clock;
+  // The CPU runs on its own until an instruction finds a timer's counter
+  // empty (when the skipper wants to look), or a slice of time is done; the
+  // bus brings the DSP up to date before every access to it.
+  const auto found_empty_counter = [&] { return skip_idle_loops && bus.empty_counter_read_pending(); };
+  while (now < end) {
+    cpu.run(std::min(end, now + cycles_between_cancel_checks), found_empty_counter);
+    if (cpu.halt != spc700_halt::running) {
+      // The DSP still acts on what was written before the halt.
+      now = std::min(now + 2 * cpu_cycles_per_sample, end);
+      bus.dsp().run_until(now);
+      trace.ended = cpu.halt == spc700_halt::sleep ? trace_end::sleep : trace_end::stop;
+      return;
+    }
+    const int timer = bus.take_empty_counter_read();
+    if (timer >= 0 && skip_idle_loops)
+      now += idle.skippable(bus, timer, cpu.regs, cpu.last_started, now, end);
+    bus.dsp().run_until(now);
+    if (cancel && cancel->load(std::memory_order_relaxed)) {
+      trace.ended = trace_end::cancelled;
+      return;
+    }
+  }
+}
+
+template <class Bus>
+std::int64_t run_from_image(const spc_format& image, Bus& cpu_bus, spc_io_bus& bus,
+                            std::int64_t end, bool skip_idle_loops,
+                            const std::atomic<bool>* cancel, song_trace& trace) {
+  spc700_cpu<Bus> cpu(cpu_bus);
+  cpu.regs.pc = image.reg_pc;
+  cpu.regs.a = image.reg_a;
+  cpu.regs.x = image.reg_x;
+  cpu.regs.y = image.reg_y;
+  cpu.regs.sp = image.reg_sp;
+  cpu.regs.psw = image.reg_psw;
+  run_program(cpu, bus, end, skip_idle_loops, cancel, trace);
+  return cpu.clock;
+}
+
+}  // namespace
+
 song_trace trace_song(const spc_format& image, double seconds, const std::atomic<bool>* cancel) {
+  return trace_song(image, seconds, trace_options{}, cancel);
+}
+
+song_trace trace_song(const spc_format& image, double seconds, const trace_options& options,
+                      const std::atomic<bool>* cancel) {
   song_trace trace;
   if (!(seconds > 0)) return trace;
   // Past a day of song nothing new is learnt; the bound keeps the cycle
@@ -98,41 +156,21 @@ song_trace trace_song(const spc_format& image, double seconds, const std::atomic
   const std::int64_t end = std::int64_t(std::min(seconds, 86400.0) * cpu_cycles_per_second);
 
   spc_io_bus bus(image, trace.events);
-  spc700_cpu<spc_io_bus> cpu(bus);
-  cpu.regs.pc = image.reg_pc;
-  cpu.regs.a = image.reg_a;
-  cpu.regs.x = image.reg_x;
-  cpu.regs.y = image.reg_y;
-  cpu.regs.sp = image.reg_sp;
-  cpu.regs.psw = image.reg_psw;
-  idle_loop_skipper idle;
-
-  int until_cancel_check = instructions_between_cancel_checks;
-  while (bus.now < end) {
-    const std::int64_t started = bus.now;
-    bus.now += cpu.step();
-    if (cpu.halt != spc700_halt::running) {
-      // The DSP still acts on what was written before the halt.
-      bus.now = std::min(bus.now + 2 * cpu_cycles_per_sample, end);
-      bus.dsp().run_until(bus.now);
-      trace.ended = cpu.halt == spc700_halt::sleep ? trace_end::sleep : trace_end::stop;
-      break;
-    }
-    const int timer = bus.take_empty_counter_read();
-    if (timer >= 0) bus.now += idle.skippable(bus, timer, cpu.regs, started, end);
-    bus.dsp().run_until(bus.now);
-    if (--until_cancel_check == 0) {
-      until_cancel_check = instructions_between_cancel_checks;
-      if (cancel && cancel->load(std::memory_order_relaxed)) {
-        trace.ended = trace_end::cancelled;
-        break;
-      }
-    }
+  std::int64_t now;
+  if (options.access) {
+    // The record's bus is a separate instantiation, so that a trace without
+    // it pays nothing for it.
+    aram_recording_bus<spc_io_bus> recording(bus, *options.access);
+    now = run_from_image(image, recording, bus, end, false, cancel, trace);
+  } else {
+    now = run_from_image(image, bus, bus, end, options.skip_idle_loops, cancel, trace);
   }
-  bus.dsp().finish(bus.now);
-  // A halted trace ends with the sample of the DSP's last poll in it.
+  // A halted trace ends with the sample of the DSP's last poll in it. The
+  // DSP still acts on what was written before the halt: a KON latches within
+  // two samples, and its frame and 5-sample delay run on past that.
   const bool halted = trace.ended == trace_end::sleep || trace.ended == trace_end::stop;
-  trace.samples = std::min(bus.now / cpu_cycles_per_sample + (halted ? 1 : 0),
+  bus.dsp().finish(halted ? now + 8 * cpu_cycles_per_sample : now);
+  trace.samples = std::min(now / cpu_cycles_per_sample + (halted ? 1 : 0),
                            end / cpu_cycles_per_sample);
   // The last instruction may run past the end; what the DSP did then
   // belongs to a longer trace.

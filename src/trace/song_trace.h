@@ -11,6 +11,8 @@
 
 #include "spc.h"
 
+struct aram_access_record;
+
 // The DSP's output rate: one sample every 32 SPC700 cycles (1,024,000 Hz).
 inline constexpr int dsp_sample_rate = 32000;
 inline constexpr int cpu_cycles_per_sample = 32;
@@ -80,6 +82,21 @@ const char* trace_end_text(trace_end end);
 // sound driver keys on and off. `cancel`, when given, is polled now and then:
 // raising it ends the trace early (ended = cancelled). Any thread.
 song_trace trace_song(const spc_format& image, double seconds,
+                      const std::atomic<bool>* cancel = nullptr);
+
+// How to follow the song, beyond its length.
+struct trace_options {
+  // Jump over the passes of a loop that only waits for a timer (the trace
+  // is the same either way; off, for tests, every pass runs).
+  bool skip_idle_loops = true;
+  // When given, every execute, read and write of the program is counted
+  // there as it runs (see aram_access.h); idle loops then run every pass,
+  // so that the counts are exact. The record must outlive the call.
+  aram_access_record* access = nullptr;
+};
+
+// The same with `options`. Any thread (the access record's owner).
+song_trace trace_song(const spc_format& image, double seconds, const trace_options& options,
                       const std::atomic<bool>* cancel = nullptr);
 
 // What the song does with one directory entry (SRCN), over a trace.

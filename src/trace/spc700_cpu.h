@@ -1,15 +1,28 @@
 // The SPC700, the sound CPU: an instruction-at-a-time interpreter over a bus
-// it is given. Header-only so that the bus's read and write inline into the
-// opcode switch: a song's trace runs some 50 million instructions.
+// it is given, cycle by cycle. Header-only so that the bus's read and write
+// inline into the opcode switch: a song's trace runs some 50 million
+// instructions.
+//
+// Every instruction is the hardware's sequence of bus cycles (the order of
+// the public cycle tables: opcode fetch, operand fetches, reads, internal
+// cycles, writes), and each access carries its cycle: `clock` counts the CPU
+// cycles run, and an access is dated by the clock at the end of its cycle
+// (the first instruction's opcode fetch at 1). A timer counter read or a DSP
+// register written is thereby dated to the cycle, as cycle-accurate players
+// date them.
 //
 // The bus is any class with
-//   u8 read(u16 address);
-//   void write(u16 address, u8 value);
-// and sees every read whose value the instruction uses, in the hardware's
-// order, and every write. The hardware's dummy reads (value unused) are
-// skipped: on RAM they change nothing, and of the I/O registers only the
-// timer counters at 0x00FD-0x00FF notice a read, which would clear them
-// where the hardware's program never meant to. The skipped reads:
+//   u8 read(u16 address, std::int64_t cycle);
+//   void write(u16 address, u8 value, std::int64_t cycle);
+// and optionally
+//   u8 fetch(u16 address, std::int64_t cycle);        // opcode and operand bytes
+//   void dummy_read(u16 address, std::int64_t cycle); // a read whose value is unused
+// A bus without fetch() gets opcode and operand fetches through read(). A
+// bus without dummy_read() doesn't see the hardware's dummy reads at all:
+// on RAM they change nothing, and of the I/O registers only the timer
+// counters at 0x00FD-0x00FF notice a read, which would clear them where the
+// program never meant to (the players that date accesses like this skip
+// them too). The dummy reads:
 //   - the byte after a one-byte opcode (pc+1), SLEEP and STOP's included;
 //   - the destination before a store: MOV d,#i / MOV d,A/X/Y / MOV !a,A/X/Y,
 //     MOV (X),A, MOV d+X,A, MOV !a+X/Y,A, MOV [d+X],A, MOV [d]+Y,A,
@@ -56,113 +69,209 @@ class spc700_cpu {
 
   spc700_registers regs;
   spc700_halt halt = spc700_halt::running;
+  // CPU cycles run so far (the caller may move it on, e.g. over a skipped
+  // wait). The thread that owns the CPU.
+  std::int64_t clock = 0;
 
   // Executes the instruction at regs.pc and returns its length in CPU
-  // cycles (2 ... 12; branches count their taken cycles). SLEEP and STOP
-  // take 3 cycles, leave pc after themselves and set `halt`; from then on
-  // step() touches neither the bus nor the registers and returns
-  // spc700_halted_cycles. The thread that owns the CPU and its bus.
-  int step();
+  // cycles (2 ... 12; branches count their taken cycles), by which `clock`
+  // went on. SLEEP and STOP take 3 cycles, leave pc after themselves and set
+  // `halt`; from then on step() touches neither the bus nor the registers
+  // and returns spc700_halted_cycles. The thread that owns the CPU and its
+  // bus.
+  int step() {
+    const std::int64_t started = clock;
+    if (halt != spc700_halt::running)
+      clock += spc700_halted_cycles;
+    else
+      run_instructions(clock + 1, [] { return false; });
+    return int(clock - started);
+  }
+
+  // Runs instructions until `clock` reaches `until`, the CPU halts, or
+  // `pause()` (asked after every instruction) says the caller has something
+  // to do. The registers and the clock live in locals meanwhile, which is
+  // what makes a song's trace fast. The thread that owns the CPU and its bus.
+  template <class Pause>
+  [[gnu::flatten]] void run(std::int64_t until, Pause pause) {
+    // A copy on the stack whose address never escapes: the compiler keeps
+    // its registers in machine registers across the bus's calls.
+    spc700_cpu local(*this);
+    local.run_instructions(until, pause);
+    regs = local.regs;
+    halt = local.halt;
+    clock = local.clock;
+    last_started = local.last_started;
+  }
+  // The cycle at which the last instruction run() ran started.
+  std::int64_t last_started = 0;
 
  private:
   Bus& bus_;
 
-  // --- the bus ---
-  u8 read(u16 address) { return bus_.read(address); }
-  void write(u16 address, u8 value) { bus_.write(address, value); }
+  // The interpreter: one instruction after another, each opcode's code
+  // going straight on to the next opcode's (a computed goto, which the
+  // processor predicts per opcode).
+  template <class Pause>
+  void run_instructions(std::int64_t until, Pause pause);
+
+  // --- the bus, one cycle per call ---
+  [[gnu::always_inline]] u8 read(u16 address) { return bus_.read(address, ++clock); }
+  [[gnu::always_inline]] void write(u16 address, u8 value) { bus_.write(address, value, ++clock); }
+  [[gnu::always_inline]] void dummy_read(u16 address) {
+    ++clock;
+    if constexpr (requires(Bus& bus) { bus.dummy_read(u16{}, std::int64_t{}); }) bus_.dummy_read(address, clock);
+  }
+  // An internal cycle: no bus access.
+  [[gnu::always_inline]] void idle() { ++clock; }
   // The next program byte.
-  u8 fetch() { return read(regs.pc++); }
+  [[gnu::always_inline]] u8 fetch() {
+    ++clock;
+    if constexpr (requires(Bus& bus) { bus.fetch(u16{}, std::int64_t{}); })
+      return bus_.fetch(regs.pc++, clock);
+    else
+      return bus_.read(regs.pc++, clock);
+  }
+  // The one-byte opcodes' read of the byte after them.
+  [[gnu::always_inline]] void dummy_fetch() { dummy_read(regs.pc); }
   // The next two program bytes, low first.
-  u16 fetch_word() {
+  [[gnu::always_inline]] u16 fetch_word() {
     u8 low = fetch();
     return u16(low | fetch() << 8);
   }
 
-  // --- addressing ---
+  // --- addressing; each costs the cycles its mode takes before the access ---
   // Direct page offset to address: page 0, or page 1 when P is set. The
   // offset wraps within the page (callers pass u8 sums).
-  u16 direct(u8 offset) const { return u16((regs.psw & spc700_flag_p) << 3 | offset); }
+  [[gnu::always_inline]] u16 direct(u8 offset) const { return u16((regs.psw & spc700_flag_p) << 3 | offset); }
   // d
-  u16 addr_d() { return direct(fetch()); }
-  // d+X
-  u16 addr_dx() { return direct(u8(fetch() + regs.x)); }
+  [[gnu::always_inline]] u16 addr_d() { return direct(fetch()); }
+  // d+X: the addition takes a cycle.
+  [[gnu::always_inline]] u16 addr_dx() {
+    u8 offset = fetch();
+    idle();
+    return direct(u8(offset + regs.x));
+  }
   // d+Y
-  u16 addr_dy() { return direct(u8(fetch() + regs.y)); }
+  [[gnu::always_inline]] u16 addr_dy() {
+    u8 offset = fetch();
+    idle();
+    return direct(u8(offset + regs.y));
+  }
   // !a
-  u16 addr_abs() { return fetch_word(); }
+  [[gnu::always_inline]] u16 addr_abs() { return fetch_word(); }
   // !a+X, wrapping at 64 KiB
-  u16 addr_absx() { return u16(fetch_word() + regs.x); }
+  [[gnu::always_inline]] u16 addr_absx() {
+    u16 base = fetch_word();
+    idle();
+    return u16(base + regs.x);
+  }
   // !a+Y
-  u16 addr_absy() { return u16(fetch_word() + regs.y); }
+  [[gnu::always_inline]] u16 addr_absy() {
+    u16 base = fetch_word();
+    idle();
+    return u16(base + regs.y);
+  }
   // A little-endian word in the direct page (a pointer, or a word op's
   // operand), low byte first; the high byte wraps within the page.
-  u16 read_direct_word(u8 offset) {
+  [[gnu::always_inline]] u16 read_direct_word(u8 offset) {
     u8 low = read(direct(offset));
     return u16(low | read(direct(u8(offset + 1))) << 8);
   }
+  // The same with an internal cycle between the bytes (MOVW YA,d, ADDW, SUBW).
+  [[gnu::always_inline]] u16 read_word_split(u8 offset) {
+    u8 low = read(direct(offset));
+    idle();
+    return u16(low | read(direct(u8(offset + 1))) << 8);
+  }
   // [d+X]
-  u16 addr_indx() { return read_direct_word(u8(fetch() + regs.x)); }
-  // [d]+Y
-  u16 addr_indy() { return u16(read_direct_word(fetch()) + regs.y); }
-  // (X)
-  u16 addr_ix() const { return direct(regs.x); }
-  // (Y)
-  u16 addr_iy() const { return direct(regs.y); }
+  [[gnu::always_inline]] u16 addr_indx() {
+    u8 offset = fetch();
+    idle();
+    return read_direct_word(u8(offset + regs.x));
+  }
+  // [d]+Y, as the loads take it: the cycle before the pointer.
+  [[gnu::always_inline]] u16 addr_indy() {
+    u8 offset = fetch();
+    idle();
+    return u16(read_direct_word(offset) + regs.y);
+  }
+  // [d]+Y, as MOV [d]+Y,A takes it: the cycle after the pointer.
+  [[gnu::always_inline]] u16 addr_indy_store() {
+    u16 pointer = read_direct_word(fetch());
+    idle();
+    return u16(pointer + regs.y);
+  }
+  // (X) and (Y): the byte after the opcode is read and dropped first.
+  [[gnu::always_inline]] u16 addr_ix() {
+    dummy_fetch();
+    return direct(regs.x);
+  }
+  [[gnu::always_inline]] u16 addr_iy() {
+    dummy_fetch();
+    return direct(regs.y);
+  }
   // m.b of the one-bit instructions: 13-bit address, bit number in the top 3 bits.
   struct bit_operand {
     u16 address;
     u8 mask;
   };
-  bit_operand addr_bit() {
+  [[gnu::always_inline]] bit_operand addr_bit() {
     u16 word = fetch_word();
     return {u16(word & 0x1FFF), u8(1u << (word >> 13))};
   }
+  // A store: the destination is read (and dropped), then written.
+  [[gnu::always_inline]] void store(u16 address, u8 value) {
+    dummy_read(address);
+    write(address, value);
+  }
 
   // --- the stack, at 0x0100 | SP, growing down ---
-  void push(u8 value) { write(u16(0x0100 | regs.sp--), value); }
-  u8 pop() { return read(u16(0x0100 | ++regs.sp)); }
-  void push_pc() {
+  [[gnu::always_inline]] void push(u8 value) { write(u16(0x0100 | regs.sp--), value); }
+  [[gnu::always_inline]] u8 pop() { return read(u16(0x0100 | ++regs.sp)); }
+  [[gnu::always_inline]] void push_pc() {
     push(u8(regs.pc >> 8));
     push(u8(regs.pc));
   }
-  void pop_pc() {
+  [[gnu::always_inline]] void pop_pc() {
     u8 low = pop();
     regs.pc = u16(low | pop() << 8);
   }
   // The little-endian word at `address` (for TCALL and BRK's vectors, JMP [!a+X]).
-  u16 read_word(u16 address) {
+  [[gnu::always_inline]] u16 read_word(u16 address) {
     u8 low = read(address);
     return u16(low | read(u16(address + 1)) << 8);
   }
+  [[gnu::always_inline]] void idle(int cycles) { clock += cycles; }
 
   // --- flags ---
-  void set_flag(u8 flag, bool on) { regs.psw = u8(on ? regs.psw | flag : regs.psw & ~flag); }
-  bool flag(u8 flag) const { return regs.psw & flag; }
-  u8 carry() const { return regs.psw & spc700_flag_c; }
+  [[gnu::always_inline]] void set_flag(u8 flag, bool on) { regs.psw = u8(on ? regs.psw | flag : regs.psw & ~flag); }
+  [[gnu::always_inline]] bool flag(u8 flag) const { return regs.psw & flag; }
+  [[gnu::always_inline]] u8 carry() const { return regs.psw & spc700_flag_c; }
   // N and Z from a byte; returns it.
-  u8 nz(u8 value) {
+  [[gnu::always_inline]] u8 nz(u8 value) {
     regs.psw = u8((regs.psw & ~(spc700_flag_n | spc700_flag_z)) | (value & spc700_flag_n) |
                   (value == 0 ? spc700_flag_z : 0));
     return value;
   }
   // N and Z from a word.
-  void nz16(u16 value) {
+  [[gnu::always_inline]] void nz16(u16 value) {
     regs.psw = u8((regs.psw & ~(spc700_flag_n | spc700_flag_z)) | ((value >> 8) & spc700_flag_n) |
                   (value == 0 ? spc700_flag_z : 0));
   }
 
   // --- the ALU; each returns the result and sets the flags the manual lists ---
-  u8 op_or(u8 a, u8 b) { return nz(a | b); }
-  u8 op_and(u8 a, u8 b) { return nz(a & b); }
-  u8 op_eor(u8 a, u8 b) { return nz(a ^ b); }
+  [[gnu::always_inline]] u8 op_or(u8 a, u8 b) { return nz(a | b); }
+  [[gnu::always_inline]] u8 op_and(u8 a, u8 b) { return nz(a & b); }
+  [[gnu::always_inline]] u8 op_eor(u8 a, u8 b) { return nz(a ^ b); }
   // NZC from a - b; nothing is stored.
-  void op_cmp(u8 a, u8 b) {
+  [[gnu::always_inline]] void op_cmp(u8 a, u8 b) {
     int difference = a - b;
     set_flag(spc700_flag_c, difference >= 0);
     nz(u8(difference));
   }
   // NVHZC.
-  u8 op_adc(u8 a, u8 b) {
+  [[gnu::always_inline]] u8 op_adc(u8 a, u8 b) {
     int sum = a + b + carry();
     set_flag(spc700_flag_c, sum > 0xFF);
     set_flag(spc700_flag_h, (a ^ b ^ sum) & 0x10);
@@ -170,58 +279,58 @@ class spc700_cpu {
     return nz(u8(sum));
   }
   // a - b - !C is a + ~b + C: C and H mean "no borrow".
-  u8 op_sbc(u8 a, u8 b) { return op_adc(a, u8(~b)); }
+  [[gnu::always_inline]] u8 op_sbc(u8 a, u8 b) { return op_adc(a, u8(~b)); }
   // NZC.
-  u8 op_asl(u8 v) {
+  [[gnu::always_inline]] u8 op_asl(u8 v) {
     set_flag(spc700_flag_c, v & 0x80);
     return nz(u8(v << 1));
   }
-  u8 op_rol(u8 v) {
+  [[gnu::always_inline]] u8 op_rol(u8 v) {
     u8 result = u8(v << 1 | carry());
     set_flag(spc700_flag_c, v & 0x80);
     return nz(result);
   }
-  u8 op_lsr(u8 v) {
+  [[gnu::always_inline]] u8 op_lsr(u8 v) {
     set_flag(spc700_flag_c, v & 0x01);
     return nz(u8(v >> 1));
   }
-  u8 op_ror(u8 v) {
+  [[gnu::always_inline]] u8 op_ror(u8 v) {
     u8 result = u8(v >> 1 | carry() << 7);
     set_flag(spc700_flag_c, v & 0x01);
     return nz(result);
   }
   // NZ.
-  u8 op_inc(u8 v) { return nz(u8(v + 1)); }
-  u8 op_dec(u8 v) { return nz(u8(v - 1)); }
+  [[gnu::always_inline]] u8 op_inc(u8 v) { return nz(u8(v + 1)); }
+  [[gnu::always_inline]] u8 op_dec(u8 v) { return nz(u8(v - 1)); }
 
   // --- instruction shapes used by many opcodes ---
   // Read-modify-write of one byte.
   // The operation is a template argument so that it inlines.
   template <u8 (spc700_cpu::*op)(u8)>
-  void modify(u16 address) {
+  [[gnu::always_inline]] void modify(u16 address) {
     write(address, (this->*op)(read(address)));
   }
   // `value` (already read) combined into the byte at `target`, written back
   // (OR dd,ds / d,#i / (X),(Y) and their kin).
   template <u8 (spc700_cpu::*op)(u8, u8)>
-  void combine(u16 target, u8 value) {
+  [[gnu::always_inline]] void combine(u16 target, u8 value) {
     write(target, (this->*op)(read(target), value));
   }
-  // The relative branch operand; taken adds 2 cycles to `cycles`.
-  int branch(bool taken, int cycles) {
+  // The relative branch operand; taken costs 2 more cycles.
+  [[gnu::always_inline]] void branch(bool taken) {
     auto offset = static_cast<std::int8_t>(fetch());
-    if (!taken) return cycles;
+    if (!taken) return;
+    idle(2);
     regs.pc = u16(regs.pc + offset);
-    return cycles + 2;
   }
-  u16 ya() const { return u16(regs.y << 8 | regs.a); }
-  void set_ya(u16 value) {
+  [[gnu::always_inline]] u16 ya() const { return u16(regs.y << 8 | regs.a); }
+  [[gnu::always_inline]] void set_ya(u16 value) {
     regs.a = u8(value);
     regs.y = u8(value >> 8);
   }
   // YA + value + carry_in as the hardware does it, a byte at a time: C from
   // bit 15, H from bit 11, V from bit 15's signed overflow, NZ from the word.
-  u16 add_word(u16 left, u16 right, int carry_in) {
+  [[gnu::always_inline]] u16 add_word(u16 left, u16 right, int carry_in) {
     int sum = left + right + carry_in;
     set_flag(spc700_flag_c, sum > 0xFFFF);
     set_flag(spc700_flag_h, (left ^ right ^ sum) & 0x1000);
@@ -230,7 +339,7 @@ class spc700_cpu {
     return u16(sum);
   }
   // INCW/DECW: low byte written before the high byte is read, as the hardware does.
-  void step_word(int delta) {
+  [[gnu::always_inline]] void step_word(int delta) {
     u8 offset = fetch();
     u16 low_address = direct(offset), high_address = direct(u8(offset + 1));
     u8 low = read(low_address);
@@ -242,7 +351,7 @@ class spc700_cpu {
   // DIV YA,X. The hardware divider runs 9 subtract-and-shift steps, so a
   // quotient up to 511 comes out right (its ninth bit is V, A keeps the
   // low 8); beyond that, and for X = 0, the steps give the odd values below.
-  void divide() {
+  [[gnu::always_inline]] void divide() {
     unsigned dividend = ya(), divisor = regs.x;
     set_flag(spc700_flag_h, (regs.y & 0x0F) >= (regs.x & 0x0F));
     set_flag(spc700_flag_v, regs.y >= regs.x);
@@ -259,390 +368,447 @@ class spc700_cpu {
 };
 
 template <class Bus>
-int spc700_cpu<Bus>::step() {
-  if (halt != spc700_halt::running) return spc700_halted_cycles;
+template <class Pause>
+void spc700_cpu<Bus>::run_instructions(std::int64_t until, Pause pause) {
+  // Where each opcode's code starts, in opcode order: the labels below. A
+  // label missing for any of the 256 opcodes would not compile.
+  static const void* const dispatch[256] = {
+      &&op_0x00, &&op_0x01, &&op_0x02, &&op_0x03, &&op_0x04, &&op_0x05, &&op_0x06, &&op_0x07,
+      &&op_0x08, &&op_0x09, &&op_0x0A, &&op_0x0B, &&op_0x0C, &&op_0x0D, &&op_0x0E, &&op_0x0F,
+      &&op_0x10, &&op_0x11, &&op_0x12, &&op_0x13, &&op_0x14, &&op_0x15, &&op_0x16, &&op_0x17,
+      &&op_0x18, &&op_0x19, &&op_0x1A, &&op_0x1B, &&op_0x1C, &&op_0x1D, &&op_0x1E, &&op_0x1F,
+      &&op_0x20, &&op_0x21, &&op_0x22, &&op_0x23, &&op_0x24, &&op_0x25, &&op_0x26, &&op_0x27,
+      &&op_0x28, &&op_0x29, &&op_0x2A, &&op_0x2B, &&op_0x2C, &&op_0x2D, &&op_0x2E, &&op_0x2F,
+      &&op_0x30, &&op_0x31, &&op_0x32, &&op_0x33, &&op_0x34, &&op_0x35, &&op_0x36, &&op_0x37,
+      &&op_0x38, &&op_0x39, &&op_0x3A, &&op_0x3B, &&op_0x3C, &&op_0x3D, &&op_0x3E, &&op_0x3F,
+      &&op_0x40, &&op_0x41, &&op_0x42, &&op_0x43, &&op_0x44, &&op_0x45, &&op_0x46, &&op_0x47,
+      &&op_0x48, &&op_0x49, &&op_0x4A, &&op_0x4B, &&op_0x4C, &&op_0x4D, &&op_0x4E, &&op_0x4F,
+      &&op_0x50, &&op_0x51, &&op_0x52, &&op_0x53, &&op_0x54, &&op_0x55, &&op_0x56, &&op_0x57,
+      &&op_0x58, &&op_0x59, &&op_0x5A, &&op_0x5B, &&op_0x5C, &&op_0x5D, &&op_0x5E, &&op_0x5F,
+      &&op_0x60, &&op_0x61, &&op_0x62, &&op_0x63, &&op_0x64, &&op_0x65, &&op_0x66, &&op_0x67,
+      &&op_0x68, &&op_0x69, &&op_0x6A, &&op_0x6B, &&op_0x6C, &&op_0x6D, &&op_0x6E, &&op_0x6F,
+      &&op_0x70, &&op_0x71, &&op_0x72, &&op_0x73, &&op_0x74, &&op_0x75, &&op_0x76, &&op_0x77,
+      &&op_0x78, &&op_0x79, &&op_0x7A, &&op_0x7B, &&op_0x7C, &&op_0x7D, &&op_0x7E, &&op_0x7F,
+      &&op_0x80, &&op_0x81, &&op_0x82, &&op_0x83, &&op_0x84, &&op_0x85, &&op_0x86, &&op_0x87,
+      &&op_0x88, &&op_0x89, &&op_0x8A, &&op_0x8B, &&op_0x8C, &&op_0x8D, &&op_0x8E, &&op_0x8F,
+      &&op_0x90, &&op_0x91, &&op_0x92, &&op_0x93, &&op_0x94, &&op_0x95, &&op_0x96, &&op_0x97,
+      &&op_0x98, &&op_0x99, &&op_0x9A, &&op_0x9B, &&op_0x9C, &&op_0x9D, &&op_0x9E, &&op_0x9F,
+      &&op_0xA0, &&op_0xA1, &&op_0xA2, &&op_0xA3, &&op_0xA4, &&op_0xA5, &&op_0xA6, &&op_0xA7,
+      &&op_0xA8, &&op_0xA9, &&op_0xAA, &&op_0xAB, &&op_0xAC, &&op_0xAD, &&op_0xAE, &&op_0xAF,
+      &&op_0xB0, &&op_0xB1, &&op_0xB2, &&op_0xB3, &&op_0xB4, &&op_0xB5, &&op_0xB6, &&op_0xB7,
+      &&op_0xB8, &&op_0xB9, &&op_0xBA, &&op_0xBB, &&op_0xBC, &&op_0xBD, &&op_0xBE, &&op_0xBF,
+      &&op_0xC0, &&op_0xC1, &&op_0xC2, &&op_0xC3, &&op_0xC4, &&op_0xC5, &&op_0xC6, &&op_0xC7,
+      &&op_0xC8, &&op_0xC9, &&op_0xCA, &&op_0xCB, &&op_0xCC, &&op_0xCD, &&op_0xCE, &&op_0xCF,
+      &&op_0xD0, &&op_0xD1, &&op_0xD2, &&op_0xD3, &&op_0xD4, &&op_0xD5, &&op_0xD6, &&op_0xD7,
+      &&op_0xD8, &&op_0xD9, &&op_0xDA, &&op_0xDB, &&op_0xDC, &&op_0xDD, &&op_0xDE, &&op_0xDF,
+      &&op_0xE0, &&op_0xE1, &&op_0xE2, &&op_0xE3, &&op_0xE4, &&op_0xE5, &&op_0xE6, &&op_0xE7,
+      &&op_0xE8, &&op_0xE9, &&op_0xEA, &&op_0xEB, &&op_0xEC, &&op_0xED, &&op_0xEE, &&op_0xEF,
+      &&op_0xF0, &&op_0xF1, &&op_0xF2, &&op_0xF3, &&op_0xF4, &&op_0xF5, &&op_0xF6, &&op_0xF7,
+      &&op_0xF8, &&op_0xF9, &&op_0xFA, &&op_0xFB, &&op_0xFC, &&op_0xFD, &&op_0xFE, &&op_0xFF,
+  };
 
   // Scratch for the cases below.
   u16 address;
   u8 value;
   bit_operand bit;
+  u8 opcode;
 
-  u8 opcode = fetch();
-  switch (opcode) {
+  goto first_instruction;
+next_instruction:
+  if (pause()) return;
+first_instruction:
+  if (clock >= until || halt != spc700_halt::running) return;
+  last_started = clock;
+  // Each opcode lists the bus cycles after its fetch: the addressing functions
+  // take their own (see above), idle() is an internal cycle.
+  opcode = fetch();
+  goto *dispatch[opcode];
+  {
     // ---------------------------------------------------------- 8-bit ALU
     // OR A,d / !a / (X) / [d+X] / #i / d+X / !a+X / !a+Y / [d]+Y
-    case 0x04: regs.a = op_or(regs.a, read(addr_d())); return 3;
-    case 0x05: regs.a = op_or(regs.a, read(addr_abs())); return 4;
-    case 0x06: regs.a = op_or(regs.a, read(addr_ix())); return 3;
-    case 0x07: regs.a = op_or(regs.a, read(addr_indx())); return 6;
-    case 0x08: regs.a = op_or(regs.a, fetch()); return 2;
-    case 0x14: regs.a = op_or(regs.a, read(addr_dx())); return 4;
-    case 0x15: regs.a = op_or(regs.a, read(addr_absx())); return 5;
-    case 0x16: regs.a = op_or(regs.a, read(addr_absy())); return 5;
-    case 0x17: regs.a = op_or(regs.a, read(addr_indy())); return 6;
+    op_0x04: regs.a = op_or(regs.a, read(addr_d())); goto next_instruction;
+    op_0x05: regs.a = op_or(regs.a, read(addr_abs())); goto next_instruction;
+    op_0x06: regs.a = op_or(regs.a, read(addr_ix())); goto next_instruction;
+    op_0x07: regs.a = op_or(regs.a, read(addr_indx())); goto next_instruction;
+    op_0x08: regs.a = op_or(regs.a, fetch()); goto next_instruction;
+    op_0x14: regs.a = op_or(regs.a, read(addr_dx())); goto next_instruction;
+    op_0x15: regs.a = op_or(regs.a, read(addr_absx())); goto next_instruction;
+    op_0x16: regs.a = op_or(regs.a, read(addr_absy())); goto next_instruction;
+    op_0x17: regs.a = op_or(regs.a, read(addr_indy())); goto next_instruction;
     // OR dd,ds (operands: source, then destination)
-    case 0x09: value = read(addr_d()); combine<&spc700_cpu::op_or>(addr_d(), value); return 6;
+    op_0x09: value = read(addr_d()); combine<&spc700_cpu::op_or>(addr_d(), value); goto next_instruction;
     // OR d,#i (operands: immediate, then destination)
-    case 0x18: value = fetch(); combine<&spc700_cpu::op_or>(addr_d(), value); return 5;
+    op_0x18: value = fetch(); combine<&spc700_cpu::op_or>(addr_d(), value); goto next_instruction;
     // OR (X),(Y)
-    case 0x19: value = read(addr_iy()); combine<&spc700_cpu::op_or>(addr_ix(), value); return 5;
+    op_0x19: value = read(addr_iy()); combine<&spc700_cpu::op_or>(direct(regs.x), value); goto next_instruction;
 
     // AND A,...
-    case 0x24: regs.a = op_and(regs.a, read(addr_d())); return 3;
-    case 0x25: regs.a = op_and(regs.a, read(addr_abs())); return 4;
-    case 0x26: regs.a = op_and(regs.a, read(addr_ix())); return 3;
-    case 0x27: regs.a = op_and(regs.a, read(addr_indx())); return 6;
-    case 0x28: regs.a = op_and(regs.a, fetch()); return 2;
-    case 0x34: regs.a = op_and(regs.a, read(addr_dx())); return 4;
-    case 0x35: regs.a = op_and(regs.a, read(addr_absx())); return 5;
-    case 0x36: regs.a = op_and(regs.a, read(addr_absy())); return 5;
-    case 0x37: regs.a = op_and(regs.a, read(addr_indy())); return 6;
+    op_0x24: regs.a = op_and(regs.a, read(addr_d())); goto next_instruction;
+    op_0x25: regs.a = op_and(regs.a, read(addr_abs())); goto next_instruction;
+    op_0x26: regs.a = op_and(regs.a, read(addr_ix())); goto next_instruction;
+    op_0x27: regs.a = op_and(regs.a, read(addr_indx())); goto next_instruction;
+    op_0x28: regs.a = op_and(regs.a, fetch()); goto next_instruction;
+    op_0x34: regs.a = op_and(regs.a, read(addr_dx())); goto next_instruction;
+    op_0x35: regs.a = op_and(regs.a, read(addr_absx())); goto next_instruction;
+    op_0x36: regs.a = op_and(regs.a, read(addr_absy())); goto next_instruction;
+    op_0x37: regs.a = op_and(regs.a, read(addr_indy())); goto next_instruction;
     // AND dd,ds / AND d,#i / AND (X),(Y)
-    case 0x29: value = read(addr_d()); combine<&spc700_cpu::op_and>(addr_d(), value); return 6;
-    case 0x38: value = fetch(); combine<&spc700_cpu::op_and>(addr_d(), value); return 5;
-    case 0x39: value = read(addr_iy()); combine<&spc700_cpu::op_and>(addr_ix(), value); return 5;
+    op_0x29: value = read(addr_d()); combine<&spc700_cpu::op_and>(addr_d(), value); goto next_instruction;
+    op_0x38: value = fetch(); combine<&spc700_cpu::op_and>(addr_d(), value); goto next_instruction;
+    op_0x39: value = read(addr_iy()); combine<&spc700_cpu::op_and>(direct(regs.x), value); goto next_instruction;
 
     // EOR A,...
-    case 0x44: regs.a = op_eor(regs.a, read(addr_d())); return 3;
-    case 0x45: regs.a = op_eor(regs.a, read(addr_abs())); return 4;
-    case 0x46: regs.a = op_eor(regs.a, read(addr_ix())); return 3;
-    case 0x47: regs.a = op_eor(regs.a, read(addr_indx())); return 6;
-    case 0x48: regs.a = op_eor(regs.a, fetch()); return 2;
-    case 0x54: regs.a = op_eor(regs.a, read(addr_dx())); return 4;
-    case 0x55: regs.a = op_eor(regs.a, read(addr_absx())); return 5;
-    case 0x56: regs.a = op_eor(regs.a, read(addr_absy())); return 5;
-    case 0x57: regs.a = op_eor(regs.a, read(addr_indy())); return 6;
+    op_0x44: regs.a = op_eor(regs.a, read(addr_d())); goto next_instruction;
+    op_0x45: regs.a = op_eor(regs.a, read(addr_abs())); goto next_instruction;
+    op_0x46: regs.a = op_eor(regs.a, read(addr_ix())); goto next_instruction;
+    op_0x47: regs.a = op_eor(regs.a, read(addr_indx())); goto next_instruction;
+    op_0x48: regs.a = op_eor(regs.a, fetch()); goto next_instruction;
+    op_0x54: regs.a = op_eor(regs.a, read(addr_dx())); goto next_instruction;
+    op_0x55: regs.a = op_eor(regs.a, read(addr_absx())); goto next_instruction;
+    op_0x56: regs.a = op_eor(regs.a, read(addr_absy())); goto next_instruction;
+    op_0x57: regs.a = op_eor(regs.a, read(addr_indy())); goto next_instruction;
     // EOR dd,ds / EOR d,#i / EOR (X),(Y)
-    case 0x49: value = read(addr_d()); combine<&spc700_cpu::op_eor>(addr_d(), value); return 6;
-    case 0x58: value = fetch(); combine<&spc700_cpu::op_eor>(addr_d(), value); return 5;
-    case 0x59: value = read(addr_iy()); combine<&spc700_cpu::op_eor>(addr_ix(), value); return 5;
+    op_0x49: value = read(addr_d()); combine<&spc700_cpu::op_eor>(addr_d(), value); goto next_instruction;
+    op_0x58: value = fetch(); combine<&spc700_cpu::op_eor>(addr_d(), value); goto next_instruction;
+    op_0x59: value = read(addr_iy()); combine<&spc700_cpu::op_eor>(direct(regs.x), value); goto next_instruction;
 
     // CMP A,...
-    case 0x64: op_cmp(regs.a, read(addr_d())); return 3;
-    case 0x65: op_cmp(regs.a, read(addr_abs())); return 4;
-    case 0x66: op_cmp(regs.a, read(addr_ix())); return 3;
-    case 0x67: op_cmp(regs.a, read(addr_indx())); return 6;
-    case 0x68: op_cmp(regs.a, fetch()); return 2;
-    case 0x74: op_cmp(regs.a, read(addr_dx())); return 4;
-    case 0x75: op_cmp(regs.a, read(addr_absx())); return 5;
-    case 0x76: op_cmp(regs.a, read(addr_absy())); return 5;
-    case 0x77: op_cmp(regs.a, read(addr_indy())); return 6;
-    // CMP dd,ds / CMP d,#i / CMP (X),(Y): compare only, nothing written
-    case 0x69: value = read(addr_d()); op_cmp(read(addr_d()), value); return 6;
-    case 0x78: value = fetch(); op_cmp(read(addr_d()), value); return 5;
-    case 0x79: value = read(addr_iy()); op_cmp(read(addr_ix()), value); return 5;
+    op_0x64: op_cmp(regs.a, read(addr_d())); goto next_instruction;
+    op_0x65: op_cmp(regs.a, read(addr_abs())); goto next_instruction;
+    op_0x66: op_cmp(regs.a, read(addr_ix())); goto next_instruction;
+    op_0x67: op_cmp(regs.a, read(addr_indx())); goto next_instruction;
+    op_0x68: op_cmp(regs.a, fetch()); goto next_instruction;
+    op_0x74: op_cmp(regs.a, read(addr_dx())); goto next_instruction;
+    op_0x75: op_cmp(regs.a, read(addr_absx())); goto next_instruction;
+    op_0x76: op_cmp(regs.a, read(addr_absy())); goto next_instruction;
+    op_0x77: op_cmp(regs.a, read(addr_indy())); goto next_instruction;
+    // CMP dd,ds / CMP d,#i / CMP (X),(Y): compare only; a cycle where the others write
+    op_0x69: value = read(addr_d()); op_cmp(read(addr_d()), value); idle(); goto next_instruction;
+    op_0x78: value = fetch(); op_cmp(read(addr_d()), value); idle(); goto next_instruction;
+    op_0x79: value = read(addr_iy()); op_cmp(read(direct(regs.x)), value); idle(); goto next_instruction;
     // CMP X,#i / d / !a and CMP Y,#i / d / !a
-    case 0xC8: op_cmp(regs.x, fetch()); return 2;
-    case 0x3E: op_cmp(regs.x, read(addr_d())); return 3;
-    case 0x1E: op_cmp(regs.x, read(addr_abs())); return 4;
-    case 0xAD: op_cmp(regs.y, fetch()); return 2;
-    case 0x7E: op_cmp(regs.y, read(addr_d())); return 3;
-    case 0x5E: op_cmp(regs.y, read(addr_abs())); return 4;
+    op_0xC8: op_cmp(regs.x, fetch()); goto next_instruction;
+    op_0x3E: op_cmp(regs.x, read(addr_d())); goto next_instruction;
+    op_0x1E: op_cmp(regs.x, read(addr_abs())); goto next_instruction;
+    op_0xAD: op_cmp(regs.y, fetch()); goto next_instruction;
+    op_0x7E: op_cmp(regs.y, read(addr_d())); goto next_instruction;
+    op_0x5E: op_cmp(regs.y, read(addr_abs())); goto next_instruction;
 
     // ADC A,...
-    case 0x84: regs.a = op_adc(regs.a, read(addr_d())); return 3;
-    case 0x85: regs.a = op_adc(regs.a, read(addr_abs())); return 4;
-    case 0x86: regs.a = op_adc(regs.a, read(addr_ix())); return 3;
-    case 0x87: regs.a = op_adc(regs.a, read(addr_indx())); return 6;
-    case 0x88: regs.a = op_adc(regs.a, fetch()); return 2;
-    case 0x94: regs.a = op_adc(regs.a, read(addr_dx())); return 4;
-    case 0x95: regs.a = op_adc(regs.a, read(addr_absx())); return 5;
-    case 0x96: regs.a = op_adc(regs.a, read(addr_absy())); return 5;
-    case 0x97: regs.a = op_adc(regs.a, read(addr_indy())); return 6;
+    op_0x84: regs.a = op_adc(regs.a, read(addr_d())); goto next_instruction;
+    op_0x85: regs.a = op_adc(regs.a, read(addr_abs())); goto next_instruction;
+    op_0x86: regs.a = op_adc(regs.a, read(addr_ix())); goto next_instruction;
+    op_0x87: regs.a = op_adc(regs.a, read(addr_indx())); goto next_instruction;
+    op_0x88: regs.a = op_adc(regs.a, fetch()); goto next_instruction;
+    op_0x94: regs.a = op_adc(regs.a, read(addr_dx())); goto next_instruction;
+    op_0x95: regs.a = op_adc(regs.a, read(addr_absx())); goto next_instruction;
+    op_0x96: regs.a = op_adc(regs.a, read(addr_absy())); goto next_instruction;
+    op_0x97: regs.a = op_adc(regs.a, read(addr_indy())); goto next_instruction;
     // ADC dd,ds / ADC d,#i / ADC (X),(Y)
-    case 0x89: value = read(addr_d()); combine<&spc700_cpu::op_adc>(addr_d(), value); return 6;
-    case 0x98: value = fetch(); combine<&spc700_cpu::op_adc>(addr_d(), value); return 5;
-    case 0x99: value = read(addr_iy()); combine<&spc700_cpu::op_adc>(addr_ix(), value); return 5;
+    op_0x89: value = read(addr_d()); combine<&spc700_cpu::op_adc>(addr_d(), value); goto next_instruction;
+    op_0x98: value = fetch(); combine<&spc700_cpu::op_adc>(addr_d(), value); goto next_instruction;
+    op_0x99: value = read(addr_iy()); combine<&spc700_cpu::op_adc>(direct(regs.x), value); goto next_instruction;
 
     // SBC A,...
-    case 0xA4: regs.a = op_sbc(regs.a, read(addr_d())); return 3;
-    case 0xA5: regs.a = op_sbc(regs.a, read(addr_abs())); return 4;
-    case 0xA6: regs.a = op_sbc(regs.a, read(addr_ix())); return 3;
-    case 0xA7: regs.a = op_sbc(regs.a, read(addr_indx())); return 6;
-    case 0xA8: regs.a = op_sbc(regs.a, fetch()); return 2;
-    case 0xB4: regs.a = op_sbc(regs.a, read(addr_dx())); return 4;
-    case 0xB5: regs.a = op_sbc(regs.a, read(addr_absx())); return 5;
-    case 0xB6: regs.a = op_sbc(regs.a, read(addr_absy())); return 5;
-    case 0xB7: regs.a = op_sbc(regs.a, read(addr_indy())); return 6;
+    op_0xA4: regs.a = op_sbc(regs.a, read(addr_d())); goto next_instruction;
+    op_0xA5: regs.a = op_sbc(regs.a, read(addr_abs())); goto next_instruction;
+    op_0xA6: regs.a = op_sbc(regs.a, read(addr_ix())); goto next_instruction;
+    op_0xA7: regs.a = op_sbc(regs.a, read(addr_indx())); goto next_instruction;
+    op_0xA8: regs.a = op_sbc(regs.a, fetch()); goto next_instruction;
+    op_0xB4: regs.a = op_sbc(regs.a, read(addr_dx())); goto next_instruction;
+    op_0xB5: regs.a = op_sbc(regs.a, read(addr_absx())); goto next_instruction;
+    op_0xB6: regs.a = op_sbc(regs.a, read(addr_absy())); goto next_instruction;
+    op_0xB7: regs.a = op_sbc(regs.a, read(addr_indy())); goto next_instruction;
     // SBC dd,ds / SBC d,#i / SBC (X),(Y)
-    case 0xA9: value = read(addr_d()); combine<&spc700_cpu::op_sbc>(addr_d(), value); return 6;
-    case 0xB8: value = fetch(); combine<&spc700_cpu::op_sbc>(addr_d(), value); return 5;
-    case 0xB9: value = read(addr_iy()); combine<&spc700_cpu::op_sbc>(addr_ix(), value); return 5;
+    op_0xA9: value = read(addr_d()); combine<&spc700_cpu::op_sbc>(addr_d(), value); goto next_instruction;
+    op_0xB8: value = fetch(); combine<&spc700_cpu::op_sbc>(addr_d(), value); goto next_instruction;
+    op_0xB9: value = read(addr_iy()); combine<&spc700_cpu::op_sbc>(direct(regs.x), value); goto next_instruction;
 
     // ------------------------------------------------- shifts and rotates
     // ASL d / !a / d+X / A
-    case 0x0B: modify<&spc700_cpu::op_asl>(addr_d()); return 4;
-    case 0x0C: modify<&spc700_cpu::op_asl>(addr_abs()); return 5;
-    case 0x1B: modify<&spc700_cpu::op_asl>(addr_dx()); return 5;
-    case 0x1C: regs.a = op_asl(regs.a); return 2;
+    op_0x0B: modify<&spc700_cpu::op_asl>(addr_d()); goto next_instruction;
+    op_0x0C: modify<&spc700_cpu::op_asl>(addr_abs()); goto next_instruction;
+    op_0x1B: modify<&spc700_cpu::op_asl>(addr_dx()); goto next_instruction;
+    op_0x1C: dummy_fetch(); regs.a = op_asl(regs.a); goto next_instruction;
     // ROL d / !a / d+X / A
-    case 0x2B: modify<&spc700_cpu::op_rol>(addr_d()); return 4;
-    case 0x2C: modify<&spc700_cpu::op_rol>(addr_abs()); return 5;
-    case 0x3B: modify<&spc700_cpu::op_rol>(addr_dx()); return 5;
-    case 0x3C: regs.a = op_rol(regs.a); return 2;
+    op_0x2B: modify<&spc700_cpu::op_rol>(addr_d()); goto next_instruction;
+    op_0x2C: modify<&spc700_cpu::op_rol>(addr_abs()); goto next_instruction;
+    op_0x3B: modify<&spc700_cpu::op_rol>(addr_dx()); goto next_instruction;
+    op_0x3C: dummy_fetch(); regs.a = op_rol(regs.a); goto next_instruction;
     // LSR d / !a / d+X / A
-    case 0x4B: modify<&spc700_cpu::op_lsr>(addr_d()); return 4;
-    case 0x4C: modify<&spc700_cpu::op_lsr>(addr_abs()); return 5;
-    case 0x5B: modify<&spc700_cpu::op_lsr>(addr_dx()); return 5;
-    case 0x5C: regs.a = op_lsr(regs.a); return 2;
+    op_0x4B: modify<&spc700_cpu::op_lsr>(addr_d()); goto next_instruction;
+    op_0x4C: modify<&spc700_cpu::op_lsr>(addr_abs()); goto next_instruction;
+    op_0x5B: modify<&spc700_cpu::op_lsr>(addr_dx()); goto next_instruction;
+    op_0x5C: dummy_fetch(); regs.a = op_lsr(regs.a); goto next_instruction;
     // ROR d / !a / d+X / A
-    case 0x6B: modify<&spc700_cpu::op_ror>(addr_d()); return 4;
-    case 0x6C: modify<&spc700_cpu::op_ror>(addr_abs()); return 5;
-    case 0x7B: modify<&spc700_cpu::op_ror>(addr_dx()); return 5;
-    case 0x7C: regs.a = op_ror(regs.a); return 2;
+    op_0x6B: modify<&spc700_cpu::op_ror>(addr_d()); goto next_instruction;
+    op_0x6C: modify<&spc700_cpu::op_ror>(addr_abs()); goto next_instruction;
+    op_0x7B: modify<&spc700_cpu::op_ror>(addr_dx()); goto next_instruction;
+    op_0x7C: dummy_fetch(); regs.a = op_ror(regs.a); goto next_instruction;
     // XCN A: swap A's nibbles
-    case 0x9F: regs.a = nz(u8(regs.a >> 4 | regs.a << 4)); return 5;
+    op_0x9F: dummy_fetch(); idle(3); regs.a = nz(u8(regs.a >> 4 | regs.a << 4)); goto next_instruction;
 
     // -------------------------------------------------- increment, decrement
     // INC d / !a / d+X / A / X / Y
-    case 0xAB: modify<&spc700_cpu::op_inc>(addr_d()); return 4;
-    case 0xAC: modify<&spc700_cpu::op_inc>(addr_abs()); return 5;
-    case 0xBB: modify<&spc700_cpu::op_inc>(addr_dx()); return 5;
-    case 0xBC: regs.a = op_inc(regs.a); return 2;
-    case 0x3D: regs.x = op_inc(regs.x); return 2;
-    case 0xFC: regs.y = op_inc(regs.y); return 2;
+    op_0xAB: modify<&spc700_cpu::op_inc>(addr_d()); goto next_instruction;
+    op_0xAC: modify<&spc700_cpu::op_inc>(addr_abs()); goto next_instruction;
+    op_0xBB: modify<&spc700_cpu::op_inc>(addr_dx()); goto next_instruction;
+    op_0xBC: dummy_fetch(); regs.a = op_inc(regs.a); goto next_instruction;
+    op_0x3D: dummy_fetch(); regs.x = op_inc(regs.x); goto next_instruction;
+    op_0xFC: dummy_fetch(); regs.y = op_inc(regs.y); goto next_instruction;
     // DEC d / !a / d+X / A / X / Y
-    case 0x8B: modify<&spc700_cpu::op_dec>(addr_d()); return 4;
-    case 0x8C: modify<&spc700_cpu::op_dec>(addr_abs()); return 5;
-    case 0x9B: modify<&spc700_cpu::op_dec>(addr_dx()); return 5;
-    case 0x9C: regs.a = op_dec(regs.a); return 2;
-    case 0x1D: regs.x = op_dec(regs.x); return 2;
-    case 0xDC: regs.y = op_dec(regs.y); return 2;
+    op_0x8B: modify<&spc700_cpu::op_dec>(addr_d()); goto next_instruction;
+    op_0x8C: modify<&spc700_cpu::op_dec>(addr_abs()); goto next_instruction;
+    op_0x9B: modify<&spc700_cpu::op_dec>(addr_dx()); goto next_instruction;
+    op_0x9C: dummy_fetch(); regs.a = op_dec(regs.a); goto next_instruction;
+    op_0x1D: dummy_fetch(); regs.x = op_dec(regs.x); goto next_instruction;
+    op_0xDC: dummy_fetch(); regs.y = op_dec(regs.y); goto next_instruction;
 
     // ------------------------------------------------------------- loads
     // MOV A,d / !a / (X) / [d+X] / #i / d+X / !a+X / !a+Y / [d]+Y / (X)+
-    case 0xE4: regs.a = nz(read(addr_d())); return 3;
-    case 0xE5: regs.a = nz(read(addr_abs())); return 4;
-    case 0xE6: regs.a = nz(read(addr_ix())); return 3;
-    case 0xE7: regs.a = nz(read(addr_indx())); return 6;
-    case 0xE8: regs.a = nz(fetch()); return 2;
-    case 0xF4: regs.a = nz(read(addr_dx())); return 4;
-    case 0xF5: regs.a = nz(read(addr_absx())); return 5;
-    case 0xF6: regs.a = nz(read(addr_absy())); return 5;
-    case 0xF7: regs.a = nz(read(addr_indy())); return 6;
-    case 0xBF: regs.a = nz(read(addr_ix())); regs.x++; return 4;
+    op_0xE4: regs.a = nz(read(addr_d())); goto next_instruction;
+    op_0xE5: regs.a = nz(read(addr_abs())); goto next_instruction;
+    op_0xE6: regs.a = nz(read(addr_ix())); goto next_instruction;
+    op_0xE7: regs.a = nz(read(addr_indx())); goto next_instruction;
+    op_0xE8: regs.a = nz(fetch()); goto next_instruction;
+    op_0xF4: regs.a = nz(read(addr_dx())); goto next_instruction;
+    op_0xF5: regs.a = nz(read(addr_absx())); goto next_instruction;
+    op_0xF6: regs.a = nz(read(addr_absy())); goto next_instruction;
+    op_0xF7: regs.a = nz(read(addr_indy())); goto next_instruction;
+    op_0xBF: regs.a = nz(read(addr_ix())); idle(); regs.x++; goto next_instruction;
     // MOV X,#i / d / d+Y / !a
-    case 0xCD: regs.x = nz(fetch()); return 2;
-    case 0xF8: regs.x = nz(read(addr_d())); return 3;
-    case 0xF9: regs.x = nz(read(addr_dy())); return 4;
-    case 0xE9: regs.x = nz(read(addr_abs())); return 4;
+    op_0xCD: regs.x = nz(fetch()); goto next_instruction;
+    op_0xF8: regs.x = nz(read(addr_d())); goto next_instruction;
+    op_0xF9: regs.x = nz(read(addr_dy())); goto next_instruction;
+    op_0xE9: regs.x = nz(read(addr_abs())); goto next_instruction;
     // MOV Y,#i / d / d+X / !a
-    case 0x8D: regs.y = nz(fetch()); return 2;
-    case 0xEB: regs.y = nz(read(addr_d())); return 3;
-    case 0xFB: regs.y = nz(read(addr_dx())); return 4;
-    case 0xEC: regs.y = nz(read(addr_abs())); return 4;
+    op_0x8D: regs.y = nz(fetch()); goto next_instruction;
+    op_0xEB: regs.y = nz(read(addr_d())); goto next_instruction;
+    op_0xFB: regs.y = nz(read(addr_dx())); goto next_instruction;
+    op_0xEC: regs.y = nz(read(addr_abs())); goto next_instruction;
 
     // ------------------------------------------------------------ stores
-    // MOV d / !a / (X) / [d+X] / d+X / !a+X / !a+Y / [d]+Y / (X)+, A
-    case 0xC4: write(addr_d(), regs.a); return 4;
-    case 0xC5: write(addr_abs(), regs.a); return 5;
-    case 0xC6: write(addr_ix(), regs.a); return 4;
-    case 0xC7: write(addr_indx(), regs.a); return 7;
-    case 0xD4: write(addr_dx(), regs.a); return 5;
-    case 0xD5: write(addr_absx(), regs.a); return 6;
-    case 0xD6: write(addr_absy(), regs.a); return 6;
-    case 0xD7: write(addr_indy(), regs.a); return 7;
-    case 0xAF: write(addr_ix(), regs.a); regs.x++; return 4;
+    // MOV d / !a / (X) / [d+X] / d+X / !a+X / !a+Y / [d]+Y, A
+    op_0xC4: store(addr_d(), regs.a); goto next_instruction;
+    op_0xC5: store(addr_abs(), regs.a); goto next_instruction;
+    op_0xC6: store(addr_ix(), regs.a); goto next_instruction;
+    op_0xC7: store(addr_indx(), regs.a); goto next_instruction;
+    op_0xD4: store(addr_dx(), regs.a); goto next_instruction;
+    op_0xD5: store(addr_absx(), regs.a); goto next_instruction;
+    op_0xD6: store(addr_absy(), regs.a); goto next_instruction;
+    op_0xD7: store(addr_indy_store(), regs.a); goto next_instruction;
+    // MOV (X)+,A: a cycle for the increment instead of the read
+    op_0xAF: dummy_fetch(); idle(); write(direct(regs.x), regs.a); regs.x++; goto next_instruction;
     // MOV d / d+Y / !a, X
-    case 0xD8: write(addr_d(), regs.x); return 4;
-    case 0xD9: write(addr_dy(), regs.x); return 5;
-    case 0xC9: write(addr_abs(), regs.x); return 5;
+    op_0xD8: store(addr_d(), regs.x); goto next_instruction;
+    op_0xD9: store(addr_dy(), regs.x); goto next_instruction;
+    op_0xC9: store(addr_abs(), regs.x); goto next_instruction;
     // MOV d / d+X / !a, Y
-    case 0xCB: write(addr_d(), regs.y); return 4;
-    case 0xDB: write(addr_dx(), regs.y); return 5;
-    case 0xCC: write(addr_abs(), regs.y); return 5;
+    op_0xCB: store(addr_d(), regs.y); goto next_instruction;
+    op_0xDB: store(addr_dx(), regs.y); goto next_instruction;
+    op_0xCC: store(addr_abs(), regs.y); goto next_instruction;
     // MOV d,#i (operands: immediate, then destination)
-    case 0x8F: value = fetch(); write(addr_d(), value); return 5;
-    // MOV dd,ds (operands: source, then destination); no flags
-    case 0xFA: value = read(addr_d()); write(addr_d(), value); return 5;
+    op_0x8F: value = fetch(); store(addr_d(), value); goto next_instruction;
+    // MOV dd,ds (operands: source, then destination); no flags, no read of the destination
+    op_0xFA: value = read(addr_d()); write(addr_d(), value); goto next_instruction;
 
     // ------------------------------------------------- register transfers
     // MOV A,X / A,Y / X,A / Y,A / X,SP: NZ; MOV SP,X: no flags
-    case 0x7D: regs.a = nz(regs.x); return 2;
-    case 0xDD: regs.a = nz(regs.y); return 2;
-    case 0x5D: regs.x = nz(regs.a); return 2;
-    case 0xFD: regs.y = nz(regs.a); return 2;
-    case 0x9D: regs.x = nz(regs.sp); return 2;
-    case 0xBD: regs.sp = regs.x; return 2;
+    op_0x7D: dummy_fetch(); regs.a = nz(regs.x); goto next_instruction;
+    op_0xDD: dummy_fetch(); regs.a = nz(regs.y); goto next_instruction;
+    op_0x5D: dummy_fetch(); regs.x = nz(regs.a); goto next_instruction;
+    op_0xFD: dummy_fetch(); regs.y = nz(regs.a); goto next_instruction;
+    op_0x9D: dummy_fetch(); regs.x = nz(regs.sp); goto next_instruction;
+    op_0xBD: dummy_fetch(); regs.sp = regs.x; goto next_instruction;
 
     // ------------------------------------------------------- 16-bit ops
-    // MOVW YA,d: NZ from the word
-    case 0xBA: set_ya(read_direct_word(fetch())); nz16(ya()); return 5;
-    // MOVW d,YA: low byte, then high; no flags
-    case 0xDA: {
+    // MOVW YA,d: NZ from the word; a cycle between the bytes
+    op_0xBA: set_ya(read_word_split(fetch())); nz16(ya()); goto next_instruction;
+    // MOVW d,YA: low byte (read first), then high; no flags
+    op_0xDA: {
       u8 offset = fetch();
-      write(direct(offset), regs.a);
+      store(direct(offset), regs.a);
       write(direct(u8(offset + 1)), regs.y);
-      return 5;
+      goto next_instruction;
     }
     // INCW d / DECW d: NZ from the word
-    case 0x3A: step_word(1); return 6;
-    case 0x1A: step_word(-1); return 6;
+    op_0x3A: step_word(1); goto next_instruction;
+    op_0x1A: step_word(-1); goto next_instruction;
     // ADDW YA,d: NVHZC, carry in ignored
-    case 0x7A: set_ya(add_word(ya(), read_direct_word(fetch()), 0)); return 5;
+    op_0x7A: set_ya(add_word(ya(), read_word_split(fetch()), 0)); goto next_instruction;
     // SUBW YA,d: YA + ~d + 1, so C and H mean "no borrow"
-    case 0x9A: set_ya(add_word(ya(), u16(~read_direct_word(fetch())), 1)); return 5;
+    op_0x9A: set_ya(add_word(ya(), u16(~read_word_split(fetch())), 1)); goto next_instruction;
     // CMPW YA,d: NZC
-    case 0x5A: {
+    op_0x5A: {
       int difference = ya() - read_direct_word(fetch());
       set_flag(spc700_flag_c, difference >= 0);
       nz16(u16(difference));
-      return 4;
+      goto next_instruction;
     }
     // MUL YA: YA = Y * A; NZ from Y
-    case 0xCF: set_ya(u16(regs.y * regs.a)); nz(regs.y); return 9;
+    op_0xCF: dummy_fetch(); idle(7); set_ya(u16(regs.y * regs.a)); nz(regs.y); goto next_instruction;
     // DIV YA,X: A = quotient, Y = remainder; NVHZ
-    case 0x9E: divide(); return 12;
+    op_0x9E: dummy_fetch(); idle(10); divide(); goto next_instruction;
 
     // -------------------------------------------------- decimal adjust
     // DAA A: after ADC of two BCD bytes; H is read, not changed
-    case 0xDF:
+    op_0xDF:
+      dummy_fetch();
+      idle();
       if (flag(spc700_flag_c) || regs.a > 0x99) {
         regs.a = u8(regs.a + 0x60);
         set_flag(spc700_flag_c, true);
       }
       if (flag(spc700_flag_h) || (regs.a & 0x0F) > 9) regs.a = u8(regs.a + 0x06);
       nz(regs.a);
-      return 3;
+      goto next_instruction;
     // DAS A: after SBC of two BCD bytes; C and H clear mean a borrow
-    case 0xBE:
+    op_0xBE:
+      dummy_fetch();
+      idle();
       if (!flag(spc700_flag_c) || regs.a > 0x99) {
         regs.a = u8(regs.a - 0x60);
         set_flag(spc700_flag_c, false);
       }
       if (!flag(spc700_flag_h) || (regs.a & 0x0F) > 9) regs.a = u8(regs.a - 0x06);
       nz(regs.a);
-      return 3;
+      goto next_instruction;
 
     // ---------------------------------------------------------- branches
     // BRA r
-    case 0x2F: return branch(true, 2);
+    op_0x2F: branch(true); goto next_instruction;
     // BPL / BMI / BVC / BVS / BCC / BCS / BNE / BEQ r
-    case 0x10: return branch(!flag(spc700_flag_n), 2);
-    case 0x30: return branch(flag(spc700_flag_n), 2);
-    case 0x50: return branch(!flag(spc700_flag_v), 2);
-    case 0x70: return branch(flag(spc700_flag_v), 2);
-    case 0x90: return branch(!flag(spc700_flag_c), 2);
-    case 0xB0: return branch(flag(spc700_flag_c), 2);
-    case 0xD0: return branch(!flag(spc700_flag_z), 2);
-    case 0xF0: return branch(flag(spc700_flag_z), 2);
+    op_0x10: branch(!flag(spc700_flag_n)); goto next_instruction;
+    op_0x30: branch(flag(spc700_flag_n)); goto next_instruction;
+    op_0x50: branch(!flag(spc700_flag_v)); goto next_instruction;
+    op_0x70: branch(flag(spc700_flag_v)); goto next_instruction;
+    op_0x90: branch(!flag(spc700_flag_c)); goto next_instruction;
+    op_0xB0: branch(flag(spc700_flag_c)); goto next_instruction;
+    op_0xD0: branch(!flag(spc700_flag_z)); goto next_instruction;
+    op_0xF0: branch(flag(spc700_flag_z)); goto next_instruction;
     // BBS d.b,r (opcode b*32 + 0x03) / BBC d.b,r (b*32 + 0x13)
-    case 0x03: case 0x23: case 0x43: case 0x63: case 0x83: case 0xA3: case 0xC3: case 0xE3:
-    case 0x13: case 0x33: case 0x53: case 0x73: case 0x93: case 0xB3: case 0xD3: case 0xF3: {
+    op_0x03: op_0x23: op_0x43: op_0x63: op_0x83: op_0xA3: op_0xC3: op_0xE3:
+    op_0x13: op_0x33: op_0x53: op_0x73: op_0x93: op_0xB3: op_0xD3: op_0xF3: {
       bool set = read(addr_d()) & (1u << (opcode >> 5));
-      return branch(set == !(opcode & 0x10), 5);
+      idle();
+      branch(set == !(opcode & 0x10));
+      goto next_instruction;
     }
     // CBNE d,r / d+X,r: branch when A differs from the byte; no flags
-    case 0x2E: value = read(addr_d()); return branch(regs.a != value, 5);
-    case 0xDE: value = read(addr_dx()); return branch(regs.a != value, 6);
+    op_0x2E: value = read(addr_d()); idle(); branch(regs.a != value); goto next_instruction;
+    op_0xDE: value = read(addr_dx()); idle(); branch(regs.a != value); goto next_instruction;
     // DBNZ d,r: decrement the byte, branch unless it is 0; no flags
-    case 0x6E:
+    op_0x6E:
       address = addr_d();
       value = u8(read(address) - 1);
       write(address, value);
-      return branch(value != 0, 5);
+      branch(value != 0);
+      goto next_instruction;
     // DBNZ Y,r
-    case 0xFE: return branch(--regs.y != 0, 4);
+    op_0xFE: dummy_fetch(); idle(); branch(--regs.y != 0); goto next_instruction;
 
     // ------------------------------------------------ jumps and calls
     // JMP !a / [!a+X]
-    case 0x5F: regs.pc = addr_abs(); return 3;
-    case 0x1F: regs.pc = read_word(addr_absx()); return 6;
+    op_0x5F: regs.pc = addr_abs(); goto next_instruction;
+    op_0x1F: regs.pc = read_word(addr_absx()); goto next_instruction;
     // CALL !a
-    case 0x3F: address = addr_abs(); push_pc(); regs.pc = address; return 8;
+    op_0x3F: address = addr_abs(); idle(); push_pc(); idle(2); regs.pc = address; goto next_instruction;
     // PCALL u: call 0xFF00 + u
-    case 0x4F: value = fetch(); push_pc(); regs.pc = u16(0xFF00 | value); return 6;
+    op_0x4F: value = fetch(); idle(); push_pc(); idle(); regs.pc = u16(0xFF00 | value); goto next_instruction;
     // TCALL n (opcode n*16 + 0x01): call the vector at 0xFFDE - 2n
-    case 0x01: case 0x11: case 0x21: case 0x31: case 0x41: case 0x51: case 0x61: case 0x71:
-    case 0x81: case 0x91: case 0xA1: case 0xB1: case 0xC1: case 0xD1: case 0xE1: case 0xF1: {
+    op_0x01: op_0x11: op_0x21: op_0x31: op_0x41: op_0x51: op_0x61: op_0x71:
+    op_0x81: op_0x91: op_0xA1: op_0xB1: op_0xC1: op_0xD1: op_0xE1: op_0xF1:
+      dummy_fetch();
+      idle();
       push_pc();
+      idle();
       regs.pc = read_word(u16(0xFFDE - 2 * (opcode >> 4)));
-      return 8;
-    }
+      goto next_instruction;
     // BRK: push PC and PSW, B on, I off, jump through 0xFFDE
-    case 0x0F:
+    op_0x0F:
+      dummy_fetch();
       push_pc();
       push(regs.psw);
+      idle();
       set_flag(spc700_flag_b, true);
       set_flag(spc700_flag_i, false);
       regs.pc = read_word(0xFFDE);
-      return 8;
+      goto next_instruction;
     // RET
-    case 0x6F: pop_pc(); return 5;
+    op_0x6F: dummy_fetch(); idle(); pop_pc(); goto next_instruction;
     // RETI: PSW, then PC
-    case 0x7F: regs.psw = pop(); pop_pc(); return 6;
+    op_0x7F: dummy_fetch(); idle(); regs.psw = pop(); pop_pc(); goto next_instruction;
 
     // -------------------------------------------------------------- stack
-    // PUSH A / X / Y / PSW
-    case 0x2D: push(regs.a); return 4;
-    case 0x4D: push(regs.x); return 4;
-    case 0x6D: push(regs.y); return 4;
-    case 0x0D: push(regs.psw); return 4;
-    // POP A / X / Y / PSW: no flags except PSW itself
-    case 0xAE: regs.a = pop(); return 4;
-    case 0xCE: regs.x = pop(); return 4;
-    case 0xEE: regs.y = pop(); return 4;
-    case 0x8E: regs.psw = pop(); return 4;
+    // PUSH A / X / Y / PSW: the write, then a cycle for SP
+    op_0x2D: dummy_fetch(); push(regs.a); idle(); goto next_instruction;
+    op_0x4D: dummy_fetch(); push(regs.x); idle(); goto next_instruction;
+    op_0x6D: dummy_fetch(); push(regs.y); idle(); goto next_instruction;
+    op_0x0D: dummy_fetch(); push(regs.psw); idle(); goto next_instruction;
+    // POP A / X / Y / PSW: a cycle for SP, then the read; no flags except PSW itself
+    op_0xAE: dummy_fetch(); idle(); regs.a = pop(); goto next_instruction;
+    op_0xCE: dummy_fetch(); idle(); regs.x = pop(); goto next_instruction;
+    op_0xEE: dummy_fetch(); idle(); regs.y = pop(); goto next_instruction;
+    op_0x8E: dummy_fetch(); idle(); regs.psw = pop(); goto next_instruction;
 
     // ---------------------------------------------------------- bit ops
     // SET1 d.b (opcode b*32 + 0x02) / CLR1 d.b (b*32 + 0x12)
-    case 0x02: case 0x22: case 0x42: case 0x62: case 0x82: case 0xA2: case 0xC2: case 0xE2:
-    case 0x12: case 0x32: case 0x52: case 0x72: case 0x92: case 0xB2: case 0xD2: case 0xF2: {
+    op_0x02: op_0x22: op_0x42: op_0x62: op_0x82: op_0xA2: op_0xC2: op_0xE2:
+    op_0x12: op_0x32: op_0x52: op_0x72: op_0x92: op_0xB2: op_0xD2: op_0xF2: {
       u8 mask = u8(1u << (opcode >> 5));
       address = addr_d();
       value = read(address);
       write(address, (opcode & 0x10) ? u8(value & ~mask) : u8(value | mask));
-      return 4;
+      goto next_instruction;
     }
     // TSET1 !a / TCLR1 !a: NZ from A - byte, then set / clear A's bits in the byte
-    case 0x0E:
-    case 0x4E: {
+    op_0x0E:
+    op_0x4E: {
       address = addr_abs();
       value = read(address);
       nz(u8(regs.a - value));
-      write(address, opcode == 0x0E ? u8(value | regs.a) : u8(value & ~regs.a));
-      return 6;
+      store(address, opcode == 0x0E ? u8(value | regs.a) : u8(value & ~regs.a));
+      goto next_instruction;
     }
     // AND1 C,m.b / AND1 C,/m.b
-    case 0x4A: bit = addr_bit(); if (!(read(bit.address) & bit.mask)) set_flag(spc700_flag_c, false); return 4;
-    case 0x6A: bit = addr_bit(); if (read(bit.address) & bit.mask) set_flag(spc700_flag_c, false); return 4;
+    op_0x4A: bit = addr_bit(); if (!(read(bit.address) & bit.mask)) set_flag(spc700_flag_c, false); goto next_instruction;
+    op_0x6A: bit = addr_bit(); if (read(bit.address) & bit.mask) set_flag(spc700_flag_c, false); goto next_instruction;
     // OR1 C,m.b / OR1 C,/m.b
-    case 0x0A: bit = addr_bit(); if (read(bit.address) & bit.mask) set_flag(spc700_flag_c, true); return 5;
-    case 0x2A: bit = addr_bit(); if (!(read(bit.address) & bit.mask)) set_flag(spc700_flag_c, true); return 5;
+    op_0x0A: bit = addr_bit(); if (read(bit.address) & bit.mask) set_flag(spc700_flag_c, true); idle(); goto next_instruction;
+    op_0x2A: bit = addr_bit(); if (!(read(bit.address) & bit.mask)) set_flag(spc700_flag_c, true); idle(); goto next_instruction;
     // EOR1 C,m.b
-    case 0x8A: bit = addr_bit(); if (read(bit.address) & bit.mask) regs.psw ^= spc700_flag_c; return 5;
+    op_0x8A: bit = addr_bit(); if (read(bit.address) & bit.mask) regs.psw ^= spc700_flag_c; idle(); goto next_instruction;
     // NOT1 m.b
-    case 0xEA: bit = addr_bit(); write(bit.address, u8(read(bit.address) ^ bit.mask)); return 5;
+    op_0xEA: bit = addr_bit(); write(bit.address, u8(read(bit.address) ^ bit.mask)); goto next_instruction;
     // MOV1 C,m.b
-    case 0xAA: bit = addr_bit(); set_flag(spc700_flag_c, read(bit.address) & bit.mask); return 4;
+    op_0xAA: bit = addr_bit(); set_flag(spc700_flag_c, read(bit.address) & bit.mask); goto next_instruction;
     // MOV1 m.b,C
-    case 0xCA:
+    op_0xCA:
       bit = addr_bit();
       value = read(bit.address);
+      idle();
       write(bit.address, carry() ? u8(value | bit.mask) : u8(value & ~bit.mask));
-      return 6;
+      goto next_instruction;
 
     // -------------------------------------------------------------- flags
     // CLRC / SETC / NOTC
-    case 0x60: set_flag(spc700_flag_c, false); return 2;
-    case 0x80: set_flag(spc700_flag_c, true); return 2;
-    case 0xED: regs.psw ^= spc700_flag_c; return 3;
+    op_0x60: dummy_fetch(); set_flag(spc700_flag_c, false); goto next_instruction;
+    op_0x80: dummy_fetch(); set_flag(spc700_flag_c, true); goto next_instruction;
+    op_0xED: dummy_fetch(); idle(); regs.psw ^= spc700_flag_c; goto next_instruction;
     // CLRV: clears V and H
-    case 0xE0: regs.psw &= u8(~(spc700_flag_v | spc700_flag_h)); return 2;
+    op_0xE0: dummy_fetch(); regs.psw &= u8(~(spc700_flag_v | spc700_flag_h)); goto next_instruction;
     // CLRP / SETP: direct page 0 / 1
-    case 0x20: set_flag(spc700_flag_p, false); return 2;
-    case 0x40: set_flag(spc700_flag_p, true); return 2;
+    op_0x20: dummy_fetch(); set_flag(spc700_flag_p, false); goto next_instruction;
+    op_0x40: dummy_fetch(); set_flag(spc700_flag_p, true); goto next_instruction;
     // EI / DI
-    case 0xA0: set_flag(spc700_flag_i, true); return 3;
-    case 0xC0: set_flag(spc700_flag_i, false); return 3;
+    op_0xA0: dummy_fetch(); idle(); set_flag(spc700_flag_i, true); goto next_instruction;
+    op_0xC0: dummy_fetch(); idle(); set_flag(spc700_flag_i, false); goto next_instruction;
 
     // -------------------------------------------------------------- other
     // NOP
-    case 0x00: return 2;
+    op_0x00: dummy_fetch(); goto next_instruction;
     // SLEEP / STOP: wait for an interrupt that never comes
-    case 0xEF: halt = spc700_halt::sleep; return 3;
-    case 0xFF: halt = spc700_halt::stop; return 3;
+    op_0xEF: dummy_fetch(); idle(); halt = spc700_halt::sleep; goto next_instruction;
+    op_0xFF: dummy_fetch(); idle(); halt = spc700_halt::stop; goto next_instruction;
   }
-  // Every one of the 256 opcodes has its case above.
-  __builtin_unreachable();
 }

@@ -4,14 +4,16 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "spc.h"
 
 struct spc700_flat_bus {
   std::array<u8, 0x10000> ram{};
 
-  // The byte at `address`. The thread that owns the bus.
-  u8 read(u16 address) const { return ram[address]; }
+  // The byte at `address`; the cycle does not matter to RAM. The thread
+  // that owns the bus.
+  u8 read(u16 address, std::int64_t /*cycle*/) const { return ram[address]; }
   // Stores `value` at `address`. The thread that owns the bus.
-  void write(u16 address, u8 value) { ram[address] = value; }
+  void write(u16 address, u8 value, std::int64_t /*cycle*/) { ram[address] = value; }
 };

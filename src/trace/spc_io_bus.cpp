@@ -39,6 +39,7 @@ u8 spc_io_bus::read_io(u16 address) {
       return dsp_address_;
     case io_dsp_data:
       if ((dsp_address_ & 0x7F) == r_end_flags) ++timed_reads_;  // ENDX moves with time
+      dsp_.run_until(now);
       return dsp_.read(dsp_address_, now);
     case io_port0:
     case io_port0 + 1:
@@ -98,6 +99,7 @@ void spc_io_bus::write_dsp(u8 address, u8 value) {
       break;
   }
   const u8 before = dsp_.peek(address);
+  dsp_.run_until(now);  // the DSP has done all it did before the write
   dsp_.write(address, value, now);
   state_hash_ += state_mix(0x10000u + address, dsp_.peek(address)) -
                  state_mix(0x10000u + address, before);

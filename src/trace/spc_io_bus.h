@@ -1,8 +1,10 @@
 // The SPC700's view of the sound subsystem: 64 KiB of audio RAM with the I/O
 // registers at 0xF0–0xFF and the IPL ROM over 0xFFC0–0xFFFF, the timers and
-// the DSP register file behind them. Time is the CPU cycle count `now`, which
-// the caller advances; an access is taken to happen at the start of its
-// instruction. Any thread (one owner).
+// the DSP register file behind them. Time is the CPU cycle count since the
+// snapshot: every access comes with the cycle of its bus cycle (counted at
+// the cycle's end, so the first access after the snapshot is at 1), and the
+// timers and the DSP are brought to that cycle before they answer. Any
+// thread (one owner).
 #pragma once
 
 #include <array>
@@ -34,19 +36,21 @@ class spc_io_bus {
   // bytes hold them. Key-ons and key-offs go to `events`.
   spc_io_bus(const spc_format& image, std::vector<trace_event>& events);
 
-  [[gnu::always_inline]] u8 read(u16 address) {
+  [[gnu::always_inline]] u8 read(u16 address, std::int64_t cycle) {
+    now = cycle;
     if ((address & 0xFFF0) == 0x00F0) return read_io(address);
     if (address >= ipl_rom_address && ipl_rom_enabled_) return ipl_rom(address);
     return memory_->aram[address];
   }
-  [[gnu::always_inline]] void write(u16 address, u8 value) {
+  [[gnu::always_inline]] void write(u16 address, u8 value, std::int64_t cycle) {
+    now = cycle;
     u8& cell = memory_->aram[address];  // always reaches RAM, under the ROM too
     state_hash_ += state_mix(address, value) - state_mix(address, cell);
     cell = value;
     if ((address & 0xFFF0) == 0x00F0) write_io(address, value);
   }
 
-  // CPU cycles since the snapshot.
+  // The cycle of the last access (CPU cycles since the snapshot).
   std::int64_t now = 0;
 
   dsp_register_file& dsp() { return dsp_; }
@@ -61,6 +65,9 @@ class spc_io_bus {
   std::uint64_t timed_reads() const { return timed_reads_; }
   // The timer whose counter the last read found at 0 (-1 when none since
   // the last call), for spotting a program that waits for a timer.
+  // Whether an instruction found a counter at 0 since the last
+  // take_empty_counter_read().
+  bool empty_counter_read_pending() const { return empty_counter_read_ >= 0; }
   int take_empty_counter_read() {
     const int timer = empty_counter_read_;
     empty_counter_read_ = -1;
@@ -68,9 +75,10 @@ class spc_io_bus {
   }
   // How often the program has read each timer's counter.
   std::uint64_t counter_reads(int timer) const { return counter_reads_[timer]; }
-  // The cycle at which the timer's counter next goes up (now when it already
-  // has, unread; timer_never when the timer is stopped).
-  std::int64_t timer_next_output(int timer) { return timers_[timer].next_output(now); }
+  // The cycle at which the timer's counter next goes up, seen at cycle
+  // `at` (`at` when it already has, unread; timer_never when the timer is
+  // stopped).
+  std::int64_t timer_next_output(int timer, std::int64_t at) { return timers_[timer].next_output(at); }
 
  private:
   u8 read_io(u16 address);

@@ -6,7 +6,11 @@ void spc_timer::load(int period, bool enabled, u8 target, u8 counter, std::int64
   target_ = target ? target : 256;
   divider_ = 0;
   counter_ = counter & 0x0F;
-  next_tick_ = (now / period + 1) * period;  // the clock runs on the console's grid
+  // The dividers' clock ticks first one cycle after the snapshot, as in
+  // the cycle-accurate model players load snapshots with (blargg's
+  // snes_spc, libgme's engine): the image holds no phase, and matching
+  // theirs puts every timer output on the same cycle as theirs.
+  next_tick_ = now + 1;
 }
 
 void spc_timer::set_enabled(bool enabled, std::int64_t now) {
