@@ -29,7 +29,7 @@ struct bad_vectors : std::runtime_error {
 };
 
 std::string hex(unsigned value, int digits) {
-  char text[8];
+  char text[12];  // any unsigned in hex, and its NUL
   std::snprintf(text, sizeof text, "%0*X", digits, value);
   return text;
 }
