@@ -5,6 +5,7 @@ add_executable(gui_tests
   gui/gui_support.cpp
   gui/main_window_test.cpp
   gui/bad_input_test.cpp
+  stress/load_report.cpp
   gui/gui_input.cpp
   gui/table_fixture.cpp
   gui/sample_table_test.cpp
@@ -22,6 +23,7 @@ add_executable(gui_tests
   gui/stems_dialog_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
+target_include_directories(gui_tests PRIVATE stress)
 if(TARGET fake_openspc)
   target_link_libraries(gui_tests PRIVATE fake_openspc)
 elseif(TARGET openspc)

@@ -42,7 +42,7 @@ bool load_checker::load(int index, const char* kind, const std::string& path) {
   const bool play_shown = gtk_widget_get_visible(w.button_play);
   const bool image_kept = main_window_current_spc() != nullptr;
   if (ok) {
-    if (!report.empty()) problem(index, kind, "loaded, but reported: " + report);
+    if (!load_report_is_quiet(report)) problem(index, kind, "loaded, but reported: " + report);
     if (!play_shown || !image_kept)
       problem(index, kind, "loaded, but Play or the image is missing");
   } else {

@@ -8,3 +8,8 @@
 
 // Whether `report` is exactly one such line and nothing else.
 bool load_report_is_expected(const std::string& report);
+
+// What a load that succeeds may write: nothing, or the one line saying that
+// the tag's length is not believed ("quorlin: FILE: the tag claims
+// 16777225 s, more than an hour: 180 s followed instead").
+bool load_report_is_quiet(const std::string& report);
