@@ -7,6 +7,9 @@
 
 namespace {
 
+// A loop replayed at most this many times over, the first pass included.
+constexpr int max_loop_passes = 16;
+
 // The 9 bytes of the block at `address`, wrapping at the top of ARAM.
 void read_block(const spc_format& spc, u16 address, u8 block[brr_block_bytes]) {
   for (int i = 0; i < brr_block_bytes; ++i) block[i] = spc.aram[(address + i) & 0xFFFF];
@@ -116,4 +119,23 @@ std::vector<u8> brr_chain_bytes(const spc_format& spc, const brr_sample& sample)
   for (std::size_t b = 0; b < sample.blocks.size(); ++b)
     read_block(spc, sample.blocks[b].address, bytes.data() + b * brr_block_bytes);
   return bytes;
+}
+
+looped_pcm playable_pcm(const spc_format& spc, const brr_sample& sample) {
+  looped_pcm out{sample.pcm, std::nullopt};
+  if (!sample.loop_sample) return out;
+  std::size_t loop_start = *sample.loop_sample;
+  std::vector<std::int16_t> previous(sample.pcm.begin() + static_cast<std::ptrdiff_t>(loop_start),
+                                     sample.pcm.end());
+  brr_history history = sample.history_at_end;
+  for (int pass = 2; pass <= max_loop_passes; ++pass) {
+    std::vector<std::int16_t> next = brr_decode_loop_pass(spc, sample, history);
+    // Equal passes leave equal history: every later pass repeats this one.
+    if (next == previous) break;
+    loop_start = out.pcm.size();
+    out.pcm.insert(out.pcm.end(), next.begin(), next.end());
+    previous = std::move(next);
+  }
+  out.loop_start = loop_start;
+  return out;
 }

@@ -81,3 +81,13 @@ std::vector<std::int16_t> brr_decode_loop_pass(const spc_format& spc, const brr_
 // The raw bytes of the chain, first block through end block, as stored.
 // Any thread.
 std::vector<u8> brr_chain_bytes(const spc_format& spc, const brr_sample& sample);
+
+// A sample as a sampler should play it: the first pass, then the loop's
+// later passes until one repeats the one before (at most 16 passes in all),
+// with the loop over the last. No loop for a sample without loop_sample.
+// Any thread.
+struct looped_pcm {
+  std::vector<std::int16_t> pcm;
+  std::optional<std::size_t> loop_start;  // first sample of the loop; it runs to the end
+};
+looped_pcm playable_pcm(const spc_format& spc, const brr_sample& sample);

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int max_loop_passes = 16;  // the first pass included
 constexpr std::uint32_t dsp_rate_hz = 32000;
 constexpr std::uint32_t dsp_sample_period_ns = 31250;
 constexpr std::uint32_t midi_middle_c = 60;
@@ -113,25 +112,6 @@ struct file_closer {
 };
 
 }  // namespace
-
-looped_pcm playable_pcm(const spc_format& spc, const brr_sample& sample) {
-  looped_pcm out{sample.pcm, std::nullopt};
-  if (!sample.loop_sample) return out;
-  std::size_t loop_start = *sample.loop_sample;
-  std::vector<std::int16_t> previous(sample.pcm.begin() + static_cast<std::ptrdiff_t>(loop_start),
-                                     sample.pcm.end());
-  brr_history history = sample.history_at_end;
-  for (int pass = 2; pass <= max_loop_passes; ++pass) {
-    std::vector<std::int16_t> next = brr_decode_loop_pass(spc, sample, history);
-    // Equal passes leave equal history: every later pass repeats this one.
-    if (next == previous) break;
-    loop_start = out.pcm.size();
-    out.pcm.insert(out.pcm.end(), next.begin(), next.end());
-    previous = std::move(next);
-  }
-  out.loop_start = loop_start;
-  return out;
-}
 
 std::vector<u8> wav_file_bytes(const looped_pcm& sample, const sample_tuning* tuning) {
   const std::uint32_t data_bytes = static_cast<std::uint32_t>(sample.pcm.size() * 2);

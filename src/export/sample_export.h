@@ -26,16 +26,6 @@ struct export_options {
   const export_tunings* tunings = nullptr;
 };
 
-// A sample as a sampler should play it: the first pass, then the loop's
-// later passes until one repeats the one before (at most 16 passes in all),
-// with the loop over the last. No loop for a sample without loop_sample.
-// Any thread.
-struct looped_pcm {
-  std::vector<std::int16_t> pcm;
-  std::optional<std::size_t> loop_start;  // first sample of the loop; it runs to the end
-};
-looped_pcm playable_pcm(const spc_format& spc, const brr_sample& sample);
-
 // RIFF/WAVE bytes: PCM, mono, 16-bit, 32000 Hz, and with a loop a smpl chunk
 // of one forward loop from loop_start to the last sample, both inclusive.
 // Any thread.

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "sample_export.h"
+#include "brr.h"
 
 struct own_pitch {
   std::optional<double> hz;  // none: silent, too short, or no period found
