@@ -13,6 +13,7 @@
 
 #include "amk_instruments.h"
 #include "export_command.h"
+#include "export_tuning.h"
 #include "kit_export.h"
 #include "brr.h"
 #include "brr_encode.h"

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "cli_text.h"
+#include "export_tuning.h"
 #include "interrupted_run.h"
-#include "kit_export.h"
 #include "trace_command.h"
 
 namespace {

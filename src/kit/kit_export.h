@@ -1,39 +1,19 @@
-// --export --instruments: every file's played samples traced and tuned, and
+// An export's instruments: the played samples of a traced image tuned, and
 // beside its WAV and BRR files STEM.sf2, STEM.sfz and STEM-instruments.txt.
-// No GTK.
+// No GTK; the window and the command line both call it.
 #pragma once
 
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "sample_export.h"
 #include "song_trace.h"
 
-typedef struct _JsonBuilder JsonBuilder;
-
-// Traces every readable file for `seconds` (none: as long as
-// song_length_of says) and tunes the samples its song keys on;
-// with `pool_identical` (--unique) identical samples share their key-ons
-// across the files. Files that can't be read are left for the export to
-// report. With `played` (--played), also the sample numbers each file's song
-// keys on (none for a file that can't be read), from the same traces.
-// Main thread only.
-export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
-                                 std::optional<double> seconds = std::nullopt,
-                                 std::vector<std::vector<int>>* played = nullptr);
-
 // The tuning of the samples `trace` keys on, for an export of the image read
 // from `path` alone (the window's). Any thread.
 export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
                                  const std::string& path);
-
-// Adds "tuning": null for a sample the song never plays, else its root
-// (MIDI note and name), fine tune in cents, method, confidence, the notes
-// played, their spread in cents, the first key-on's envelope registers and
-// the kit's preset of entry `srcn` (bank and program). Any thread.
-void json_add_tuning(JsonBuilder* builder, const sample_instrument* instrument, int srcn);
 
 // The kit files of the image read from `path`, whose samples the export
 // named after `stem`, in `folder`.
