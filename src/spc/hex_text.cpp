@@ -4,9 +4,6 @@
 #include <climits>
 #include <cstdlib>
 
-const char* const chart_headings[chart_column_count] = {
-    "Sample #", "Start Address", "Loop Address", "Sample Length", "Loop Length"};
-
 std::string hex_text_format(unsigned long value) {
   // "%lX" by hand: a listing of many files writes thousands of these, and
   // snprintf's format parsing was most of its cost.

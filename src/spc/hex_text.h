@@ -10,8 +10,10 @@
 
 inline constexpr int chart_column_count = 5;
 
-// Column headings, in column order: "Sample #", "Start Address", ...
-extern const char* const chart_headings[chart_column_count];
+// Column headings, in column order. Characters, not pointers: a table with
+// no relocations is read-only data.
+inline constexpr char chart_headings[chart_column_count][14] = {
+    "Sample #", "Start Address", "Loop Address", "Sample Length", "Loop Length"};
 
 // "%X" of `value` (e.g. 256 -> "100"). Any thread.
 std::string hex_text_format(unsigned long value);

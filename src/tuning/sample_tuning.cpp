@@ -16,7 +16,8 @@ const char* tuning_method_text(tuning_method method) {
 }
 
 std::string midi_note_name(int note) {
-  static const char* const names[12] = {"C", "C#", "D", "D#", "E", "F",
+  // Characters, not pointers: a table with no relocations is read-only data.
+  static constexpr char names[12][3] = {"C", "C#", "D", "D#", "E", "F",
                                         "F#", "G", "G#", "A", "A#", "B"};
   // Floor division, so notes below C-1 still name their octave.
   const int octave = (note >= 0 ? note / 12 : (note - 11) / 12) - 1;
