@@ -179,43 +179,36 @@ int fat_like(const char*, const char*) { return refused_with(EPERM); }
 int flag_unknown(const char*, const char*) { return refused_with(EINVAL); }
 int no_such_call(const char*, const char*) { return refused_with(ENOSYS); }
 
-struct rename_noreplace_replaced {
-  explicit rename_noreplace_replaced(rename_noreplace_call call) {
-    publish_set_rename_noreplace(call);
-  }
-  ~rename_noreplace_replaced() { publish_set_rename_noreplace(nullptr); }
-};
-
 TEST(PublishTest, EveryWayPublishesAFreeNameAndNoneReplacesATakenOne) {
   for (const rename_noreplace_call call : {rename_noreplace_call{}, &fat_like, &flag_unknown,
                                            &no_such_call}) {
-    const rename_noreplace_replaced way(call);
     temp_dir dir;
     std::ofstream(dir.file(".new")) << "new";
     std::ofstream(dir.file("taken")) << "mine";
-    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), false), EEXIST);
+    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), false, call), EEXIST);
     EXPECT_EQ(read_text(dir.file("taken")), "mine");
-    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("free"), false), 0);
+    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("free"), false, call), 0);
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"free", "taken"}));
     EXPECT_EQ(read_text(dir.file("free")), "new");
     std::ofstream(dir.file(".new")) << "newer";
-    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), true), 0);  // --force
+    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), true, call), 0);  // --force
     EXPECT_EQ(read_text(dir.file("taken")), "newer");
   }
 }
 
 TEST(PublishTest, ExportOnAFatLikeDiskWritesEverythingAndRefusesWhatIsInTheWay) {
-  const rename_noreplace_replaced way(&fat_like);
+  export_options on_fat;
+  on_fat.publishing.rename_noreplace = &fat_like;
   temp_dir dir;
   const spc_builder b = two_samples();
-  const export_result r = export_samples(b.image(), "song.spc", {}, dir.path(), {});
+  const export_result r = export_samples(b.image(), "song.spc", {}, dir.path(), on_fat);
   ASSERT_TRUE(r.ok) << r.failure;
   EXPECT_EQ(names_in(dir.path()).size(), 5u);
   // Found only when publishing (no check before): nothing replaced, and no
   // manifest names a file the run did not write.
   temp_dir later;
   std::ofstream(later.file("b-01.wav")) << "mine";
-  sample_export run({}, later.path());
+  sample_export run(on_fat, later.path());
   EXPECT_TRUE(run.add_image(b.image(), "a.spc"));
   EXPECT_FALSE(run.add_image(b.image(), "b.spc"));
   const export_result failed = run.finish();

@@ -12,9 +12,6 @@
 
 namespace {
 
-// A kit could not be made or written (said on standard error).
-bool kit_failed = false;
-
 // Says when the files of `path` are not named after its own stem: an
 // earlier file had it, or characters a line naming the files can't hold
 // were replaced (`kit`: a kit's lines quote the names).
@@ -33,8 +30,9 @@ void say_stem_given(const std::string& path, const std::string& given, bool kit)
 // and marked in `unreadable`.
 // With `played` (--played), file i adds only the entries in played[i].
 // With a kit, keyed[i] holds the entries file i's song keys on, which say
-// why a file gets no kit.
-void add_files(sample_export& run, const std::vector<std::string>& files,
+// why a file gets no kit. Returns false when a kit could not be made or
+// written (said on standard error).
+bool add_files(sample_export& run, const std::vector<std::string>& files,
                std::vector<bool>& unreadable, bool report, kit_export* kit,
                const std::vector<std::vector<int>>* played,
                const std::vector<std::vector<int>>& keyed) {
@@ -54,12 +52,11 @@ void add_files(sample_export& run, const std::vector<std::string>& files,
                                      no_kit);
       continue;
     }
-    if (!run.add_image(*spc, path, played ? (*played)[i] : std::vector<int>{})) return;
+    if (!run.add_image(*spc, path, played ? (*played)[i] : std::vector<int>{})) return true;
     const int kit_files_before = kit ? kit->files_written() : 0;
     if (kit && !kit->put(run.stem_given(), run.names_given(), *spc, path, report, failure)) {
       print_message(failure + (report ? "" : " (--force replaces it)"));
-      kit_failed = true;
-      return;
+      return false;
     }
     // A kit of none of the samples is no kit: say so rather than go quiet.
     if (kit && report && kit->files_written() == kit_files_before)
@@ -69,6 +66,7 @@ void add_files(sample_export& run, const std::vector<std::string>& files,
                                    no_kit);
     if (report) say_stem_given(path, run.stem_given(), kit != nullptr);
   }
+  return true;
 }
 
 // The sample numbers each file's song keys on; a file that can't be read
@@ -92,7 +90,7 @@ std::vector<std::vector<int>> played_samples(const std::vector<std::string>& fil
 int run_export_command(const std::string& folder, const export_options& options,
                        const std::vector<std::string>& files, bool played_only,
                        std::optional<double> seconds) {
-  const interrupted_run interrupts;  // a signal leaves only whole files
+  interrupted_run interrupts;  // a signal leaves only whole files
   std::vector<bool> unreadable(files.size(), false);
   std::vector<std::vector<int>> played;
   // --instruments: the songs are traced and their samples tuned first, so
@@ -100,13 +98,14 @@ int run_export_command(const std::string& folder, const export_options& options,
   // say what --played keeps.
   export_tunings tunings;
   export_options with_tunings = options;
+  with_tunings.publishing.interrupts = &interrupts;
   std::unique_ptr<kit_export> kit;
   if (played_only && !options.instruments) played = played_samples(files, seconds);
   const std::vector<std::vector<int>>* only = played_only ? &played : nullptr;
   if (options.instruments) {
     tunings = tune_export_files(files, options.unique, seconds, &played);
     with_tunings.tunings = &tunings;
-    kit = std::make_unique<kit_export>(folder, tunings, options.force);
+    kit = std::make_unique<kit_export>(folder, tunings, options.force, with_tunings.publishing);
   }
   const auto any = [&unreadable](bool value) {
     return std::find(unreadable.begin(), unreadable.end(), value) != unreadable.end();
@@ -115,8 +114,8 @@ int run_export_command(const std::string& folder, const export_options& options,
   // rather than all held: a file in the way means nothing is written.
   if (!options.force) {
     sample_export check(with_tunings, folder, sample_export::mode::check_only);
-    add_files(check, files, unreadable, false, kit.get(), only, played);
-    if (!any(false) || kit_failed) return 1;
+    const bool kits_checked = add_files(check, files, unreadable, false, kit.get(), only, played);
+    if (!any(false) || !kits_checked) return 1;
     const export_result checked = check.finish();
     if (!checked.ok) {
       print_message(checked.failure + " (--force replaces it)");
@@ -124,8 +123,8 @@ int run_export_command(const std::string& folder, const export_options& options,
     }
   }
   sample_export run(with_tunings, folder);
-  add_files(run, files, unreadable, true, kit.get(), only, played);
-  if (!any(false) || kit_failed) return 1;  // nothing could be read, or the kit failed
+  const bool kits_written = add_files(run, files, unreadable, true, kit.get(), only, played);
+  if (!any(false) || !kits_written) return 1;  // nothing could be read, or the kit failed
   const export_result result = run.finish();
   std::vector<std::string> files_failed = result.files_failed;
   if (kit)

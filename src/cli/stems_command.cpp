@@ -21,7 +21,7 @@ std::string voice_list(const std::vector<int>& voices) {
 
 int run_stems_command(const std::string& folder, std::optional<double> seconds, bool force,
                       const std::vector<std::string>& files) {
-  const interrupted_run interrupts;  // a signal leaves only whole files
+  interrupted_run interrupts;  // a signal leaves only whole files
   // Only --seconds can ask for more than a WAV file holds (a tag is
   // believed up to an hour): refused before any file is followed.
   if (seconds && *seconds * OSPC_SAMPLE_RATE > wav_stereo_max_frames) {
@@ -61,7 +61,7 @@ int run_stems_command(const std::string& folder, std::optional<double> seconds, 
       std::fprintf(stderr, "quorlin: %s: its stems are named %s\n",
                    text_line_escape(plan.spc_path).c_str(), text_line_escape(plan.stem).c_str());
   }
-  const stems_result result = write_stems(plans, folder, force);
+  const stems_result result = write_stems(plans, folder, force, nullptr, {}, {&interrupts});
   for (const std::string& failed : result.files_failed)
     std::fprintf(stderr, "quorlin: %s\n", failed.c_str());
   if (!result.files_failed.empty()) status = 1;

@@ -178,7 +178,8 @@ std::string export_result::summary() const {
 }
 
 struct sample_export::run_state {
-  explicit run_state(std::string folder_path) : folder(std::move(folder_path)) {}
+  run_state(const export_options& run_options, std::string folder_path)
+      : options(run_options), folder(std::move(folder_path), options.publishing) {}
   export_options options;
   run_folder folder;
   mode how = mode::write;
@@ -232,7 +233,7 @@ struct sample_export::run_state {
       fail(failure);
       return put_outcome::stopped;
     }
-    pending_file file(path);
+    pending_file file(path, options.publishing);
     if (file.error() == 0) fill(file);
     const int error = file.publish(options.force);
     if (error == 0) return put_outcome::written;
@@ -268,8 +269,7 @@ struct sample_export::run_state {
 };
 
 sample_export::sample_export(export_options options, std::string folder, mode how)
-    : state_(std::make_unique<run_state>(std::move(folder))) {
-  state_->options = options;
+    : state_(std::make_unique<run_state>(options, std::move(folder))) {
   state_->how = how;
   state_->result.folder = state_->folder.path();
 }

@@ -24,6 +24,8 @@ struct export_options {
   // With --instruments: the played samples' tuning, whose WAV files carry it
   // and whose manifest lines gain it. Not owned.
   const export_tunings* tunings = nullptr;
+  // The command line's interrupted_run, which a signal's cleanup needs.
+  publish_context publishing = {};
 };
 
 // RIFF/WAVE bytes: PCM, mono, 16-bit, 32000 Hz, and with a loop a smpl chunk

@@ -52,7 +52,7 @@ bool kit_export::put(const std::string& stem, const std::map<int, std::string>& 
   }
   for (const kit_file& file : files) {
     const std::string file_path = folder_ + "/" + file.name;
-    const int error = publish_bytes(file_path, file.bytes, force_);
+    const int error = publish_bytes(file_path, file.bytes, force_, publishing_);
     if (error == 0) {
       ++files_written_;
     } else if (publish_error_stops_run(error)) {

@@ -16,11 +16,13 @@ export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
                                  const std::string& path);
 
 // The kit files of the image read from `path`, whose samples the export
-// named after `stem`, in `folder`.
+// named after `stem`, in `folder`; `publishing` holds the command line's
+// interrupted_run, if any.
 class kit_export {
  public:
-  kit_export(std::string folder, const export_tunings& tunings, bool force)
-      : folder_(std::move(folder)), tunings_(tunings), force_(force) {}
+  kit_export(std::string folder, const export_tunings& tunings, bool force,
+             const publish_context& publishing = {})
+      : folder_(std::move(folder)), tunings_(tunings), force_(force), publishing_(publishing) {}
 
   // With `write`, makes and writes the kit files (replacing only with
   // force); without, checks that none is in the way. On failure returns
@@ -41,6 +43,7 @@ class kit_export {
   std::string folder_;
   const export_tunings& tunings_;
   bool force_;
+  publish_context publishing_;
   int files_written_ = 0;
   std::vector<std::string> files_failed_;
 };

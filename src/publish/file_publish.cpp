@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <random>
 
-#include "interrupt_cleanup.h"
+#include "interrupted_run.h"
 #include "publish_test_hooks.h"
 
 namespace {
@@ -20,22 +20,31 @@ int real_rename_noreplace(const char* from, const char* to) {
   return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
 }
 
-rename_noreplace_call rename_noreplace = real_rename_noreplace;
-
 // A hidden name beside `path` no longer than its own, so that a name that
 // just fits the file system's limit can still be written.
-std::string temporary_name_beside(const std::filesystem::path& path) {
-  static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  thread_local std::mt19937_64 random{std::random_device{}()};
+std::string temporary_name_beside(const std::filesystem::path& path, std::mt19937_64& random) {
+  constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   const std::size_t length = std::clamp<std::size_t>(path.filename().string().size(), 2, 16);
   std::string name = ".";
   while (name.size() < length) name += letters[random() % (sizeof letters - 1)];
   return (path.parent_path() / name).string();
 }
 
+// The interrupted run's lock, when there is a run (an empty lock otherwise).
+std::unique_lock<std::mutex> hold(const publish_context& publishing) {
+  return publishing.interrupts ? publishing.interrupts->hold() : std::unique_lock<std::mutex>();
+}
+
+// Records the temporary (or "" for none) for the run's signal cleanup; call
+// holding its lock.
+void record_temporary(const publish_context& publishing, std::string path) {
+  if (publishing.interrupts) publishing.interrupts->set_temporary(std::move(path));
+}
+
 }  // namespace
 
-pending_file::pending_file(std::string path) : path_(std::move(path)) {
+pending_file::pending_file(std::string path, const publish_context& publishing)
+    : path_(std::move(path)), publishing_(publishing) {
   // The final name is only used at the end: a name the file system can't
   // hold is found now, before anything is rendered or written.
   struct stat st;
@@ -43,17 +52,17 @@ pending_file::pending_file(std::string path) : path_(std::move(path)) {
     error_ = ENAMETOOLONG;
     return;
   }
+  // Names are only to be unlikely to clash (a clash is tried again): a
+  // generator of this file's own, seeded once.
+  std::mt19937_64 random{std::random_device{}()};
   for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
-    temporary_ = temporary_name_beside(path_);
-    const interrupt_cleanup::signals_held held;
-    if (!interrupt_cleanup::set_temporary(temporary_)) {
-      error_ = ENAMETOOLONG;
-      return;
-    }
+    temporary_ = temporary_name_beside(path_, random);
+    const auto held = hold(publishing_);
+    record_temporary(publishing_, temporary_);
     fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0) {
       error_ = errno;
-      interrupt_cleanup::clear_temporary();
+      record_temporary(publishing_, {});
       if (error_ != EEXIST) break;
     }
   }
@@ -66,9 +75,9 @@ void pending_file::drop() noexcept {
   if (fd_ < 0) return;
   close(fd_);
   fd_ = -1;
-  const interrupt_cleanup::signals_held held;
+  const auto held = hold(publishing_);
   unlink(temporary_.c_str());
-  interrupt_cleanup::clear_temporary();
+  record_temporary(publishing_, {});
 }
 
 int pending_file::write(const void* data, std::size_t size) {
@@ -92,15 +101,17 @@ int pending_file::publish(bool replace) {
   if (close(fd) != 0) error_ = errno;
   // Named and forgotten as one step, so that a signal never finds a
   // published file still listed for removal (or a claimed name half used).
-  const interrupt_cleanup::signals_held held;
-  if (error_ == 0) error_ = publish_temporary_file(temporary_, path_, replace);
+  const auto held = hold(publishing_);
+  if (error_ == 0)
+    error_ = publish_temporary_file(temporary_, path_, replace, publishing_.rename_noreplace);
   if (error_ != 0) unlink(temporary_.c_str());
-  interrupt_cleanup::clear_temporary();
+  record_temporary(publishing_, {});
   return error_;
 }
 
-int publish_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes, bool replace) {
-  pending_file file(path);
+int publish_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes, bool replace,
+                  const publish_context& publishing) {
+  pending_file file(path, publishing);
   file.write(bytes.data(), bytes.size());
   return file.publish(replace);
 }
@@ -129,8 +140,10 @@ bool publish_error_stops_run(int error) {
   }
 }
 
-int publish_temporary_file(const std::string& temp, const std::string& final_path, bool replace) {
+int publish_temporary_file(const std::string& temp, const std::string& final_path, bool replace,
+                           rename_noreplace_call rename_noreplace) {
   if (replace) return std::rename(temp.c_str(), final_path.c_str()) == 0 ? 0 : errno;
+  if (!rename_noreplace) rename_noreplace = real_rename_noreplace;
   if (rename_noreplace(temp.c_str(), final_path.c_str()) == 0) return 0;
   const int error = errno;
   if (error != EINVAL && error != ENOSYS && error != EPERM && error != ENOTSUP) return error;
@@ -143,10 +156,6 @@ int publish_temporary_file(const std::string& temp, const std::string& final_pat
   const int rename_error = errno;
   unlink(final_path.c_str());
   return rename_error;
-}
-
-void publish_set_rename_noreplace(rename_noreplace_call call) {
-  rename_noreplace = call ? call : real_rename_noreplace;
 }
 
 namespace {
@@ -180,6 +189,8 @@ int run_folder::make(std::string& failure) {
     if (level == level.parent_path()) break;
   }
   for (const std::string& level : missing) {
+    // Made and recorded as one step, so that a signal never leaves it.
+    const auto held = hold(publishing_);
     if (mkdir(level.c_str(), 0777) != 0) {
       if (errno == EEXIST) continue;  // made by someone else meanwhile: not ours
       const int error = errno;
@@ -187,8 +198,7 @@ int run_folder::make(std::string& failure) {
       return error;
     }
     made_.push_back(level);
-    const interrupt_cleanup::signals_held held;
-    interrupt_cleanup::set_folders(level, static_cast<int>(made_.size()));
+    if (publishing_.interrupts) publishing_.interrupts->set_folders(made_);
   }
   if (stat(path_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     const int error = ENOTDIR;
@@ -200,8 +210,8 @@ int run_folder::make(std::string& failure) {
 
 run_folder::~run_folder() {
   if (made_.empty()) return;
-  const interrupt_cleanup::signals_held held;
-  interrupt_cleanup::set_folders({}, 0);
+  const auto held = hold(publishing_);
+  if (publishing_.interrupts) publishing_.interrupts->set_folders({});
   // rmdir leaves a folder that holds anything: only an unused one goes.
   for (auto level = made_.rbegin(); level != made_.rend(); ++level)
     if (rmdir(level->c_str()) != 0) break;

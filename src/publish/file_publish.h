@@ -9,16 +9,31 @@
 #include <string>
 #include <vector>
 
+class interrupted_run;
+
+// The no-replace rename: 0, or -1 with errno set, as renameat2 returns.
+using rename_noreplace_call = int (*)(const char* from, const char* to);
+
+// How a run's files are published: the command-line run whose signal
+// cleanup removes the temporary file and the folders it is making (none in
+// the window, which cancels its own work), and the no-replace rename (none:
+// renameat2; tests give one that refuses as some file systems do). Neither
+// is owned.
+struct publish_context {
+  interrupted_run* interrupts = nullptr;
+  rename_noreplace_call rename_noreplace = nullptr;
+};
+
 // A file being written: a hidden temporary beside `path`, no longer than
 // its name, filled by write() and given its name by publish(). Dropped
-// (the temporary removed) when destroyed unpublished. During a command-line
-// run with interrupted_run armed, a signal removes it too. One at a time
-// per armed run. Any thread.
+// (the temporary removed) when destroyed unpublished. With an
+// interrupted_run in `publishing`, a signal removes it too; one at a time
+// per interrupted_run. Any thread.
 class pending_file {
  public:
   // Makes the temporary; error() says why it could not be made (a name too
   // long for the file system is refused here, before anything is written).
-  explicit pending_file(std::string path);
+  explicit pending_file(std::string path, const publish_context& publishing = {});
   ~pending_file();
   pending_file(const pending_file&) = delete;
   pending_file& operator=(const pending_file&) = delete;
@@ -45,6 +60,7 @@ class pending_file {
  private:
   void drop() noexcept;
   std::string path_;
+  publish_context publishing_;
   std::string temporary_;
   int fd_ = -1;
   int error_ = 0;
@@ -52,7 +68,8 @@ class pending_file {
 
 // Writes `bytes` to `path` whole or not at all; without `replace` it fails
 // rather than replace a file there. Returns 0 or the errno. Any thread.
-int publish_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes, bool replace);
+int publish_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes, bool replace,
+                  const publish_context& publishing = {});
 
 // The same, and on failure `failure` names the file. Any thread.
 bool publish_file(const std::string& path, const std::vector<std::uint8_t>& bytes, bool replace,
@@ -70,11 +87,13 @@ bool publish_error_stops_run(int error);
 
 // The folders a run writes into: made (with any missing parents) only when
 // the first file needs them, and removed again, when still empty, at the
-// end of a run that put nothing there. Owned by the run. Any thread (one
-// run per object).
+// end of a run that put nothing there; with an interrupted_run in
+// `publishing`, also when a signal ends the run. Owned by the run. Any
+// thread (one run per object).
 class run_folder {
  public:
-  explicit run_folder(std::string path) : path_(std::move(path)) {}
+  explicit run_folder(std::string path, const publish_context& publishing = {})
+      : path_(std::move(path)), publishing_(publishing) {}
   ~run_folder();
   run_folder(const run_folder&) = delete;
   run_folder& operator=(const run_folder&) = delete;
@@ -86,5 +105,6 @@ class run_folder {
 
  private:
   std::string path_;
+  publish_context publishing_;
   std::vector<std::string> made_;  // the levels this run made, outermost first
 };

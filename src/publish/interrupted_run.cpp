@@ -1,118 +1,72 @@
-// A signal handler may call only async-signal-safe functions and can reach
-// nothing but static storage, so what it must remove is kept in one static
-// object below, as plain bytes: the temporary file being written and the
-// folders the run made. The writers change it with the signals blocked, so
-// the handler sees it whole; it then unlinks, removes empty folders and
-// calls _exit, all three safe in a handler.
 #include "interrupted_run.h"
 
-#include <limits.h>
-#include <signal.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <cstring>
-
-#include "interrupt_cleanup.h"
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
 
 namespace {
 
 constexpr int handled_signals[] = {SIGINT, SIGTERM, SIGHUP};
 
-struct cleanup_state {
-  volatile sig_atomic_t armed = 0;
-  char temporary[PATH_MAX] = {};  // "" when no file is being written
-  char folders[PATH_MAX] = {};    // the deepest folder the run made
-  int folder_levels = 0;          // how many levels up from it the run made
-  struct sigaction earlier[3] = {};
-  bool installed[3] = {};
-};
-
-// The one static state of the layer: see the comment at the top.
-cleanup_state cleanup;
-
-extern "C" void on_interrupt(int signal_number) {
-  if (cleanup.temporary[0] != '\0') unlink(cleanup.temporary);
-  // Deepest first; rmdir leaves a folder that holds anything.
-  for (int level = 0; level < cleanup.folder_levels; ++level) {
-    if (rmdir(cleanup.folders) != 0) break;
-    char* slash = std::strrchr(cleanup.folders, '/');
-    if (slash == nullptr || slash == cleanup.folders) break;
-    *slash = '\0';
-  }
-  _exit(128 + signal_number);
-}
-
-sigset_t handled_set() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int signal_number : handled_signals) sigaddset(&set, signal_number);
-  return set;
-}
-
-bool copy_path(char (&to)[PATH_MAX], const std::string& path) {
-  if (path.size() >= sizeof to) return false;
-  std::memcpy(to, path.c_str(), path.size() + 1);
-  return true;
-}
-
 }  // namespace
 
 interrupted_run::interrupted_run() {
-  struct sigaction action {};
-  action.sa_handler = on_interrupt;
-  action.sa_mask = handled_set();  // one handler at a time
-  for (int i = 0; i < 3; ++i) {
-    struct sigaction& earlier = cleanup.earlier[i];
-    if (sigaction(handled_signals[i], nullptr, &earlier) != 0) continue;
-    // nohup and background jobs start us ignoring some: that stays.
-    if (earlier.sa_handler == SIG_IGN) continue;
-    cleanup.installed[i] = sigaction(handled_signals[i], &action, nullptr) == 0;
+  sigemptyset(&waited_);
+  for (const int signal_number : handled_signals) {
+    struct sigaction now {};
+    // nohup and background jobs start us ignoring some: that stays (a
+    // blocked signal is never ignored, so it must not be blocked).
+    if (sigaction(signal_number, nullptr, &now) == 0 && now.sa_handler != SIG_IGN)
+      sigaddset(&waited_, signal_number);
   }
-  cleanup.armed = 1;
+  pthread_sigmask(SIG_BLOCK, &waited_, &mask_before_);
+  signal_fd_ = signalfd(-1, &waited_, SFD_CLOEXEC);
+  stop_fd_ = eventfd(0, EFD_CLOEXEC);
+  if (signal_fd_ >= 0 && stop_fd_ >= 0) {
+    try {
+      waiter_ = std::thread(&interrupted_run::wait_for_signal, this);
+    } catch (const std::system_error&) {
+      // No thread to take them: the signals act as they did before.
+    }
+  }
+  if (!waiter_.joinable()) pthread_sigmask(SIG_SETMASK, &mask_before_, nullptr);
 }
 
 interrupted_run::~interrupted_run() {
-  const sigset_t set = handled_set();
-  sigset_t before;
-  pthread_sigmask(SIG_BLOCK, &set, &before);
-  cleanup.armed = 0;
-  cleanup.temporary[0] = '\0';
-  cleanup.folder_levels = 0;
-  for (int i = 0; i < 3; ++i)
-    if (cleanup.installed[i]) sigaction(handled_signals[i], &cleanup.earlier[i], nullptr);
-  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  if (waiter_.joinable()) {
+    const std::uint64_t stop = 1;
+    while (write(stop_fd_, &stop, sizeof stop) < 0 && errno == EINTR) {
+    }
+    waiter_.join();
+    // A signal that came after the waiter stopped acts now, as it would
+    // have without the run.
+    pthread_sigmask(SIG_SETMASK, &mask_before_, nullptr);
+  }
+  if (signal_fd_ >= 0) close(signal_fd_);
+  if (stop_fd_ >= 0) close(stop_fd_);
 }
 
-namespace interrupt_cleanup {
-
-signals_held::signals_held() {
-  if (!cleanup.armed) return;
-  const sigset_t set = handled_set();
-  held_ = pthread_sigmask(SIG_BLOCK, &set, nullptr) == 0;
+void interrupted_run::wait_for_signal() noexcept {
+  pollfd watched[2] = {{signal_fd_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
+  for (;;) {
+    if (poll(watched, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (watched[1].revents != 0) return;
+    signalfd_siginfo info;
+    if (read(signal_fd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
+    // Held until the process ends: no writer publishes or records after this.
+    mutex_.lock();
+    if (!temporary_.empty()) unlink(temporary_.c_str());
+    // Deepest first; rmdir leaves a folder that holds anything.
+    for (auto level = folders_.rbegin(); level != folders_.rend(); ++level)
+      if (rmdir(level->c_str()) != 0) break;
+    _exit(128 + static_cast<int>(info.ssi_signo));
+  }
 }
-
-signals_held::~signals_held() {
-  if (!held_) return;
-  const sigset_t set = handled_set();
-  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-}
-
-bool set_temporary(const std::string& path) {
-  if (!cleanup.armed) return true;
-  return copy_path(cleanup.temporary, path);
-}
-
-void clear_temporary() {
-  if (cleanup.armed) cleanup.temporary[0] = '\0';
-}
-
-bool set_folders(const std::string& deepest, int levels) {
-  if (!cleanup.armed) return true;
-  cleanup.folder_levels = 0;
-  if (levels == 0) return true;
-  if (!copy_path(cleanup.folders, deepest)) return false;
-  cleanup.folder_levels = levels;
-  return true;
-}
-
-}  // namespace interrupt_cleanup

@@ -126,7 +126,8 @@ std::string stems_result::summary() const {
 
 stems_result write_stems(const std::vector<stem_plan>& plans, const std::string& folder,
                          bool force, const std::atomic<bool>* cancel,
-                         const std::function<void(double)>& progress) {
+                         const std::function<void(double)>& progress,
+                         const publish_context& publishing) {
   stems_result result;
   result.folder = folder;
   const auto fail = [&result](std::string failure) {
@@ -157,7 +158,7 @@ stems_result write_stems(const std::vector<stem_plan>& plans, const std::string&
     }
   }
 
-  run_folder out(folder);
+  run_folder out(folder, publishing);
   std::int64_t frames_done = 0;
   const auto done = [&](std::int64_t frames) {
     frames_done += frames;
@@ -180,7 +181,7 @@ stems_result write_stems(const std::vector<stem_plan>& plans, const std::string&
       }
       std::string failure;
       if (out.make(failure) != 0) return fail(failure);
-      pending_file file(path);
+      pending_file file(path, publishing);
       int error = file.error();
       if (error == 0) {
         const rendered how = render_into(file, plan, stem_mute_mask(voice), cancel, done, failure);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "file_publish.h"
 #include "song_length.h"
 #include "spc.h"
 
@@ -69,7 +70,9 @@ struct stems_result {
 // `progress` (may be empty) gets the share done (0 ... 1) after every
 // rendered buffer; raising `cancel` stops at the next buffer, and the file
 // being rendered is not written. A file is written whole or not at all.
+// `publishing` holds the command line's interrupted_run, if any.
 // Any thread (one call per plan set).
 stems_result write_stems(const std::vector<stem_plan>& plans, const std::string& folder,
                          bool force, const std::atomic<bool>* cancel = nullptr,
-                         const std::function<void(double)>& progress = {});
+                         const std::function<void(double)>& progress = {},
+                         const publish_context& publishing = {});
