@@ -35,9 +35,17 @@ dsp_register_file::dsp_register_file(const spc_format& image, const spc_format& 
 }
 
 void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
+  address &= 0x7F;
+  // Drivers write most registers again and again with what they hold. Such
+  // a write changes nothing the DSP sees, so it needs no catching up, and
+  // the frames after it are as quiet as before. Not so for the registers
+  // the DSP writes itself (ENVX, OUTX, ENDX: the value written may differ
+  // from the one the DSP is about to leave) nor KON, which acts anew.
+  const bool written_by_dsp = (address & 0x0F) == v_envx || (address & 0x0F) == v_outx ||
+                              address == r_end_flags;
+  if (value == regs_[address] && !written_by_dsp && address != r_key_on) return;
   sync(now);
   last_write_ = now;
-  address &= 0x7F;
   regs_[address] = value;
   switch (address & 0x0F) {
     case v_envx:
