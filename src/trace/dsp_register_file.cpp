@@ -245,6 +245,22 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
       }
     }
     d.position = std::min((d.position & 0x3FFF) + pitch, position_limit);
+    // The samples that follow in which the envelope stays as it is and no
+    // BRR data is due only add the pitch to the position: run them at once
+    // (not the next one when it reports the envelope's rise).
+    if (d.mode == dsp_envelope_mode::release || soft_reset || d.position >= decode_due ||
+        (silent >= 0 && d.level != 0))
+      continue;
+    std::int64_t steady = pitch ? (decode_due - d.position + pitch - 1) / pitch : INT64_MAX;
+    steady = std::min({steady, frames - i - 1, d.steady_samples(r.adsr1, adsr2, gain, counter)});
+    if (steady <= 0) continue;
+    counter.tick(steady);
+    d.position += int(pitch * steady);
+    d.envx = u8(d.level >> 4);
+    last_zero = d.level == 0;
+    level_zero |= last_zero;
+    looped = false;
+    i += steady;
   }
   voices_[v] = d;
   if (v == 0) header = memory_.aram[d.block];  // its next sample's header, read at clock 25
