@@ -19,7 +19,10 @@ class dsp_rate_counter {
   // Once a sample, before the voices step (from 0 it wraps to the top).
   void tick() { value_ = value_ == 0 ? range - 1 : value_ - 1; }
   void tick(std::int64_t samples) {
-    value_ = unsigned(((std::int64_t(value_) - samples) % range + range) % range);
+    if (samples <= value_)  // the common short run, without a division
+      value_ -= unsigned(samples);
+    else
+      value_ = unsigned(((std::int64_t(value_) - samples) % range + range) % range);
   }
   // Whether a step at `rate` (0 ... 31; 0 never steps) happens this sample.
   bool fires(int rate) const {
