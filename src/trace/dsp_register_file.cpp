@@ -35,9 +35,17 @@ dsp_register_file::dsp_register_file(const spc_format& image, const spc_format& 
 }
 
 void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
+  address &= 0x7F;
+  // Drivers write most registers again and again with what they hold. Such
+  // a write changes nothing the DSP sees, so it needs no catching up, and
+  // the frames after it are as quiet as before. Not so for the registers
+  // the DSP writes itself (ENVX, OUTX, ENDX: the value written may differ
+  // from the one the DSP is about to leave) nor KON, which acts anew.
+  const bool written_by_dsp = (address & 0x0F) == v_envx || (address & 0x0F) == v_outx ||
+                              address == r_end_flags;
+  if (value == regs_[address] && !written_by_dsp && address != r_key_on) return;
   sync(now);
   last_write_ = now;
-  address &= 0x7F;
   regs_[address] = value;
   switch (address & 0x0F) {
     case v_envx:
@@ -237,6 +245,22 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
       }
     }
     d.position = std::min((d.position & 0x3FFF) + pitch, position_limit);
+    // The samples that follow in which the envelope stays as it is and no
+    // BRR data is due only add the pitch to the position: run them at once
+    // (not the next one when it reports the envelope's rise).
+    if (d.mode == dsp_envelope_mode::release || soft_reset || d.position >= decode_due ||
+        (silent >= 0 && d.level != 0))
+      continue;
+    std::int64_t steady = pitch ? (decode_due - d.position + pitch - 1) / pitch : INT64_MAX;
+    steady = std::min({steady, frames - i - 1, d.steady_samples(r.adsr1, adsr2, gain, counter)});
+    if (steady <= 0) continue;
+    counter.tick(steady);
+    d.position += int(pitch * steady);
+    d.envx = u8(d.level >> 4);
+    last_zero = d.level == 0;
+    level_zero |= last_zero;
+    looped = false;
+    i += steady;
   }
   voices_[v] = d;
   if (v == 0) header = memory_.aram[d.block];  // its next sample's header, read at clock 25
@@ -312,33 +336,74 @@ constexpr bool steps_in_order() {
 }
 static_assert(steps_in_order());
 
+// Every step of a frame, the global ones and the voices', in the order of
+// their clocks (at the same clock, in the order listed above), and where
+// each clock's steps begin: a window walks only the steps inside it.
+struct frame_step {
+  u8 at;
+  u8 voice;
+  voice_step step;
+  bool global;  // then `step` is unused: directory_at, toggle_at or latch_at says which
+};
+constexpr int steps_per_frame = 3 + 9 + 7 * (dsp_voice_count - 1);
+constexpr int clocks_per_frame = 32;
+
+constexpr std::array<frame_step, steps_per_frame> frame_steps_by_clock() {
+  std::array<frame_step, steps_per_frame> all{};
+  int n = 0;
+  for (int at : {directory_at, toggle_at, latch_at}) all[n++] = {u8(at), 0, voice_step::source, true};
+  for (int v = 0; v < dsp_voice_count; ++v)
+    for (int i = 0; i < voice_step_count[v]; ++i)
+      all[n++] = {voice_steps[v][i].at, u8(v), voice_steps[v][i].step, false};
+  // A stable insertion sort by clock.
+  for (int i = 1; i < n; ++i)
+    for (int j = i; j > 0 && all[j - 1].at > all[j].at; --j) std::swap(all[j - 1], all[j]);
+  return all;
+}
+constexpr std::array<frame_step, steps_per_frame> frame_steps = frame_steps_by_clock();
+
+constexpr std::array<u8, clocks_per_frame + 1> first_steps_at() {
+  std::array<u8, clocks_per_frame + 1> first{};
+  int i = 0;
+  for (int clock = 0; clock <= clocks_per_frame; ++clock) {
+    while (i < steps_per_frame && frame_steps[i].at < clock) ++i;
+    first[clock] = u8(i);
+  }
+  return first;
+}
+// first_step_at[c]: the first of frame_steps at clock c or later.
+constexpr std::array<u8, clocks_per_frame + 1> first_step_at = first_steps_at();
+static_assert(first_step_at[clocks_per_frame] == steps_per_frame);
+
 }  // namespace
 
-// Between two accesses nothing is written, so the steps of different voices
-// only meet through ENDX and ENVX, whose reads and writes back never
-// interleave across voices: voice by voice is the same as clock by clock.
+// Between two accesses nothing is written: the window's steps run in their
+// clocks' order.
 void dsp_register_file::run_window(int from, int to) {
-  const auto in = [&](int at) { return at >= from && at < to; };
   const auto sample_at = [&](int at) { return (frame_start_ + at) / frame_clocks; };
-  if (in(directory_at)) latch_directory();
-  if (in(toggle_at)) toggle_every_other();
-  if (in(latch_at)) latch_key_on(sample_at(latch_at));
-  for (int v = 0; v < dsp_voice_count; ++v) {
-    for (int i = 0; i < voice_step_count[v]; ++i) {
-      const timed_step& t = voice_steps[v][i];
-      if (!in(t.at)) continue;
-      switch (t.step) {
-        case voice_step::source: read_source(v); break;
-        case voice_step::entry: read_entry_envelope_pitch(v); break;
-        case voice_step::pitch_high: read_pitch_high(v); break;
-        case voice_step::header: read_header(v); break;
-        case voice_step::run: run_voice(v, sample_at(t.at)); break;
-        case voice_step::all_three: step_three(v, sample_at(t.at)); break;
-        case voice_step::advance: advance_position(v); break;
-        case voice_step::end_flags: update_end_flags(v, sample_at(t.at)); break;
-        case voice_step::write_end: write_end_flags(v); break;
-        case voice_step::write_envelope: write_envelope(v); break;
-      }
+  for (int i = first_step_at[from]; i < first_step_at[to]; ++i) {
+    const frame_step& t = frame_steps[i];
+    const int v = t.voice;
+    if (t.global) {
+      if (t.at == directory_at)
+        latch_directory();
+      else if (t.at == toggle_at)
+        toggle_every_other();
+      else
+        latch_key_on(sample_at(latch_at));
+      continue;
+    }
+    switch (t.step) {
+      case voice_step::source: read_source(v); break;
+      case voice_step::entry: read_entry_envelope_pitch(v); break;
+      case voice_step::pitch_high: read_pitch_high(v); break;
+      case voice_step::header: read_header(v); break;
+      case voice_step::run: run_voice(v, sample_at(t.at)); break;
+      case voice_step::all_three: step_three(v, sample_at(t.at)); break;
+      case voice_step::advance: advance_position(v); break;
+      case voice_step::end_flags: update_end_flags(v, sample_at(t.at)); break;
+      case voice_step::write_end: write_end_flags(v); break;
+      case voice_step::write_envelope: write_envelope(v); break;
     }
   }
 }

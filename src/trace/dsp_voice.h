@@ -19,11 +19,20 @@ class dsp_rate_counter {
   // Once a sample, before the voices step (from 0 it wraps to the top).
   void tick() { value_ = value_ == 0 ? range - 1 : value_ - 1; }
   void tick(std::int64_t samples) {
-    value_ = unsigned(((std::int64_t(value_) - samples) % range + range) % range);
+    if (samples <= value_)  // the common short run, without a division
+      value_ -= unsigned(samples);
+    else
+      value_ = unsigned(((std::int64_t(value_) - samples) % range + range) % range);
   }
   // Whether a step at `rate` (0 ... 31; 0 never steps) happens this sample.
   bool fires(int rate) const {
     return rate == 31 || (rate != 0 && (value_ + offsets[rate]) % periods[rate] == 0);
+  }
+  // How many ticks from now until a step at `rate` (1 ... 30) next happens:
+  // 1 ... its period.
+  std::int64_t ticks_to_fire(int rate) const {
+    const unsigned t = (value_ + offsets[rate]) % periods[rate];
+    return t ? t : periods[rate];
   }
 
  private:
@@ -58,15 +67,47 @@ struct dsp_voice {
   // Steps the envelope by one sample with the registers as the DSP reads
   // them then: ADSR1 (latched earlier in the sample), ADSR2 and GAIN.
   void step_envelope(u8 adsr1, u8 adsr2, u8 gain, const dsp_rate_counter& counter);
+
+  // How many of the samples after this one would leave the envelope as it
+  // is (level, mode and the bent GAIN's hidden level), with the same
+  // registers and a counter that has ticked once more by each: a level the
+  // step would not change, or a rate whose step is not yet due. Only for a
+  // voice out of release. INT64_MAX when it stays for good.
+  std::int64_t steady_samples(u8 adsr1, u8 adsr2, u8 gain, const dsp_rate_counter& counter) const;
+
+ private:
+  struct envelope_step {
+    int next;  // the level the step sets when its rate fires
+    int rate;
+  };
+  // A step out of release up to its rate's test: changes the mode and the
+  // hidden level as the hardware does every sample.
+  envelope_step prepare_step(u8 adsr1, u8 adsr2, u8 gain);
 };
 
 inline void dsp_voice::step_envelope(u8 adsr1, u8 adsr2, u8 gain, const dsp_rate_counter& counter) {
-  int next = level;
   if (mode == dsp_envelope_mode::release) {
     // Key-off: 8 down every sample, whatever the counter says.
-    level = next - 8 < 0 ? 0 : next - 8;
+    level = level - 8 < 0 ? 0 : level - 8;
     return;
   }
+  const envelope_step step = prepare_step(adsr1, adsr2, gain);
+  // Only the level waits for the counter; the mode changes do not.
+  if (counter.fires(step.rate)) level = step.next;
+}
+
+inline std::int64_t dsp_voice::steady_samples(u8 adsr1, u8 adsr2, u8 gain,
+                                              const dsp_rate_counter& counter) const {
+  dsp_voice after = *this;
+  const envelope_step step = after.prepare_step(adsr1, adsr2, gain);
+  if (after.mode != mode || after.hidden_level != hidden_level) return 0;
+  if (step.next == level || step.rate == 0) return INT64_MAX;
+  if (step.rate == 31) return 0;
+  return counter.ticks_to_fire(step.rate) - 1;
+}
+
+inline dsp_voice::envelope_step dsp_voice::prepare_step(u8 adsr1, u8 adsr2, u8 gain) {
+  int next = level;
   int rate;
   // The register whose top three bits hold the sustain level in ADSR mode
   // (ADSR2), or GAIN itself in GAIN mode.
@@ -109,6 +150,5 @@ inline void dsp_voice::step_envelope(u8 adsr1, u8 adsr2, u8 gain, const dsp_rate
     next = next < 0 ? 0 : dsp_full_level;
     if (mode == dsp_envelope_mode::attack) mode = dsp_envelope_mode::decay;
   }
-  // Only the level waits for the counter; the mode changes above do not.
-  if (counter.fires(rate)) level = next;
+  return {next, rate};
 }

@@ -45,8 +45,11 @@ class spc_io_bus {
   [[gnu::always_inline]] void write(u16 address, u8 value, std::int64_t cycle) {
     now = cycle;
     u8& cell = memory_->aram[address];  // always reaches RAM, under the ROM too
-    state_hash_ += state_mix(address, value) - state_mix(address, cell);
-    cell = value;
+    // A write that leaves the byte as it was needs no work on the hash.
+    if (cell != value) {
+      state_hash_ += state_mix(address, value) - state_mix(address, cell);
+      cell = value;
+    }
     if ((address & 0xFFF0) == 0x00F0) write_io(address, value);
   }
 
