@@ -37,3 +37,8 @@ elseif(TARGET openspc)
 endif()
 gtest_discover_tests(kit_dialog_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS "gui"
   ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/lsan-glib-quarks.supp:print_suppressions=0")
+
+# The song as MIDI: the SMF writer, the key-on grid and the song's notes.
+add_executable(midi_tests midi_test.cpp)
+target_link_libraries(midi_tests PRIVATE quorlin_midi GTest::gtest_main)
+gtest_discover_tests(midi_tests PROPERTIES LABELS "kit")

@@ -8,6 +8,7 @@
 #include "cli_text.h"
 #include "interrupted_run.h"
 #include "kit_export.h"
+#include "midi_export.h"
 #include "trace_command.h"
 
 namespace {
@@ -35,7 +36,7 @@ void say_stem_given(const std::string& path, const std::string& given, bool kit)
 // With a kit, keyed[i] holds the entries file i's song keys on, which say
 // why a file gets no kit.
 void add_files(sample_export& run, const std::vector<std::string>& files,
-               std::vector<bool>& unreadable, bool report, kit_export* kit,
+               std::vector<bool>& unreadable, bool report, kit_export* kit, midi_export* midi,
                const std::vector<std::vector<int>>* played,
                const std::vector<std::vector<int>>& keyed) {
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -57,6 +58,11 @@ void add_files(sample_export& run, const std::vector<std::string>& files,
     if (!run.add_image(*spc, path, played ? (*played)[i] : std::vector<int>{})) return;
     const int kit_files_before = kit ? kit->files_written() : 0;
     if (kit && !kit->put(run.stem_given(), run.names_given(), *spc, path, report, failure)) {
+      print_message(failure + (report ? "" : " (--force replaces it)"));
+      kit_failed = true;
+      return;
+    }
+    if (midi && !midi->put(run.stem_given(), run.names_given(), *spc, path, report, failure)) {
       print_message(failure + (report ? "" : " (--force replaces it)"));
       kit_failed = true;
       return;
@@ -101,12 +107,16 @@ int run_export_command(const std::string& folder, const export_options& options,
   export_tunings tunings;
   export_options with_tunings = options;
   std::unique_ptr<kit_export> kit;
+  export_traces traces;
+  std::unique_ptr<midi_export> midi;
   if (played_only && !options.instruments) played = played_samples(files, seconds);
   const std::vector<std::vector<int>>* only = played_only ? &played : nullptr;
   if (options.instruments) {
-    tunings = tune_export_files(files, options.unique, seconds, &played);
+    tunings = tune_export_files(files, options.unique, seconds, &played,
+                                options.midi ? &traces : nullptr);
     with_tunings.tunings = &tunings;
     kit = std::make_unique<kit_export>(folder, tunings, options.force);
+    if (options.midi) midi = std::make_unique<midi_export>(folder, tunings, traces, options.force);
   }
   const auto any = [&unreadable](bool value) {
     return std::find(unreadable.begin(), unreadable.end(), value) != unreadable.end();
@@ -115,7 +125,7 @@ int run_export_command(const std::string& folder, const export_options& options,
   // rather than all held: a file in the way means nothing is written.
   if (!options.force) {
     sample_export check(with_tunings, folder, sample_export::mode::check_only);
-    add_files(check, files, unreadable, false, kit.get(), only, played);
+    add_files(check, files, unreadable, false, kit.get(), midi.get(), only, played);
     if (!any(false) || kit_failed) return 1;
     const export_result checked = check.finish();
     if (!checked.ok) {
@@ -124,13 +134,16 @@ int run_export_command(const std::string& folder, const export_options& options,
     }
   }
   sample_export run(with_tunings, folder);
-  add_files(run, files, unreadable, true, kit.get(), only, played);
+  add_files(run, files, unreadable, true, kit.get(), midi.get(), only, played);
   if (!any(false) || kit_failed) return 1;  // nothing could be read, or the kit failed
   const export_result result = run.finish();
   std::vector<std::string> files_failed = result.files_failed;
   if (kit)
     files_failed.insert(files_failed.end(), kit->files_failed().begin(),
                         kit->files_failed().end());
+  if (midi)
+    files_failed.insert(files_failed.end(), midi->files_failed().begin(),
+                        midi->files_failed().end());
   for (const std::string& failed : files_failed)
     std::fprintf(stderr, "quorlin: %s\n", failed.c_str());
   if (!result.ok) {

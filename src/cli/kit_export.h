@@ -19,10 +19,12 @@ typedef struct _JsonBuilder JsonBuilder;
 // across the files. Files that can't be read are left for the export to
 // report. With `played` (--played), also the sample numbers each file's song
 // keys on (none for a file that can't be read), from the same traces.
+// With `kept_traces` (--midi), the traces themselves, by the file's path.
 // Main thread only.
 export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
                                  std::optional<double> seconds = std::nullopt,
-                                 std::vector<std::vector<int>>* played = nullptr);
+                                 std::vector<std::vector<int>>* played = nullptr,
+                                 std::map<std::string, song_trace>* kept_traces = nullptr);
 
 // The tuning of the samples `trace` keys on, for an export of the image read
 // from `path` alone (the window's). Any thread.
