@@ -42,3 +42,14 @@ gtest_discover_tests(kit_dialog_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS "gu
 add_executable(midi_tests midi_test.cpp)
 target_link_libraries(midi_tests PRIVATE quorlin_midi GTest::gtest_main)
 gtest_discover_tests(midi_tests PROPERTIES LABELS "kit")
+
+# --export --midi: every written file read back by FluidSynth's player, and
+# each voice played with the kit against libgme playing it alone.
+if(TARGET quorlin)
+  add_executable(midi_render_tests midi_render_test.cpp support/command_run.cpp)
+  target_link_libraries(midi_render_tests PRIVATE quorlin_audio_test_support
+    PkgConfig::FLUIDSYNTH PkgConfig::JSON_GLIB GTest::gtest_main)
+  target_compile_definitions(midi_render_tests PRIVATE QUORLIN_BINARY="$<TARGET_FILE:quorlin>")
+  add_dependencies(midi_render_tests quorlin)
+  gtest_discover_tests(midi_render_tests PROPERTIES LABELS "cli" TIMEOUT 300)
+endif()
