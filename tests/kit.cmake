@@ -37,3 +37,19 @@ elseif(TARGET openspc)
 endif()
 gtest_discover_tests(kit_dialog_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS "gui"
   ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/lsan-glib-quarks.supp:print_suppressions=0")
+
+# The song as MIDI: the SMF writer, the key-on grid and the song's notes.
+add_executable(midi_tests midi_test.cpp)
+target_link_libraries(midi_tests PRIVATE quorlin_midi GTest::gtest_main)
+gtest_discover_tests(midi_tests PROPERTIES LABELS "kit")
+
+# --export --midi: every written file read back by FluidSynth's player, and
+# each voice played with the kit against libgme playing it alone.
+if(TARGET quorlin)
+  add_executable(midi_render_tests midi_render_test.cpp support/command_run.cpp)
+  target_link_libraries(midi_render_tests PRIVATE quorlin_audio_test_support
+    PkgConfig::FLUIDSYNTH PkgConfig::JSON_GLIB GTest::gtest_main)
+  target_compile_definitions(midi_render_tests PRIVATE QUORLIN_BINARY="$<TARGET_FILE:quorlin>")
+  add_dependencies(midi_render_tests quorlin)
+  gtest_discover_tests(midi_render_tests PROPERTIES LABELS "cli" TIMEOUT 300)
+endif()

@@ -9,6 +9,7 @@
 #include "brr.h"
 #include "brr_encode.h"
 #include "dsp_envelope.h"
+#include "instrument_kit.h"
 #include "pitch_detect.h"
 #include "tuning.h"
 
@@ -169,6 +170,38 @@ TEST(AddMusicK, TuningBytesPlayO4AAt440Hz) {
   // An octave higher root halves the multiplier.
   const amk_tuning high = amk_tuning_for_root(81.0);
   EXPECT_EQ(high.multiplier * 256 + high.fraction, 582);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Envelope, AKeyOnThatStartsSilentTakesTheEnvelopeTheDriverThenRaises) {
+  // A driver keys on with direct GAIN 0 and raises GAIN a little later: the
+  // kit takes what sounds, not the silent key-on (it would be -144 dB).
+  spc_builder image;
+  image.square_wave_tone();
+  song_trace trace;
+  trace_event on;
+  on.sample = 100;
+  on.start = 0x1000;
+  on.loop = 0x1000;
+  on.pitch = 0x1000;
+  on.gain = 0x00;
+  trace.events.push_back(on);
+  trace_event raised = on;
+  raised.kind = trace_event_kind::envelope;
+  raised.sample = 200;
+  raised.gain = 0x60;
+  trace.events.push_back(raised);
+  raised.sample = 300;
+  raised.gain = 0x20;  // later changes are the song's, not the instrument's
+  trace.events.push_back(raised);
+  trace.samples = 32000;
+  const auto tuned = tune_played_samples({{&image.image(), &trace}}, false);
+  ASSERT_EQ(tuned.size(), 1u);
+  ASSERT_EQ(tuned[0].count(0), 1u);
+  EXPECT_EQ(tuned[0].at(0).envelope.gain, 0x60);
 }
 
 }  // namespace

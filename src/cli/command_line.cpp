@@ -29,6 +29,7 @@ struct quorlin_options {
   gboolean access = FALSE;
   gboolean played = FALSE;
   gboolean instruments = FALSE;
+  gboolean midi = FALSE;
   char* export_folder = nullptr;
   char* stems_folder = nullptr;
   char* events = nullptr;  // --events: "all"
@@ -79,6 +80,9 @@ std::optional<int> parse_and_run(quorlin_options& o, int& argc, char**& argv,
       {"instruments", 0, 0, G_OPTION_ARG_NONE, &o.instruments,
        "With --export: also the played samples, tuned, as STEM.sf2, STEM.sfz and AddMusicK "
        "instruments", nullptr},
+      {"midi", 0, 0, G_OPTION_ARG_NONE, &o.midi,
+       "With --export: also the song as STEM.mid, played by its instruments (implies "
+       "--instruments)", nullptr},
       {"stems", 0, 0, G_OPTION_ARG_FILENAME, &o.stems_folder,
        "Write each voice of each FILE alone, and the mix, into DIR as WAV", "DIR"},
       {"trace", 0, 0, G_OPTION_ARG_NONE, &o.trace,
@@ -138,6 +142,7 @@ std::optional<int> parse_and_run(quorlin_options& o, int& argc, char**& argv,
   if (o.force && !exporting && !stems)
     return usage_error(argv[0], "--force goes with --export or --stems");
   if (o.instruments && !exporting) return usage_error(argv[0], "--instruments goes with --export");
+  if (o.midi && !exporting) return usage_error(argv[0], "--midi goes with --export");
   if (o.played && !o.list && !exporting)
     return usage_error(argv[0], "--played goes with --list or --export");
   if (o.events && !o.trace) return usage_error(argv[0], "--events goes with --trace");
@@ -159,7 +164,8 @@ std::optional<int> parse_and_run(quorlin_options& o, int& argc, char**& argv,
   if (o.list) return run_list_command(files, o.json, {o.played != FALSE, seconds});
   if (exporting) {
     export_options options{o.unique != FALSE, o.loop_header != FALSE, o.force != FALSE};
-    options.instruments = o.instruments != FALSE;
+    options.midi = o.midi != FALSE;
+    options.instruments = o.instruments != FALSE || options.midi;
     return run_export_command(o.export_folder, options, files, o.played != FALSE, seconds);
   }
   if (o.trace) return run_trace_command(files, seconds, o.json, o.events != nullptr);

@@ -8,6 +8,7 @@
 #include "cli_text.h"
 #include "export_tuning.h"
 #include "interrupted_run.h"
+#include "midi_export.h"
 #include "trace_command.h"
 
 namespace {
@@ -33,7 +34,7 @@ void say_stem_given(const std::string& path, const std::string& given, bool kit)
 // why a file gets no kit. Returns false when a kit could not be made or
 // written (said on standard error).
 bool add_files(sample_export& run, const std::vector<std::string>& files,
-               std::vector<bool>& unreadable, bool report, kit_export* kit,
+               std::vector<bool>& unreadable, bool report, kit_export* kit, midi_export* midi,
                const std::vector<std::vector<int>>* played,
                const std::vector<std::vector<int>>& keyed) {
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -55,6 +56,10 @@ bool add_files(sample_export& run, const std::vector<std::string>& files,
     if (!run.add_image(*spc, path, played ? (*played)[i] : std::vector<int>{})) return true;
     const int kit_files_before = kit ? kit->files_written() : 0;
     if (kit && !kit->put(run.stem_given(), run.names_given(), *spc, path, report, failure)) {
+      print_message(failure + (report ? "" : " (--force replaces it)"));
+      return false;
+    }
+    if (midi && !midi->put(run.stem_given(), run.names_given(), *spc, path, report, failure)) {
       print_message(failure + (report ? "" : " (--force replaces it)"));
       return false;
     }
@@ -100,12 +105,18 @@ int run_export_command(const std::string& folder, const export_options& options,
   export_options with_tunings = options;
   with_tunings.publishing.interrupts = &interrupts;
   std::unique_ptr<kit_export> kit;
+  export_traces traces;
+  std::unique_ptr<midi_export> midi;
   if (played_only && !options.instruments) played = played_samples(files, seconds);
   const std::vector<std::vector<int>>* only = played_only ? &played : nullptr;
   if (options.instruments) {
-    tunings = tune_export_files(files, options.unique, seconds, &played);
+    tunings = tune_export_files(files, options.unique, seconds, &played,
+                                options.midi ? &traces : nullptr);
     with_tunings.tunings = &tunings;
     kit = std::make_unique<kit_export>(folder, tunings, options.force, with_tunings.publishing);
+    if (options.midi)
+      midi = std::make_unique<midi_export>(folder, tunings, traces, options.force,
+                                           with_tunings.publishing);
   }
   const auto any = [&unreadable](bool value) {
     return std::find(unreadable.begin(), unreadable.end(), value) != unreadable.end();
@@ -114,7 +125,8 @@ int run_export_command(const std::string& folder, const export_options& options,
   // rather than all held: a file in the way means nothing is written.
   if (!options.force) {
     sample_export check(with_tunings, folder, sample_export::mode::check_only);
-    const bool kits_checked = add_files(check, files, unreadable, false, kit.get(), only, played);
+    const bool kits_checked =
+        add_files(check, files, unreadable, false, kit.get(), midi.get(), only, played);
     if (!any(false) || !kits_checked) return 1;
     const export_result checked = check.finish();
     if (!checked.ok) {
@@ -123,13 +135,17 @@ int run_export_command(const std::string& folder, const export_options& options,
     }
   }
   sample_export run(with_tunings, folder);
-  const bool kits_written = add_files(run, files, unreadable, true, kit.get(), only, played);
+  const bool kits_written =
+      add_files(run, files, unreadable, true, kit.get(), midi.get(), only, played);
   if (!any(false) || !kits_written) return 1;  // nothing could be read, or the kit failed
   const export_result result = run.finish();
   std::vector<std::string> files_failed = result.files_failed;
   if (kit)
     files_failed.insert(files_failed.end(), kit->files_failed().begin(),
                         kit->files_failed().end());
+  if (midi)
+    files_failed.insert(files_failed.end(), midi->files_failed().begin(),
+                        midi->files_failed().end());
   for (const std::string& failed : files_failed)
     std::fprintf(stderr, "quorlin: %s\n", failed.c_str());
   if (!result.ok) {

@@ -7,7 +7,8 @@
 
 export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
                                  std::optional<double> seconds,
-                                 std::vector<std::vector<int>>* played) {
+                                 std::vector<std::vector<int>>* played,
+                                 std::map<std::string, song_trace>* kept_traces) {
   std::vector<std::unique_ptr<spc_format>> images;
   std::vector<song_trace> traces;
   std::vector<std::string> paths;
@@ -30,6 +31,8 @@ export_tunings tune_export_files(const std::vector<std::string>& files, bool poo
   export_tunings out;
   for (std::size_t i = 0; i < tuned.size(); ++i)
     for (const auto& [srcn, instrument] : tuned[i]) out[{paths[i], srcn}] = instrument;
+  for (std::size_t i = 0; kept_traces && i < paths.size(); ++i)
+    (*kept_traces)[paths[i]] = std::move(traces[i]);
   return out;
 }
 

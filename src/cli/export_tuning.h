@@ -20,7 +20,8 @@ typedef struct _JsonBuilder JsonBuilder;
 // Main thread only.
 export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
                                  std::optional<double> seconds = std::nullopt,
-                                 std::vector<std::vector<int>>* played = nullptr);
+                                 std::vector<std::vector<int>>* played = nullptr,
+                                 std::map<std::string, song_trace>* kept_traces = nullptr);
 
 // Adds "tuning": null for a sample the song never plays, else its root
 // (MIDI note and name), fine tune in cents, method, confidence, the notes

@@ -21,6 +21,7 @@ struct export_options {
   bool loop_header = false;  // BRR files start with the 2-byte loop offset
   bool force = false;        // existing files are replaced
   bool instruments = false;  // the played samples also as a tuned kit (SF2, SFZ, AddMusicK)
+  bool midi = false;         // with the kit, the song as STEM.mid played by it
   // With --instruments: the played samples' tuning, whose WAV files carry it
   // and whose manifest lines gain it. Not owned.
   const export_tunings* tunings = nullptr;

@@ -38,16 +38,33 @@ brr_sample decode_entry(const spc_format& image, int srcn) {
                           aram_word(image, static_cast<u16>(entry + 2)));
 }
 
+// Whether a voice keyed on with these registers makes no sound until the
+// driver changes them: direct GAIN at level 0, ADSR off.
+bool silent_envelope(const key_on_envelope& e) { return !(e.adsr1 & 0x80) && e.gain == 0; }
+
 // The envelope registers of each entry's first key-on of the sample the
 // snapshot's directory lists (as summarize_trace counts them: a driver that
-// loads other samples later keys those on under the same numbers).
+// loads other samples later keys those on under the same numbers). A
+// key-on that starts silent (GAIN 0, raised by the driver afterwards) gives
+// the first envelope the voice then sounds with.
 std::array<std::optional<key_on_envelope>, 256> first_envelopes(const song_trace& trace,
                                                                  const spc_format& image) {
   std::array<std::optional<key_on_envelope>, 256> out;
+  std::array<int, 8> silent_srcn;  // per voice, the entry a silent key-on left waiting, or -1
+  silent_srcn.fill(-1);
   for (const trace_event& e : trace.events) {
+    int& waiting = silent_srcn[e.voice & 7];
+    const key_on_envelope registers{e.adsr1, e.adsr2, e.gain};
+    if (e.kind == trace_event_kind::envelope && waiting >= 0 && !silent_envelope(registers)) {
+      out[static_cast<std::size_t>(waiting)] = registers;
+      waiting = -1;
+    }
+    if (e.kind == trace_event_kind::key_on || e.kind == trace_event_kind::key_off) waiting = -1;
     if (e.kind == trace_event_kind::key_on && !out[e.srcn] &&
-        aram_word(image, entry_address(image, e.srcn)) == e.start)
-      out[e.srcn] = key_on_envelope{e.adsr1, e.adsr2, e.gain};
+        aram_word(image, entry_address(image, e.srcn)) == e.start) {
+      out[e.srcn] = registers;
+      if (silent_envelope(registers)) waiting = e.srcn;
+    }
   }
   return out;
 }

@@ -1,0 +1,56 @@
+// The song as a Standard MIDI File played by its own kit: the trace's
+// key-ons as notes on the SoundFont presets of STEM.sf2 (bank SRCN / 128,
+// program SRCN % 128), tuned as the kit declares each sample, one track per
+// sounding voice ("Voice N" on channel N + 1). Pure functions; any thread.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "key_on_grid.h"
+#include "sample_tuning.h"
+#include "song_trace.h"
+
+// Pitch bend reaches this many semitones either way (set by RPN 0 at the
+// start of every voice's track): a slide of up to 24 semitones from the
+// note's key stays one note, and 8192 steps still give a cent under 0.3.
+inline constexpr int midi_bend_range_semitones = 24;
+// Ticks per quarter note. At the slowest tempo chosen (40 bpm, 1.5 s a
+// quarter) a tick is 1.56 ms, and every event lies within half a tick
+// (0.8 ms) of its traced time: the file's times are the song's to 1 ms.
+inline constexpr int midi_ticks_per_quarter = 960;
+
+// One sample of the kit as the MIDI file plays it.
+struct midi_instrument {
+  sample_tuning tuning;      // root key and fine tune as the kit declares them
+  key_on_envelope envelope;  // the preset's envelope
+  u16 start = 0;             // the directory entry's start: key-ons of another start are not it
+  std::size_t frames = 0;    // the kit's PCM frames (at pitch 0x1000, one a DSP sample)
+  bool loops = false;
+};
+
+struct song_midi_source {
+  const song_trace* trace = nullptr;
+  std::map<int, midi_instrument> instruments;  // by directory index (SRCN)
+  std::string title;  // the tag's song title and game ("" when none)
+  std::string game;
+};
+
+struct song_midi {
+  std::vector<u8> bytes;  // the file
+  int notes = 0;
+  int voices = 0;         // tracks after the first
+  key_on_grid grid;       // the tempo's source
+  int surround_volumes = 0;     // key-ons and volume changes with a negative volume
+  int envelopes_differing = 0;  // key-ons whose ADSR or GAIN differs from the preset's
+  int key_ons_without_sample = 0;  // key-ons of no sample of the kit: no note
+};
+
+// The song's MIDI file. Any thread.
+song_midi make_song_midi(const song_midi_source& source);
+
+// Whether two key-ons' envelope registers play the same envelope: the same
+// ADSR when ADSR is on, else the same GAIN. Any thread.
+bool same_envelope(const key_on_envelope& a, const key_on_envelope& b);
