@@ -273,6 +273,10 @@ TEST(MidiRenderTest, MidiImpliesTheKitAndReplacesNothingUnasked) {
             std::string::npos)
       << e.run.err;
   EXPECT_TRUE(std::filesystem::exists(e.sf2));
+  // Both voices key the one sample on with its preset's envelope.
+  const std::string manifest = read_file(out + "/samples.tsv");
+  EXPECT_NE(manifest.find("\tkey-ons\tother envelopes\tADSR1\t"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\t2\t0\t00\t00\t7F\n"), std::string::npos) << manifest;
   const fluid_render all = render_midi(e.sf2, e.mid, -1, seconds + 5);
   EXPECT_TRUE(all.finished);
   EXPECT_EQ(all.note_ons, 2);
