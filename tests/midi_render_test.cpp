@@ -259,3 +259,44 @@ TEST(MidiRenderTest, EveryCorpusSongsMidiPlaysItsVoicesLikeLibgme) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MidiRenderTest, MidiImpliesTheKitAndReplacesNothingUnasked) {
+  temp_dir dir;
+  const std::string song = spc_builder().two_tones().write_to(dir.path(), "two.spc");
+  const std::string out = dir.file("out");
+  const exported e = export_midi(song, out);
+  ASSERT_EQ(e.run.status, 0) << e.run.err;
+  EXPECT_NE(e.run.err.find("two.mid: 2 notes on 2 voices, no key-on grid, 120.0 bpm, 0 key-ons "
+                           "whose envelope differs from its preset's\n"),
+            std::string::npos)
+      << e.run.err;
+  EXPECT_TRUE(std::filesystem::exists(e.sf2));
+  // Both voices key the one sample on with its preset's envelope.
+  const std::string manifest = read_file(out + "/samples.tsv");
+  EXPECT_NE(manifest.find("\tkey-ons\tother envelopes\tADSR1\t"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\t2\t0\t00\t00\t7F\n"), std::string::npos) << manifest;
+  const fluid_render all = render_midi(e.sf2, e.mid, -1, seconds + 5);
+  EXPECT_TRUE(all.finished);
+  EXPECT_EQ(all.note_ons, 2);
+
+  // A second run finds the MIDI file (alone left) in the way and writes nothing.
+  for (const auto& file : std::filesystem::directory_iterator(out))
+    if (file.path() != e.mid) std::filesystem::remove(file.path());
+  const std::string before = read_file(e.mid);
+  std::filesystem::resize_file(e.mid, 10);
+  const exported again = export_midi(song, out);
+  EXPECT_EQ(again.run.status, 1);
+  EXPECT_NE(again.run.err.find(e.mid + " already exists"), std::string::npos) << again.run.err;
+  EXPECT_FALSE(std::filesystem::exists(e.sf2));
+  EXPECT_EQ(std::filesystem::file_size(e.mid), 10u);
+  EXPECT_EQ(quorlin({"--export", out, "--midi", "--force", "--played", "--seconds", "12", song}).status, 0);
+  EXPECT_EQ(read_file(e.mid), before);
+
+  const run_result alone = quorlin({"--midi", song});
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_NE(alone.err.find("--midi goes with --export"), std::string::npos) << alone.err;
+}
+
+}  // namespace

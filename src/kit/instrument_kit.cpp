@@ -114,7 +114,13 @@ std::vector<song_instruments> tune_played_samples(const std::vector<song_to_tune
                   .first;
     const auto& pitches = pool_identical ? pooled[key]
                                          : plays[e.song][static_cast<std::size_t>(e.srcn)].pitches;
-    out[e.song][e.srcn] = sample_instrument{tune_sample(known->second, pitches), e.envelope};
+    sample_instrument& instrument = out[e.song][e.srcn];
+    instrument = sample_instrument{tune_sample(known->second, pitches), e.envelope};
+    const u16 start = aram_word(*songs[e.song].image, entry_address(*songs[e.song].image, e.srcn));
+    for (const trace_event& k : songs[e.song].trace->events)
+      if (k.kind == trace_event_kind::key_on && k.srcn == e.srcn && k.start == start &&
+          !same_envelope({k.adsr1, k.adsr2, k.gain}, e.envelope))
+        ++instrument.other_envelopes;
   }
   return out;
 }

@@ -227,12 +227,6 @@ smf_track conductor_track(const song_midi_source& source, std::uint32_t tempo) {
 
 }  // namespace
 
-bool same_envelope(const key_on_envelope& a, const key_on_envelope& b) {
-  const bool adsr = (a.adsr1 & 0x80) != 0;
-  if (adsr != ((b.adsr1 & 0x80) != 0)) return false;
-  return adsr ? a.adsr1 == b.adsr1 && a.adsr2 == b.adsr2 : a.gain == b.gain;
-}
-
 song_midi make_song_midi(const song_midi_source& source) {
   song_midi out;
   std::vector<std::int64_t> key_ons;

@@ -50,7 +50,3 @@ struct song_midi {
 
 // The song's MIDI file. Any thread.
 song_midi make_song_midi(const song_midi_source& source);
-
-// Whether two key-ons' envelope registers play the same envelope: the same
-// ADSR when ADSR is on, else the same GAIN. Any thread.
-bool same_envelope(const key_on_envelope& a, const key_on_envelope& b);

@@ -81,17 +81,23 @@ const sample_tuning* tuning_of(const export_tunings* tunings, const std::string&
   return instrument ? &instrument->tuning : nullptr;
 }
 
+bool same_envelope(const key_on_envelope& a, const key_on_envelope& b) {
+  const bool adsr = (a.adsr1 & 0x80) != 0;
+  if (adsr != ((b.adsr1 & 0x80) != 0)) return false;
+  return adsr ? a.adsr1 == b.adsr1 && a.adsr2 == b.adsr2 : a.gain == b.gain;
+}
+
 std::string tuning_manifest_fields(const sample_instrument* instrument, int srcn) {
-  if (!instrument) return "\t-\t-\t-\t-\t-\t-\t-\t-\t-\t-\t-";
+  if (!instrument) return "\t-\t-\t-\t-\t-\t-\t-\t-\t-\t-\t-\t-";
   const sample_tuning& t = instrument->tuning;
   const kit_preset preset = kit_preset_of(srcn);
   char text[192];
-  std::snprintf(text, sizeof text, "\t%d\t%d\t%s\t%+d\t%s\t%.2f\t%s\t%d\t%02X\t%02X\t%02X",
+  std::snprintf(text, sizeof text, "\t%d\t%d\t%s\t%+d\t%s\t%.2f\t%s\t%d\t%d\t%02X\t%02X\t%02X",
                 preset.bank, preset.program, midi_note_name(t.root_key()).c_str(),
                 t.fine_tune_cents(), tuning_method_text(t.method), t.confidence,
                 t.played() ? (midi_note_name(*t.played_low) + "-" + midi_note_name(*t.played_high)).c_str()
                            : "-",
-                t.key_ons, instrument->envelope.adsr1, instrument->envelope.adsr2,
+                t.key_ons, instrument->other_envelopes, instrument->envelope.adsr1, instrument->envelope.adsr2,
                 instrument->envelope.gain);
   return text;
 }

@@ -48,10 +48,17 @@ struct key_on_envelope {
   u8 gain = 0x7F;  // direct full level: what a voice without ADSR or GAIN set plays at
 };
 
+// Whether two key-ons' envelope registers play the same envelope: the same
+// ADSR when ADSR is on, else the same GAIN. Any thread.
+bool same_envelope(const key_on_envelope& a, const key_on_envelope& b);
+
 // A played sample as a kit holds it.
 struct sample_instrument {
   sample_tuning tuning;
   key_on_envelope envelope;
+  // The song's key-ons of it whose envelope is not `envelope` (the preset
+  // keeps one envelope per sample).
+  int other_envelopes = 0;
 };
 
 // The tuning of the played samples of an export's files: by the file's
@@ -77,7 +84,8 @@ constexpr kit_preset kit_preset_of(int srcn) { return {srcn / 128, srcn % 128}; 
 // `srcn` (each after a tab; "-" for a sample the song never plays). Any
 // thread.
 inline constexpr const char* tuning_manifest_titles =
-    "\tbank\tprogram\troot\tfine tune\tmethod\tconfidence\tplayed\tkey-ons\tADSR1\tADSR2\tGAIN";
+    "\tbank\tprogram\troot\tfine tune\tmethod\tconfidence\tplayed\tkey-ons\tother envelopes\tADSR1"
+    "\tADSR2\tGAIN";
 std::string tuning_manifest_fields(const sample_instrument* instrument, int srcn);
 
 // "loop period", "autocorrelation", "most played note" or "none". Any thread.
