@@ -12,6 +12,13 @@ constexpr int brr_block_bytes = 9;
 constexpr int decode_due = 0x4000;
 constexpr int position_limit = 0x7FFF;
 
+// Of the next `most` samples, how many only add the pitch to the voice's
+// position, short of the one that decodes.
+std::int64_t samples_before_decode(const dsp_voice& d, int pitch, std::int64_t most) {
+  if (d.position >= decode_due) return 0;
+  return pitch ? std::min<std::int64_t>((decode_due - d.position + pitch - 1) / pitch, most) : most;
+}
+
 }  // namespace
 
 dsp_register_file::dsp_register_file(const spc_format& image, const spc_format& memory,
@@ -151,6 +158,26 @@ void dsp_register_file::run_quiet_frames(std::int64_t frames) {
   envelope_buffer_ = voices_[dsp_voice_count - 1].envx;
 }
 
+// One sample's move of a voice's BRR position, `header` its block's: the
+// next byte pair when decoding is due, the next block after the last pair,
+// the loop after a block with the end flag. Returns whether it looped.
+bool dsp_register_file::step_position(dsp_voice& d, u8 header, u16 loop_entry, int pitch) const {
+  bool looped = false;
+  if (d.position >= decode_due) {
+    d.byte_in_block += 2;
+    if (d.byte_in_block >= brr_block_bytes) {
+      d.block = u16(d.block + brr_block_bytes);
+      if (header & 1) {
+        d.block = ram_word(loop_entry);
+        looped = true;
+      }
+      d.byte_in_block = 1;
+    }
+  }
+  d.position = std::min((d.position & 0x3FFF) + pitch, position_limit);
+  return looped;
+}
+
 // A released voice at level 0 stays so: ENVX and OUTX stay 0, and only
 // its BRR position moves, which runs from one group of four samples to the
 // next instead of sample by sample.
@@ -164,29 +191,44 @@ void dsp_register_file::run_idle_voice(int v, dsp_voice& d, std::int64_t samples
   for (std::int64_t left = samples; left > 0;) {
     looped = false;
     last_block = d.block;
-    if (d.position < decode_due) {
-      // Samples that only add the pitch, up to the one that decodes.
-      std::int64_t k = pitch ? (decode_due - d.position + pitch - 1) / pitch : left;
-      k = std::min(k, left);
+    if (const std::int64_t k = samples_before_decode(d, pitch, left)) {
       d.position += int(pitch * k);
       left -= k;
       continue;
     }
     // Voice 0 read its first sample's header in the frame before.
     const u8 h = left == samples && v == 0 && first_header ? *first_header : memory_.aram[d.block];
-    d.byte_in_block += 2;
-    if (d.byte_in_block >= brr_block_bytes) {
-      d.block = u16(d.block + brr_block_bytes);
-      if (h & 1) {
-        d.block = ram_word(loop_entry);
-        looped = ended = true;
-      }
-      d.byte_in_block = 1;
-    }
-    d.position = std::min((d.position & 0x3FFF) + pitch, position_limit);
+    looped = step_position(d, h, loop_entry, pitch);
+    ended |= looped;
     --left;
   }
   header = memory_.aram[last_block];
+}
+
+// A voice whose envelope holds for good (a steady level at its rate, or a
+// rate that never steps): up to `samples` samples in which only its BRR
+// position moves, from one group of four samples to the next. It stops
+// before a sample that starts on a block that ends without a loop, which
+// silences the voice. Returns the samples run; `header` is the last one's.
+std::int64_t dsp_register_file::run_held_voice(u16 loop_entry, int pitch, dsp_voice& d,
+                                               std::int64_t samples, u8& header, bool& looped,
+                                               bool& ended) const {
+  std::int64_t done = 0;
+  while (done < samples) {
+    const u8 h = memory_.aram[d.block];
+    if ((h & 3) == 1) break;
+    header = h;
+    looped = false;
+    if (const std::int64_t k = samples_before_decode(d, pitch, samples - done)) {
+      d.position += int(pitch * k);
+      done += k;
+      continue;
+    }
+    looped = step_position(d, h, loop_entry, pitch);
+    ended |= looped;
+    ++done;
+  }
+  return done;
 }
 
 void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
@@ -232,34 +274,28 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
     else
       d.step_envelope(r.adsr1, adsr2, gain, counter);
     // As advance_position.
-    looped = false;
-    if (d.position >= decode_due) {
-      d.byte_in_block += 2;
-      if (d.byte_in_block >= brr_block_bytes) {
-        d.block = u16(d.block + brr_block_bytes);
-        if (header & 1) {
-          d.block = ram_word(loop_entry);
-          looped = ended = true;
-        }
-        d.byte_in_block = 1;
-      }
-    }
-    d.position = std::min((d.position & 0x3FFF) + pitch, position_limit);
-    // The samples that follow in which the envelope stays as it is and no
-    // BRR data is due only add the pitch to the position: run them at once
-    // (not the next one when it reports the envelope's rise).
-    if (d.mode == dsp_envelope_mode::release || soft_reset || d.position >= decode_due ||
-        (silent >= 0 && d.level != 0))
+    looped = step_position(d, header, loop_entry, pitch);
+    ended |= looped;
+    // The samples that follow in which the envelope stays as it is only
+    // move the position: run them at once (not the next one when it
+    // reports the envelope's rise).
+    if (d.mode == dsp_envelope_mode::release || soft_reset || (silent >= 0 && d.level != 0))
       continue;
-    std::int64_t steady = pitch ? (decode_due - d.position + pitch - 1) / pitch : INT64_MAX;
-    steady = std::min({steady, frames - i - 1, d.steady_samples(r.adsr1, adsr2, gain, counter)});
+    const std::int64_t held = d.steady_samples(r.adsr1, adsr2, gain, counter);
+    std::int64_t steady;
+    if (held == INT64_MAX) {
+      steady = run_held_voice(loop_entry, pitch, d, frames - i - 1, header, looped, ended);
+    } else {
+      // Up to the envelope's next step, while no BRR data is due.
+      steady = samples_before_decode(d, pitch, std::min(frames - i - 1, held));
+      d.position += int(pitch * steady);
+      if (steady > 0) looped = false;
+    }
     if (steady <= 0) continue;
     counter.tick(steady);
-    d.position += int(pitch * steady);
     d.envx = u8(d.level >> 4);
     last_zero = d.level == 0;
     level_zero |= last_zero;
-    looped = false;
     i += steady;
   }
   voices_[v] = d;

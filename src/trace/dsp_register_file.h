@@ -106,6 +106,9 @@ class dsp_register_file {
   void run_quiet_voice(int v, std::int64_t frames);
   void run_idle_voice(int v, dsp_voice& d, std::int64_t samples, const u8* first_header,
                       u8& header, bool& looped, bool& ended) const;
+  [[gnu::always_inline]] inline bool step_position(dsp_voice& d, u8 header, u16 loop_entry, int pitch) const;
+  std::int64_t run_held_voice(u16 loop_entry, int pitch, dsp_voice& d, std::int64_t samples,
+                              u8& header, bool& looped, bool& ended) const;
   void run_whole_frame();
   // Runs the frame's steps from clock `from` to before clock `to`, both
   // counted from the frame's first.

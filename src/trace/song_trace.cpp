@@ -138,6 +138,7 @@ std::int64_t run_from_image(const spc_format& image, Bus& cpu_bus, spc_io_bus& b
   cpu.regs.sp = image.reg_sp;
   cpu.regs.psw = image.reg_psw;
   run_program(cpu, bus, end, skip_idle_loops, cancel, trace);
+  trace.instructions = cpu.instructions;
   return cpu.clock;
 }
 

@@ -69,6 +69,7 @@ struct song_trace {
   std::vector<trace_event> events;  // in time order
   std::int64_t samples = 0;         // how far it ran, in DSP samples
   trace_end ended = trace_end::time;
+  std::int64_t instructions = 0;    // SPC700 instructions run (a skipped wait's passes not counted)
 
   double seconds() const { return double(samples) / dsp_sample_rate; }
   std::size_t key_on_count() const;

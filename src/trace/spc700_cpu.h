@@ -102,9 +102,13 @@ class spc700_cpu {
     halt = local.halt;
     clock = local.clock;
     last_started = local.last_started;
+    instructions = local.instructions;
   }
   // The cycle at which the last instruction run() ran started.
   std::int64_t last_started = 0;
+  // How many instructions run() has run (a skipped wait's passes not
+  // counted), for the speed's figures.
+  std::int64_t instructions = 0;
 
  private:
   Bus& bus_;
@@ -425,6 +429,7 @@ next_instruction:
 first_instruction:
   if (clock >= until || halt != spc700_halt::running) return;
   last_started = clock;
+  ++instructions;
   // Each opcode lists the bus cycles after its fetch: the addressing functions
   // take their own (see above), idle() is an internal cycle.
   opcode = fetch();
