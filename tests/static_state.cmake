@@ -5,6 +5,6 @@ if(NOT QUORLIN_SANITIZE AND NOT QUORLIN_TSAN AND NOT QUORLIN_FUZZ)
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/support/no_static_state.sh ${CMAKE_NM}
       $<TARGET_FILE:quorlin_spc> $<TARGET_FILE:quorlin_publish> $<TARGET_FILE:quorlin_tuning>
       $<TARGET_FILE:quorlin_export> $<TARGET_FILE:quorlin_kit> $<TARGET_FILE:quorlin_render>
-      $<TARGET_FILE:quorlin_cli>)
+      $<TARGET_FILE:quorlin_trace> $<TARGET_FILE:quorlin_midi> $<TARGET_FILE:quorlin_cli>)
   set_tests_properties(engine_libraries_keep_no_static_state PROPERTIES LABELS "cli")
 endif()
