@@ -1,37 +1,6 @@
-#include "export_tuning.h"
+#include "tuning_json.h"
 
 #include <json-glib/json-glib.h>
-
-#include "instrument_kit.h"
-#include "trace_command.h"
-
-export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
-                                 std::optional<double> seconds,
-                                 std::vector<std::vector<int>>* played) {
-  std::vector<std::unique_ptr<spc_format>> images;
-  std::vector<song_trace> traces;
-  std::vector<std::string> paths;
-  if (played) played->assign(files.size(), {});
-  for (std::size_t f = 0; f < files.size(); ++f) {
-    const std::string& path = files[f];
-    std::string failure;
-    auto spc = read_spc_file_quietly(path.c_str(), failure);
-    if (!spc) continue;
-    traced_song song = trace_and_report(path, *spc, seconds);
-    for (int srcn = 0; played && srcn < 256; ++srcn)
-      if (song.plays[static_cast<std::size_t>(srcn)].played()) (*played)[f].push_back(srcn + 1);
-    traces.push_back(std::move(song.trace));
-    images.push_back(std::move(spc));
-    paths.push_back(path);
-  }
-  std::vector<song_to_tune> songs;
-  for (std::size_t i = 0; i < images.size(); ++i) songs.push_back({images[i].get(), &traces[i]});
-  const std::vector<song_instruments> tuned = tune_played_samples(songs, pool_identical);
-  export_tunings out;
-  for (std::size_t i = 0; i < tuned.size(); ++i)
-    for (const auto& [srcn, instrument] : tuned[i]) out[{paths[i], srcn}] = instrument;
-  return out;
-}
 
 void json_add_tuning(JsonBuilder* b, const sample_instrument* instrument, int srcn) {
   json_builder_set_member_name(b, "tuning");
