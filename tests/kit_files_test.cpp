@@ -13,8 +13,8 @@
 
 #include "amk_instruments.h"
 #include "export_command.h"
-#include "export_tuning.h"
 #include "kit_export.h"
+#include "tuning_json.h"
 #include "brr.h"
 #include "brr_encode.h"
 #include "pitch_detect.h"

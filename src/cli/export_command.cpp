@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "cli_text.h"
-#include "export_tuning.h"
 #include "interrupted_run.h"
+#include "kit_export.h"
 #include "midi_export.h"
 #include "trace_command.h"
 
@@ -110,7 +110,10 @@ int run_export_command(const std::string& folder, const export_options& options,
   if (played_only && !options.instruments) played = played_samples(files, seconds);
   const std::vector<std::vector<int>>* only = played_only ? &played : nullptr;
   if (options.instruments) {
-    tunings = tune_export_files(files, options.unique, seconds, &played,
+    const auto trace_file = [seconds](const std::string& path, const spc_format& spc) {
+      return trace_and_report(path, spc, seconds).trace;
+    };
+    tunings = tune_export_files(files, options.unique, trace_file, &played,
                                 options.midi ? &traces : nullptr);
     with_tunings.tunings = &tunings;
     kit = std::make_unique<kit_export>(folder, tunings, options.force, with_tunings.publishing);

@@ -8,12 +8,13 @@
 #include "aram_regions.h"
 #include "brr.h"
 #include "cli_text.h"
-#include "export_tuning.h"
 #include "hex_text.h"
 #include "id666.h"
+#include "kit_export.h"
 #include "sample_checks.h"
 #include "song_trace.h"
 #include "trace_command.h"
+#include "tuning_json.h"
 #include "voices.h"
 
 namespace {

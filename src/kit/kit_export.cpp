@@ -13,6 +13,40 @@ std::vector<std::string> kit_file_names(const std::string& stem) {
 }
 }  // namespace
 
+export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
+                                 const song_tracer& trace_file,
+                                 std::vector<std::vector<int>>* played,
+                                 std::map<std::string, song_trace>* kept_traces) {
+  std::vector<std::unique_ptr<spc_format>> images;
+  std::vector<song_trace> traces;
+  std::vector<std::string> paths;
+  if (played) played->assign(files.size(), {});
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const std::string& path = files[f];
+    std::string failure;
+    auto spc = read_spc_file_quietly(path.c_str(), failure);
+    if (!spc) continue;
+    song_trace trace = trace_file(path, *spc);
+    if (played) {
+      const std::array<sample_play, 256> plays = summarize_trace(trace, *spc);
+      for (int srcn = 0; srcn < 256; ++srcn)
+        if (plays[static_cast<std::size_t>(srcn)].played()) (*played)[f].push_back(srcn + 1);
+    }
+    traces.push_back(std::move(trace));
+    images.push_back(std::move(spc));
+    paths.push_back(path);
+  }
+  std::vector<song_to_tune> songs;
+  for (std::size_t i = 0; i < images.size(); ++i) songs.push_back({images[i].get(), &traces[i]});
+  const std::vector<song_instruments> tuned = tune_played_samples(songs, pool_identical);
+  export_tunings out;
+  for (std::size_t i = 0; i < tuned.size(); ++i)
+    for (const auto& [srcn, instrument] : tuned[i]) out[{paths[i], srcn}] = instrument;
+  for (std::size_t i = 0; kept_traces && i < paths.size(); ++i)
+    (*kept_traces)[paths[i]] = std::move(traces[i]);
+  return out;
+}
+
 export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
                                  const std::string& path) {
   const std::vector<song_instruments> tuned = tune_played_samples({{&spc, &trace}}, false);

@@ -3,12 +3,30 @@
 // No GTK; the window and the command line both call it.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "sample_export.h"
 #include "song_trace.h"
+
+// Follows the song of `image`, read from `path`, as long as the caller's
+// length says, and says so where its user sees it (the command line: on
+// standard error).
+using song_tracer = std::function<song_trace(const std::string& path, const spc_format& image)>;
+
+// Traces every readable file with `trace_file` and tunes the samples its
+// song keys on; with `pool_identical` (--unique) identical samples share
+// their key-ons across the files. Files that can't be read are left for the export to
+// report. With `played` (--played), also the sample numbers each file's song
+// keys on (none for a file that can't be read), from the same traces.
+// With `kept_traces` (--midi), the traces themselves, by the file's path.
+// Main thread only.
+export_tunings tune_export_files(const std::vector<std::string>& files, bool pool_identical,
+                                 const song_tracer& trace_file,
+                                 std::vector<std::vector<int>>* played = nullptr,
+                                 std::map<std::string, song_trace>* kept_traces = nullptr);
 
 // The tuning of the samples `trace` keys on, for an export of the image read
 // from `path` alone (the window's). Any thread.
