@@ -11,9 +11,11 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <bitset>
 #include <chrono>
 #include <cstdio>
 
+#include "aram_layout.h"
 #include "aram_regions.h"
 #include "playback.h"
 #include "play_button.h"
@@ -24,7 +26,7 @@ namespace {
 
 constexpr std::int64_t handed_over_samples = dsp_sample_rate / 4;  // one ao_play
 constexpr std::int64_t device_queue_samples = dsp_sample_rate * 120 / 1000;
-constexpr guint playing_interval_ms = 16;   // a picture a frame drawn, about
+constexpr guint playing_interval_ms = 33;   // 30 pictures a second: the fade needs no more
 constexpr guint watching_interval_ms = 250;  // waiting for Play
 constexpr std::int64_t fade_samples = dsp_sample_rate;  // a touch fades out over 1 s
 
@@ -86,6 +88,13 @@ void aram_live_view::set_song(std::shared_ptr<const spc_format> image) {
   image_ = std::move(image);
   shown_ = false;
   picture_->clear();
+  boxed_.fill(-1);
+  if (overlay_) {
+    cairo_surface_flush(overlay_.get());
+    if (unsigned char* data = cairo_image_surface_get_data(overlay_.get()))
+      std::fill_n(data, std::size_t(cairo_image_surface_get_stride(overlay_.get())) * 256, 0);
+    cairo_surface_mark_dirty(overlay_.get());
+  }
   echo_start_ = echo_size_ = 0;
   if (image_) {
     if (const auto echo = echo_region(*image_)) echo_start_ = echo->start, echo_size_ = echo->size;
@@ -137,18 +146,44 @@ void aram_live_view::poll() {
   const std::int64_t began = g_get_monotonic_time();
   if (tracer_ && tracer_->take(picture_)) {
     shown_ = true;
-    paint_overlay();
-    gtk_widget_queue_draw(area_);
+    const std::array<std::int32_t, 8> boxes_before = boxed_;
+    std::bitset<256> rows = paint_overlay();
+    // The rows of the voices' boxes, before and after, with the number above.
+    boxed_ = picture_->voice_block;
+    for (const auto& boxes : {boxes_before, boxed_})
+      for (const std::int32_t block : boxes)
+        if (block >= 0)
+          for (const std::int32_t a : {block - 0x100, block, block + 8}) rows.set(std::size_t(a >> 8 & 0xFF));
+    queue_rows(rows);
     take_costs_.add(g_get_monotonic_time() - began);
+  }
+}
+
+// Only the rows of cells that changed are drawn again: a driver touches a
+// few rows of its code and variables, and a whole map a frame is most of
+// what drawing costs while the song plays.
+void aram_live_view::queue_rows(const std::bitset<256>& rows) {
+  const aram_map_geometry geometry = aram_map_geometry::fit(gtk_widget_get_allocated_width(area_),
+                                                            gtk_widget_get_allocated_height(area_));
+  // Outlines and numbers reach a few pixels past their cells.
+  const int margin = 2 * geometry.cell + 12;
+  for (int row = 0; row < 256; ++row) {
+    if (!rows[std::size_t(row)]) continue;
+    int last = row;
+    while (last + 1 < 256 && rows[std::size_t(last + 1)]) ++last;
+    gtk_widget_queue_draw_area(area_, 0, row * geometry.cell - margin, geometry.side(),
+                               (last - row + 1) * geometry.cell + 2 * margin);
+    row = last;
   }
 }
 
 // Premultiplied: each colour channel scaled by the alpha, which falls from
 // 0.9 for a touch in this picture's sample to 0 a second before.
-void aram_live_view::paint_overlay() {
+std::bitset<256> aram_live_view::paint_overlay() {
+  std::bitset<256> changed;
   cairo_surface_flush(overlay_.get());
   unsigned char* data = cairo_image_surface_get_data(overlay_.get());
-  if (!data) return;
+  if (!data) return changed.set();
   const int stride = cairo_image_surface_get_stride(overlay_.get());
   // Executed green, written orange, read light blue: as the whole song's.
   static constexpr std::uint8_t colours[4][3] = {{0, 0, 0}, {89, 217, 255}, {255, 115, 26},
@@ -163,9 +198,12 @@ void aram_live_view::paint_overlay() {
       pixel = alpha << 24 | (c[0] * alpha / 255) << 16 | (c[1] * alpha / 255) << 8 |
               (c[2] * alpha / 255);
     }
-    reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(a >> 8) * stride)[a & 0xFF] = pixel;
+    std::uint32_t& cell = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(a >> 8) * stride)[a & 0xFF];
+    if (cell != pixel) changed.set(a >> 8);
+    cell = pixel;
   }
   cairo_surface_mark_dirty(overlay_.get());
+  return changed;
 }
 
 std::string aram_live_view::describe(u16 address) const {

@@ -9,6 +9,8 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -71,7 +73,9 @@ class aram_live_view {
   static void on_unmap(GtkWidget*, gpointer self) noexcept;
   void poll();
   void arm(guint interval_ms);
-  void paint_overlay();
+  // Returns the rows of 256 bytes whose pixels changed.
+  std::bitset<256> paint_overlay();
+  void queue_rows(const std::bitset<256>& rows);
 
   GtkWidget* area_;
   clock_maker make_clock_;
@@ -79,6 +83,7 @@ class aram_live_view {
   std::unique_ptr<live_aram_tracer> tracer_;
   std::unique_ptr<live_aram_picture> picture_ = std::make_unique<live_aram_picture>();
   std::unique_ptr<cairo_surface_t, surface_deleter> overlay_;
+  std::array<std::int32_t, 8> boxed_{-1, -1, -1, -1, -1, -1, -1, -1};  // voice blocks drawn
   bool shown_ = false;  // picture_ holds a picture of this song
   std::uint64_t frames_at_start_check_ = 0;
   std::uint32_t echo_start_ = 0, echo_size_ = 0;

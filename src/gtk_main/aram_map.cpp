@@ -205,11 +205,9 @@ void paint_scaled(cairo_t* cr, const aram_map_geometry& geometry, cairo_surface_
   cairo_restore(cr);
 }
 
-// `over`, when given, goes on the layout's colours before the outlines.
 void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surface_t* cells,
-                     const aram_layout& layout, int inspected, cairo_surface_t* over = nullptr) {
+                     const aram_layout& layout, int inspected) {
   paint_scaled(cr, geometry, cells);
-  if (over) paint_scaled(cr, geometry, over);
 
   cairo_set_line_width(cr, 2.0);
   for (const aram_sample_span& span : layout.samples)
@@ -267,6 +265,7 @@ struct aram_map_state {
   std::unique_ptr<whole_song_tracer> tracer;
   std::shared_ptr<const whole_song_access> whole;  // null until its trace lands
   surface_ptr access_cells;  // whole->access drawn; made at the first draw that shows it
+  surface_ptr composed;      // the layout's colours with accesses over them, 256 x 256
   GtkWidget* whole_toggle = nullptr;
   GtkWidget* free_label = nullptr;
   std::unique_ptr<aram_live_view> live;  // while the song plays
@@ -321,8 +320,22 @@ gboolean draw_map(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   const bool whole = whole_song_shown(state);
   if (whole && !state.access_cells) state.access_cells = paint_access_cells(state.whole->access);
   const aram_map_geometry geometry = geometry_of(area);
-  draw_over_cells(cr, geometry, state.cells.get(), *state.layout, state.inspected,
-                  whole ? state.access_cells.get() : state.live->overlay());
+  // Accesses go over the layout at 256 x 256 first: one picture to scale,
+  // not two, in the draws that come many times a second while it plays.
+  cairo_surface_t* over = whole ? state.access_cells.get() : state.live->overlay();
+  cairo_surface_t* shown = state.cells.get();
+  if (over) {
+    if (!state.composed)
+      state.composed.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256));
+    cairo_t* compose = cairo_create(state.composed.get());
+    for (cairo_surface_t* layer : {shown, over}) {
+      cairo_set_source_surface(compose, layer, 0, 0);
+      cairo_paint(compose);
+    }
+    cairo_destroy(compose);
+    shown = state.composed.get();
+  }
+  draw_over_cells(cr, geometry, shown, *state.layout, state.inspected);
   if (!whole) draw_live_marks(cr, geometry, *state.live);
   if (state.live->picture()) state.live->note_draw_us(g_get_monotonic_time() - began);
   return FALSE;
@@ -443,12 +456,17 @@ GtkWidget* legend_new() {
   return legend;
 }
 
-// "Free: 2A00–33FF (2.5 KiB), …", largest first.
-std::string free_list_text(const std::vector<free_range>& ranges) {
+// The free list shows this many ranges; a click copies them all.
+constexpr std::size_t free_ranges_shown = 8;
+
+// "Free: 2A00–33FF (2.5 KiB), …", largest first: all of them, or the first
+// `shown` and how many more.
+std::string free_list_text(const std::vector<free_range>& ranges, std::size_t shown) {
   if (ranges.empty()) return "Free: none";
   std::string text = "Free: ";
-  for (std::size_t i = 0; i < ranges.size(); ++i)
+  for (std::size_t i = 0; i < ranges.size() && i < shown; ++i)
     text += (i ? ", " : "") + free_range_text(ranges[i]);
+  if (ranges.size() > shown) text += ", and " + std::to_string(ranges.size() - shown) + " more";
   return text;
 }
 
@@ -456,7 +474,8 @@ void whole_song_landed_on(GtkWidget* area, std::shared_ptr<const whole_song_acce
   aram_map_state& state = state_of(area);
   state.whole = std::move(whole);
   state.access_cells.reset();
-  gtk_label_set_text(GTK_LABEL(state.free_label), free_list_text(state.whole->free).c_str());
+  gtk_label_set_text(GTK_LABEL(state.free_label),
+                     free_list_text(state.whole->free, free_ranges_shown).c_str());
   gtk_widget_queue_draw(area);
 }
 
@@ -470,7 +489,7 @@ void free_list_clicked(GtkButton*, gpointer area) noexcept {
   if (!state.whole) return;
   GtkClipboard* clipboard =
       gtk_clipboard_get_for_display(gtk_widget_get_display(GTK_WIDGET(area)), GDK_SELECTION_CLIPBOARD);
-  gtk_clipboard_set_text(clipboard, gtk_label_get_text(GTK_LABEL(state.free_label)), -1);
+  gtk_clipboard_set_text(clipboard, free_list_text(state.whole->free, SIZE_MAX).c_str(), -1);
 }
 
 // The "Whole song" toggle and the free list, between the map and its legend.
@@ -479,13 +498,14 @@ GtkWidget* whole_song_row_new(GtkWidget* area, aram_map_state& state) {
   gtk_widget_set_tooltip_text(state.whole_toggle,
                               "Draw every byte the song ever executes, reads or writes");
   g_signal_connect(state.whole_toggle, "toggled", G_CALLBACK(whole_song_toggled), area);
+  gtk_widget_set_valign(state.whole_toggle, GTK_ALIGN_START);
   state.free_label = gtk_label_new("");
   gtk_label_set_line_wrap(GTK_LABEL(state.free_label), TRUE);
   gtk_label_set_xalign(GTK_LABEL(state.free_label), 0);
   GtkWidget* free_button = gtk_button_new();
   gtk_button_set_relief(GTK_BUTTON(free_button), GTK_RELIEF_NONE);
   gtk_widget_set_tooltip_text(free_button,
-                              "Ranges the song never touches, largest first: click to copy");
+                              "Ranges the song never touches, largest first: click to copy them all");
   gtk_container_add(GTK_CONTAINER(free_button), state.free_label);
   g_signal_connect(free_button, "clicked", G_CALLBACK(free_list_clicked), area);
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);

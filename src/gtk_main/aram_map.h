@@ -30,7 +30,8 @@ void aram_map_set_layout(GtkWidget* map, std::shared_ptr<const aram_layout> layo
 // toggle draws every byte the program executed, read or wrote (executed
 // over written over read) over the layout, and the free list below the map
 // ("Free: 2A00–33FF (2.5 KiB), …", largest first, as quorlin --free gives
-// them) fills in; a click on it copies it. GTK main thread only.
+// them: the first eight and how many more) fills in; a click on it copies
+// every range. GTK main thread only.
 void aram_map_set_song(GtkWidget* map, std::shared_ptr<const spc_format> image);
 
 // The free list's text ("Free: following the song…" until the trace lands),

@@ -11,8 +11,8 @@
 namespace {
 
 constexpr std::int64_t cycles_per_second = std::int64_t(dsp_sample_rate) * cpu_cycles_per_sample;
-// The tracer's step: one picture per 1/60 s of song, about a frame drawn.
-constexpr std::int64_t step_cycles = cycles_per_second / 60;
+// The tracer's step: one picture per 1/30 s of song, one a frame drawn.
+constexpr std::int64_t step_cycles = cycles_per_second / 30;
 
 }  // namespace
 

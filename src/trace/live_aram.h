@@ -44,7 +44,7 @@ using heard_samples_clock = std::function<std::int64_t()>;
 class live_aram_tracer {
  public:
   // Starts following `image` from its snapshot for `seconds`, never ahead
-  // of `heard` (it waits) and as close behind as a step: 1/60 s. The
+  // of `heard` (it waits) and as close behind as a step: 1/30 s. The
   // owner's thread.
   live_aram_tracer(std::shared_ptr<const spc_format> image, double seconds,
                    heard_samples_clock heard);
