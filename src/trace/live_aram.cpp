@@ -24,9 +24,11 @@ class live_aram_tracer::pacer : public trace_pacer {
 
   std::int64_t reached(std::int64_t cycle, const dsp_register_file& dsp) override {
     // Wait for the listener to hear this far: the picture is never ahead.
+    // (An instruction may end a slice a few cycles past where it was asked
+    // to: the sample it is in counts as reached.)
     while (!owner_.cancel_.load()) {
       const std::int64_t heard = owner_.heard_() * cpu_cycles_per_sample;
-      if (heard >= cycle) break;
+      if (heard / cpu_cycles_per_sample >= cycle / cpu_cycles_per_sample) break;
       const auto wait = std::chrono::microseconds(
           std::clamp<std::int64_t>((cycle - heard) * 1000000 / cycles_per_second, 1000, 20000));
       std::unique_lock lock(owner_.wake_mutex_);
@@ -38,7 +40,10 @@ class live_aram_tracer::pacer : public trace_pacer {
       blocks[v] = voice.level > 0 && voice.key_on_delay == 0 ? voice.block : -1;
     }
     owner_.publish(access_, cycle, blocks);
-    return std::max(owner_.heard_() * cpu_cycles_per_sample, cycle) + step_cycles;
+    // Behind the listener (a slow start, a busy machine): straight to where
+    // they are, so the next picture is theirs; else a step on.
+    const std::int64_t heard = owner_.heard_() * cpu_cycles_per_sample;
+    return heard > cycle + step_cycles ? heard : cycle + step_cycles;
   }
 
  private:
