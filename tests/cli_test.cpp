@@ -527,6 +527,13 @@ TEST(CliTest, FreeListsWhatTheSongNeverTouches) {
   EXPECT_EQ(json_object_get_int_member(largest, "start"), 0x8800);
   EXPECT_EQ(json_object_get_int_member(largest, "end"), 0xFFFF);
   EXPECT_EQ(json_object_get_int_member(largest, "bytes"), 30720);
+
+  for (const std::vector<std::string>& usage :
+       {std::vector<std::string>{"--free"}, {"--free", "--access", a}, {"--free", "--events", "all", a}}) {
+    const run_result r = quorlin(usage);
+    EXPECT_EQ(r.status, 2) << usage.back();
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+  }
 }
 
 // Parses --free's text into the set of free addresses.
