@@ -6,6 +6,7 @@
 #include <json-glib/json-glib.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -480,6 +481,101 @@ TEST(CliTest, AccessCountsEveryExecuteReadAndWrite) {
     EXPECT_EQ(r.status, 2) << usage.back();
     EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A program that reads $3000 and writes $3100 in a loop at $0800, voice 0
+// playing entry 2 (one block at $2000) while entry 0 ($1000) is never
+// played, the directory at $0200 and a 2 KiB echo buffer at $8000 with echo
+// writes off: --free lists what lies between, largest first.
+TEST(CliTest, FreeListsWhatTheSongNeverTouches) {
+  temp_dir dir;
+  spc_builder b;
+  b.aram(0x0800, {
+      0xE5, 0x00, 0x30,  // 0800 MOV A,$3000
+      0xC5, 0x00, 0x31,  // 0803 MOV $3100,A
+      0x2F, 0xF8,        // 0806 BRA $0800
+  }).cpu(0x0800);
+  b.brr_chain(0x1000, 2).dir_entry(0, 0x1000, 0x1000);
+  b.brr_chain(0x2000, 1).dir_entry(2, 0x2000, 0x2000);
+  b.dsp(0x03, 0x10).dsp(0x04, 0x02).dsp(0x07, 0x7F).dsp(0x4C, 0x01);  // pitch, SRCN 2, GAIN, KON
+  b.dsp(0x6D, 0x80).dsp(0x7D, 0x01).dsp(0x6C, 0x20);                  // ESA, EDL, FLG
+  const std::string a = b.write_to(dir.path(), "a.spc");
+  const std::string expected =
+      "start\tend\tbytes\n"
+      "8800\tFFFF\t30720\n3101\t7FFF\t20223\n0808\t1FFF\t6136\n2009\t2FFF\t4087\n"
+      "0600\t07FF\t512\n0100\t01FF\t256\n3001\t30FF\t255\n0000\t00EF\t240\n";
+  const run_result one = quorlin({"--free", "--seconds", "1", a});
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.out, expected);
+  const run_result two = quorlin({"--free", "--seconds", "1", a, a});
+  EXPECT_EQ(two.out, "==> " + a + " <==\n" + expected + "\n==> " + a + " <==\n" + expected);
+
+  const run_result json = quorlin({"--free", "--json", "--seconds", "1", a});
+  g_autoptr(JsonParser) parser = json_parser_new();
+  ASSERT_TRUE(json_parser_load_from_data(parser, json.out.c_str(), -1, nullptr)) << json.out;
+  JsonArray* ranges = json_object_get_array_member(
+      json_array_get_object_element(
+          json_object_get_array_member(json_node_get_object(json_parser_get_root(parser)), "files"),
+          0),
+      "free");
+  ASSERT_EQ(json_array_get_length(ranges), 8u);
+  JsonObject* largest = json_array_get_object_element(ranges, 0);
+  EXPECT_EQ(json_object_get_int_member(largest, "start"), 0x8800);
+  EXPECT_EQ(json_object_get_int_member(largest, "end"), 0xFFFF);
+  EXPECT_EQ(json_object_get_int_member(largest, "bytes"), 30720);
+
+  for (const std::vector<std::string>& usage :
+       {std::vector<std::string>{"--free"}, {"--free", "--access", a}, {"--free", "--events", "all", a}}) {
+    const run_result r = quorlin(usage);
+    EXPECT_EQ(r.status, 2) << usage.back();
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+  }
+}
+
+// Parses --free's text into the set of free addresses.
+std::vector<bool> free_addresses(const std::string& text) {
+  std::vector<bool> free(0x10000, false);
+  std::istringstream lines(text);
+  std::string line;
+  std::getline(lines, line);  // header
+  while (std::getline(lines, line)) {
+    unsigned start = 0, end = 0, bytes = 0;
+    if (std::sscanf(line.c_str(), "%x\t%x\t%u", &start, &end, &bytes) != 3) continue;
+    EXPECT_EQ(bytes, end - start + 1) << line;
+    for (unsigned a = start; a <= end && a < 0x10000; ++a) free[a] = true;
+  }
+  return free;
+}
+
+// No address --free calls free is one --access says the program touched.
+TEST(CliTest, FreeAndAccessAgreeOnEveryCorpusFile) {
+  bool any = false;
+  for (const char* name : {"sato_forest_01.spc", "osoumen_gtme.spc", "osoumen_sound_of_mnemon.spc",
+                           "boldowa_org_drv_misplaced_xid6.spc", "boldowa_minimal_empty_xid6.spc"}) {
+    const std::string path = corpus_file(name);
+    if (path.empty()) continue;
+    any = true;
+    const run_result access = quorlin({"--access", "--seconds", "20", path});
+    const run_result free = quorlin({"--free", "--seconds", "20", path});
+    ASSERT_EQ(access.status, 0) << access.err;
+    ASSERT_EQ(free.status, 0) << free.err;
+    const std::vector<bool> is_free = free_addresses(free.out);
+    std::istringstream lines(access.out);
+    std::string line;
+    std::getline(lines, line);  // header
+    int touched = 0;
+    while (std::getline(lines, line)) {
+      const unsigned address = std::stoul(line.substr(0, 4), nullptr, 16);
+      EXPECT_FALSE(is_free[address]) << name << ": " << line;
+      ++touched;
+    }
+    EXPECT_GT(touched, 0) << name;
+  }
+  if (!any) GTEST_SKIP() << "SPC corpus not found (../shared/spc-corpus)";
 }
 
 }  // namespace

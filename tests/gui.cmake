@@ -14,6 +14,8 @@ add_executable(gui_tests
   gui/shortcuts_test.cpp
   gui/voice_table_test.cpp
   gui/aram_map_test.cpp
+  gui/aram_live_test.cpp
+  support/command_run.cpp
   gui/waveform_view_test.cpp
   gui/sample_inspector_test.cpp
   gui/inspector_pane_test.cpp
@@ -22,6 +24,9 @@ add_executable(gui_tests
   gui/voice_mute_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
+# The map's free list is checked against the command line's --free.
+target_compile_definitions(gui_tests PRIVATE QUORLIN_BINARY="$<TARGET_FILE:quorlin>")
+add_dependencies(gui_tests quorlin)
 target_include_directories(gui_tests PRIVATE stress)
 if(TARGET fake_openspc)
   target_link_libraries(gui_tests PRIVATE fake_openspc)

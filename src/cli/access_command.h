@@ -3,9 +3,13 @@
 // No GTK.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "aram_access.h"
+#include "song_trace.h"
 
 // Per file, the header "address	reads	writes	executes" and one
 // tab-separated line per address the program touched (four hex digits, then
@@ -15,3 +19,16 @@
 // Returns the exit status: 0, or 1 when any file failed. Main thread only.
 int run_access_command(const std::vector<std::string>& files, std::optional<double> seconds,
                        bool json);
+
+// One file's song followed with the access record on, as --access and --free
+// follow it: the image, the trace and the record. The trace's summary line
+// (and the length's warning, if any) goes to standard error. Image and
+// record null, the reason in `failure` (reported too), when the file can't
+// be read. Main thread only.
+struct recorded_song {
+  std::unique_ptr<spc_format> image;
+  song_trace trace;
+  std::unique_ptr<aram_access_record> access;
+};
+recorded_song record_song_accesses(const std::string& path, std::optional<double> seconds,
+                                   std::string& failure);

@@ -44,6 +44,47 @@ int print_json_files(const std::vector<std::string>& files,
   return finish_standard_output(status, error);
 }
 
+void json_add_int(JsonBuilder* builder, const char* name, gint64 value) {
+  json_builder_set_member_name(builder, name);
+  json_builder_add_int_value(builder, value);
+}
+
+std::string json_file_object(
+    const std::string& path, int& status,
+    const std::function<bool(JsonBuilder* builder, std::string& failure)>& add_members) {
+  g_autoptr(JsonBuilder) b = json_builder_new();
+  json_builder_begin_object(b);
+  json_add_path(b, path);
+  if (std::string failure; !add_members(b, failure)) {
+    json_builder_set_member_name(b, "error");
+    json_builder_add_string_value(b, failure.c_str());
+    status = 1;
+  }
+  json_builder_end_object(b);
+  return json_builder_text(b);
+}
+
+int print_text_files(
+    const std::vector<std::string>& files,
+    const std::function<std::optional<std::string>(const std::string& path)>& file_block) {
+  int status = 0;
+  int write_error = 0;
+  bool first_block = true;
+  for (std::size_t i = 0; i < files.size() && write_error == 0; ++i) {
+    const std::optional<std::string> body = file_block(files[i]);
+    if (!body) {
+      status = 1;
+      continue;
+    }
+    std::string block;
+    if (files.size() > 1)
+      block = std::string(first_block ? "" : "\n") + "==> " + text_line_escape(files[i]) + " <==\n";
+    first_block = false;
+    write_error = write_standard_output(block + *body);
+  }
+  return finish_standard_output(status, write_error);
+}
+
 int write_standard_output(std::string_view text) {
   errno = 0;
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||

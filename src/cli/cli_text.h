@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,26 @@ std::string json_builder_text(JsonBuilder* builder);
 int print_json_files(const std::vector<std::string>& files,
                      const std::function<std::string(const std::string& path, int& status)>&
                          file_object);
+
+// Adds the member `name` with the integer `value`. Any thread.
+void json_add_int(JsonBuilder* builder, const char* name, gint64 value);
+
+// One file's object for print_json_files: "path", then what `add_members`
+// adds, or, when it returns false having added nothing, "error" with the
+// `failure` it gave (and `status` set to 1). Any thread.
+std::string json_file_object(
+    const std::string& path, int& status,
+    const std::function<bool(JsonBuilder* builder, std::string& failure)>& add_members);
+
+// Prints each file's block of text as head(1) does: with several files each
+// block comes after a "==> FILE <==" line, blocks apart by a blank line.
+// `file_block` gives the block, or nothing when the file failed (it has
+// reported why; the status becomes 1). A failed write ends the run before
+// the next file (a reader that has gone). Returns what
+// finish_standard_output returns. Main thread only.
+int print_text_files(
+    const std::vector<std::string>& files,
+    const std::function<std::optional<std::string>(const std::string& path)>& file_block);
 
 // Writes `text` to standard output and flushes it, so that a reader that
 // has gone is noticed at once. Returns 0, or the error of the write that

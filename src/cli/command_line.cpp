@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "access_command.h"
+#include "free_command.h"
 #include "export_command.h"
 #include "list_command.h"
 #include "song_length.h"
@@ -27,6 +28,7 @@ struct quorlin_options {
   gboolean service = FALSE;  // started by the session bus for the launcher
   gboolean trace = FALSE;
   gboolean access = FALSE;
+  gboolean free = FALSE;
   gboolean played = FALSE;
   gboolean instruments = FALSE;
   gboolean midi = FALSE;
@@ -68,7 +70,7 @@ std::optional<int> parse_and_run(quorlin_options& o, int& argc, char**& argv,
       {"list", 0, 0, G_OPTION_ARG_NONE, &o.list,
        "Print the sample table of each FILE as tab-separated text, without a window", nullptr},
       {"json", 0, 0, G_OPTION_ARG_NONE, &o.json,
-       "With --list, --trace or --access: print one JSON document", nullptr},
+       "With --list, --trace, --access or --free: print one JSON document", nullptr},
       {"export", 0, 0, G_OPTION_ARG_FILENAME, &o.export_folder,
        "Write every sample of each FILE into DIR as WAV and BRR, with samples.tsv", "DIR"},
       {"unique", 0, 0, G_OPTION_ARG_NONE, &o.unique,
@@ -91,13 +93,16 @@ std::optional<int> parse_and_run(quorlin_options& o, int& argc, char**& argv,
       {"access", 0, 0, G_OPTION_ARG_NONE, &o.access,
        "Print how often the song's program executes, reads and writes each byte of audio RAM, "
        "as tab-separated text", nullptr},
+      {"free", 0, 0, G_OPTION_ARG_NONE, &o.free,
+       "Print the ranges of audio RAM the song of each FILE never touches, largest first, as "
+       "tab-separated text", nullptr},
       {"events", 0, 0, G_OPTION_ARG_STRING, &o.events,
        "With --trace: \"all\" adds each pitch, volume and envelope change of a sounding voice",
        "all"},
       {"played", 0, 0, G_OPTION_ARG_NONE, &o.played,
        "With --list or --export: only the samples the song keys on", nullptr},
       {"seconds", 0, 0, G_OPTION_ARG_STRING, &o.seconds,
-       "With --trace, --access, --stems or --played: how long to follow the song (default: the "
+       "With --trace, --access, --free, --stems or --played: how long to follow the song (default: the "
        "tag's length and fade, or 180)", "N"},
       {"version", 0, 0, G_OPTION_ARG_NONE, &o.version, "Show the version and exit", nullptr},
       {"gapplication-service", 0, G_OPTION_FLAG_HIDDEN, G_OPTION_ARG_NONE, &o.service,
@@ -132,11 +137,12 @@ std::optional<int> parse_and_run(quorlin_options& o, int& argc, char**& argv,
   const bool exporting = o.export_folder != nullptr;
   const bool stems = o.stems_folder != nullptr;
   const int commands =
-      (o.list != FALSE) + exporting + (o.trace != FALSE) + (o.access != FALSE) + stems;
+      (o.list != FALSE) + exporting + (o.trace != FALSE) + (o.access != FALSE) +
+      (o.free != FALSE) + stems;
   if (commands > 1)
-    return usage_error(argv[0], "--list, --export, --trace, --access and --stems cannot be combined");
-  if (o.json && !o.list && !o.trace && !o.access)
-    return usage_error(argv[0], "--json goes with --list, --trace or --access");
+    return usage_error(argv[0], "--list, --export, --trace, --access, --free and --stems cannot be combined");
+  if (o.json && !o.list && !o.trace && !o.access && !o.free)
+    return usage_error(argv[0], "--json goes with --list, --trace, --access or --free");
   if ((o.unique || o.loop_header) && !exporting)
     return usage_error(argv[0], "--unique and --loop-header go with --export");
   if (o.force && !exporting && !stems)
@@ -153,10 +159,10 @@ std::optional<int> parse_and_run(quorlin_options& o, int& argc, char**& argv,
   if (seconds_given && !seconds)
     return usage_error(argv[0], "--seconds takes a number of seconds from 0.001 to 86400");
   // Everything that follows the song takes its length.
-  const bool follows_song = o.trace || o.access || stems || o.played || (o.list && o.json);
+  const bool follows_song = o.trace || o.access || o.free || stems || o.played || (o.list && o.json);
   if (seconds_given && !follows_song)
     return usage_error(argv[0],
-                       "--seconds goes with --trace, --access, --stems, --played or --list --json");
+                       "--seconds goes with --trace, --access, --free, --stems, --played or --list --json");
   if (exporting && !*o.export_folder) return usage_error(argv[0], "--export needs a folder");
   if (stems && !*o.stems_folder) return usage_error(argv[0], "--stems needs a folder");
   if (commands == 1 && files.empty()) return usage_error(argv[0], "No FILE given");
@@ -170,6 +176,7 @@ std::optional<int> parse_and_run(quorlin_options& o, int& argc, char**& argv,
   }
   if (o.trace) return run_trace_command(files, seconds, o.json, o.events != nullptr);
   if (o.access) return run_access_command(files, seconds, o.json);
+  if (o.free) return run_free_command(files, seconds, o.json);
   if (stems) return run_stems_command(o.stems_folder, seconds, o.force != FALSE, files);
 
   return std::nullopt;

@@ -8,10 +8,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <iterator>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "aram_live.h"
 #include "hex_text.h"
+#include "whole_song_trace.h"
 
 namespace {
 
@@ -26,6 +31,10 @@ constexpr rgb ipl_rom_colour{0.75, 0.25, 0.25};
 constexpr rgb overlap_colour{1.0, 1.0, 1.0};
 constexpr rgb program_counter_colour{1.0, 0.15, 0.15};
 constexpr rgb outline_colour{1.0, 1.0, 0.0};
+// What the program did to a byte, drawn over the layout.
+constexpr rgb executed_colour{0.15, 0.95, 0.35};
+constexpr rgb read_colour{0.35, 0.85, 1.0};
+constexpr rgb written_colour{1.0, 0.45, 0.10};
 constexpr double golden_hue_step = 0.381966;  // neighbouring entries get distant hues
 
 rgb sample_colour(int sample_number) {
@@ -133,6 +142,31 @@ surface_ptr paint_cells(const aram_layout& layout, const played_sources_t* playe
   return cells;
 }
 
+// The whole song's accesses, a pixel a byte: executed over written over
+// read (code is rarely written, variables rarely executed), nothing where
+// the program never went, so that the layout shows through.
+surface_ptr paint_access_cells(const aram_access_record& access) {
+  surface_ptr cells(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 256, 256));
+  cairo_surface_flush(cells.get());
+  unsigned char* data = cairo_image_surface_get_data(cells.get());
+  const int stride = cairo_image_surface_get_stride(cells.get());
+  if (!data) return cells;  // out of memory: paints nothing
+  constexpr std::uint32_t opaque = 0xFF000000u;
+  const std::uint32_t executed = opaque | pixel(executed_colour);
+  const std::uint32_t written = opaque | pixel(written_colour);
+  const std::uint32_t read = opaque | pixel(read_colour);
+  for (std::uint32_t a = 0; a < aram_size; ++a) {
+    std::uint32_t p = 0;
+    if (access.executes[a]) p = executed;
+    else if (access.writes[a]) p = written;
+    else if (access.reads[a]) p = read;
+    auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(a >> 8) * stride);
+    row[a & 0xFF] = p;
+  }
+  cairo_surface_mark_dirty(cells.get());
+  return cells;
+}
+
 void set_colour(cairo_t* cr, const rgb& c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
 
 // The border of the cells from `first` to `last` (row-major, no wrap): one
@@ -160,15 +194,20 @@ void outline_blocks(cairo_t* cr, const aram_map_geometry& geometry, const aram_r
   if (end > aram_size) outline_range(cr, geometry.cell, 0, end - aram_size - 1);
 }
 
-void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surface_t* cells,
-                     const aram_layout& layout, int inspected) {
+// Paints a 256 x 256 picture scaled to the cells, without smoothing.
+void paint_scaled(cairo_t* cr, const aram_map_geometry& geometry, cairo_surface_t* picture) {
   cairo_save(cr);
   cairo_scale(cr, geometry.cell, geometry.cell);
-  cairo_set_source_surface(cr, cells, 0, 0);
+  cairo_set_source_surface(cr, picture, 0, 0);
   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
   cairo_rectangle(cr, 0, 0, 256, 256);
   cairo_fill(cr);
   cairo_restore(cr);
+}
+
+void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surface_t* cells,
+                     const aram_layout& layout, int inspected) {
+  paint_scaled(cr, geometry, cells);
 
   cairo_set_line_width(cr, 2.0);
   for (const aram_sample_span& span : layout.samples)
@@ -185,6 +224,36 @@ void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surfa
   cairo_stroke(cr);
 }
 
+// While the song plays: the echo buffer outlined, and each sounding voice's
+// BRR block boxed with its number.
+void draw_live_marks(cairo_t* cr, const aram_map_geometry& geometry, const aram_live_view& live) {
+  const live_aram_picture* picture = live.picture();
+  if (!picture) return;
+  cairo_set_line_width(cr, 1.0);
+  if (live.echo_size() > 0) {
+    outline_blocks(cr, geometry, {live.echo_start(), live.echo_size()});
+    set_colour(cr, echo_colour);
+    cairo_stroke(cr);
+  }
+  cairo_set_font_size(cr, std::max(9.0, 3.0 * geometry.cell));
+  for (int v = 0; v < 8; ++v) {
+    const std::int32_t block = picture->voice_block[static_cast<std::size_t>(v)];
+    if (block < 0) continue;
+    cairo_set_line_width(cr, 2.0);
+    outline_blocks(cr, geometry, {std::uint32_t(block), 9});
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_stroke(cr);
+    const char digit[2] = {char('0' + v), 0};
+    cairo_move_to(cr, geometry.cell_x(std::uint32_t(block)), geometry.cell_y(std::uint32_t(block)) - 1);
+    cairo_text_path(cr, digit);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 3.0);
+    cairo_stroke_preserve(cr);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_fill(cr);
+  }
+}
+
 struct aram_map_state {
   std::shared_ptr<const aram_layout> layout;
   std::optional<played_sources_t> played;  // none until the song has been followed
@@ -192,6 +261,14 @@ struct aram_map_state {
   int inspected = 0;
   std::string hover_text;
   aram_map_sample_chosen on_sample_chosen;
+  // The whole song: traced per file when the map is given the image.
+  std::unique_ptr<whole_song_tracer> tracer;
+  std::shared_ptr<const whole_song_access> whole;  // null until its trace lands
+  surface_ptr access_cells;  // whole->access drawn; made at the first draw that shows it
+  surface_ptr composed;      // the layout's colours with accesses over them, 256 x 256
+  GtkWidget* whole_toggle = nullptr;
+  GtkWidget* free_label = nullptr;
+  std::unique_ptr<aram_live_view> live;  // while the song plays
 };
 
 constexpr const char* state_key = "quorlin-aram-map";
@@ -206,18 +283,61 @@ aram_map_geometry geometry_of(GtkWidget* area) {
                                 gtk_widget_get_allocated_height(area));
 }
 
+bool whole_song_shown(const aram_map_state& state) {
+  return state.whole && state.whole_toggle &&
+         gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(state.whole_toggle));
+}
+
+// What the whole song did to `address`, and the last touch.
+std::string whole_song_line(const aram_access_record& access, u16 address) {
+  if (!access.touched(address)) return "\nWhole song: never touched";
+  const std::pair<const char*, std::int64_t> lasts[] = {{"executed", access.last_execute[address]},
+                                                        {"read", access.last_read[address]},
+                                                        {"written", access.last_write[address]}};
+  const auto& last = *std::max_element(std::begin(lasts), std::end(lasts),
+                                       [](const auto& x, const auto& y) { return x.second < y.second; });
+  return "\nWhole song: executed " + std::to_string(access.executes[address]) + "×, read " +
+         std::to_string(access.reads[address]) + "×, written " +
+         std::to_string(access.writes[address]) + "×; last " + last.first + " at " +
+         sample_time_text(last.second / cpu_cycles_per_sample);
+}
+
 std::string text_at(GtkWidget* area, double x, double y) {
   const aram_map_state& state = state_of(area);
   const std::optional<u16> address = geometry_of(area).address_at(x, y);
   if (!state.layout || !address) return {};
-  return aram_map_describe(*state.layout, *address);
+  std::string text = aram_map_describe(*state.layout, *address);
+  if (whole_song_shown(state)) text += whole_song_line(state.whole->access, *address);
+  if (const std::string live = state.live->describe(*address); !live.empty()) text += "\n" + live;
+  return text;
 }
 
 gboolean draw_map(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   aram_map_state& state = state_of(area);
   if (!state.layout) return FALSE;
+  const std::int64_t began = g_get_monotonic_time();
   if (!state.cells) state.cells = paint_cells(*state.layout, state.played ? &*state.played : nullptr);
-  draw_over_cells(cr, geometry_of(area), state.cells.get(), *state.layout, state.inspected);
+  const bool whole = whole_song_shown(state);
+  if (whole && !state.access_cells) state.access_cells = paint_access_cells(state.whole->access);
+  const aram_map_geometry geometry = geometry_of(area);
+  // Accesses go over the layout at 256 x 256 first: one picture to scale,
+  // not two, in the draws that come many times a second while it plays.
+  cairo_surface_t* over = whole ? state.access_cells.get() : state.live->overlay();
+  cairo_surface_t* shown = state.cells.get();
+  if (over) {
+    if (!state.composed)
+      state.composed.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256));
+    cairo_t* compose = cairo_create(state.composed.get());
+    for (cairo_surface_t* layer : {shown, over}) {
+      cairo_set_source_surface(compose, layer, 0, 0);
+      cairo_paint(compose);
+    }
+    cairo_destroy(compose);
+    shown = state.composed.get();
+  }
+  draw_over_cells(cr, geometry, shown, *state.layout, state.inspected);
+  if (!whole) draw_live_marks(cr, geometry, *state.live);
+  if (state.live->picture()) state.live->note_draw_us(g_get_monotonic_time() - began);
   return FALSE;
 }
 
@@ -255,7 +375,10 @@ gboolean pressed(GtkWidget* area, GdkEventButton* event, gpointer) noexcept {
 }
 
 // The legend: a swatch and a name per colour.
-enum class swatch { directory, samples, unplayed, overlap, echo, low_ram, ipl_rom, program_counter, value };
+enum class swatch {
+  directory, samples, unplayed, overlap, echo, low_ram, ipl_rom, program_counter, value,
+  executed, read, written
+};
 
 gboolean draw_swatch(GtkWidget* widget, cairo_t* cr, gpointer data) noexcept {
   const double w = gtk_widget_get_allocated_width(widget);
@@ -293,6 +416,9 @@ gboolean draw_swatch(GtkWidget* widget, cairo_t* cr, gpointer data) noexcept {
     case swatch::echo: set_colour(cr, echo_colour); break;
     case swatch::low_ram: set_colour(cr, low_ram_colour); break;
     case swatch::ipl_rom: set_colour(cr, ipl_rom_colour); break;
+    case swatch::executed: set_colour(cr, executed_colour); break;
+    case swatch::read: set_colour(cr, read_colour); break;
+    case swatch::written: set_colour(cr, written_colour); break;
   }
   cairo_paint(cr);
   return FALSE;
@@ -309,6 +435,9 @@ GtkWidget* legend_new() {
       {swatch::ipl_rom, "IPL ROM"},
       {swatch::program_counter, "Program counter"},
       {swatch::value, "Other bytes, by value"},
+      {swatch::executed, "Executed"},
+      {swatch::read, "Read"},
+      {swatch::written, "Written"},
   };
   GtkWidget* legend = gtk_flow_box_new();
   gtk_flow_box_set_selection_mode(GTK_FLOW_BOX(legend), GTK_SELECTION_NONE);
@@ -327,6 +456,64 @@ GtkWidget* legend_new() {
   return legend;
 }
 
+// The free list shows this many ranges; a click copies them all.
+constexpr std::size_t free_ranges_shown = 8;
+
+// "Free: 2A00–33FF (2.5 KiB), …", largest first: all of them, or the first
+// `shown` and how many more.
+std::string free_list_text(const std::vector<free_range>& ranges, std::size_t shown) {
+  if (ranges.empty()) return "Free: none";
+  std::string text = "Free: ";
+  for (std::size_t i = 0; i < ranges.size() && i < shown; ++i)
+    text += (i ? ", " : "") + free_range_text(ranges[i]);
+  if (ranges.size() > shown) text += ", and " + std::to_string(ranges.size() - shown) + " more";
+  return text;
+}
+
+void whole_song_landed_on(GtkWidget* area, std::shared_ptr<const whole_song_access> whole) {
+  aram_map_state& state = state_of(area);
+  state.whole = std::move(whole);
+  state.access_cells.reset();
+  gtk_label_set_text(GTK_LABEL(state.free_label),
+                     free_list_text(state.whole->free, free_ranges_shown).c_str());
+  gtk_widget_queue_draw(area);
+}
+
+void whole_song_toggled(GtkToggleButton*, gpointer area) noexcept {
+  gtk_widget_queue_draw(GTK_WIDGET(area));
+}
+
+// A click on the list puts it on the clipboard.
+void free_list_clicked(GtkButton*, gpointer area) noexcept {
+  const aram_map_state& state = state_of(GTK_WIDGET(area));
+  if (!state.whole) return;
+  GtkClipboard* clipboard =
+      gtk_clipboard_get_for_display(gtk_widget_get_display(GTK_WIDGET(area)), GDK_SELECTION_CLIPBOARD);
+  gtk_clipboard_set_text(clipboard, free_list_text(state.whole->free, SIZE_MAX).c_str(), -1);
+}
+
+// The "Whole song" toggle and the free list, between the map and its legend.
+GtkWidget* whole_song_row_new(GtkWidget* area, aram_map_state& state) {
+  state.whole_toggle = gtk_check_button_new_with_label("Whole song");
+  gtk_widget_set_tooltip_text(state.whole_toggle,
+                              "Draw every byte the song ever executes, reads or writes");
+  g_signal_connect(state.whole_toggle, "toggled", G_CALLBACK(whole_song_toggled), area);
+  gtk_widget_set_valign(state.whole_toggle, GTK_ALIGN_START);
+  state.free_label = gtk_label_new("");
+  gtk_label_set_line_wrap(GTK_LABEL(state.free_label), TRUE);
+  gtk_label_set_xalign(GTK_LABEL(state.free_label), 0);
+  GtkWidget* free_button = gtk_button_new();
+  gtk_button_set_relief(GTK_BUTTON(free_button), GTK_RELIEF_NONE);
+  gtk_widget_set_tooltip_text(free_button,
+                              "Ranges the song never touches, largest first: click to copy them all");
+  gtk_container_add(GTK_CONTAINER(free_button), state.free_label);
+  g_signal_connect(free_button, "clicked", G_CALLBACK(free_list_clicked), area);
+  GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+  gtk_box_pack_start(GTK_BOX(row), state.whole_toggle, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(row), free_button, TRUE, TRUE, 0);
+  return row;
+}
+
 }  // namespace
 
 GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen) {
@@ -341,6 +528,13 @@ GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen) {
 
   auto state = std::make_unique<aram_map_state>();
   state->on_sample_chosen = std::move(on_sample_chosen);
+  // The tracer goes with the state, so it never calls into a map that is gone.
+  state->tracer = std::make_unique<whole_song_tracer>(
+      [area](std::shared_ptr<const whole_song_access> whole) {
+        whole_song_landed_on(area, std::move(whole));
+      });
+  GtkWidget* whole_row = whole_song_row_new(area, *state);
+  state->live = std::make_unique<aram_live_view>(area);
   g_object_set_data_full(G_OBJECT(area), state_key, state.release(),
                          [](gpointer data) { delete static_cast<aram_map_state*>(data); });
   g_signal_connect(area, "draw", G_CALLBACK(draw_map), nullptr);
@@ -351,6 +545,7 @@ GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen) {
 
   GtkWidget* map = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
   gtk_box_pack_start(GTK_BOX(map), area, TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(map), whole_row, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(map), legend_new(), FALSE, FALSE, 0);
   g_object_set_data(G_OBJECT(map), area_key, area);
   return map;
@@ -364,6 +559,43 @@ void aram_map_set_layout(GtkWidget* map, std::shared_ptr<const aram_layout> layo
   state.cells.reset();
   state.hover_text.clear();
   gtk_widget_queue_draw(area);
+}
+
+void aram_map_set_song(GtkWidget* map, std::shared_ptr<const spc_format> image) {
+  GtkWidget* area = aram_map_area(map);
+  aram_map_state& state = state_of(area);
+  state.whole.reset();
+  state.access_cells.reset();
+  gtk_label_set_text(GTK_LABEL(state.free_label), image ? "Free: following the song…" : "");
+  state.live->set_song(image);
+  state.tracer->start(std::move(image));
+  gtk_widget_queue_draw(area);
+}
+
+std::string aram_map_free_text(GtkWidget* map) {
+  return gtk_label_get_text(GTK_LABEL(state_of(aram_map_area(map)).free_label));
+}
+
+GtkWidget* aram_map_free_button(GtkWidget* map) {
+  return gtk_widget_get_parent(state_of(aram_map_area(map)).free_label);
+}
+
+const live_aram_picture* aram_map_live_picture(GtkWidget* map) {
+  return state_of(aram_map_area(map)).live->picture();
+}
+
+aram_map_live_costs aram_map_live_frame_costs(GtkWidget* map) {
+  const aram_live_view& live = *state_of(aram_map_area(map)).live;
+  return {live.take_costs().mean_us(), live.take_costs().longest_us,
+          live.draw_costs().mean_us(), live.draw_costs().longest_us};
+}
+
+void aram_map_set_heard_clock(GtkWidget* map, std::function<heard_samples_clock()> make) {
+  state_of(aram_map_area(map)).live->set_clock_maker(std::move(make));
+}
+
+GtkWidget* aram_map_whole_song_toggle(GtkWidget* map) {
+  return state_of(aram_map_area(map)).whole_toggle;
 }
 
 void aram_map_set_played(GtkWidget* map, const std::array<bool, 256>* played_sources) {

@@ -168,6 +168,7 @@ void show_voices() {
 
 void show_map_layout() {
   aram_map_set_layout(pane.widgets.map, pane.spc ? make_aram_layout(*pane.spc) : nullptr);
+  aram_map_set_song(pane.widgets.map, pane.spc);
 }
 
 void show_map_played() {

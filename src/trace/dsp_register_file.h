@@ -45,6 +45,8 @@ class dsp_register_file {
       sync(now);
     return regs_[address];
   }
+  // Voice `v` (0 ... 7) as last run: its envelope and BRR block.
+  const dsp_voice& voice(int v) const { return voices_[v]; }
   // The register as last left, without running the DSP.
   u8 peek(u8 address) const { return regs_[address & 0x7F]; }
   // The program's write at CPU cycle `now`: the DSP has run every clock

@@ -6,6 +6,7 @@
 #include "aram_access.h"
 #include "spc700_cpu.h"
 #include "spc_io_bus.h"
+#include "trace_pacer.h"
 
 namespace {
 
@@ -99,15 +100,16 @@ namespace {
 // cycle `end`, a halt or the cancel flag.
 template <class Bus>
 void run_program(spc700_cpu<Bus>& cpu, spc_io_bus& bus, std::int64_t end, bool skip_idle_loops,
-                 const std::atomic<bool>* cancel, song_trace& trace) {
+                 trace_pacer* pacer, const std::atomic<bool>* cancel, song_trace& trace) {
   idle_loop_skipper idle;
   std::int64_t& now = cpu.clock;
   // The CPU runs on its own until an instruction finds a timer's counter
   // empty (when the skipper wants to look), or a slice of time is done; the
   // bus brings the DSP up to date before every access to it.
   const auto found_empty_counter = [&] { return skip_idle_loops && bus.empty_counter_read_pending(); };
+  std::int64_t allowed = end;  // how far the pacer lets the run go
   while (now < end) {
-    cpu.run(std::min(end, now + cycles_between_cancel_checks), found_empty_counter);
+    cpu.run(std::min({end, allowed, now + cycles_between_cancel_checks}), found_empty_counter);
     if (cpu.halt != spc700_halt::running) {
       // The DSP still acts on what was written before the halt.
       now = std::min(now + 2 * cpu_cycles_per_sample, end);
@@ -119,6 +121,7 @@ void run_program(spc700_cpu<Bus>& cpu, spc_io_bus& bus, std::int64_t end, bool s
     if (timer >= 0 && skip_idle_loops)
       now += idle.skippable(bus, timer, cpu.regs, cpu.last_started, now, end);
     bus.dsp().run_until(now);
+    if (pacer) allowed = pacer->reached(now, bus.dsp());
     if (cancel && cancel->load(std::memory_order_relaxed)) {
       trace.ended = trace_end::cancelled;
       return;
@@ -128,7 +131,7 @@ void run_program(spc700_cpu<Bus>& cpu, spc_io_bus& bus, std::int64_t end, bool s
 
 template <class Bus>
 std::int64_t run_from_image(const spc_format& image, Bus& cpu_bus, spc_io_bus& bus,
-                            std::int64_t end, bool skip_idle_loops,
+                            std::int64_t end, bool skip_idle_loops, trace_pacer* pacer,
                             const std::atomic<bool>* cancel, song_trace& trace) {
   spc700_cpu<Bus> cpu(cpu_bus);
   cpu.regs.pc = image.reg_pc;
@@ -137,7 +140,7 @@ std::int64_t run_from_image(const spc_format& image, Bus& cpu_bus, spc_io_bus& b
   cpu.regs.y = image.reg_y;
   cpu.regs.sp = image.reg_sp;
   cpu.regs.psw = image.reg_psw;
-  run_program(cpu, bus, end, skip_idle_loops, cancel, trace);
+  run_program(cpu, bus, end, skip_idle_loops, pacer, cancel, trace);
   trace.instructions = cpu.instructions;
   return cpu.clock;
 }
@@ -162,9 +165,10 @@ song_trace trace_song(const spc_format& image, double seconds, const trace_optio
     // The record's bus is a separate instantiation, so that a trace without
     // it pays nothing for it.
     aram_recording_bus<spc_io_bus> recording(bus, *options.access);
-    now = run_from_image(image, recording, bus, end, false, cancel, trace);
+    now = run_from_image(image, recording, bus, end, false, options.pacer, cancel, trace);
   } else {
-    now = run_from_image(image, bus, bus, end, options.skip_idle_loops, cancel, trace);
+    now = run_from_image(image, bus, bus, end, options.skip_idle_loops, options.pacer, cancel,
+                         trace);
   }
   // A halted trace ends with the sample of the DSP's last poll in it. The
   // DSP still acts on what was written before the halt: a KON latches within

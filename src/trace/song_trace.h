@@ -12,6 +12,7 @@
 #include "spc.h"
 
 struct aram_access_record;
+class trace_pacer;
 
 // The DSP's output rate: one sample every 32 SPC700 cycles (1,024,000 Hz).
 inline constexpr int dsp_sample_rate = 32000;
@@ -94,6 +95,9 @@ struct trace_options {
   // there as it runs (see aram_access.h); idle loops then run every pass,
   // so that the counts are exact. The record must outlive the call.
   aram_access_record* access = nullptr;
+  // When given, asked between slices of the run how far the trace may go
+  // (see trace_pacer.h): slices end there too. Must outlive the call.
+  trace_pacer* pacer = nullptr;
 };
 
 // The same with `options`. Any thread (the access record's owner).

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <sstream>
+#include <utility>
 #include <vector>
 
+#include "command_run.h"
 #include "gui_input.h"
 #include "gui_support.h"
 #include "spc_builder.h"
@@ -104,6 +108,49 @@ TEST_F(AramMapTest, PressInspectsTheEntryThereAndStepsThroughOverlaps) {
   aram_map_set_inspected(map, 4);
   press(0x100A);
   EXPECT_EQ(chosen, (std::vector<int>{4, 1})) << "from 1 on to 4, and round to 1";
+}
+
+// The map follows the song: a click on its free list copies the ranges
+// `quorlin --free` prints, in its order; "Whole song" names what the
+// program did to each byte.
+TEST_F(AramMapTest, FreeListIsWhatFreePrintsAndWholeSongNamesTheAccesses) {
+  temp_dir dir;
+  const std::string path = builder.write_to(dir.path(), "a.spc");
+  aram_map_set_song(map, std::make_shared<spc_format>(builder.image()));
+  ASSERT_TRUE(gui_wait_until(
+      [this] { return aram_map_free_text(map).find("following") == std::string::npos; }, 60000))
+      << aram_map_free_text(map);
+
+  const run_result free = run_without_display({QUORLIN_BINARY, "--free", path});
+  ASSERT_EQ(free.status, 0) << free.err;
+  std::vector<std::pair<unsigned, unsigned>> printed, listed;
+  std::istringstream lines(free.out);
+  for (std::string line; std::getline(lines, line);) {
+    unsigned start = 0, end = 0;
+    if (std::sscanf(line.c_str(), "%x\t%x", &start, &end) == 2) printed.emplace_back(start, end);
+  }
+  gui_set_clipboard_text("");
+  gui_click_button(aram_map_free_button(map));
+  ASSERT_TRUE(gui_wait_until([&] { return !gui_clipboard_text().empty(); }));
+  const std::string text = gui_clipboard_text();  // every range; the label shows eight
+  ASSERT_EQ(text.rfind("Free: ", 0), 0u) << text;
+  EXPECT_EQ(aram_map_free_text(map).substr(0, 60), text.substr(0, 60));
+  for (std::size_t at = 0; (at = text.find(" (", at)) != std::string::npos; ++at) {
+    // "2A00–33FF (2.5 KiB)": the en dash is three bytes.
+    const std::size_t from = text.rfind(' ', at - 1) + 1;
+    listed.emplace_back(std::stoul(text.substr(from, 4), nullptr, 16),
+                        std::stoul(text.substr(at - 4, 4), nullptr, 16));
+  }
+  EXPECT_FALSE(printed.empty());
+  EXPECT_EQ(listed, printed) << text << "\n" << free.out;
+
+
+  EXPECT_EQ(hover(0x0400), "Address 400 · byte 2F\nProgram counter") << "off: the layout alone";
+  gui_click_button(aram_map_whole_song_toggle(map));
+  EXPECT_EQ(hover(0x0400).rfind("Address 400 · byte 2F\nProgram counter\nWhole song: executed ", 0),
+            0u)
+      << hover(0x0400);
+  EXPECT_EQ(hover(0x1000), "Address 1000 · byte C0\nSample 1 · SRCN 0\nWhole song: never touched");
 }
 
 }  // namespace

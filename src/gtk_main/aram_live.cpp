@@ -1,0 +1,215 @@
+// The playback position: libao says nothing of the device's latency, so the
+// heard position is worked out from what the engine knows. The playing
+// thread hands the device a quarter second (8000 frames) at a time and
+// counts those frames once ao_play has taken them (spc_frames_played); the
+// device queue it asks for is 120 ms. So when the count moves, the listener
+// hears about 120 ms before its end, and while the next quarter second is
+// handed over, the sound goes on at 32000 frames a second from there.
+
+#include "aram_live.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <bitset>
+#include <chrono>
+#include <cstdio>
+
+#include "aram_layout.h"
+#include "aram_regions.h"
+#include "playback.h"
+#include "play_button.h"
+#include "song_length.h"
+#include "song_trace.h"
+
+namespace {
+
+constexpr std::int64_t handed_over_samples = dsp_sample_rate / 4;  // one ao_play
+constexpr std::int64_t device_queue_samples = dsp_sample_rate * 120 / 1000;
+constexpr guint playing_interval_ms = 33;   // 30 pictures a second: the fade needs no more
+constexpr guint watching_interval_ms = 250;  // waiting for Play
+constexpr std::int64_t fade_samples = dsp_sample_rate;  // a touch fades out over 1 s
+
+// The heard position, in DSP samples since Play (see the top of the file).
+// The tracer's thread only.
+class heard_position {
+ public:
+  std::int64_t operator()() {
+    const auto now = std::chrono::steady_clock::now();
+    const std::int64_t handed = std::int64_t(spc_frames_played());
+    if (handed != handed_) {
+      handed_ = handed;
+      moved_ = now;
+    }
+    const std::int64_t since =
+        std::chrono::duration_cast<std::chrono::microseconds>(now - moved_).count() *
+        dsp_sample_rate / 1000000;
+    return std::max<std::int64_t>(
+        0, handed_ - device_queue_samples + std::min(since, handed_over_samples));
+  }
+
+ private:
+  std::int64_t handed_ = 0;
+  std::chrono::steady_clock::time_point moved_ = std::chrono::steady_clock::now();
+};
+
+// Play's button reads "Stop" while the song plays (not while a sample
+// played alone does: that is the Sample page's button).
+bool song_playing() {
+  GtkWidget* button = play_button_get_widgets().button_play;
+  return button && play_button_is_playing() &&
+         g_strcmp0(gtk_button_get_label(GTK_BUTTON(button)), "Stop") == 0;
+}
+
+}  // namespace
+
+std::string sample_time_text(std::int64_t sample) {
+  const std::int64_t ms = sample * 1000 / dsp_sample_rate;
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld.%03lld", static_cast<long long>(ms / 60000),
+                static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+  return text;
+}
+
+aram_live_view::aram_live_view(GtkWidget* area)
+    : area_(area), make_clock_([] { return heard_samples_clock(heard_position{}); }) {
+  overlay_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 256, 256));
+  g_signal_connect(area, "map", G_CALLBACK(on_map), this);
+  g_signal_connect(area, "unmap", G_CALLBACK(on_unmap), this);
+  if (gtk_widget_get_mapped(area)) arm(watching_interval_ms);
+}
+
+aram_live_view::~aram_live_view() {
+  if (timer_) g_source_remove(timer_);
+}
+
+void aram_live_view::set_song(std::shared_ptr<const spc_format> image) {
+  tracer_.reset();
+  image_ = std::move(image);
+  shown_ = false;
+  picture_->clear();
+  boxed_.fill(-1);
+  if (overlay_) {
+    cairo_surface_flush(overlay_.get());
+    if (unsigned char* data = cairo_image_surface_get_data(overlay_.get()))
+      std::fill_n(data, std::size_t(cairo_image_surface_get_stride(overlay_.get())) * 256, 0);
+    cairo_surface_mark_dirty(overlay_.get());
+  }
+  echo_start_ = echo_size_ = 0;
+  if (image_) {
+    if (const auto echo = echo_region(*image_)) echo_start_ = echo->start, echo_size_ = echo->size;
+  }
+  take_costs_ = draw_costs_ = {};
+  if (timer_) arm(watching_interval_ms);
+}
+
+void aram_live_view::arm(guint interval_ms) {
+  if (timer_ && interval_ms_ == interval_ms) return;
+  if (timer_) g_source_remove(timer_);
+  interval_ms_ = interval_ms;
+  timer_ = g_timeout_add(interval_ms, on_poll, this);
+}
+
+gboolean aram_live_view::on_poll(gpointer self) noexcept {
+  static_cast<aram_live_view*>(self)->poll();
+  return G_SOURCE_CONTINUE;
+}
+
+void aram_live_view::on_map(GtkWidget*, gpointer self) noexcept {
+  static_cast<aram_live_view*>(self)->arm(watching_interval_ms);
+}
+
+// Off screen nothing is watched; a tracer running goes on, its pictures
+// waiting for the page to come back.
+void aram_live_view::on_unmap(GtkWidget*, gpointer self) noexcept {
+  auto& view = *static_cast<aram_live_view*>(self);
+  if (view.timer_) g_source_remove(view.timer_);
+  view.timer_ = 0;
+}
+
+void aram_live_view::poll() {
+  const bool playing = image_ && song_playing();
+  // Every Play starts the song over: a count that went back is a new Play.
+  const std::uint64_t frames = spc_frames_played();
+  const bool replayed = frames < frames_at_start_check_;
+  frames_at_start_check_ = frames;
+  if (!playing || replayed) tracer_.reset();  // Stop keeps the last picture
+  if (playing && !tracer_) {
+    try {
+      tracer_ = std::make_unique<live_aram_tracer>(
+          image_, song_length_of(*image_, std::nullopt).seconds, make_clock_());
+    } catch (const std::exception&) {
+      // No thread to be had: the map goes on with the layout.
+    }
+  }
+  arm(tracer_ ? playing_interval_ms : watching_interval_ms);
+  const std::int64_t began = g_get_monotonic_time();
+  if (tracer_ && tracer_->take(picture_)) {
+    shown_ = true;
+    const std::array<std::int32_t, 8> boxes_before = boxed_;
+    std::bitset<256> rows = paint_overlay();
+    // The rows of the voices' boxes, before and after, with the number above.
+    boxed_ = picture_->voice_block;
+    for (const auto& boxes : {boxes_before, boxed_})
+      for (const std::int32_t block : boxes)
+        if (block >= 0)
+          for (const std::int32_t a : {block - 0x100, block, block + 8}) rows.set(std::size_t(a >> 8 & 0xFF));
+    queue_rows(rows);
+    take_costs_.add(g_get_monotonic_time() - began);
+  }
+}
+
+// Only the rows of cells that changed are drawn again: a driver touches a
+// few rows of its code and variables, and a whole map a frame is most of
+// what drawing costs while the song plays.
+void aram_live_view::queue_rows(const std::bitset<256>& rows) {
+  const aram_map_geometry geometry = aram_map_geometry::fit(gtk_widget_get_allocated_width(area_),
+                                                            gtk_widget_get_allocated_height(area_));
+  // Outlines and numbers reach a few pixels past their cells.
+  const int margin = 2 * geometry.cell + 12;
+  for (int row = 0; row < 256; ++row) {
+    if (!rows[std::size_t(row)]) continue;
+    int last = row;
+    while (last + 1 < 256 && rows[std::size_t(last + 1)]) ++last;
+    gtk_widget_queue_draw_area(area_, 0, row * geometry.cell - margin, geometry.side(),
+                               (last - row + 1) * geometry.cell + 2 * margin);
+    row = last;
+  }
+}
+
+// Premultiplied: each colour channel scaled by the alpha, which falls from
+// 0.9 for a touch in this picture's sample to 0 a second before.
+std::bitset<256> aram_live_view::paint_overlay() {
+  std::bitset<256> changed;
+  cairo_surface_flush(overlay_.get());
+  unsigned char* data = cairo_image_surface_get_data(overlay_.get());
+  if (!data) return changed.set();
+  const int stride = cairo_image_surface_get_stride(overlay_.get());
+  // Executed green, written orange, read light blue: as the whole song's.
+  static constexpr std::uint8_t colours[4][3] = {{0, 0, 0}, {89, 217, 255}, {255, 115, 26},
+                                                 {38, 242, 89}};
+  const live_aram_picture& p = *picture_;
+  for (std::uint32_t a = 0; a < 0x10000; ++a) {
+    std::uint32_t pixel = 0;
+    const std::int64_t age = p.sample - p.last_sample[a];
+    if (p.last_kind[a] != live_aram_picture::none && age < fade_samples) {
+      const std::uint32_t alpha = std::uint32_t(230 * (fade_samples - age) / fade_samples);
+      const std::uint8_t* c = colours[p.last_kind[a]];
+      pixel = alpha << 24 | (c[0] * alpha / 255) << 16 | (c[1] * alpha / 255) << 8 |
+              (c[2] * alpha / 255);
+    }
+    std::uint32_t& cell = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(a >> 8) * stride)[a & 0xFF];
+    if (cell != pixel) changed.set(a >> 8);
+    cell = pixel;
+  }
+  cairo_surface_mark_dirty(overlay_.get());
+  return changed;
+}
+
+std::string aram_live_view::describe(u16 address) const {
+  const live_aram_picture* p = picture();
+  if (!p || p->last_kind[address] == live_aram_picture::none) return "";
+  static constexpr const char* kinds[] = {"", "read", "written", "executed"};
+  return std::string("Live: ") + kinds[p->last_kind[address]] + " at " +
+         sample_time_text(p->last_sample[address]);
+}

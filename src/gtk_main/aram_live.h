@@ -1,0 +1,97 @@
+// The Audio RAM map while the song plays: a live_aram_tracer kept in step
+// with the playback position, and the picture of what the program did in
+// the last second, ready to draw over the layout. Started by Play (the song,
+// not a sample played alone), ended by Stop, which keeps the last picture
+// until the next file. GTK main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "live_aram.h"
+#include "spc.h"
+
+class aram_live_view {
+ public:
+  // `area` is redrawn when a new picture comes. The view watches for Play
+  // only while `area` is on screen.
+  explicit aram_live_view(GtkWidget* area);
+  // Goes with `area` (its signals are gone by then); ends the tracer.
+  ~aram_live_view();
+  aram_live_view(const aram_live_view&) = delete;
+  aram_live_view& operator=(const aram_live_view&) = delete;
+
+  // Where the heard position comes from: a fresh clock per Play. By
+  // default the playback engine's frames (see aram_live.cpp); tests give
+  // their own.
+  using clock_maker = std::function<heard_samples_clock()>;
+  void set_clock_maker(clock_maker make) { make_clock_ = std::move(make); }
+
+  // The song Play plays (null: none); forgets the picture.
+  void set_song(std::shared_ptr<const spc_format> image);
+
+  // The latest picture, null before the first Play of this song.
+  const live_aram_picture* picture() const { return shown_ ? picture_.get() : nullptr; }
+  // The picture's bytes of the last second as 256 x 256 premultiplied ARGB,
+  // fading with age (null with no picture).
+  cairo_surface_t* overlay() const { return shown_ ? overlay_.get() : nullptr; }
+  // The echo buffer while echo writes are on (size 0: none).
+  std::uint32_t echo_start() const { return echo_start_; }
+  std::uint32_t echo_size() const { return echo_size_; }
+  // "Live: written at 0:12.345" for `address`, "" with no picture or touch.
+  std::string describe(u16 address) const;
+  // What the main loop spends per frame on the live map since the song was
+  // set, in microseconds: taking and painting a picture (starting and
+  // ending a tracer left out), and drawing the map with one (as the map
+  // reports its draws, note_draw_us). Longest and mean.
+  struct frame_costs {
+    std::int64_t count = 0, total_us = 0, longest_us = 0;
+    void add(std::int64_t us) {
+      ++count, total_us += us, longest_us = std::max(longest_us, us);
+    }
+    std::int64_t mean_us() const { return count ? total_us / count : 0; }
+  };
+  const frame_costs& take_costs() const { return take_costs_; }
+  const frame_costs& draw_costs() const { return draw_costs_; }
+  void note_draw_us(std::int64_t us) { draw_costs_.add(us); }
+
+ private:
+  struct surface_deleter {
+    void operator()(cairo_surface_t* s) const noexcept { cairo_surface_destroy(s); }
+  };
+
+  static gboolean on_poll(gpointer self) noexcept;
+  static void on_map(GtkWidget*, gpointer self) noexcept;
+  static void on_unmap(GtkWidget*, gpointer self) noexcept;
+  void poll();
+  void arm(guint interval_ms);
+  // Returns the rows of 256 bytes whose pixels changed.
+  std::bitset<256> paint_overlay();
+  void queue_rows(const std::bitset<256>& rows);
+
+  GtkWidget* area_;
+  clock_maker make_clock_;
+  std::shared_ptr<const spc_format> image_;
+  std::unique_ptr<live_aram_tracer> tracer_;
+  std::unique_ptr<live_aram_picture> picture_ = std::make_unique<live_aram_picture>();
+  std::unique_ptr<cairo_surface_t, surface_deleter> overlay_;
+  std::array<std::int32_t, 8> boxed_{-1, -1, -1, -1, -1, -1, -1, -1};  // voice blocks drawn
+  bool shown_ = false;  // picture_ holds a picture of this song
+  std::uint64_t frames_at_start_check_ = 0;
+  std::uint32_t echo_start_ = 0, echo_size_ = 0;
+  guint timer_ = 0;
+  guint interval_ms_ = 0;
+  frame_costs take_costs_, draw_costs_;
+};
+
+// "0:01.234": DSP sample `sample` (32000 a second) as minutes, seconds and
+// milliseconds. Any thread.
+std::string sample_time_text(std::int64_t sample);
