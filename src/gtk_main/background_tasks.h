@@ -44,6 +44,9 @@ class background_tasks {
   // Whether a job of `kind` was started and neither cancelled nor delivered.
   bool running(task_kind kind) const;
 
+  // Whether every job started, cancelled ones included, has delivered.
+  bool all_delivered() const { return in_flight_ == 0; }
+
   // Cancels every job and runs the main loop until each has delivered its
   // (dropped) result, so nothing of the window is used after this returns.
   // A cancelled job stops within one step of its work (a buffer of a stem,

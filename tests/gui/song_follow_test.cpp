@@ -159,6 +159,22 @@ TEST_F(SongFollowTest, TheTraceLandsAfterTheLoadAndOnlyTheLatestLoadsTrace) {
             static_cast<std::int64_t>(song_length_default_seconds * dsp_sample_rate));
 }
 
+// The other way round: the first file's trace (the 180 s default) is still
+// running when the second's (3 s) lands, and is dropped when it ends.
+TEST_F(SongFollowTest, ALoadCancelsTheRunningTraceAndItsResultNeverShows) {
+  const std::string untagged = three_entries();
+  spc_builder tagged;
+  tagged.square_wave_tone().text_tag("Song", "Game", "", "2", "1000");
+  const std::string short_song = tagged.write_to(dir.path(), "tagged.spc");
+  ASSERT_TRUE(main_window_load_file(untagged.c_str()));
+  ASSERT_TRUE(main_window_load_file(short_song.c_str()));
+  const background_tasks& tasks = main_window_background_tasks();
+  ASSERT_TRUE(gui_wait_until([&] { return tasks.all_delivered(); }, 30000));
+  ASSERT_NE(main_window_song_follow().trace(), nullptr);
+  EXPECT_EQ(main_window_song_follow().trace()->samples, 3 * dsp_sample_rate)
+      << "the first file's trace showed over the second's";
+}
+
 TEST_F(SongFollowTest, TableFilterStatusAndSamplePageSayWhatTheSongPlays) {
   load_with(three_entries(), two_of_three_played());
   const int rows = sample_table_row_count();
