@@ -44,8 +44,8 @@ struct device_queue_options {
 constexpr device_queue_options alsa_queue{"120", "60000"};
 constexpr device_queue_options other_queue{"60", nullptr};
 
-// Owned by one playing thread, released when it ends (or by play_spc when
-// the thread could not be started).
+// Owned by one playing thread, released when it ends (or by
+// spc_player::play when the thread could not be started).
 struct playing_context {
   std::shared_ptr<const spc_format> spc;  // keeps the image alive while it plays
   ao_device* device;                      // null: render and discard, in real time
