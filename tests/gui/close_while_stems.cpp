@@ -1,8 +1,8 @@
 // Closes the window while Export Stems writes a long song, then leaves main
 // as the program does:
 //   close_while_stems FILE.spc FOLDER
-// Exits 0 when the close came back within a second, 77 without a display,
-// anything else (or a signal) when not. What is left in FOLDER is for the
+// Exits 0 when the close came back within a second with the render over,
+// 77 without a display, anything else (or a signal) when not. What is left in FOLDER is for the
 // caller to judge.
 #include <gtk/gtk.h>
 
@@ -25,11 +25,12 @@ int main(int argc, char** argv) {
     gtk_menu_item_activate(GTK_MENU_ITEM(main_window_get_widgets().menu_file_export_stems));
   });
   if (!seen.appeared) return 3;
-  // Under way: the first quarter seconds of the first stem are written.
+  // Under way: the song followed for the plan, the first quarter seconds of
+  // the first stem written.
   const stems_dialog_widgets& progress = main_window_stems_dialog().widgets();
-  if (!gui_wait_until([&] {
-        return gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(progress.progress_bar)) > 0;
-      }))
+  if (!gui_wait_until(
+          [&] { return gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(progress.progress_bar)) > 0; },
+          30000))
     return 3;
   if (!main_window_stems_dialog().busy()) return 3;  // the song was too short to catch
   const auto before = std::chrono::steady_clock::now();
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
   if (took.count() > 1.0) {
     std::fprintf(stderr, "closing the window took %.2f s\n", took.count());
     return 4;
+  }
+  if (!main_window_background_tasks().all_delivered()) {
+    std::fputs("the render was still running when the window had closed\n", stderr);
+    return 5;
   }
   return 0;
 }

@@ -56,9 +56,10 @@ INSTANTIATE_TEST_SUITE_P(EveryWay, QuitWhilePlayingTest,
 // even a temporary one (the song is far too long to finish a stem first).
 TEST(CloseWhileWritingStems, ReturnsPromptlyAndLeavesNoFile) {
   temp_dir dir, out;
-  const std::string song = spc_builder().square_wave_tone().text_tag("long", "game", "artist",
-                                                                   "3000", "").write_to(
-      dir.path(), "long.spc");
+  const std::string song = spc_builder()
+                               .square_wave_tone()
+                               .text_tag("long", "game", "artist", "600", "")
+                               .write_to(dir.path(), "long.spc");
   const std::string ended =
       run_to_end({const_cast<char*>(QUORLIN_CLOSE_WHILE_STEMS), const_cast<char*>(song.c_str()),
                   const_cast<char*>(out.path().c_str()), nullptr});
