@@ -53,12 +53,12 @@ INSTANTIATE_TEST_SUITE_P(EveryWay, QuitWhilePlayingTest,
 
 // Closing the window while stems are written cancels the render and waits
 // for it on the way out: promptly, and with no file of it left behind, not
-// even a temporary one (the song is far too long to finish a stem first).
+// even a temporary one (the render is caught inside its first stem).
 TEST(CloseWhileWritingStems, ReturnsPromptlyAndLeavesNoFile) {
   temp_dir dir, out;
   const std::string song = spc_builder()
                                .square_wave_tone()
-                               .text_tag("long", "game", "artist", "600", "")
+                               .text_tag("long", "game", "artist", "120", "")
                                .write_to(dir.path(), "long.spc");
   const std::string ended =
       run_to_end({const_cast<char*>(QUORLIN_CLOSE_WHILE_STEMS), const_cast<char*>(song.c_str()),
