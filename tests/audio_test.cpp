@@ -22,7 +22,6 @@
 #include "gme_reference.h"
 #include "openspc.h"
 #include "playback.h"
-#include "playback_state.h"
 #include "spc.h"
 #include "spc700_program.h"
 #include "spc_builder.h"
@@ -80,7 +79,9 @@ class audio : public ::testing::Test {
     // Straight to the test server, whatever /etc/libao.conf and ALSA say.
     use_libao_config("default_driver=pulse\n");
   }
-  void TearDown() override { stop_spc(); }
+  void TearDown() override { player.stop(); }
+
+  spc_player player;
 
   // What the sink played while `scenario` ran (and 0.3 s after), as mono.
   std::vector<double> record(const std::function<void()>& scenario) {
@@ -96,8 +97,9 @@ class audio : public ::testing::Test {
 
   // Waits until the playing thread has handed `seconds` of its song to the
   // device: on a busy machine that takes longer than `seconds`.
-  static void play_on_for(double seconds) {
-    wait_until([seconds] { return spc_frames_played() >= frames(seconds); }, seconds + 10.0);
+  void play_on_for(double seconds) {
+    wait_until([this, seconds] { return player.frames_played() >= frames(seconds); },
+               seconds + 10.0);
   }
 
   // Waits, inside record(), until the recording holds `seconds` more of the
@@ -110,9 +112,9 @@ class audio : public ::testing::Test {
     const auto tone = std::make_shared<const spc_format>(spc_builder().square_wave_tone().image());
     audio_spy_set(spy_device::held_up);
     const auto x = record([&] {
-      play_spc(tone);
+      player.play(tone);
       play_on_for(1.5);
-      stop_spc();
+      player.stop();
     });
     EXPECT_GE(audio_spy_counts_now().calls, 4) << "the writes did not go through the spy";
     const auto sound = find_sound(x, sound_threshold);
@@ -132,9 +134,9 @@ class audio : public ::testing::Test {
 TEST_F(audio, ToneImageSoundsAtOneThousandHertz) {
   const auto tone = std::make_shared<const spc_format>(spc_builder().square_wave_tone().image());
   const auto x = record([&] {
-    play_spc(tone);
+    player.play(tone);
     play_on_for(1.5);
-    stop_spc();
+    player.stop();
   });
   const auto sound = find_sound(x, sound_threshold);
   ASSERT_TRUE(sound) << "nothing reached the sink";
@@ -154,9 +156,9 @@ TEST_F(audio, AuditionedSamplePlaysAloneUntilStopAsRendered) {
   ASSERT_TRUE(audition);
   const auto expected = mono(render_song(*audition, 2.0));
   const auto x = record([&] {
-    play_spc(audition);
+    player.play(audition);
     play_on_for(2.0);
-    stop_spc();
+    player.stop();
   });
   const auto sound = find_sound(x, sound_threshold);
   ASSERT_TRUE(sound) << "nothing reached the sink";
@@ -199,9 +201,9 @@ TEST_F(audio, AuditionSoundsAsTheDecoderDecodesTheLoop) {
   const std::shared_ptr<const spc_format> audition = make_audition_spc(image, 0, 0);
   ASSERT_TRUE(audition);
   const auto x = record([&] {
-    play_spc(audition);
+    player.play(audition);
     play_on_for(1.5);
-    stop_spc();
+    player.stop();
   });
   const auto sound = find_sound(x, sound_threshold);
   ASSERT_TRUE(sound) << "nothing reached the sink";
@@ -229,9 +231,9 @@ TEST_F(audio, RealSongReachesTheSinkAsTheLibraryRendersIt) {
   if (!song) GTEST_SKIP() << "osoumen_gtme.spc is not in the corpus folder";
   const auto expected = mono(render_song(*song, 3.0));
   const auto x = record([&] {
-    play_spc(song);
+    player.play(song);
     play_on_for(3.0);
-    stop_spc();
+    player.stop();
   });
   const auto first = best_alignment(x, slice(expected, 1.0, 1.0));
   const auto sound = find_sound(x, sound_threshold);
@@ -252,16 +254,16 @@ TEST_F(audio, StopSilencesWithinHalfASecondAndPlayStartsOver) {
   double stop_took = 0;
   const auto x = record([&] {
     const double start = now_seconds();
-    play_spc(song);
+    player.play(song);
     play_on_for(1.5);
     const double stop = now_seconds();
-    stop_spc();
+    player.stop();
     stop_took = now_seconds() - stop;
     played_for = stop - start;
     sink_plays_on(1.0);
-    play_spc(song);
+    player.play(song);
     play_on_for(1.5);
-    stop_spc();
+    player.stop();
   });
   EXPECT_LT(stop_took, 0.5);
   const auto sound = find_sound(x, sound_threshold);
@@ -299,15 +301,15 @@ TEST_F(audio, TaggedSongEndsByItselfAfterItsFade) {
       spc_builder().square_wave_tone().text_tag("short", "game", "artist", "2", "1000").image());
   bool ended_by_itself = false;
   const auto x = record([&] {
-    play_spc(song);
+    player.play(song);
     ASSERT_TRUE(wait_until([] { return threads_named(playback_thread_name) == 1; }, 2));
     ended_by_itself = wait_until([] { return threads_named(playback_thread_name) == 0; }, 8);
     sink_plays_on(0.5);  // the device's buffer plays out
   });
   EXPECT_TRUE(ended_by_itself);
-  EXPECT_TRUE(spc_thread_exists()) << "only Stop joins a thread that ended";
-  stop_spc();
-  EXPECT_FALSE(spc_thread_exists());
+  EXPECT_TRUE(player.thread_exists()) << "only Stop joins a thread that ended";
+  player.stop();
+  EXPECT_FALSE(player.thread_exists());
 
   const auto sound = find_sound(x, sound_threshold);
   ASSERT_TRUE(sound);
@@ -325,14 +327,14 @@ TEST_F(audio, TaggedSongEndsByItselfAfterItsFade) {
 TEST_F(audio, PlayingIsPacedByTheDevice) {
   const auto song = corpus_image("osoumen_gtme.spc");
   if (!song) GTEST_SKIP() << "osoumen_gtme.spc is not in the corpus folder";
-  play_spc(song);
+  player.play(song);
   play_on_for(0.5);  // past the device's first fill
   const double cpu_before = process_cpu_seconds();
   const double wall_before = now_seconds();
   play_on_for(3.5);
   const double cpu = process_cpu_seconds() - cpu_before;
   const double wall = now_seconds() - wall_before;
-  stop_spc();
+  player.stop();
   // Rendering takes well under a tenth of real time; a spinning thread a whole core.
   EXPECT_LT(cpu / wall, 0.5);
 }
@@ -345,9 +347,9 @@ TEST_F(audio, MutedVoiceIsNotHeardAndMutingWhilePlayingTakesTheNextBuffer) {
   const auto song = std::make_shared<const spc_format>(spc_builder().two_tones().image());
   OSPC_MuteVoices(0x01);
   const auto muted = record([&] {
-    play_spc(song);
+    player.play(song);
     play_on_for(1.5);
-    stop_spc();
+    player.stop();
   });
   OSPC_MuteVoices(0);
   const auto sound = find_sound(muted, sound_threshold);
@@ -361,12 +363,12 @@ TEST_F(audio, MutedVoiceIsNotHeardAndMutingWhilePlayingTakesTheNextBuffer) {
 
   std::uint64_t handed = 0;
   const auto switched = record([&] {
-    play_spc(song);
+    player.play(song);
     play_on_for(1.0);
-    handed = spc_frames_played();
+    handed = player.frames_played();
     OSPC_MuteVoices(0x01);
     play_on_for(2.5);
-    stop_spc();
+    player.stop();
   });
   OSPC_MuteVoices(0);
   // The thread was writing the buffer after `handed`, or (had it just

@@ -86,11 +86,15 @@ add_executable(quit_while_playing gui/quit_while_playing.cpp gui/gui_support.cpp
   gui/gui_input.cpp)
 target_link_libraries(quit_while_playing PRIVATE quorlin_ui quorlin_playback openspc
   quorlin_audio_test_support)
+# Closing the window while Export Stems writes a long song, the same way.
+add_executable(close_while_stems gui/close_while_stems.cpp gui/gui_support.cpp)
+target_link_libraries(close_while_stems PRIVATE quorlin_ui quorlin_playback openspc)
 add_executable(quit_test gui/quit_test.cpp)
 target_link_libraries(quit_test PRIVATE quorlin_test_support PkgConfig::GTK3 GTest::gtest_main)
 target_compile_definitions(quit_test PRIVATE
-  QUORLIN_QUIT_WHILE_PLAYING="$<TARGET_FILE:quit_while_playing>")
-add_dependencies(quit_test quit_while_playing)
+  QUORLIN_QUIT_WHILE_PLAYING="$<TARGET_FILE:quit_while_playing>"
+  QUORLIN_CLOSE_WHILE_STEMS="$<TARGET_FILE:close_while_stems>")
+add_dependencies(quit_test quit_while_playing close_while_stems)
 # Its songs run flat out into the null device: kept apart from the tests that
 # time what reaches the test sound server.
 gtest_discover_tests(quit_test PROPERTIES LABELS "engine" TIMEOUT 300

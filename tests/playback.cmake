@@ -25,6 +25,7 @@ target_link_libraries(fake_openspc PUBLIC openspc_api)
 # compiled in without the main window, whose image the test supplies.
 add_executable(playback_test playback_test.cpp support/audio_spy.cpp
   ${CMAKE_SOURCE_DIR}/src/gtk_main/play_button.cpp
+  ${CMAKE_SOURCE_DIR}/src/gtk_main/player.cpp
   ${CMAKE_SOURCE_DIR}/src/gtk_main/message_line.cpp
   ${CMAKE_SOURCE_DIR}/src/gtk_main/voice_mute.cpp)
 target_include_directories(playback_test PRIVATE ${CMAKE_SOURCE_DIR}/src/gtk_main)

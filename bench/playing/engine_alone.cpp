@@ -1,5 +1,5 @@
-// Quorlin's playback engine without the window: play_spc on FILE, then
-// SECONDS later stop_spc, as the Play and Stop buttons do. What it costs is
+// Quorlin's playback engine without the window: spc_player::play on FILE,
+// then SECONDS later stop, as the Play and Stop buttons do. What it costs is
 // what playing costs the program (the idle window adds nothing measurable).
 //   engine_alone FILE SECONDS
 #include <chrono>
@@ -18,8 +18,9 @@ int main(int argc, char** argv) {
   }
   std::shared_ptr<const spc_format> image = read_spc_from_file(argv[1]);
   if (!image) return 1;
-  play_spc(image);
+  spc_player player;
+  player.play(image);
   std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(argv[2])));
-  stop_spc();
+  player.stop();
   return 0;
 }

@@ -1,7 +1,7 @@
 // The playback position: libao says nothing of the device's latency, so the
 // heard position is worked out from what the engine knows. The playing
 // thread hands the device a quarter second (8000 frames) at a time and
-// counts those frames once ao_play has taken them (spc_frames_played); the
+// counts those frames once ao_play has taken them (frames played); the
 // device queue it asks for is 120 ms. So when the count moves, the listener
 // hears about 120 ms before its end, and while the next quarter second is
 // handed over, the sound goes on at 32000 frames a second from there.
@@ -34,9 +34,14 @@ constexpr std::int64_t fade_samples = dsp_sample_rate;  // a touch fades out ove
 // The tracer's thread only.
 class heard_position {
  public:
+  // Holds `player` (a reference of its own: the tracer's thread may outlive
+  // the window's controls by a slice).
+  explicit heard_position(QuorlinPlayer* player)
+      : player_(QUORLIN_PLAYER(g_object_ref(player)), g_object_unref) {}
+
   std::int64_t operator()() {
     const auto now = std::chrono::steady_clock::now();
-    const std::int64_t handed = std::int64_t(spc_frames_played());
+    const std::int64_t handed = std::int64_t(quorlin_player_get_frames_played(player_.get()));
     if (handed != handed_) {
       handed_ = handed;
       moved_ = now;
@@ -49,16 +54,16 @@ class heard_position {
   }
 
  private:
+  std::shared_ptr<QuorlinPlayer> player_;
   std::int64_t handed_ = 0;
   std::chrono::steady_clock::time_point moved_ = std::chrono::steady_clock::now();
 };
 
-// Play's button reads "Stop" while the song plays (not while a sample
-// played alone does: that is the Sample page's button).
-bool song_playing() {
-  GtkWidget* button = play_button_get_widgets().button_play;
-  return button && play_button_is_playing() &&
-         g_strcmp0(gtk_button_get_label(GTK_BUTTON(button)), "Stop") == 0;
+// Whether the song plays through `controls` (not a sample played alone:
+// that one the Sample page's button started).
+bool song_playing(const play_button* controls) {
+  return controls &&
+         play_button_playing(*controls) == play_button_get_widgets(*controls).button_play;
 }
 
 }  // namespace
@@ -71,8 +76,12 @@ std::string sample_time_text(std::int64_t sample) {
   return text;
 }
 
-aram_live_view::aram_live_view(GtkWidget* area)
-    : area_(area), make_clock_([] { return heard_samples_clock(heard_position{}); }) {
+aram_live_view::aram_live_view(GtkWidget* area, const play_button* controls)
+    : area_(area), controls_(controls) {
+  if (controls)
+    make_clock_ = [player = play_button_player(*controls)] {
+      return heard_samples_clock(heard_position{player});
+    };
   overlay_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 256, 256));
   g_signal_connect(area, "map", G_CALLBACK(on_map), this);
   g_signal_connect(area, "unmap", G_CALLBACK(on_unmap), this);
@@ -128,9 +137,10 @@ void aram_live_view::on_unmap(GtkWidget*, gpointer self) noexcept {
 }
 
 void aram_live_view::poll() {
-  const bool playing = image_ && song_playing();
+  const bool playing = image_ && make_clock_ && song_playing(controls_);
   // Every Play starts the song over: a count that went back is a new Play.
-  const std::uint64_t frames = spc_frames_played();
+  const std::uint64_t frames =
+      controls_ ? quorlin_player_get_frames_played(play_button_player(*controls_)) : 0;
   const bool replayed = frames < frames_at_start_check_;
   frames_at_start_check_ = frames;
   if (!playing || replayed) tracer_.reset();  // Stop keeps the last picture

@@ -17,13 +17,15 @@
 #include <string>
 
 #include "live_aram.h"
+#include "play_button.h"
 #include "spc.h"
 
 class aram_live_view {
  public:
   // `area` is redrawn when a new picture comes. The view watches for Play
-  // only while `area` is on screen.
-  explicit aram_live_view(GtkWidget* area);
+  // only while `area` is on screen; the song plays through `controls` (the
+  // window's, which outlive the map; null: the view never goes live).
+  aram_live_view(GtkWidget* area, const play_button* controls);
   // Goes with `area` (its signals are gone by then); ends the tracer.
   ~aram_live_view();
   aram_live_view(const aram_live_view&) = delete;
@@ -78,6 +80,7 @@ class aram_live_view {
   void queue_rows(const std::bitset<256>& rows);
 
   GtkWidget* area_;
+  const play_button* controls_;
   clock_maker make_clock_;
   std::shared_ptr<const spc_format> image_;
   std::unique_ptr<live_aram_tracer> tracer_;

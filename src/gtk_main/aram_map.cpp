@@ -516,7 +516,7 @@ GtkWidget* whole_song_row_new(GtkWidget* area, aram_map_state& state) {
 
 }  // namespace
 
-GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen) {
+GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen, const play_button* controls) {
   GtkWidget* area = gtk_drawing_area_new();
   gtk_widget_set_size_request(area, 256, 256);
   gtk_widget_set_hexpand(area, TRUE);
@@ -534,7 +534,7 @@ GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen) {
         whole_song_landed_on(area, std::move(whole));
       });
   GtkWidget* whole_row = whole_song_row_new(area, *state);
-  state->live = std::make_unique<aram_live_view>(area);
+  state->live = std::make_unique<aram_live_view>(area, controls);
   g_object_set_data_full(G_OBJECT(area), state_key, state.release(),
                          [](gpointer data) { delete static_cast<aram_map_state*>(data); });
   g_signal_connect(area, "draw", G_CALLBACK(draw_map), nullptr);

@@ -14,13 +14,16 @@
 
 #include "aram_layout.h"
 #include "live_aram.h"
+#include "play_button.h"
 
 // Called with the sample number (directory index + 1) of a pressed byte's entry.
 using aram_map_sample_chosen = std::function<void(int sample_number)>;
 
 // Builds the map and its legend, showing nothing yet; returns the box to
-// pack. GTK main thread only.
-GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen);
+// pack. The live view follows the song played through `controls`.
+// GTK main thread only.
+GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen,
+                        const play_button* controls = nullptr);
 
 // Shows `layout` (null: an empty map). GTK main thread only.
 void aram_map_set_layout(GtkWidget* map, std::shared_ptr<const aram_layout> layout);

@@ -1,8 +1,11 @@
-// The chooser runs modally (gtk_dialog_run), so the table cannot change
-// between reading its shown rows and writing them.
+// The chooser runs modally (gtk_dialog_run) and the rows shown are read when
+// it closes; the files are then written as a job of the window's
+// background_tasks, and the result shown when it is delivered.
 
 #include "export_dialog.h"
 
+#include <exception>
+#include <memory>
 #include <vector>
 
 #include "kit_export.h"
@@ -10,7 +13,6 @@
 #include "sample_export.h"
 #include "sample_table.h"
 #include "settings.h"
-#include "song_follow.h"
 
 namespace {
 
@@ -79,79 +81,138 @@ void show_result(const export_result& result, const std::string& folder,
                                         : result.summary() + " (" + not_saved + ")");
 }
 
-// The export with the song's played samples as a kit beside it: tuned from
-// the song the window follows, so it waits for that trace. Nothing is
-// written when a kit file is in the way (without force).
-void export_with_kit(const spc_format& spc, const std::string& spc_path,
-                     const std::vector<int>& shown, const std::string& folder,
-                     export_options options) {
-  const std::shared_ptr<const song_trace> trace = song_follow_trace();
-  if (!trace) {
-    message_line_report("The instrument kit needs the song followed, which is still under way: "
-                        "nothing was written; export again in a moment");
-    return;
-  }
-  const export_tunings tunings = tune_traced_image(spc, *trace, spc_path);
+// What an export job did: written by its thread before it returns.
+struct export_outcome {
+  export_result result;
+  std::string also_written;  // after the summary: the kit's files, or why none
+  std::string refused;       // not empty: nothing was written, and this says why
+};
+
+// The task's data.
+struct export_job {
+  std::shared_ptr<const spc_format> spc;
+  std::string spc_path;
+  std::vector<int> shown;
+  std::string folder;
+  export_options options;
+  std::shared_ptr<const song_trace> trace;  // null: no kit
+  export_outcome outcome;
+};
+
+// The export with the song's played samples as a kit beside it, tuned from
+// the song the window follows. Nothing is written when a kit file is in
+// the way (without force).
+export_outcome export_with_kit(const export_job& job) {
+  const spc_format& spc = *job.spc;
+  const export_tunings tunings = tune_traced_image(spc, *job.trace, job.spc_path);
+  export_options options = job.options;
   options.tunings = &tunings;
   // As export_samples does, with the kit beside: its files point at the
   // WAV files the export names (the rows shown).
-  kit_export kit(folder, tunings, options.force);
-  std::string failure;
+  kit_export kit(job.folder, tunings, options.force);
+  export_outcome outcome;
   if (!options.force) {
-    sample_export check(options, folder, sample_export::mode::check_only);
-    check.add_image(spc, spc_path, shown);
-    if (!kit.put(check.stem_given(), check.names_given(), spc, spc_path, false, failure)) {
-      message_line_report(failure);
-      return;
-    }
-    if (const export_result checked = check.finish(); !checked.ok) {
-      show_result(checked, folder);
-      return;
-    }
+    sample_export check(options, job.folder, sample_export::mode::check_only);
+    check.add_image(spc, job.spc_path, job.shown);
+    if (!kit.put(check.stem_given(), check.names_given(), spc, job.spc_path, false,
+                 outcome.refused))
+      return outcome;
+    if (outcome.result = check.finish(); !outcome.result.ok) return outcome;
   }
-  sample_export run(options, folder);
-  run.add_image(spc, spc_path, shown);
+  sample_export run(options, job.folder);
+  run.add_image(spc, job.spc_path, job.shown);
+  std::string failure;
   const bool kit_written =
-      kit.put(run.stem_given(), run.names_given(), spc, spc_path, true, failure);
-  export_result result = run.finish();
-  if (result.ok && !kit_written) {
-    result.ok = false;
-    result.failure = failure;
+      kit.put(run.stem_given(), run.names_given(), spc, job.spc_path, true, failure);
+  outcome.result = run.finish();
+  if (outcome.result.ok && !kit_written) {
+    outcome.result.ok = false;
+    outcome.result.failure = failure;
   }
   const std::string stem = run.stem_given();
-  show_result(result, folder,
-              kit.files_written() > 0
-                  ? ", and the instrument kit " + stem + ".sf2, " + stem + ".sfz and " + stem +
-                        "-instruments.txt"
-                  : std::string(", no instrument kit: the song plays none of them"));
+  outcome.also_written = kit.files_written() > 0
+                             ? ", and the instrument kit " + stem + ".sf2, " + stem + ".sfz and " +
+                                   stem + "-instruments.txt"
+                             : std::string(", no instrument kit: the song plays none of them");
+  return outcome;
+}
+
+// On a pool thread.
+void write_files(GTask* task, gpointer, gpointer data, GCancellable*) noexcept {
+  auto* job = static_cast<export_job*>(data);
+  try {
+    if (job->trace) {
+      job->outcome = export_with_kit(*job);
+    } else {
+      job->outcome.result =
+          export_samples(*job->spc, job->spc_path, job->shown, job->folder, job->options);
+    }
+  } catch (const std::exception&) {
+    job->outcome.refused = "Unable to allocate memory: nothing was written";
+  }
+  g_task_return_boolean(task, TRUE);
+}
+
+// Writes the files of `job` as a task of its own; `callback` gets it on the
+// main loop, and export_files_finish what it did.
+void export_files_async(std::unique_ptr<export_job> job, GCancellable* cancellable,
+                        GAsyncReadyCallback callback, gpointer user_data) {
+  GTask* task = g_task_new(nullptr, cancellable, callback, user_data);
+  g_task_set_task_data(task, job.release(), [](gpointer p) { delete static_cast<export_job*>(p); });
+  g_task_run_in_thread(task, write_files);
+  g_object_unref(task);
+}
+
+const export_job& export_files_finish(GAsyncResult* result) {
+  g_task_propagate_boolean(G_TASK(result), nullptr);
+  return *static_cast<const export_job*>(g_task_get_task_data(G_TASK(result)));
+}
+
+void on_files_written(GObject*, GAsyncResult* result, gpointer tasks) noexcept {
+  if (!static_cast<background_tasks*>(tasks)->delivered(result)) return;
+  const export_job& job = export_files_finish(result);
+  if (!job.outcome.refused.empty()) {
+    message_line_report(job.outcome.refused);
+  } else {
+    show_result(job.outcome.result, job.folder, job.outcome.also_written);
+  }
 }
 
 }  // namespace
 
 void export_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format>& spc,
-                       const std::string& spc_path) {
+                       const std::string& spc_path, std::shared_ptr<const song_trace> trace,
+                       background_tasks& tasks) {
   if (!spc) return;
   // export_samples takes no numbers as "every entry": an empty table must
   // not become a full export.
-  const std::vector<int> shown = sample_table_shown_sample_numbers();
-  if (shown.empty()) {
+  auto job = std::make_unique<export_job>();
+  job->shown = sample_table_shown_sample_numbers();
+  if (job->shown.empty()) {
     message_line_show(message_kind::info, "No samples shown, so none exported");
     return;
   }
   const export_option_boxes boxes = option_boxes_new();
   GtkWidget* dialog = export_chooser_new(parent, spc_path, boxes);
-  std::string folder;
-  export_options options;
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
     g_autofree char* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
-    if (chosen) folder = chosen;
-    options.loop_header = is_checked(boxes.loop_header);
-    options.unique = is_checked(boxes.unique);
-    options.force = is_checked(boxes.force);
-    options.instruments = is_checked(boxes.instruments);
+    if (chosen) job->folder = chosen;
+    job->options.loop_header = is_checked(boxes.loop_header);
+    job->options.unique = is_checked(boxes.unique);
+    job->options.force = is_checked(boxes.force);
+    job->options.instruments = is_checked(boxes.instruments);
   }
   gtk_widget_destroy(dialog);
-  if (folder.empty()) return;
-  if (options.instruments) return export_with_kit(*spc, spc_path, shown, folder, options);
-  show_result(export_samples(*spc, spc_path, shown, folder, options), folder);
+  if (job->folder.empty()) return;
+  // The kit is tuned from the song followed, so it waits for that trace.
+  if (job->options.instruments && !trace) {
+    message_line_report("The instrument kit needs the song followed, which is still under way: "
+                        "nothing was written; export again in a moment");
+    return;
+  }
+  if (job->options.instruments) job->trace = std::move(trace);
+  job->spc = spc;
+  job->spc_path = spc_path;
+  export_files_async(std::move(job), tasks.start(task_kind::export_files), on_files_written,
+                     &tasks);
 }

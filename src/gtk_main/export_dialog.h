@@ -1,6 +1,7 @@
 // File > Export Samples…: a folder chooser with the command line's export
 // options as check boxes, then the same export as `quorlin --export` of the
-// rows the sample table shows, reported in the message line. GTK main thread only.
+// rows the sample table shows, written as a job of the window's
+// background_tasks and reported in the message line. GTK main thread only.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -8,15 +9,21 @@
 #include <memory>
 #include <string>
 
+#include "background_tasks.h"
+#include "song_trace.h"
 #include "spc.h"
 
 // Asks for a folder, starting in the last export folder or else the folder
 // of `spc_path`, and writes there the samples of `spc` whose rows the table
-// shows now. Cancel changes nothing. The result is one line in the message
-// line (a failure also on standard error); the folder is remembered for next
-// time. With no rows shown it says so and opens no chooser. Main thread only.
+// shows now, off the main loop as a job of `tasks`; with the kit option,
+// tuned from `trace`, the song followed (null: still under way, and nothing
+// is written). Cancel changes nothing. The result is one line in the
+// message line (a failure also on standard error) once written; the folder
+// is remembered for next time. With no rows shown it says so and opens no
+// chooser. Main thread only.
 void export_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format>& spc,
-                       const std::string& spc_path);
+                       const std::string& spc_path, std::shared_ptr<const song_trace> trace,
+                       background_tasks& tasks);
 
 // Labels of the chooser's check boxes, for tests.
 inline constexpr const char* export_loop_header_label = "Start BRR files with the loop offset";

@@ -42,6 +42,7 @@ struct inspector_pane_state {
   // built when the page is first opened (null in widgets until then).
   GtkWidget* voices_page = nullptr;
   GtkWidget* map_page = nullptr;
+  play_button* controls = nullptr;  // the window's; Play Sample plays through it
 };
 inspector_pane_state pane;
 
@@ -54,8 +55,7 @@ const sample_chart* chart_row(int sample_number) {
 GtkWidget* play_sample_button() { return sample_inspector_play_button(pane.widgets.inspector); }
 
 bool sample_playing() {
-  return play_button_is_playing() &&
-         gtk_button_get_label(GTK_BUTTON(play_sample_button())) == std::string(stop_sample_label);
+  return pane.controls && play_button_playing(*pane.controls) == play_sample_button();
 }
 
 // The inspected entry's tuning: its own pitch, and the song's notes once
@@ -95,7 +95,7 @@ std::string tuning_line() {
 
 void on_play_sample_pressed(int semitones) {
   if (sample_playing()) {
-    play_button_stop();
+    play_button_stop(*pane.controls);
     return;
   }
   if (!pane.spc || !chart_row(pane.inspected)) return;
@@ -123,7 +123,8 @@ void on_play_sample_pressed(int semitones) {
                           ": " + reason);
     return;
   }
-  play_button_play(play_sample_button(), std::move(audition), play_sample_label, stop_sample_label);
+  play_button_play(*pane.controls, play_sample_button(), std::move(audition), play_sample_label,
+                   stop_sample_label);
 }
 
 // The table's cursor is the inspected row, whether a click or a key moved it.
@@ -190,7 +191,7 @@ void ensure_voices_page() {
 void ensure_map_page() {
   inspector_pane_widgets& w = pane.widgets;
   if (w.map || !pane.map_page) return;
-  w.map = aram_map_new(inspect_and_show_row);
+  w.map = aram_map_new(inspect_and_show_row, pane.controls);
   gtk_container_add(GTK_CONTAINER(pane.map_page), w.map);
   gtk_widget_show_all(w.map);
   show_map_layout();
@@ -205,9 +206,10 @@ void on_switch_page(GtkNotebook*, GtkWidget* page, guint, gpointer) noexcept {
 
 }  // namespace
 
-GtkWidget* inspector_pane_new() {
+GtkWidget* inspector_pane_new(play_button& controls) {
   inspector_pane_widgets& w = pane.widgets;
   if (w.notebook) return w.notebook;
+  pane.controls = &controls;
   w.notebook = gtk_notebook_new();
   w.inspector = sample_inspector_new(on_play_sample_pressed);
   append_page(w.inspector, "Sample");
@@ -217,7 +219,7 @@ GtkWidget* inspector_pane_new() {
   pane.map_page = scrolled(nullptr, GTK_POLICY_NEVER);
   append_page(pane.map_page, "Audio RAM");
   g_signal_connect(w.notebook, "switch-page", G_CALLBACK(on_switch_page), nullptr);
-  w.song = song_page_new(inspect_and_show_row);
+  w.song = song_page_new(controls, inspect_and_show_row);
   song_page_set_root_key_source(w.song, root_key_of);
   append_page(w.song, "Song");
   g_signal_connect(sample_table_view(), "cursor-changed", G_CALLBACK(on_cursor_changed), nullptr);
@@ -244,7 +246,7 @@ void inspector_pane_show_file(std::shared_ptr<const spc_format> spc, const sampl
 
 void inspector_pane_inspect(int sample_number) {
   if (sample_number == pane.inspected) return;
-  if (sample_playing()) play_button_stop();
+  if (sample_playing()) play_button_stop(*pane.controls);
   const sample_chart* row = pane.spc ? chart_row(sample_number) : nullptr;
   pane.inspected = row ? sample_number : 0;
   const inspector_pane_widgets& w = pane.widgets;

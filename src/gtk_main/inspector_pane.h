@@ -13,14 +13,16 @@
 #include <array>
 #include <memory>
 
+#include "play_button.h"
 #include "sample_inspector.h"
 #include "song_trace.h"
 #include "spc.h"
 
 // Builds the pane (once per process), following the sample table's cursor;
-// call after sample_table_new. Returns the notebook to pack. GTK main
-// thread only.
-GtkWidget* inspector_pane_new();
+// call after sample_table_new. Play Sample and the Song page play through
+// `controls`, which outlive the pane. Returns the notebook to pack. GTK
+// main thread only.
+GtkWidget* inspector_pane_new(play_button& controls);
 
 // Shows `spc` (null: nothing) with its chart of `count` rows: the voices,
 // the map, and the table's first shown row inspected (the table must hold

@@ -6,7 +6,9 @@
 #include "main_window.h"
 
 #include <cstdio>
+#include <memory>
 
+#include "background_tasks.h"
 #include "export_dialog.h"
 #include "external_open.h"
 #include "filter_panel.h"
@@ -44,6 +46,12 @@ struct main_window_state {
   // While something plays, the desktop is asked not to suspend; 0: not asked.
   GtkApplication* inhibiting_application = nullptr;
   guint inhibit_cookie = 0;
+  // The window's parts that keep state. The jobs of `tasks` call back into
+  // `follow` and `stems`: close_down waits for them before anything goes.
+  std::unique_ptr<song_follow> follow;
+  std::unique_ptr<stems_dialog> stems;
+  std::unique_ptr<background_tasks> tasks;
+  play_button_ptr play;
 };
 main_window_state state;
 
@@ -136,19 +144,27 @@ void open_previous_file(GtkWidget*, gpointer) noexcept { load_neighbour(-1); }
 void open_next_file(GtkWidget*, gpointer) noexcept { load_neighbour(1); }
 
 void export_shown_samples(GtkWidget*, gpointer) noexcept {
-  export_dialog_run(GTK_WINDOW(state.widgets.window), state.spc, state.path);
+  export_dialog_run(GTK_WINDOW(state.widgets.window), state.spc, state.path,
+                    state.follow->trace(), *state.tasks);
 }
 
 void export_stems(GtkWidget*, gpointer) noexcept {
-  stems_dialog_run(GTK_WINDOW(state.widgets.window), state.spc, state.path);
+  state.stems->run(GTK_WINDOW(state.widgets.window), state.spc, state.path);
 }
 
-// However the window goes, the song stops first: a thread left inside the
-// emulator while the process tears down would crash it. The application's
-// loop ends with it; a window built without one (tests) runs gtk_main.
+// The one way out for the window's work: every job cancelled and its
+// (dropped) result delivered, the song stopped and its thread joined. A
+// thread left inside the emulator or a stem half written while the process
+// tears down would crash it or leave a file behind.
+void close_down() {
+  if (state.tasks) state.tasks->cancel_all_and_wait();
+  if (state.play) play_button_stop(*state.play);
+}
+
+// However the window goes, its work stops first. The application's loop
+// ends with it; a window built without one (tests) runs gtk_main.
 void quit_main_loop(GtkWidget*, gpointer) noexcept {
-  play_button_stop();
-  song_follow_stop();
+  close_down();
   if (GtkApplication* application = gtk_window_get_application(GTK_WINDOW(state.widgets.window)))
     g_application_quit(G_APPLICATION(application));
   else if (gtk_main_level() > 0)
@@ -157,7 +173,8 @@ void quit_main_loop(GtkWidget*, gpointer) noexcept {
 
 // A song playing through a suspend would stop mid-note; the desktop is
 // asked to wait until it stops, however it stops.
-void on_playing_changed(bool playing) {
+void on_player_state(QuorlinPlayer*, int player_state, gpointer) noexcept {
+  const bool playing = player_state == QUORLIN_PLAYER_PLAYING;
   if (playing && state.inhibit_cookie == 0) {
     GtkApplication* application = gtk_window_get_application(GTK_WINDOW(state.widgets.window));
     if (!application) return;
@@ -256,7 +273,10 @@ GtkWidget* build_info_grid() {
   }
   // Play and its clock on the left; the filter panel's toggle joins the row
   // on the right.
-  const play_button_widgets& controls = play_button_new();
+  state.play = play_button_new();
+  g_signal_connect(play_button_player(*state.play), "state-changed", G_CALLBACK(on_player_state),
+                   nullptr);
+  const play_button_widgets& controls = play_button_get_widgets(*state.play);
   w.button_play = controls.button_play;
   w.label_elapsed = controls.label_elapsed;
   w.controls_row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
@@ -278,7 +298,7 @@ GtkWidget* build_table_area(GtkBox* toggle_box) {
   GtkWidget* beside = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
   gtk_box_pack_start(GTK_BOX(beside), w.scrolled_table, FALSE, TRUE, 0);
   gtk_box_pack_start(GTK_BOX(beside), gtk_separator_new(GTK_ORIENTATION_VERTICAL), FALSE, FALSE, 0);
-  gtk_box_pack_start(GTK_BOX(beside), inspector_pane_new(), TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(beside), inspector_pane_new(*state.play), TRUE, TRUE, 0);
   gtk_box_pack_start(GTK_BOX(area), beside, TRUE, TRUE, child_padding);
   filter_panel_pack(toggle_box, GTK_BOX(area));
   g_signal_connect(filter_panel_frame(), "notify::visible",
@@ -318,6 +338,9 @@ GtkWidget* main_window_new() {
   main_window_widgets& w = state.widgets;
   if (w.window) return w.window;
 
+  state.tasks = std::make_unique<background_tasks>();
+  state.follow = std::make_unique<song_follow>(*state.tasks);
+  state.stems = std::make_unique<stems_dialog>(*state.tasks);
   w.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(w.window), program_name);
   gtk_window_set_default_size(GTK_WINDOW(w.window), default_width, default_height);
@@ -336,8 +359,8 @@ GtkWidget* main_window_new() {
   update_status_line(nullptr);
 
   shortcuts_attach({w.window, w.menu_file_open, w.menu_file_export, w.menu_file_previous,
-                    w.menu_file_next, w.menu_file_quit, w.button_play, play_button_last_started});
-  play_button_set_listener(on_playing_changed);
+                    w.menu_file_next, w.menu_file_quit, w.button_play,
+                    [] { return play_button_last_started(*state.play); }});
   g_signal_connect(w.window, "map-event", G_CALLBACK(on_first_map), nullptr);
   return w.window;
 }
@@ -355,16 +378,16 @@ void main_window_show() {
 
 bool main_window_load_file(const char* filename, const report_sink& report) {
   // The song of the file on screen stops, whatever becomes of the new one.
-  play_button_stop();
+  play_button_stop(*state.play);
   // Stems of the file on screen stop too, and the new file starts unmuted.
-  stems_dialog_cancel();
+  state.stems->cancel();
   voice_mute_reset();
   message_line_clear();
   std::string reason;
   std::shared_ptr<const spc_format> spc = read_spc_file_quietly(filename, reason);
   // The previous image goes now unless a playing thread still holds it.
   state.spc = spc;
-  play_button_set_image(spc);
+  play_button_set_image(*state.play, spc);
   gtk_widget_set_sensitive(state.widgets.menu_file_export, spc != nullptr);
   gtk_widget_set_sensitive(state.widgets.menu_file_export_stems, spc != nullptr);
   state.browse_from = filename;
@@ -376,14 +399,14 @@ bool main_window_load_file(const char* filename, const report_sink& report) {
     set_tag_labels("", "", "", "");
     gtk_label_set_text(GTK_LABEL(state.widgets.label_directory), "");
     inspector_pane_show_file(nullptr, nullptr, 0);
-    song_follow_start(nullptr);
+    state.follow->start(nullptr);
     report("quorlin: " + text_line_escape(filename) + ": " + reason);
     message_line_show(message_kind::error, display_basename(filename) + ": " + reason);
     return false;
   }
   state.path = filename;
   show_loaded_file(filename, *spc);
-  song_follow_start(spc, filename);
+  state.follow->start(spc, filename);
   const std::string not_saved = settings_remember_folder_of(filename);
   if (!not_saved.empty()) message_line_report(not_saved, report);
   return true;
@@ -398,6 +421,11 @@ void main_window_show_message(message_kind kind, const std::string& text) {
 }
 
 const main_window_widgets& main_window_get_widgets() { return state.widgets; }
+
+background_tasks& main_window_background_tasks() { return *state.tasks; }
+song_follow& main_window_song_follow() { return *state.follow; }
+stems_dialog& main_window_stems_dialog() { return *state.stems; }
+play_button& main_window_play_button() { return *state.play; }
 
 void open_spc_dialog(GtkWidget* parent_window, gpointer) noexcept {
   GtkWidget* dialog = open_dialog_for(parent_window);

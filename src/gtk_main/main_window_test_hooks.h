@@ -4,6 +4,11 @@
 
 #include <gtk/gtk.h>
 
+#include "background_tasks.h"
+#include "play_button.h"
+#include "song_follow.h"
+#include "stems_dialog.h"
+
 // The widgets tests look at.
 struct main_window_widgets {
   GtkWidget* window;
@@ -29,3 +34,9 @@ struct main_window_widgets {
   GtkWidget* scrolled_table;
 };
 const main_window_widgets& main_window_get_widgets();
+
+// The window's parts that keep state, as main_window_new built them.
+background_tasks& main_window_background_tasks();
+song_follow& main_window_song_follow();
+stems_dialog& main_window_stems_dialog();
+play_button& main_window_play_button();

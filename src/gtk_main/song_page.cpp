@@ -1,24 +1,19 @@
-// The page watches the Play button's label rather than the playback engine:
-// "Stop" there is the song playing (Play Sample has a button of its own),
-// and the label changes on the main loop whenever that starts or ends. The
+// The page follows the player's state: the song plays when the player plays
+// and the Play button started it (Play Sample has a button of its own). The
 // playhead's poll runs only then, and only once the page exists.
 
 #include "song_page.h"
 
-#include <cstring>
 #include <utility>
 
 #include "message_line.h"
-#include "openspc.h"
 #include "play_button.h"
-#include "playback.h"
 #include "timeline_layout.h"
 #include "voice_mute.h"
 
 namespace {
 
 constexpr guint playhead_poll_ms = 50;  // the playhead moves a pixel at a time when zoomed in
-constexpr char song_playing_label[] = "Stop";
 
 struct song_page_state {
   GtkWidget* page = nullptr;
@@ -26,6 +21,7 @@ struct song_page_state {
   std::shared_ptr<const song_trace> trace;
   timeline_sample_chosen on_sample_chosen;
   timeline_root_key root_key_of;
+  play_button* controls = nullptr;  // the window's, which outlives the page
   guint playhead_timer = 0;
   int mute_listener = -1;  // the Voices page's Mute and Solo, shown in the lane headers
 };
@@ -36,18 +32,18 @@ song_page_state& state_of(GtkWidget* page) {
   return *static_cast<song_page_state*>(g_object_get_data(G_OBJECT(page), state_key));
 }
 
-GtkWidget* play_button() { return play_button_get_widgets().button_play; }
+GtkWidget* play_button_of(const song_page_state& state) {
+  return play_button_get_widgets(*state.controls).button_play;
+}
 
-bool song_playing() {
-  GtkWidget* button = play_button();
-  const char* label = button ? gtk_button_get_label(GTK_BUTTON(button)) : nullptr;
-  return label && std::strcmp(label, song_playing_label) == 0;
+bool song_playing(const song_page_state& state) {
+  return play_button_playing(*state.controls) == play_button_of(state);
 }
 
 gboolean on_playhead_tick(gpointer data) noexcept {
   const song_page_state& state = *static_cast<song_page_state*>(data);
   timeline_view_set_playhead(state.timeline,
-                             static_cast<double>(spc_frames_played()) / OSPC_SAMPLE_RATE);
+                             quorlin_player_get_position(play_button_player(*state.controls)));
   return G_SOURCE_CONTINUE;
 }
 
@@ -55,7 +51,7 @@ gboolean on_playhead_tick(gpointer data) noexcept {
 // wakes the window otherwise. A timeline shown again catches up at once.
 void follow_playing(song_page_state& state) {
   if (!state.timeline) return;
-  const bool playing = song_playing();
+  const bool playing = song_playing(state);
   const bool polling = playing && gtk_widget_get_mapped(state.timeline);
   if (polling && !state.playhead_timer) {
     state.playhead_timer = g_timeout_add(playhead_poll_ms, on_playhead_tick, &state);
@@ -71,17 +67,17 @@ void on_timeline_mapped(GtkWidget*, gpointer page) noexcept {
   follow_playing(state_of(GTK_WIDGET(page)));
 }
 
-void on_play_label(GObject*, GParamSpec*, gpointer page) noexcept {
+void on_player_state(QuorlinPlayer*, int, gpointer page) noexcept {
   follow_playing(state_of(GTK_WIDGET(page)));
 }
 
 // libgme can seek, but only by emulating up to the point (a quarter to half
 // a second of work for two minutes in), on the playing thread, which cannot
 // be stopped meanwhile: the song starts again from its start instead.
-void on_ruler_pressed(double seconds) {
-  if (!song_playing()) return;
-  play_button_stop();
-  gtk_button_clicked(GTK_BUTTON(play_button()));
+void on_ruler_pressed(song_page_state& state, double seconds) {
+  if (!song_playing(state)) return;
+  play_button_stop(*state.controls);
+  gtk_button_clicked(GTK_BUTTON(play_button_of(state)));
   message_line_show(message_kind::info, "The song starts again from 0:00: seeking to " +
                                             tenths_time_text(seconds) +
                                             " is not supported by the emulator.");
@@ -90,7 +86,8 @@ void on_ruler_pressed(double seconds) {
 void build_timeline(GtkWidget* page, gpointer) noexcept {
   song_page_state& state = state_of(page);
   if (state.timeline) return;
-  state.timeline = timeline_view_new(state.on_sample_chosen, on_ruler_pressed);
+  state.timeline = timeline_view_new(
+      state.on_sample_chosen, [&state](double seconds) { on_ruler_pressed(state, seconds); });
   gtk_box_pack_start(GTK_BOX(page), state.timeline, TRUE, TRUE, 0);
   g_signal_connect(state.timeline, "map", G_CALLBACK(on_timeline_mapped), page);
   g_signal_connect(state.timeline, "unmap", G_CALLBACK(on_timeline_mapped), page);
@@ -105,14 +102,14 @@ void build_timeline(GtkWidget* page, gpointer) noexcept {
 
 }  // namespace
 
-GtkWidget* song_page_new(timeline_sample_chosen on_sample_chosen) {
+GtkWidget* song_page_new(play_button& controls, timeline_sample_chosen on_sample_chosen) {
   GtkWidget* page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   auto state = std::make_unique<song_page_state>();
   state->page = page;
+  state->controls = &controls;
   state->on_sample_chosen = std::move(on_sample_chosen);
-  if (GtkWidget* button = play_button())
-    g_signal_connect_object(button, "notify::label", G_CALLBACK(on_play_label), page,
-                            GConnectFlags(0));
+  g_signal_connect_object(play_button_player(controls), "state-changed",
+                          G_CALLBACK(on_player_state), page, GConnectFlags(0));
   g_signal_connect(page, "map", G_CALLBACK(build_timeline), nullptr);
   g_object_set_data_full(G_OBJECT(page), state_key, state.release(), [](gpointer data) {
     auto* state = static_cast<song_page_state*>(data);

@@ -1,6 +1,6 @@
 // The inspector's "Song" page: the timeline of the song's trace, built the
-// first time the page is shown. While the song plays (the Play button reads
-// "Stop") its playhead follows the frames played; a click on the ruler
+// first time the page is shown. While the song plays (the player plays what
+// the Play button started) its playhead follows the frames played; a click on the ruler
 // while it plays starts the song again from its start, the emulator here
 // not seeking. GTK main thread only.
 #pragma once
@@ -9,12 +9,14 @@
 
 #include <memory>
 
+#include "play_button.h"
 #include "song_trace.h"
 #include "timeline_view.h"
 
 // Builds the page, empty until first shown; a mark pressed or entered calls
-// `on_sample_chosen`. GTK main thread only.
-GtkWidget* song_page_new(timeline_sample_chosen on_sample_chosen);
+// `on_sample_chosen`; the song plays through `controls`, which outlive the
+// page. GTK main thread only.
+GtkWidget* song_page_new(play_button& controls, timeline_sample_chosen on_sample_chosen);
 
 // Where the timeline's hover finds a sample's root key for its note names
 // (without one, pitches show in hexadecimal alone). GTK main thread only.

@@ -1,13 +1,10 @@
-// The render thread owns nothing of GTK: it reads its job, publishes the
-// share done in atomics and posts to the main loop, which alone touches
-// the widgets and joins the thread. Posts of a job that is no longer the
-// current one (cancelled by a new load) are ignored.
+// The render runs as a GTask on GLib's thread pool and owns nothing of GTK:
+// it reads its job, publishes the share done in an atomic and posts it to
+// the main loop, which alone touches the widgets. A job cancelled and
+// dropped (a new load, the window closing) posts nothing that is shown.
 #include "stems_dialog.h"
 
 #include <atomic>
-#include <cstdlib>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "message_line.h"
@@ -16,121 +13,72 @@
 
 namespace {
 
+using progress_shown = void (*)(GCancellable* cancellable, double share, gpointer data);
+
+// What a render did: written by its thread before it returns.
+struct stems_outcome {
+  stems_result result;
+  std::vector<int> skipped;  // voices without a file: never keyed on and silent
+};
+
+// The task's data.
 struct stems_job {
   std::shared_ptr<const spc_format> spc;
   std::string spc_path;
   std::string folder;
   bool force = false;
-  std::atomic<bool> cancel{false};
-  std::atomic<int> permille{0};  // share done, in thousandths
-  // Written by the thread before it posts its end:
-  stems_result result;
-  std::vector<int> skipped;  // voices without a file: never keyed on and silent
+  progress_shown show_progress;
+  gpointer progress_data;
+  std::atomic<int> permille{0};             // share done, in thousandths
+  std::atomic<bool> progress_posted{false};  // one post waits on the main loop at most
+  stems_outcome outcome;
 };
 
-struct stems_dialog_state {
-  stems_dialog_widgets widgets{};
-  std::shared_ptr<stems_job> job;  // the running one
-  std::thread worker;
-  bool joins_at_exit = false;
-};
-stems_dialog_state stems;
-
-using job_ref = std::shared_ptr<stems_job>;
-
-// Main loop sources carry their own reference to the job.
-void post(GSourceFunc function, const job_ref& job) {
-  g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, function, new job_ref(job),
-                  [](gpointer data) { delete static_cast<job_ref*>(data); });
-}
-
-const job_ref& job_of(gpointer data) { return *static_cast<job_ref*>(data); }
-
-gboolean on_progress(gpointer data) noexcept {
-  const job_ref& job = job_of(data);
-  if (job == stems.job)
-    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(stems.widgets.progress_bar),
-                                  job->permille.load() / 1000.0);
+gboolean on_progress_posted(gpointer data) noexcept {
+  GTask* task = G_TASK(data);
+  auto* job = static_cast<stems_job*>(g_task_get_task_data(task));
+  job->progress_posted.store(false);
+  job->show_progress(g_task_get_cancellable(task), job->permille.load() / 1000.0,
+                     job->progress_data);
   return G_SOURCE_REMOVE;
 }
 
-void join_worker() {
-  if (stems.worker.joinable()) stems.worker.join();
-}
-
-void hide_progress() {
-  if (stems.widgets.progress_box) gtk_widget_hide(stems.widgets.progress_box);
-}
-
-gboolean on_done(gpointer data) noexcept {
-  const job_ref job = job_of(data);
-  if (job != stems.job) return G_SOURCE_REMOVE;
-  join_worker();
-  stems.job.reset();
-  hide_progress();
-  const stems_result& result = job->result;
-  const std::string not_saved = settings_remember_export_folder(job->folder);
-  std::string text = result.summary();
-  if (result.ok && !result.cancelled && !job->skipped.empty()) {
-    std::string voices;
-    for (int voice : job->skipped) voices += (voices.empty() ? "" : ", ") + std::to_string(voice);
-    text += (job->skipped.size() == 1 ? "; voice " : "; voices ") + voices +
-            " never keyed on and silent, left out";
-  }
-  if (!not_saved.empty()) text += " (" + not_saved + ")";
-  if (result.ok && result.files_failed.empty() && not_saved.empty()) {
-    message_line_show(message_kind::info, text);
-  } else {
-    message_line_report(text);
-  }
-  return G_SOURCE_REMOVE;
-}
-
-void render(job_ref job) {
+// On a pool thread.
+void render(GTask* task, gpointer, gpointer data, GCancellable* cancellable) noexcept {
+  auto* job = static_cast<stems_job*>(data);
+  cancel_flag cancel(cancellable);
   const stem_plan plan =
-      plan_stems(job->spc, job->spc_path, song_length_of(*job->spc, std::nullopt), &job->cancel);
+      plan_stems(job->spc, job->spc_path, song_length_of(*job->spc, std::nullopt), cancel.get());
   int posted = 0;
-  job->result = write_stems({plan}, job->folder, job->force, &job->cancel, [&](double share) {
-    const int permille = static_cast<int>(share * 1000);
-    if (permille == posted) return;
-    posted = permille;
-    job->permille.store(permille);
-    post(on_progress, job);
-  });
-  job->skipped = plan.skipped;
-  post(on_done, job);
+  job->outcome.result =
+      write_stems({plan}, job->folder, job->force, cancel.get(), [&](double share) {
+        const int permille = static_cast<int>(share * 1000);
+        if (permille == posted) return;
+        posted = permille;
+        job->permille.store(permille);
+        if (job->progress_posted.exchange(true)) return;
+        g_main_context_invoke_full(g_task_get_context(task), G_PRIORITY_DEFAULT_IDLE,
+                                   on_progress_posted, g_object_ref(task), g_object_unref);
+      });
+  job->outcome.skipped = plan.skipped;
+  g_task_return_boolean(task, TRUE);
 }
 
-// A thread left running when the process ends would be destroyed joinable.
-void cancel_at_exit() {
-  if (stems.job) stems.job->cancel.store(true);
-  join_worker();
+// Writes the stems of `job` as a task of its own; `callback` gets it on
+// the main loop, and stems_render_finish what it did.
+void stems_render_async(std::unique_ptr<stems_job> job, GCancellable* cancellable,
+                        GAsyncReadyCallback callback, gpointer user_data) {
+  GTask* task = g_task_new(nullptr, cancellable, callback, user_data);
+  // Cancel interrupts the render: what it did is still the result.
+  g_task_set_check_cancellable(task, FALSE);
+  g_task_set_task_data(task, job.release(), [](gpointer p) { delete static_cast<stems_job*>(p); });
+  g_task_run_in_thread(task, render);
+  g_object_unref(task);
 }
 
-void on_cancel_clicked(GtkButton*, gpointer) noexcept {
-  if (stems.job) stems.job->cancel.store(true);
-}
-
-// The bar and Cancel, packed once into the message line beside its text.
-void ensure_progress_widgets() {
-  stems_dialog_widgets& w = stems.widgets;
-  if (w.progress_box) return;
-  GtkWidget* info_bar = message_line_get_widgets().info_bar;
-  if (!info_bar) return;
-  w.progress_box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-  w.progress_bar = gtk_progress_bar_new();
-  gtk_progress_bar_set_show_text(GTK_PROGRESS_BAR(w.progress_bar), TRUE);
-  gtk_widget_set_valign(w.progress_bar, GTK_ALIGN_CENTER);
-  gtk_widget_set_size_request(w.progress_bar, 200, -1);
-  w.button_cancel = gtk_button_new_with_mnemonic("_Cancel");
-  g_signal_connect(w.button_cancel, "clicked", G_CALLBACK(on_cancel_clicked), nullptr);
-  gtk_box_pack_start(GTK_BOX(w.progress_box), w.progress_bar, FALSE, FALSE, 0);
-  gtk_box_pack_start(GTK_BOX(w.progress_box), w.button_cancel, FALSE, FALSE, 0);
-  gtk_widget_show_all(w.progress_box);
-  gtk_widget_set_no_show_all(w.progress_box, TRUE);
-  gtk_widget_hide(w.progress_box);
-  GtkWidget* area = gtk_info_bar_get_content_area(GTK_INFO_BAR(info_bar));
-  gtk_box_pack_end(GTK_BOX(area), w.progress_box, FALSE, FALSE, 0);
+const stems_outcome& stems_render_finish(GAsyncResult* result) {
+  g_task_propagate_boolean(G_TASK(result), nullptr);
+  return static_cast<stems_job*>(g_task_get_task_data(G_TASK(result)))->outcome;
 }
 
 std::string start_folder(const std::string& spc_path) {
@@ -163,44 +111,94 @@ std::string choose_folder(GtkWindow* parent, const std::string& spc_path, bool& 
 
 }  // namespace
 
-void stems_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format>& spc,
-                      const std::string& spc_path) {
+void stems_dialog::on_progress(GCancellable* cancellable, double share, gpointer self) noexcept {
+  // Cancelled: dropped (the dialog may be gone) or interrupted (the bar goes).
+  if (g_cancellable_is_cancelled(cancellable)) return;
+  auto& dialog = *static_cast<stems_dialog*>(self);
+  gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(dialog.widgets_.progress_bar), share);
+}
+
+void stems_dialog::on_rendered(GObject*, GAsyncResult* result, gpointer self) noexcept {
+  auto& dialog = *static_cast<stems_dialog*>(self);
+  if (!dialog.tasks_.delivered(result)) return;
+  dialog.hide_progress();
+  const stems_outcome& outcome = stems_render_finish(result);
+  const stems_result& rendered = outcome.result;
+  const auto* job = static_cast<const stems_job*>(g_task_get_task_data(G_TASK(result)));
+  const std::string not_saved = settings_remember_export_folder(job->folder);
+  std::string text = rendered.summary();
+  if (rendered.ok && !rendered.cancelled && !outcome.skipped.empty()) {
+    std::string voices;
+    for (int voice : outcome.skipped)
+      voices += (voices.empty() ? "" : ", ") + std::to_string(voice);
+    text += (outcome.skipped.size() == 1 ? "; voice " : "; voices ") + voices +
+            " never keyed on and silent, left out";
+  }
+  if (!not_saved.empty()) text += " (" + not_saved + ")";
+  if (rendered.ok && rendered.files_failed.empty() && not_saved.empty()) {
+    message_line_show(message_kind::info, text);
+  } else {
+    message_line_report(text);
+  }
+}
+
+void stems_dialog::hide_progress() {
+  if (widgets_.progress_box) gtk_widget_hide(widgets_.progress_box);
+}
+
+// The bar and Cancel, packed once into the message line beside its text.
+void stems_dialog::ensure_progress_widgets() {
+  stems_dialog_widgets& w = widgets_;
+  if (w.progress_box) return;
+  GtkWidget* info_bar = message_line_get_widgets().info_bar;
+  if (!info_bar) return;
+  w.progress_box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+  w.progress_bar = gtk_progress_bar_new();
+  gtk_progress_bar_set_show_text(GTK_PROGRESS_BAR(w.progress_bar), TRUE);
+  gtk_widget_set_valign(w.progress_bar, GTK_ALIGN_CENTER);
+  gtk_widget_set_size_request(w.progress_bar, 200, -1);
+  w.button_cancel = gtk_button_new_with_mnemonic("_Cancel");
+  g_signal_connect(w.button_cancel, "clicked",
+                   G_CALLBACK(+[](GtkButton*, gpointer tasks) noexcept {
+                     static_cast<background_tasks*>(tasks)->interrupt(task_kind::stems);
+                   }),
+                   &tasks_);
+  gtk_box_pack_start(GTK_BOX(w.progress_box), w.progress_bar, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(w.progress_box), w.button_cancel, FALSE, FALSE, 0);
+  gtk_widget_show_all(w.progress_box);
+  gtk_widget_set_no_show_all(w.progress_box, TRUE);
+  gtk_widget_hide(w.progress_box);
+  GtkWidget* area = gtk_info_bar_get_content_area(GTK_INFO_BAR(info_bar));
+  gtk_box_pack_end(GTK_BOX(area), w.progress_box, FALSE, FALSE, 0);
+}
+
+void stems_dialog::run(GtkWindow* parent, const std::shared_ptr<const spc_format>& spc,
+                       const std::string& spc_path) {
   if (!spc) return;
   bool force = false;
   const std::string folder = choose_folder(parent, spc_path, force);
   if (folder.empty()) return;
-  stems_dialog_cancel();
   ensure_progress_widgets();
 
-  auto job = std::make_shared<stems_job>();
+  auto job = std::make_unique<stems_job>();
   job->spc = spc;
   job->spc_path = spc_path;
   job->folder = folder;
   job->force = force;
-  if (!stems.joins_at_exit) stems.joins_at_exit = std::atexit(cancel_at_exit) == 0;
-  try {
-    stems.worker = std::thread(render, job);
-  } catch (const std::system_error&) {
-    message_line_report("Unable to create thread.");
-    return;
-  }
-  stems.job = job;
+  job->show_progress = on_progress;
+  job->progress_data = this;
+  // Cancels a render still running: its result is dropped.
+  stems_render_async(std::move(job), tasks_.start(task_kind::stems), on_rendered, this);
   g_autofree char* name = g_filename_display_basename(spc_path.c_str());
   message_line_show(message_kind::info, std::string("Rendering the stems of ") + name + "\u2026");
-  if (stems.widgets.progress_box) {
-    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(stems.widgets.progress_bar), 0.0);
-    gtk_widget_show(stems.widgets.progress_box);
+  if (widgets_.progress_box) {
+    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(widgets_.progress_bar), 0.0);
+    gtk_widget_show(widgets_.progress_box);
   }
 }
 
-void stems_dialog_cancel() {
-  if (!stems.job) return;
-  stems.job->cancel.store(true);
-  join_worker();
-  stems.job.reset();
+void stems_dialog::cancel() {
+  if (!busy()) return;
+  tasks_.cancel(task_kind::stems);
   hide_progress();
 }
-
-bool stems_dialog_busy() { return stems.job != nullptr; }
-
-const stems_dialog_widgets& stems_dialog_get_widgets() { return stems.widgets; }

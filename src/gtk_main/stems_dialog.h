@@ -1,7 +1,8 @@
 // File > Export Stems…: a folder chooser (with "Replace existing files"),
-// then the stems of the loaded file (stem_render.h) rendered on a thread of
-// their own, with a progress bar and Cancel in the message line meanwhile.
-// The result is one line there. GTK main thread only.
+// then the stems of the loaded file (stem_render.h) rendered as a job of
+// the window's background_tasks, with a progress bar and Cancel in the
+// message line meanwhile. The result is one line there. The window owns
+// one stems_dialog. GTK main thread only.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -9,30 +10,48 @@
 #include <memory>
 #include <string>
 
+#include "background_tasks.h"
 #include "spc.h"
 
-// Asks for a folder, starting in the last export folder or else the folder
-// of `spc_path`, and starts writing the stems of `spc` there; returns at
-// once. A render already running is cancelled first. Main thread only.
-void stems_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format>& spc,
-                      const std::string& spc_path);
-
-// Cancels a running render and waits for its thread (within one buffer);
-// the file it was rendering is not written. Does nothing when none runs.
-// Main thread only.
-void stems_dialog_cancel();
-
-// Whether a render runs. Main thread only.
-bool stems_dialog_busy();
-
 // The progress bar and its Cancel button, in the message line; for tests.
-// Main thread only.
 struct stems_dialog_widgets {
   GtkWidget* progress_box;
   GtkWidget* progress_bar;
   GtkWidget* button_cancel;
 };
-const stems_dialog_widgets& stems_dialog_get_widgets();
+
+class stems_dialog {
+ public:
+  // Renders run as jobs of `tasks`, which outlive this.
+  explicit stems_dialog(background_tasks& tasks) : tasks_(tasks) {}
+
+  // Asks for a folder, starting in the last export folder or else the
+  // folder of `spc_path`, and starts writing the stems of `spc` there;
+  // returns at once. A render already running is cancelled first. GTK main
+  // thread only.
+  void run(GtkWindow* parent, const std::shared_ptr<const spc_format>& spc,
+           const std::string& spc_path);
+
+  // Cancels a running render: it stops within one buffer, the file it was
+  // rendering is not written, and its result is not shown. Does nothing
+  // when none runs. GTK main thread only.
+  void cancel();
+
+  // Whether a render runs. GTK main thread only.
+  bool busy() const { return tasks_.running(task_kind::stems); }
+
+  // GTK main thread only.
+  const stems_dialog_widgets& widgets() const { return widgets_; }
+
+ private:
+  void ensure_progress_widgets();
+  void hide_progress();
+  static void on_rendered(GObject* source, GAsyncResult* result, gpointer self) noexcept;
+  static void on_progress(GCancellable* cancellable, double share, gpointer self) noexcept;
+
+  background_tasks& tasks_;
+  stems_dialog_widgets widgets_{};
+};
 
 // Label of the chooser's check box, for tests.
 inline constexpr const char* stems_force_label = "Replace existing files";

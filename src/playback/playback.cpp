@@ -1,13 +1,13 @@
 // The playback engine: a thread renders the song through the emulation
 // library (OSPC_Init/OSPC_Run) and writes it to the libao device; Play starts
-// it, Stop cancels and joins it.
+// it, Stop cancels and joins it. The player owns the thread and the device;
+// the thread owns its playing_context.
 #include <ao/ao.h>
 #include <pthread.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -16,7 +16,6 @@
 
 #include "openspc.h"
 #include "playback.h"
-#include "playback_state.h"
 
 namespace {
 
@@ -45,33 +44,14 @@ struct device_queue_options {
 constexpr device_queue_options alsa_queue{"120", "60000"};
 constexpr device_queue_options other_queue{"60", nullptr};
 
-// Module state, main thread only: a playing thread gets what it needs in
-// its own playing_context.
-struct playback_state {
-  ao_device* audio_device = nullptr;  // opened by the first Play that can, never closed
-  pthread_t spc_thread{};
-  int thread_currently_exists = 0;  // 1 from a successful start until stop_spc joins it
-  bool stops_at_exit = false;       // the exit handler is registered
-  song_end_notifier notify_song_end = nullptr;
-  void* notify_data = nullptr;
-};
-playback_state state;
-
-// What the playing thread publishes. Reset by the main thread before it
-// starts a thread, written by that thread only.
-struct playing_progress {
-  std::atomic<std::uint64_t> frames_played{0};
-  std::atomic<bool> song_ended{false};
-};
-playing_progress progress;
-
-// Owned by one playing thread, released when it ends (or by play_spc when
-// the thread could not be started).
+// Owned by one playing thread, released when it ends (or by
+// spc_player::play when the thread could not be started).
 struct playing_context {
   std::shared_ptr<const spc_format> spc;  // keeps the image alive while it plays
   ao_device* device;                      // null: render and discard, in real time
   song_end_notifier notify_song_end;      // as set when the thread started
   void* notify_data;
+  playing_progress* progress;             // the player's, which joins the thread before it goes
   std::vector<short> pcm;
 };
 
@@ -169,10 +149,10 @@ void play_until_end(playing_context& context) {
     } else {
       pace.wait_out(bytes);
     }
-    progress.frames_played.fetch_add(static_cast<std::uint64_t>(bytes / OSPC_FRAME_BYTES),
+    context.progress->frames_played.fetch_add(static_cast<std::uint64_t>(bytes / OSPC_FRAME_BYTES),
                                      std::memory_order_relaxed);
   }
-  progress.song_ended.store(true);
+  context.progress->song_ended.store(true);
   if (context.notify_song_end != nullptr) context.notify_song_end(context.notify_data);
 }
 
@@ -191,56 +171,47 @@ void* spc_playing_thread(void* arg) {
   return nullptr;
 }
 
-// Static destruction after main returns frees the emulator; a thread still
-// inside OSPC_Run would then crash the process on its way out.
-void stop_spc_at_exit() { stop_spc(); }
-
 }  // namespace
 
-play_result play_spc(std::shared_ptr<const spc_format> spc) {
-  if (state.audio_device == nullptr) {
-    state.audio_device = init_audio_output();
-    if (state.audio_device == nullptr) {
+spc_player::~spc_player() {
+  stop();
+  if (device_ != nullptr) ao_close(device_);
+}
+
+play_result spc_player::play(std::shared_ptr<const spc_format> spc) {
+  if (device_ == nullptr) {
+    device_ = init_audio_output();
+    if (device_ == nullptr) {
       std::fputs("Error opening audio device.\n", stdout);
       std::fflush(stdout);
     }
   }
-  if (state.thread_currently_exists == 1) stop_spc();
-  if (!state.stops_at_exit) state.stops_at_exit = std::atexit(stop_spc_at_exit) == 0;
+  if (thread_exists_) stop();
 
-  progress.frames_played.store(0);
-  progress.song_ended.store(false);
+  progress_.frames_played.store(0);
+  progress_.song_ended.store(false);
   std::unique_ptr<playing_context> context(new (std::nothrow) playing_context{
-      std::move(spc), state.audio_device, state.notify_song_end, state.notify_data, {}});
-  const int error = context ? pthread_create(&state.spc_thread, nullptr, spc_playing_thread,
-                                             context.get())
-                            : ENOMEM;
+      std::move(spc), device_, notify_song_end_, notify_data_, &progress_, {}});
+  const int error =
+      context ? pthread_create(&thread_, nullptr, spc_playing_thread, context.get()) : ENOMEM;
   if (error != 0) {
     errno = error;
     std::perror("Unable to create thread.");
     return play_result::no_thread;
   }
   context.release();  // the thread owns it now
-  state.thread_currently_exists = 1;
-  return state.audio_device != nullptr ? play_result::playing : play_result::no_audio_device;
+  thread_exists_ = true;
+  return device_ != nullptr ? play_result::playing : play_result::no_audio_device;
 }
 
-void stop_spc() {
-  if (state.thread_currently_exists == 0) return;
-  pthread_cancel(state.spc_thread);
-  pthread_join(state.spc_thread, nullptr);
-  state.thread_currently_exists = 0;
+void spc_player::stop() {
+  if (!thread_exists_) return;
+  pthread_cancel(thread_);
+  pthread_join(thread_, nullptr);
+  thread_exists_ = false;
 }
 
-bool spc_thread_exists() {
-  return state.thread_currently_exists == 1;
+void spc_player::set_song_end_notifier(song_end_notifier notify, void* data) {
+  notify_song_end_ = notify;
+  notify_data_ = data;
 }
-
-void set_song_end_notifier(song_end_notifier notify, void* data) {
-  state.notify_song_end = notify;
-  state.notify_data = data;
-}
-
-bool spc_song_ended() { return progress.song_ended.load(); }
-
-std::uint64_t spc_frames_played() { return progress.frames_played.load(std::memory_order_relaxed); }

@@ -42,9 +42,10 @@ class ExportDialogTest : public testing::Test {
     sample_table_refilter();
   }
 
-  // Chooses `folder` after File > Export Samples…, ticking Replace when `replace`.
+  // Chooses `folder` after File > Export Samples…, ticking Replace when
+  // `replace`, and waits for the files to be written.
   dialog_seen export_to(const std::string& folder, bool replace = false) {
-    return gui_open_through_dialog(
+    const dialog_seen seen = gui_open_through_dialog(
         folder, [this] { gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_export)); },
         [replace](GtkFileChooser* chooser) {
           g_autoptr(GList) boxes = gtk_container_get_children(
@@ -53,6 +54,9 @@ class ExportDialogTest : public testing::Test {
             if (gui_text(GTK_WIDGET(at->data)) == export_force_label)
               gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(at->data), replace);
         });
+    EXPECT_TRUE(gui_wait_until(
+        [] { return !main_window_background_tasks().running(task_kind::export_files); }));
+    return seen;
   }
   bool error_shown() {
     return gtk_info_bar_get_message_type(GTK_INFO_BAR(w.info_bar)) == GTK_MESSAGE_ERROR;

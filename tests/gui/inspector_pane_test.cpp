@@ -14,7 +14,6 @@
 #include "gui_support.h"
 #include "main_window.h"
 #include "main_window_test_hooks.h"
-#include "playback_state.h"
 #include "sample_table.h"
 #include "spc_builder.h"
 #include "table_fixture.h"
@@ -143,10 +142,10 @@ TEST_F(InspectorPaneTest, OneThingPlaysAndSpaceStopsWhatStartedLast) {
   ASSERT_TRUE(main_window_load_file(three_entries().c_str()));
   press_play_sample();
   ASSERT_EQ(gui_text(play_sample()), "Stop Sample");
-  EXPECT_TRUE(spc_thread_exists());
+  EXPECT_TRUE(quorlin_player_thread_exists(play_button_player(main_window_play_button())));
   gui_key(GDK_KEY_space);
   EXPECT_EQ(gui_text(play_sample()), "Play Sample");
-  EXPECT_FALSE(spc_thread_exists());
+  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button())));
 
   press_play_sample();
   gtk_button_clicked(GTK_BUTTON(w.button_play));
@@ -156,7 +155,7 @@ TEST_F(InspectorPaneTest, OneThingPlaysAndSpaceStopsWhatStartedLast) {
   EXPECT_EQ(gui_text(w.button_play), "Play") << "the sample stopped the song";
 
   ASSERT_TRUE(main_window_load_file(three_entries("other.spc").c_str()));
-  EXPECT_FALSE(spc_thread_exists()) << "the sample plays on under another file";
+  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button()))) << "the sample plays on under another file";
   EXPECT_EQ(gui_text(play_sample()), "Play Sample");
   gui_key(GDK_KEY_space);
   EXPECT_EQ(gui_text(w.button_play), "Stop") << "after a load Space plays the song";

@@ -34,7 +34,7 @@ TEST_F(KitExportDialogTest, WritesTheKitWhenTicked) {
   tone.square_wave_tone();
   const std::string path = tone.write_to(dir.path(), "tone.spc");
   ASSERT_TRUE(main_window_load_file(path.c_str()));
-  ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
+  ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow().trace() != nullptr; }, 30000));
   temp_dir out;
   const main_window_widgets& w = main_window_get_widgets();
   const dialog_seen seen = gui_open_through_dialog(
@@ -47,6 +47,8 @@ TEST_F(KitExportDialogTest, WritesTheKitWhenTicked) {
             gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(at->data), TRUE);
       });
   ASSERT_TRUE(seen.appeared);
+  ASSERT_TRUE(gui_wait_until(
+      [] { return !main_window_background_tasks().running(task_kind::export_files); }));
   for (const char* name : {"tone-01.wav", "tone.sf2", "tone.sfz", "tone-instruments.txt"})
     EXPECT_TRUE(g_file_test(out.file(name).c_str(), G_FILE_TEST_EXISTS)) << name;
   EXPECT_NE(gui_text(w.label_message).find("instrument kit tone.sf2"), std::string::npos)

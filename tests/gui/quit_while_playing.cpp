@@ -16,8 +16,8 @@
 #include "gui_support.h"
 #include "main_window.h"
 #include "main_window_test_hooks.h"
+#include "play_button.h"
 #include "playback.h"
-#include "playback_state.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ namespace {
 // inside the emulator or the device when the quit comes.
 constexpr const char* null_device_config = "default_driver=null\n";
 
-// Registered before the engine's own exit handler, so it runs after it and
-// before static destruction frees the emulator.
+// Runs after main returned and its player stopped, before static
+// destruction frees the emulator.
 void check_thread_gone_at_exit() {
   if (!wait_until([] { return threads_named(playback_thread_name) == 0; }, 1.0)) {
     std::fputs("the playing thread outlived main\n", stderr);
@@ -34,15 +34,18 @@ void check_thread_gone_at_exit() {
   }
 }
 
-int play_and_return(const char* file) {
+// Returns with the thread inside the emulator or the device, not before it
+// runs: the player's owner (main) stops it on its way out.
+int play_and_return(spc_player& player, const char* file) {
   std::shared_ptr<const spc_format> song = read_spc_from_file(file);
   if (!song) return 2;
   std::atexit(check_thread_gone_at_exit);
-  play_spc(song);
-  // Returns with the thread inside the emulator or the device, not before it runs.
-  if (!wait_until([] { return spc_frames_played() > 0; }, 5.0)) return 3;
-  return spc_thread_exists() ? 0 : 3;
+  player.play(song);
+  if (!wait_until([&] { return player.frames_played() > 0; }, 5.0)) return 3;
+  return player.thread_exists() ? 0 : 3;
 }
+
+QuorlinPlayer* window_player() { return play_button_player(main_window_play_button()); }
 
 gboolean quit_somehow(gpointer data) noexcept {
   const std::string how = static_cast<const char*>(data);
@@ -59,7 +62,7 @@ gboolean quit_somehow(gpointer data) noexcept {
 
 // Quits once the playing thread has handed the device some of the song.
 gboolean quit_once_playing(gpointer how) noexcept {
-  if (spc_frames_played() == 0) return G_SOURCE_CONTINUE;
+  if (quorlin_player_get_position(window_player()) == 0) return G_SOURCE_CONTINUE;
   return quit_somehow(how);
 }
 
@@ -76,7 +79,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   use_libao_config(null_device_config);
-  if (std::strcmp(argv[1], "engine") == 0) return play_and_return(argv[2]);
+  if (std::strcmp(argv[1], "engine") == 0) {
+    spc_player player;
+    return play_and_return(player, argv[2]);
+  }
 
   if (!gtk_init_check(&argc, &argv)) return 77;
   gui_window();
@@ -88,5 +94,5 @@ int main(int argc, char** argv) {
   g_timeout_add(10000, give_up, nullptr);
   gtk_main();
   // The song stopped with the loop: nothing is left to race static destruction.
-  return spc_thread_exists() ? 5 : 0;
+  return quorlin_player_thread_exists(window_player()) ? 5 : 0;
 }

@@ -10,6 +10,7 @@
 #include "gui_support.h"
 #include "inspector_pane.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "message_line.h"
 #include "play_button.h"
 #include "song_follow.h"
@@ -46,7 +47,7 @@ TEST_F(SampleTuningTest, TheRootShowsAndANotePlaysTheSample) {
   EXPECT_NE(facts().find("Root B5 +21 cents (loop period)"), std::string::npos) << facts();
 
   // The song plays it only at 0x1000: that pitch is its key, in tune.
-  ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
+  ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow().trace() != nullptr; }, 30000));
   gui_flush();
   EXPECT_NE(facts().find("Root B5 +0 cents (loop period), played B5"), std::string::npos)
       << facts();
@@ -59,13 +60,13 @@ TEST_F(SampleTuningTest, TheRootShowsAndANotePlaysTheSample) {
   }));
   gtk_entry_set_text(GTK_ENTRY(note), "H5");
   gui_click_button(play);
-  EXPECT_FALSE(play_button_is_playing());
+  EXPECT_FALSE(play_button_is_playing(main_window_play_button()));
   EXPECT_NE(gui_text(message_line_get_widgets().label_message).find("\"H5\" is not a note"),
             std::string::npos);
 
   gtk_entry_set_text(GTK_ENTRY(note), "A4");
   gui_click_button(play);
-  EXPECT_TRUE(gui_wait_until([] { return play_button_is_playing(); }));
+  EXPECT_TRUE(gui_wait_until([] { return play_button_is_playing(main_window_play_button()); }));
 }
 
 }  // namespace

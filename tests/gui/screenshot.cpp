@@ -10,6 +10,7 @@
 #include "gui_support.h"
 #include "inspector_pane.h"
 #include "main_window.h"
+#include "main_window_test_hooks.h"
 #include "play_button.h"
 #include "sample_table.h"
 #include "voices.h"
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
   gtk_button_clicked(GTK_BUTTON(sample_inspector_play_button(pane.inspector)));
   gui_wait_until([] { return false; }, 4300);  // let it lay out, play and draw
   const bool sample_saved = save_window(window, argv[2]);
-  play_button_stop();
+  play_button_stop(main_window_play_button());
 
   gtk_window_resize(GTK_WINDOW(window), 1240, 980);
   gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 2);

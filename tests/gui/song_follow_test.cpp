@@ -77,8 +77,8 @@ class SongFollowTest : public testing::Test {
   // `trace` instead.
   void load_with(const std::string& path, std::shared_ptr<const song_trace> trace) {
     ASSERT_TRUE(main_window_load_file(path.c_str()));
-    ASSERT_TRUE(gui_wait_until([] { return !song_follow_running(); }, 30000));
-    song_follow_show(std::move(trace));
+    ASSERT_TRUE(gui_wait_until([] { return !main_window_song_follow().running(); }, 30000));
+    main_window_song_follow().show(std::move(trace));
     gui_flush();
   }
   std::string status() { return gui_text(w.label_status); }
@@ -136,27 +136,43 @@ TEST_F(SongFollowTest, TheTraceLandsAfterTheLoadAndOnlyTheLatestLoadsTrace) {
   const std::string second = three_entries();
 
   ASSERT_TRUE(main_window_load_file(first.c_str()));
-  EXPECT_TRUE(song_follow_running()) << "the load returned before the trace";
-  EXPECT_EQ(song_follow_trace(), nullptr);
+  EXPECT_TRUE(main_window_song_follow().running()) << "the load returned before the trace";
+  EXPECT_EQ(main_window_song_follow().trace(), nullptr);
   EXPECT_EQ(status().find("played by the song"), std::string::npos) << status();
   ASSERT_TRUE(main_window_load_file(second.c_str()));
-  ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
-  EXPECT_EQ(song_follow_trace()->samples,
+  ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow().trace() != nullptr; }, 30000));
+  EXPECT_EQ(main_window_song_follow().trace()->samples,
             static_cast<std::int64_t>(song_length_default_seconds * dsp_sample_rate))
       << "the tagged file's trace was cancelled";
   EXPECT_NE(status().find(" played by the song"), std::string::npos) << status();
 
   EXPECT_FALSE(main_window_load_file(dir.file("missing.spc").c_str()));
-  EXPECT_FALSE(song_follow_running());
-  EXPECT_EQ(song_follow_trace(), nullptr);
+  EXPECT_FALSE(main_window_song_follow().running());
+  EXPECT_EQ(main_window_song_follow().trace(), nullptr);
 
   // A tag claiming more than an hour counts as none.
   spc_builder endless;
   endless.square_wave_tone().binary_tag("Song", "Game", "", 16777215, 0);
   ASSERT_TRUE(main_window_load_file(endless.write_to(dir.path(), "endless.spc").c_str()));
-  ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
-  EXPECT_EQ(song_follow_trace()->samples,
+  ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow().trace() != nullptr; }, 30000));
+  EXPECT_EQ(main_window_song_follow().trace()->samples,
             static_cast<std::int64_t>(song_length_default_seconds * dsp_sample_rate));
+}
+
+// The other way round: the first file's trace (the 180 s default) is still
+// running when the second's (3 s) lands, and is dropped when it ends.
+TEST_F(SongFollowTest, ALoadCancelsTheRunningTraceAndItsResultNeverShows) {
+  const std::string untagged = three_entries();
+  spc_builder tagged;
+  tagged.square_wave_tone().text_tag("Song", "Game", "", "2", "1000");
+  const std::string short_song = tagged.write_to(dir.path(), "tagged.spc");
+  ASSERT_TRUE(main_window_load_file(untagged.c_str()));
+  ASSERT_TRUE(main_window_load_file(short_song.c_str()));
+  const background_tasks& tasks = main_window_background_tasks();
+  ASSERT_TRUE(gui_wait_until([&] { return tasks.all_delivered(); }, 30000));
+  ASSERT_NE(main_window_song_follow().trace(), nullptr);
+  EXPECT_EQ(main_window_song_follow().trace()->samples, 3 * dsp_sample_rate)
+      << "the first file's trace showed over the second's";
 }
 
 TEST_F(SongFollowTest, TableFilterStatusAndSamplePageSayWhatTheSongPlays) {

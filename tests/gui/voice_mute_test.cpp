@@ -28,7 +28,7 @@ class VoiceMuteTest : public testing::Test {
   }
   // Once the window is built.
   const inspector_pane_widgets& pane() { return inspector_pane_get_widgets(); }
-  void TearDown() override { play_button_stop(); }
+  void TearDown() override { play_button_stop(main_window_play_button()); }
 
   void load_and_show_voices(const std::string& name) {
     ASSERT_TRUE(main_window_load_file(spc_builder().two_tones().write_to(dir.path(), name).c_str()));
@@ -62,7 +62,7 @@ TEST_F(VoiceMuteTest, SwitchesSetTheSongsMaskWhilePlayingAndANewFileClearsThem) 
   EXPECT_EQ(voice_mute_mask(), 0xFE) << "soloed but muted: voice 1 stays silent";
 
   gtk_button_clicked(GTK_BUTTON(w.button_play));
-  ASSERT_TRUE(play_button_is_playing());
+  ASSERT_TRUE(play_button_is_playing(main_window_play_button()));
   EXPECT_EQ(fake_openspc_mute_mask(), 0xFEu) << "not handed over before Play";
   press(voice_switch::mute, 1);
   EXPECT_EQ(fake_openspc_mute_mask(), 0xFCu) << "not handed over while playing";

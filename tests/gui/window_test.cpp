@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "fake_openspc.h"
 #include "filter_panel.h"
 #include "gui_input.h"
 #include "gui_support.h"
 #include "main_window.h"
 #include "main_window_test_hooks.h"
-#include "playback_state.h"
 #include "sample_table.h"
 #include "settings.h"
 #include "song_follow.h"
@@ -54,12 +54,40 @@ TEST_F(WindowTest, OpeningAnotherFileStopsTheSongWhetherItLoadsOrNot) {
   ASSERT_EQ(gui_text(w.button_play), "Stop");
   ASSERT_TRUE(main_window_load_file(tone("second.spc").c_str()));
   EXPECT_EQ(gui_text(w.button_play), "Play");
-  EXPECT_FALSE(spc_thread_exists()) << "the first song plays under the second's name";
+  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button())))
+      << "the first song plays under the second's name";
 
   gtk_button_clicked(GTK_BUTTON(w.button_play));
   EXPECT_FALSE(main_window_load_file(dir.file("missing.spc").c_str()));
-  EXPECT_FALSE(spc_thread_exists()) << "a song plays on with no button left to stop it";
+  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button())))
+      << "a song plays on with no button left to stop it";
   EXPECT_EQ(gui_text(w.button_play), "Play");
+}
+
+// The player says what it does, and the Play button's label follows: Play,
+// Stop, and a song that ends by itself (the test library's ends after two
+// buffers).
+TEST_F(WindowTest, ThePlayersStateFollowsPlayStopAndTheEndOfTheSong) {
+  ASSERT_TRUE(main_window_load_file(tone("states.spc").c_str()));
+  QuorlinPlayer* player = play_button_player(main_window_play_button());
+  std::vector<int> states;
+  const gulong handler = g_signal_connect(
+      player, "state-changed", G_CALLBACK(+[](QuorlinPlayer*, int state, gpointer seen) noexcept {
+        static_cast<std::vector<int>*>(seen)->push_back(state);
+      }),
+      &states);
+  gtk_button_clicked(GTK_BUTTON(w.button_play));
+  EXPECT_EQ(gui_text(w.button_play), "Stop");
+  gtk_button_clicked(GTK_BUTTON(w.button_play));
+  EXPECT_EQ(gui_text(w.button_play), "Play");
+  fake_openspc_set_song({.bytes_per_run = 32000, .runs = 2});
+  gtk_button_clicked(GTK_BUTTON(w.button_play));
+  EXPECT_TRUE(gui_wait_until([&] { return states.back() == QUORLIN_PLAYER_ENDED; }));
+  EXPECT_EQ(gui_text(w.button_play), "Play");
+  EXPECT_EQ(states, (std::vector<int>{QUORLIN_PLAYER_PLAYING, QUORLIN_PLAYER_IDLE,
+                                      QUORLIN_PLAYER_PLAYING, QUORLIN_PLAYER_ENDED}));
+  g_signal_handler_disconnect(player, handler);
+  fake_openspc_reset();
 }
 
 // Selectable, the file name label could take the keys first, a text cursor
@@ -172,7 +200,7 @@ TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
   EXPECT_EQ(gui_text(w.label_status), "Showing 5 of 5 entries");
   // Once the song has been followed the line counts what it plays too.
-  ASSERT_TRUE(gui_wait_until([] { return !song_follow_running(); }, 30000));
+  ASSERT_TRUE(gui_wait_until([] { return !main_window_song_follow().running(); }, 30000));
   const std::string played =
       ", " + std::to_string(sample_table_played_count()) + " played by the song";
   EXPECT_EQ(gui_text(w.label_status), "Showing 5 of 5 entries" + played);

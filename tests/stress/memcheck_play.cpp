@@ -39,25 +39,26 @@ int main() {
   // A busy real song when the corpus is there; the emulator does more work.
   std::shared_ptr<const spc_format> song = corpus_image("osoumen_gtme.spc");
   if (!song) song = tone("");
+  spc_player player;
 
   for (int i = 0; i < stop_cycles; ++i) {
-    play_spc(song);
+    player.play(song);
     sleep_seconds(play_seconds);
-    stop_spc();
+    player.stop();
     expect_thread_gone(0, "Play, Stop");
   }
 
-  play_spc(song);
+  player.play(song);
   sleep_seconds(play_seconds / 2);
-  play_spc(tone(""));  // stops the playing thread first
+  player.play(tone(""));  // stops the playing thread first
   sleep_seconds(play_seconds / 2);
-  stop_spc();
+  player.stop();
   expect_thread_gone(0, "Play over a playing song, Stop");
 
   // One second and no fade: the thread ends on its own; Stop joins it.
-  play_spc(tone("1"));
+  player.play(tone("1"));
   expect_thread_gone(30, "a one-second song");
-  stop_spc();
+  player.stop();
 
   std::printf("memcheck_play: %d problems\n", problems);
   return problems == 0 ? 0 : 1;
