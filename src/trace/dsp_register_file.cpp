@@ -51,6 +51,8 @@ void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
   const bool written_by_dsp = (address & 0x0F) == v_envx || (address & 0x0F) == v_outx ||
                               address == r_end_flags;
   if (value == regs_[address] && !written_by_dsp && address != r_key_on) return;
+  // Clearing ENDX while no voice has set a bit leaves the stretch quiet.
+  if (address == r_end_flags && quiet_until(now) && quiet_end_flags(now, true) == 0) return;
   sync(now);
   if (changes_nothing(address, value)) return;
   last_write_ = now;
@@ -439,6 +441,7 @@ constexpr std::array<u8, dsp_voice_count> steps_at(voice_step step) {
   for (int v = 0; v < dsp_voice_count; ++v) at[v] = u8(step_at(v, step));
   return at;
 }
+constexpr std::array<u8, dsp_voice_count> end_flags_at = steps_at(voice_step::end_flags);
 constexpr std::array<u8, dsp_voice_count> write_end_at = steps_at(voice_step::write_end);
 constexpr std::array<u8, dsp_voice_count> write_envelope_at = steps_at(voice_step::write_envelope);
 
@@ -468,17 +471,30 @@ u8 dsp_register_file::read_voice_output(u8 address, std::int64_t now) {
   return clock > write_end_at[v] && d.level == 0 ? u8(0) : regs_[address];
 }
 
+bool dsp_register_file::quiet_until(std::int64_t now) {
+  if (done_ != frame_start_ && now >= frame_start_ + frame_clocks) {
+    run_window(int(done_ - frame_start_), frame_clocks);
+    frame_start_ += frame_clocks;
+    done_ = frame_start_;
+  }
+  return done_ == frame_start_ && now >= frame_start_ && quiet();
+}
+
 u8 dsp_register_file::read_end_flags(std::int64_t now) {
   if (!quiet_until(now)) {
     sync(now);
     return regs_[r_end_flags];
   }
+  return quiet_end_flags(now, false);
+}
+
+u8 dsp_register_file::quiet_end_flags(std::int64_t now, bool pending) {
   const std::int64_t frames = (now - frame_start_) / frame_clocks;
   const int clock = int((now - frame_start_) % frame_clocks);
   u8 flags = 0;
   for (int v = 0; v < dsp_voice_count; ++v) {
     catch_up_voice(v, frames);
-    if (clock <= write_end_at[v]) continue;
+    if (clock <= (pending ? end_flags_at[v] : write_end_at[v])) continue;
     // The frame under way moves the voice past its block's last byte pair,
     // and the block has the end flag (voice 0 read its header in the frame
     // before, the others in this one).

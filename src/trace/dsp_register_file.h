@@ -109,9 +109,12 @@ class dsp_register_file {
   u8 read_end_flags(std::int64_t now);
   // Whether the stretch from frame_start_ to CPU cycle `now` is quiet and
   // no frame of it has begun to run.
-  bool quiet_until(std::int64_t now) const {
-    return done_ == frame_start_ && now >= frame_start_ && quiet();
-  }
+  // First finishes a frame an earlier access left half run, when `now` is
+  // past its end.
+  bool quiet_until(std::int64_t now);
+  // ENDX as a quiet stretch leaves it at CPU cycle `now`, with the bits a
+  // voice has set and not yet written back when `pending` asks for them.
+  u8 quiet_end_flags(std::int64_t now, bool pending);
   // Runs voice v alone over the quiet stretch's first `frames` frames.
   void catch_up_voice(int v, std::int64_t frames);
   // Frames in which nothing can differ from one to the next but the
