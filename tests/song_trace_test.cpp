@@ -318,4 +318,32 @@ TEST(SongTraceTest, SummaryCountsKeyOnsPerSample) {
   EXPECT_EQ(plays[5].pitches[0].count, 2);
 }
 
+// A quiet stretch answers reads of ENVX, OUTX and ENDX by running only what
+// they need; the same reads, each after a write that makes the DSP catch up
+// all its voices, must see the same values at every clock.
+TEST(SongTraceTest, QuietReadsSeeWhatAWholeCatchUpSees) {
+  spc_builder b;
+  b.dir_entry(0, 0x1000, 0x1000).brr_chain(0x1000, 4, 0x11);
+  for (int v = 0; v < 3; ++v) {
+    b.dsp(v * 0x10 + 0x03, u8(0x08 + 0x05 * v));  // pitches 0x0800, 0x0D00, 0x1200
+    b.dsp(v * 0x10 + 0x05, u8(0x8A + v)).dsp(v * 0x10 + 0x06, 0x4C);  // attack, decay, sustain
+  }
+  spc_format image = b.image();
+  image.aram[0x1000 + 3 * 9] |= 0x02;  // the last block loops: ENDX sets again and again
+  std::vector<trace_event> events_quiet, events_caught_up;
+  dsp_register_file quiet(image, image, events_quiet), caught_up(image, image, events_caught_up);
+  for (dsp_register_file* dsp : {&quiet, &caught_up}) dsp->write(0x4C, 0x07, 0);
+  const u8 watched[] = {0x7C, 0x08, 0x18, 0x28, 0x09, 0x19, 0x29};
+  int n = 0;
+  for (std::int64_t cycle = 40; cycle < 3000 * 32; cycle += 13, ++n) {
+    const u8 reg = watched[n % std::size(watched)];
+    caught_up.write(0x0A, u8(n & 1 ? 0x00 : 0x01), cycle);  // an unused register
+    ASSERT_EQ(quiet.read(reg, cycle), caught_up.read(reg, cycle))
+        << "register " << int(reg) << " at cycle " << cycle;
+    // As drivers do, clear ENDX after reading it (mostly with nothing to clear).
+    if (reg == 0x7C)
+      for (dsp_register_file* dsp : {&quiet, &caught_up}) dsp->write(0x7C, 0x00, cycle + 5);
+  }
+}
+
 }  // namespace

@@ -51,7 +51,10 @@ void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
   const bool written_by_dsp = (address & 0x0F) == v_envx || (address & 0x0F) == v_outx ||
                               address == r_end_flags;
   if (value == regs_[address] && !written_by_dsp && address != r_key_on) return;
+  // Clearing ENDX while no voice has set a bit leaves the stretch quiet.
+  if (address == r_end_flags && quiet_until(now) && quiet_end_flags(now, true) == 0) return;
   sync(now);
+  if (changes_nothing(address, value)) return;
   last_write_ = now;
   regs_[address] = value;
   switch (address & 0x0F) {
@@ -68,6 +71,14 @@ void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
       }
       break;
   }
+}
+
+// Drivers clear ENDX and write KON 0 far more often than either holds
+// anything: such a write leaves the DSP as it was, and quiet.
+bool dsp_register_file::changes_nothing(u8 address, u8 value) const {
+  if (address == r_end_flags) return regs_[address] == 0 && end_flags_buffer_ == 0;
+  if (address == r_key_on) return regs_[address] == value && new_kon_ == value;
+  return false;
 }
 
 void dsp_register_file::run_frames(std::int64_t now) {
@@ -148,7 +159,11 @@ bool dsp_register_file::quiet() const {
 // In a quiet stretch the voices' steps no longer touch one another: each
 // runs alone, its registers read once.
 void dsp_register_file::run_quiet_frames(std::int64_t frames) {
-  for (int v = 0; v < dsp_voice_count; ++v) run_quiet_voice(v, frames);
+  for (int v = 0; v < dsp_voice_count; ++v) {
+    const std::int64_t skip = std::min(frames_ahead_[v], frames);
+    if (skip < frames) run_quiet_voice(v, skip, frames - skip);
+    frames_ahead_[v] -= skip;
+  }
   counter_.tick(frames);
   if (frames & 1) every_other_ = !every_other_;
   if (every_other_) latched_at_ = (frame_start_ + (frames - 1) * frame_clocks) / frame_clocks;
@@ -231,7 +246,7 @@ std::int64_t dsp_register_file::run_held_voice(u16 loop_entry, int pitch, dsp_vo
   return done;
 }
 
-void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
+void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t frames) {
   // A copy the compiler can keep in registers: the RAM reads below could
   // otherwise alias it.
   dsp_voice d = voices_[v];
@@ -243,11 +258,12 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t frames) {
   const u8 adsr2 = voice_reg(v, v_adsr2);
   const u8 gain = voice_reg(v, v_gain);
   dsp_rate_counter counter = counter_;
+  counter.tick(skip);
   bool looped = false, ended = false, level_zero = false, last_zero = r.level_zero;
   u8 header = r.header;
   std::ptrdiff_t& silent = reports_[v].silent;
   // The sample of the frame's first clock, and of this voice's step in it.
-  const std::int64_t first_sample = frame_start_ / frame_clocks + (v == 0 ? 0 : 1);
+  const std::int64_t first_sample = frame_start_ / frame_clocks + skip + (v == 0 ? 0 : 1);
   for (std::int64_t i = 0; i < frames; ++i) {
     if (d.mode == dsp_envelope_mode::release && d.level == 0) {
       // Silent for good: only the position moves.
@@ -411,7 +427,84 @@ constexpr std::array<u8, clocks_per_frame + 1> first_steps_at() {
 constexpr std::array<u8, clocks_per_frame + 1> first_step_at = first_steps_at();
 static_assert(first_step_at[clocks_per_frame] == steps_per_frame);
 
+
+// ENVX and OUTX of a voice in a quiet frame: the program reads what the
+// voice's steps at these clocks left, its ENDX write (OUTX) and its ENVX
+// write.
+constexpr int step_at(int v, voice_step step) {
+  for (int i = 0; i < voice_step_count[v]; ++i)
+    if (voice_steps[v][i].step == step) return voice_steps[v][i].at;
+  return -1;
+}
+constexpr std::array<u8, dsp_voice_count> steps_at(voice_step step) {
+  std::array<u8, dsp_voice_count> at{};
+  for (int v = 0; v < dsp_voice_count; ++v) at[v] = u8(step_at(v, step));
+  return at;
+}
+constexpr std::array<u8, dsp_voice_count> end_flags_at = steps_at(voice_step::end_flags);
+constexpr std::array<u8, dsp_voice_count> write_end_at = steps_at(voice_step::write_end);
+constexpr std::array<u8, dsp_voice_count> write_envelope_at = steps_at(voice_step::write_envelope);
+
 }  // namespace
+
+void dsp_register_file::catch_up_voice(int v, std::int64_t frames) {
+  if (frames <= frames_ahead_[v]) return;
+  run_quiet_voice(v, frames_ahead_[v], frames - frames_ahead_[v]);
+  frames_ahead_[v] = frames;
+}
+
+u8 dsp_register_file::read_voice_output(u8 address, std::int64_t now) {
+  if (!quiet_until(now)) {
+    sync(now);
+    return regs_[address];
+  }
+  // The voice's whole frames that end by `now`, then what its steps in the
+  // frame under way have written by then: the voice's level as the frame
+  // began is what its run step shows (no KON delay and no write in a quiet
+  // frame).
+  const int v = address >> 4;
+  catch_up_voice(v, (now - frame_start_) / frame_clocks);
+  const int clock = int((now - frame_start_) % frame_clocks);
+  const dsp_voice& d = voices_[v];
+  if ((address & 0x0F) == v_envx)
+    return clock > write_envelope_at[v] ? u8(d.level >> 4) : regs_[address];
+  return clock > write_end_at[v] && d.level == 0 ? u8(0) : regs_[address];
+}
+
+bool dsp_register_file::quiet_until(std::int64_t now) {
+  if (done_ != frame_start_ && now >= frame_start_ + frame_clocks) {
+    run_window(int(done_ - frame_start_), frame_clocks);
+    frame_start_ += frame_clocks;
+    done_ = frame_start_;
+  }
+  return done_ == frame_start_ && now >= frame_start_ && quiet();
+}
+
+u8 dsp_register_file::read_end_flags(std::int64_t now) {
+  if (!quiet_until(now)) {
+    sync(now);
+    return regs_[r_end_flags];
+  }
+  return quiet_end_flags(now, false);
+}
+
+u8 dsp_register_file::quiet_end_flags(std::int64_t now, bool pending) {
+  const std::int64_t frames = (now - frame_start_) / frame_clocks;
+  const int clock = int((now - frame_start_) % frame_clocks);
+  u8 flags = 0;
+  for (int v = 0; v < dsp_voice_count; ++v) {
+    catch_up_voice(v, frames);
+    if (clock <= (pending ? end_flags_at[v] : write_end_at[v])) continue;
+    // The frame under way moves the voice past its block's last byte pair,
+    // and the block has the end flag (voice 0 read its header in the frame
+    // before, the others in this one).
+    const dsp_voice& d = voices_[v];
+    const u8 header = v == 0 ? reads_[0].header : memory_.aram[d.block];
+    if (d.position >= decode_due && d.byte_in_block + 2 >= brr_block_bytes && (header & 1))
+      flags |= u8(1 << v);
+  }
+  return u8(regs_[r_end_flags] | flags);
+}
 
 // Between two accesses nothing is written: the window's steps run in their
 // clocks' order.

@@ -41,8 +41,8 @@ class dsp_register_file {
   // and reading them needs no catching up (drivers read GAIN back often).
   u8 read(u8 address, std::int64_t now) {
     address &= 0x7F;
-    if (address == r_end_flags || (address & 0x0F) == v_envx || (address & 0x0F) == v_outx)
-      sync(now);
+    if ((address & 0x0F) == v_envx || (address & 0x0F) == v_outx) return read_voice_output(address, now);
+    if (address == r_end_flags) return read_end_flags(now);
     return regs_[address];
   }
   // Voice `v` (0 ... 7) as last run: its envelope and BRR block.
@@ -97,15 +97,36 @@ class dsp_register_file {
     u8 adsr1 = 0, adsr2 = 0, gain = 0;
   };
 
+  // Whether writing `value` at `address` now leaves every register and
+  // latch as it is (the DSP caught up).
+  bool changes_nothing(u8 address, u8 value) const;
   void run_frames(std::int64_t now);
   void sync(std::int64_t now);
+  // ENVX or OUTX at CPU cycle `now`. In a quiet stretch the voices do not
+  // touch one another, so only the voice read catches up; the others wait
+  // for the next access or batch.
+  u8 read_voice_output(u8 address, std::int64_t now);
+  // ENDX at CPU cycle `now`. In a quiet stretch each voice runs its whole
+  // frames, and of the frame under way only whether its block ends in it.
+  u8 read_end_flags(std::int64_t now);
+  // Whether the stretch from frame_start_ to CPU cycle `now` is quiet and
+  // no frame of it has begun to run.
+  // First finishes a frame an earlier access left half run, when `now` is
+  // past its end.
+  bool quiet_until(std::int64_t now);
+  // ENDX as a quiet stretch leaves it at CPU cycle `now`, with the bits a
+  // voice has set and not yet written back when `pending` asks for them.
+  u8 quiet_end_flags(std::int64_t now, bool pending);
+  // Runs voice v alone over the quiet stretch's first `frames` frames.
+  void catch_up_voice(int v, std::int64_t frames);
   // Frames in which nothing can differ from one to the next but the
   // voices' envelopes and positions: no write in the frame before (a read
   // changes nothing), KOFF latched as it stands, no KON to latch, no voice
   // in its delay. Run voice by voice, many frames at once.
   bool quiet() const;
   void run_quiet_frames(std::int64_t frames);
-  void run_quiet_voice(int v, std::int64_t frames);
+  // Runs voice v's quiet frames from `skip` frames after frame_start_ on.
+  void run_quiet_voice(int v, std::int64_t skip, std::int64_t frames);
   void run_idle_voice(int v, dsp_voice& d, std::int64_t samples, const u8* first_header,
                       u8& header, bool& looped, bool& ended) const;
   [[gnu::always_inline]] inline bool step_position(dsp_voice& d, u8 header, u16 loop_entry, int pitch) const;
@@ -148,6 +169,9 @@ class dsp_register_file {
   std::array<dsp_voice, dsp_voice_count> voices_{};
   std::array<voice_reads, dsp_voice_count> reads_{};
   std::array<voice_report, dsp_voice_count> reports_{};
+  // Whole quiet frames after frame_start_ that a voice read on its own has
+  // already run (each frame ending before that read).
+  std::array<std::int64_t, dsp_voice_count> frames_ahead_{};
   dsp_rate_counter counter_;
   std::int64_t frame_start_ = frame_first_clock - frame_clocks;  // CPU cycle
   std::int64_t done_ = 0;       // the clocks before this one have run
