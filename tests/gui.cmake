@@ -18,6 +18,7 @@ add_executable(gui_tests
   gui/sample_inspector_test.cpp
   gui/inspector_pane_test.cpp
   gui/window_test.cpp
+  gui/window_actions_test.cpp
   gui/export_dialog_test.cpp
   gui/voice_mute_test.cpp
 )

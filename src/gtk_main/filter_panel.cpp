@@ -137,6 +137,7 @@ GtkWidget* build_grid() {
 }  // namespace
 
 void filter_panel_pack(GtkBox* toggle_box, GtkBox* frame_box) {
+  panel = {};  // a new window's panel starts afresh
   filter_panel_widgets& w = panel.widgets;
   w.button_show_filters = gtk_button_new_with_label(show_label);
   gtk_widget_set_halign(w.button_show_filters, GTK_ALIGN_END);

@@ -4,6 +4,8 @@
 
 #include <gtk/gtk.h>
 
+#include "main_window.h"
+
 // The widgets tests look at.
 struct main_window_widgets {
   GtkWidget* window;
@@ -25,7 +27,9 @@ struct main_window_widgets {
   GtkWidget* menu_file_previous;
   GtkWidget* menu_file_next;
   GtkWidget* menu_file_quit;
+  GtkWidget* menu_help_shortcuts;
   GtkWidget* menu_help_about;
   GtkWidget* scrolled_table;
 };
-const main_window_widgets& main_window_get_widgets();
+// The widgets of `window`.
+const main_window_widgets& main_window_get_widgets(QuorlinWindow* window);

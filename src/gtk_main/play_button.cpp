@@ -29,7 +29,7 @@ struct play_button_state {
   std::shared_ptr<const spc_format> image;
   std::int32_t length_seconds = 0;  // the tag's length of what plays; 0: none
   guint elapsed_timer = 0;
-  play_button_listener listener = nullptr;
+  play_button_listener listener;
 };
 play_button_state controller;
 
@@ -169,7 +169,9 @@ void play_button_stop() {
 
 bool play_button_is_playing() { return controller.playing_button != nullptr; }
 
-void play_button_set_listener(play_button_listener listener) { controller.listener = listener; }
+void play_button_set_listener(play_button_listener listener) {
+  controller.listener = std::move(listener);
+}
 
 void play_spc_shim(GtkWidget* widget, gpointer /*data*/) noexcept {
   const gchar* label = gtk_button_get_label(GTK_BUTTON(widget));

@@ -7,6 +7,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
 
 #include "spc.h"
@@ -49,7 +50,7 @@ bool play_button_is_playing();
 // Called with true when something starts to play and with false when it
 // stops, however it stops (Stop, its end, a load, quit); one listener, null:
 // none. GTK main thread only.
-using play_button_listener = void (*)(bool playing);
+using play_button_listener = std::function<void(bool playing)>;
 void play_button_set_listener(play_button_listener listener);
 
 // "clicked" handler of the Play button: label "Play" plays the image last

@@ -23,7 +23,7 @@ class KitExportDialogTest : public testing::Test {
     gui_focus_window();
   }
   void TearDown() override {
-    main_window_load_file(dir.file("missing.spc").c_str());
+    main_window_load_file(gui_window(), dir.file("missing.spc").c_str());
     table_fixture_reset();
   }
   temp_dir dir;
@@ -33,10 +33,10 @@ TEST_F(KitExportDialogTest, WritesTheKitWhenTicked) {
   spc_builder tone;
   tone.square_wave_tone();
   const std::string path = tone.write_to(dir.path(), "tone.spc");
-  ASSERT_TRUE(main_window_load_file(path.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
   ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
   temp_dir out;
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   const dialog_seen seen = gui_open_through_dialog(
       out.path(), [&w] { gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_export)); },
       [](GtkFileChooser* chooser) {

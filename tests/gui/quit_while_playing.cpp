@@ -46,7 +46,7 @@ int play_and_return(const char* file) {
 
 gboolean quit_somehow(gpointer data) noexcept {
   const std::string how = static_cast<const char*>(data);
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   if (how == "menu") {
     gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_quit));
   } else if (how == "ctrl-q") {
@@ -80,10 +80,10 @@ int main(int argc, char** argv) {
 
   if (!gtk_init_check(&argc, &argv)) return 77;
   gui_window();
-  if (!main_window_load_file(argv[2])) return 2;
+  if (!main_window_load_file(gui_window(), argv[2])) return 2;
   gui_focus_window();
-  gtk_button_clicked(GTK_BUTTON(main_window_get_widgets().button_play));
-  if (gui_text(main_window_get_widgets().button_play) != "Stop") return 3;
+  gtk_button_clicked(GTK_BUTTON(main_window_get_widgets(gui_window()).button_play));
+  if (gui_text(main_window_get_widgets(gui_window()).button_play) != "Stop") return 3;
   g_timeout_add(5, quit_once_playing, argv[1]);
   g_timeout_add(10000, give_up, nullptr);
   gtk_main();

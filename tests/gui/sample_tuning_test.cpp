@@ -25,13 +25,13 @@ class SampleTuningTest : public testing::Test {
     gui_focus_window();
   }
   void TearDown() override {
-    main_window_load_file(dir.file("missing.spc").c_str());  // stops what plays
+    main_window_load_file(gui_window(), dir.file("missing.spc").c_str());  // stops what plays
     table_fixture_reset();
   }
   std::string facts() { return gui_text(sample_inspector_facts(pane.inspector)); }
 
   // The window first: the pane builds its pages into it when asked for them.
-  GtkWidget* window = gui_window();
+  GtkWidget* window = GTK_WIDGET(gui_window());
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
   temp_dir dir;
 };
@@ -41,7 +41,7 @@ TEST_F(SampleTuningTest, TheRootShowsAndANotePlaysTheSample) {
   spc_builder tone;
   tone.square_wave_tone();
   const std::string path = tone.write_to(dir.path(), "tone.spc");
-  ASSERT_TRUE(main_window_load_file(path.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
   inspector_pane_inspect(1);
   EXPECT_NE(facts().find("Root B5 +21 cents (loop period)"), std::string::npos) << facts();
 

@@ -36,10 +36,10 @@ int main(int argc, char** argv) {
                  "usage (with a display): gui_screenshot FILE.spc SAMPLE_OUT.png MAP_OUT.png\n");
     return 2;
   }
-  GtkWidget* window = gui_window();
-  if (!main_window_load_file(argv[1])) return 1;
+  GtkWidget* window = GTK_WIDGET(gui_window());
+  if (!main_window_load_file(gui_window(), argv[1])) return 1;
   // The sample voice 0 plays at the snapshot: one the song really uses.
-  const int inspected = read_voices(*main_window_current_spc())[0].source + 1;
+  const int inspected = read_voices(*main_window_current_spc(gui_window()))[0].source + 1;
   sample_table_move_cursor_to(inspected);
   inspector_pane_inspect(inspected);
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();

@@ -61,7 +61,7 @@ class SongFollowTest : public testing::Test {
     gui_focus_window();
   }
   void TearDown() override {
-    main_window_load_file(dir.file("missing.spc").c_str());  // stops what plays
+    main_window_load_file(gui_window(), dir.file("missing.spc").c_str());  // stops what plays
     table_fixture_reset();
     show_page(0);
   }
@@ -76,7 +76,7 @@ class SongFollowTest : public testing::Test {
   // Loads `path`, lets the worker's own trace land, then hands the window
   // `trace` instead.
   void load_with(const std::string& path, std::shared_ptr<const song_trace> trace) {
-    ASSERT_TRUE(main_window_load_file(path.c_str()));
+    ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
     ASSERT_TRUE(gui_wait_until([] { return !song_follow_running(); }, 30000));
     song_follow_show(std::move(trace));
     gui_flush();
@@ -121,8 +121,8 @@ class SongFollowTest : public testing::Test {
   }
 
   // The window first: the pane builds its pages into it when asked for them.
-  GtkWidget* window = gui_window();
-  const main_window_widgets& w = main_window_get_widgets();
+  GtkWidget* window = GTK_WIDGET(gui_window());
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
   temp_dir dir;
 };
@@ -135,25 +135,25 @@ TEST_F(SongFollowTest, TheTraceLandsAfterTheLoadAndOnlyTheLatestLoadsTrace) {
   const std::string first = tagged.write_to(dir.path(), "tagged.spc");
   const std::string second = three_entries();
 
-  ASSERT_TRUE(main_window_load_file(first.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), first.c_str()));
   EXPECT_TRUE(song_follow_running()) << "the load returned before the trace";
   EXPECT_EQ(song_follow_trace(), nullptr);
   EXPECT_EQ(status().find("played by the song"), std::string::npos) << status();
-  ASSERT_TRUE(main_window_load_file(second.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), second.c_str()));
   ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
   EXPECT_EQ(song_follow_trace()->samples,
             static_cast<std::int64_t>(song_length_default_seconds * dsp_sample_rate))
       << "the tagged file's trace was cancelled";
   EXPECT_NE(status().find(" played by the song"), std::string::npos) << status();
 
-  EXPECT_FALSE(main_window_load_file(dir.file("missing.spc").c_str()));
+  EXPECT_FALSE(main_window_load_file(gui_window(), dir.file("missing.spc").c_str()));
   EXPECT_FALSE(song_follow_running());
   EXPECT_EQ(song_follow_trace(), nullptr);
 
   // A tag claiming more than an hour counts as none.
   spc_builder endless;
   endless.square_wave_tone().binary_tag("Song", "Game", "", 16777215, 0);
-  ASSERT_TRUE(main_window_load_file(endless.write_to(dir.path(), "endless.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), endless.write_to(dir.path(), "endless.spc").c_str()));
   ASSERT_TRUE(gui_wait_until([] { return song_follow_trace() != nullptr; }, 30000));
   EXPECT_EQ(song_follow_trace()->samples,
             static_cast<std::int64_t>(song_length_default_seconds * dsp_sample_rate));
@@ -188,7 +188,7 @@ TEST_F(SongFollowTest, TableFilterStatusAndSamplePageSayWhatTheSongPlays) {
                           " entries (filters active), 2 played by the song");
 
   // The next file's rows stay lit (and shown) until its own song is known.
-  ASSERT_TRUE(main_window_load_file(three_entries("again.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), three_entries("again.spc").c_str()));
   EXPECT_FALSE(dimmed(3));
   EXPECT_EQ(gui_visible_rows().size(), static_cast<std::size_t>(rows));
   EXPECT_EQ(facts().find("Played"), std::string::npos) << facts();

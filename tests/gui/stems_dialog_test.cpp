@@ -23,7 +23,7 @@ class StemsDialogTest : public testing::Test {
     gui_window();
     spc = spc_builder().two_tones().text_tag("song", "game", "artist", "1", "").write_to(
         dir.path(), "song.spc");
-    ASSERT_TRUE(main_window_load_file(spc.c_str()));
+    ASSERT_TRUE(main_window_load_file(gui_window(), spc.c_str()));
   }
   void TearDown() override {
     fake_openspc_hold_renderers(false);
@@ -45,7 +45,7 @@ class StemsDialogTest : public testing::Test {
     return count;
   }
 
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   const stems_dialog_widgets& progress = stems_dialog_get_widgets();
   temp_dir dir, out;
   std::string spc;
@@ -93,7 +93,7 @@ TEST_F(StemsDialogTest, LoadingAnotherFileCancelsTheRender) {
   ASSERT_TRUE(export_stems().appeared);
   ASSERT_TRUE(stems_dialog_busy());
   fake_openspc_hold_renderers(false);
-  ASSERT_TRUE(main_window_load_file(spc.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), spc.c_str()));
   EXPECT_FALSE(stems_dialog_busy());
   EXPECT_FALSE(gtk_widget_get_visible(progress.progress_box));
 }

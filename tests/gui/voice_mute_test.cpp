@@ -31,7 +31,7 @@ class VoiceMuteTest : public testing::Test {
   void TearDown() override { play_button_stop(); }
 
   void load_and_show_voices(const std::string& name) {
-    ASSERT_TRUE(main_window_load_file(spc_builder().two_tones().write_to(dir.path(), name).c_str()));
+    ASSERT_TRUE(main_window_load_file(gui_window(), spc_builder().two_tones().write_to(dir.path(), name).c_str()));
     gtk_notebook_set_current_page(GTK_NOTEBOOK(pane().notebook), 1);
     ASSERT_TRUE(gui_wait_laid_out(pane().voice_table));
   }
@@ -48,7 +48,7 @@ class VoiceMuteTest : public testing::Test {
     return ticked;
   }
 
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   temp_dir dir;
 };
 
