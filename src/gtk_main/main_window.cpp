@@ -41,6 +41,7 @@ struct main_window_state {
   // path, loaded or not, so that a broken file can be stepped past.
   std::string browse_from;
   main_window_widgets widgets{};
+  filter_panel_widgets filter_panel{};
   // Help > Keyboard Shortcuts, built when first asked for.
   GtkWidget* shortcuts_window = nullptr;
   // While something plays, the desktop is asked not to suspend; 0: not asked.
@@ -133,7 +134,7 @@ void update_status_line(QuorlinWindow* window, const char* copied_text) {
     const int shown = sample_table_shown_count();
     const int total = sample_table_row_count();
     text = "Showing " + std::to_string(shown) + " of " + std::to_string(total) + " entries";
-    if (shown < total && !sample_table_filters_at_defaults() && !filter_panel_is_visible())
+    if (shown < total && !sample_table_filters_at_defaults() && !filter_panel_is_visible(state_of(window).filter_panel))
       text += " (filters active)";
     const int played = sample_table_played_count();
     if (played >= 0) text += ", " + std::to_string(played) + " played by the song";
@@ -380,7 +381,8 @@ GtkWidget* build_info_grid(main_window_widgets& w) {
 
 // The table and the inspector pane, with room beside them for the filter panel.
 GtkWidget* build_table_area(QuorlinWindow* window) {
-  main_window_widgets& w = state_of(window).widgets;
+  main_window_state& state = state_of(window);
+  main_window_widgets& w = state.widgets;
   GtkWidget* area = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
   w.scrolled_table = sample_table_new();
   // The table gets the width of its columns when there is room, the
@@ -393,8 +395,8 @@ GtkWidget* build_table_area(QuorlinWindow* window) {
   gtk_box_pack_start(GTK_BOX(beside), gtk_separator_new(GTK_ORIENTATION_VERTICAL), FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(beside), inspector_pane_new(), TRUE, TRUE, 0);
   gtk_box_pack_start(GTK_BOX(area), beside, TRUE, TRUE, child_padding);
-  filter_panel_pack(GTK_BOX(w.controls_row), GTK_BOX(area));
-  g_signal_connect(filter_panel_frame(), "notify::visible", G_CALLBACK(on_filter_panel_toggled),
+  filter_panel_pack(state.filter_panel, GTK_BOX(w.controls_row), GTK_BOX(area));
+  g_signal_connect(state.filter_panel.frame_filters, "notify::visible", G_CALLBACK(on_filter_panel_toggled),
                    window);
   sample_table_set_listener(
       [window](const char* copied_text) { update_status_line(window, copied_text); });
@@ -459,7 +461,7 @@ void main_window_show(QuorlinWindow* window) {
   gtk_window_set_focus(GTK_WINDOW(window), GTK_WIDGET(sample_table_view()));
   gtk_widget_show_all(GTK_WIDGET(window));
   gtk_widget_hide(w.button_play);
-  filter_panel_set_visible(false);
+  filter_panel_set_visible(state_of(window).filter_panel, false);
   // Shown with the filter panel, the window asked for room for it too.
   gtk_window_resize(GTK_WINDOW(window), default_width, default_height);
 }
@@ -514,6 +516,10 @@ void main_window_show_message(QuorlinWindow*, message_kind kind, const std::stri
 
 const main_window_widgets& main_window_get_widgets(QuorlinWindow* window) {
   return state_of(window).widgets;
+}
+
+filter_panel_widgets& main_window_filter_panel(QuorlinWindow* window) {
+  return state_of(window).filter_panel;
 }
 
 void about_dialog(GtkWindow* parent) noexcept {

@@ -4,6 +4,7 @@
 
 #include <gtk/gtk.h>
 
+#include "filter_panel.h"
 #include "main_window.h"
 
 // The widgets tests look at.
@@ -33,3 +34,6 @@ struct main_window_widgets {
 };
 // The widgets of `window`.
 const main_window_widgets& main_window_get_widgets(QuorlinWindow* window);
+
+// The filter panel of `window`.
+filter_panel_widgets& main_window_filter_panel(QuorlinWindow* window);

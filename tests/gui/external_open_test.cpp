@@ -29,11 +29,17 @@ namespace {
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
+bool takes_uri_lists(GtkWidget* window) {
+  GtkTargetList* targets = gtk_drag_dest_get_target_list(window);
+  return targets &&
+         gtk_target_list_find(targets, gdk_atom_intern_static_string("text/uri-list"), nullptr);
+}
+
 class ExternalOpenTest : public testing::Test {
  protected:
   // The window takes drops from its first frame drawn on.
   void SetUp() override {
-    ASSERT_TRUE(gui_wait_until([] { return gtk_drag_dest_get_target_list(GTK_WIDGET(gui_window())) != nullptr; }));
+    ASSERT_TRUE(gui_wait_until([] { return takes_uri_lists(GTK_WIDGET(gui_window())); }));
   }
   const main_window_widgets& w = main_window_get_widgets(gui_window());
   temp_dir dir;
@@ -156,15 +162,12 @@ std::string uri_of(const std::string& path) {
 }
 
 TEST_F(ExternalOpenTest, WindowAcceptsUriListDrops) {
-  GtkTargetList* targets = gtk_drag_dest_get_target_list(GTK_WIDGET(gui_window()));
-  ASSERT_TRUE(targets);
-  EXPECT_TRUE(
-      gtk_target_list_find(targets, gdk_atom_intern_static_string("text/uri-list"), nullptr));
+  EXPECT_TRUE(takes_uri_lists(GTK_WIDGET(gui_window())));
 }
 
 TEST_F(ExternalOpenTest, FilterBoundsLeaveDropsToTheWindow) {
   // GTK hands a drop to the innermost drop site under the pointer.
-  for (GtkWidget* spinner : filter_panel_get_widgets().spinner) {
+  for (GtkWidget* spinner : filter_panel_get_widgets(gui_filter_panel()).spinner) {
     EXPECT_FALSE(gtk_drag_dest_get_target_list(spinner)) << "a spin button takes drops as text";
   }
 }

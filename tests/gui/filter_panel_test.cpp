@@ -21,7 +21,7 @@ class FilterPanelTest : public testing::Test {
  protected:
   void SetUp() override {
     table_fixture_reset();
-    filter_panel_set_visible(true);
+    filter_panel_set_visible(gui_filter_panel(), true);
     ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
     gui_flush();
     ASSERT_EQ(gui_visible_rows(), table_fixture_rows());
@@ -43,7 +43,7 @@ class FilterPanelTest : public testing::Test {
 
   // The window first: the panel builds its spin buttons into it when asked for them.
   GtkWidget* window = GTK_WIDGET(gui_window());
-  const filter_panel_widgets& w = filter_panel_get_widgets();
+  const filter_panel_widgets& w = filter_panel_get_widgets(gui_filter_panel());
   temp_dir dir;
 };
 
@@ -199,7 +199,7 @@ TEST_F(FilterPanelTest, ResetAllFiltersRestoresTextsBoundsAndRows) {
 }
 
 TEST_F(FilterPanelTest, ToggleShowsAndHidesTheFrameAndKeepsTheBounds) {
-  filter_panel_set_visible(false);
+  filter_panel_set_visible(gui_filter_panel(), false);
   gui_flush();
   EXPECT_EQ(gui_text(w.button_show_filters), "Show Filters");
   EXPECT_FALSE(gtk_widget_get_visible(w.frame_filters));

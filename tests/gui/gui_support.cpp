@@ -119,8 +119,10 @@ QuorlinApplication* gui_application() {
 QuorlinWindow* gui_window() {
   if (!session.window) {
     session.window = gui_new_window();
-    g_object_add_weak_pointer(G_OBJECT(session.window),
-                              reinterpret_cast<gpointer*>(&session.window));
+    // Gone once destroyed, though a pending idle may keep it alive a while.
+    g_signal_connect(session.window, "destroy",
+                     G_CALLBACK(+[](GtkWidget*, gpointer) noexcept { session.window = nullptr; }),
+                     nullptr);
   }
   gui_flush();
   return session.window;
@@ -131,6 +133,8 @@ QuorlinWindow* gui_new_window() {
   main_window_show(window);
   return window;
 }
+
+filter_panel_widgets& gui_filter_panel() { return main_window_filter_panel(gui_window()); }
 
 bool gui_window_open() { return session.window != nullptr; }
 

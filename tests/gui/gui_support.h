@@ -8,12 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "filter_panel.h"
 #include "main_window.h"
 
 // The running test's window: built and shown on first use, destroyed by
 // gui_close_window (after each test, see gui_main.cpp). Its application is
 // the process's one.
 QuorlinWindow* gui_window();
+
+// The filter panel of the running test's window.
+filter_panel_widgets& gui_filter_panel();
 
 // Another window of the same application, shown; the caller destroys it.
 QuorlinWindow* gui_new_window();

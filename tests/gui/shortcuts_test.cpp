@@ -153,7 +153,7 @@ TEST_F(ShortcutsTest, SpacePlaysAndStopsALoadedFile) {
 
 TEST_F(ShortcutsTest, SpaceIsPlayEvenOnAFocusedButton) {
   ASSERT_TRUE(main_window_load_file(gui_window(), tone_file().c_str()));
-  GtkWidget* show_filters = filter_panel_get_widgets().button_show_filters;
+  GtkWidget* show_filters = filter_panel_get_widgets(gui_filter_panel()).button_show_filters;
   const std::string before = gui_text(show_filters);
   gtk_widget_grab_focus(show_filters);
   gui_key(GDK_KEY_space);
@@ -166,7 +166,7 @@ TEST_F(ShortcutsTest, SpaceDoesNothingWithoutAFile) {
   main_window_load_file(gui_window(), dir.file("missing.spc").c_str());
   testing::internal::GetCapturedStderr();
   ASSERT_FALSE(gtk_widget_get_visible(w.button_play));
-  GtkWidget* show_filters = filter_panel_get_widgets().button_show_filters;
+  GtkWidget* show_filters = filter_panel_get_widgets(gui_filter_panel()).button_show_filters;
   const std::string before = gui_text(show_filters);
   gtk_widget_grab_focus(show_filters);
   gui_key(GDK_KEY_space);
@@ -177,9 +177,9 @@ TEST_F(ShortcutsTest, SpaceDoesNothingWithoutAFile) {
 
 TEST_F(ShortcutsTest, SpaceInASpinButtonIsTyped) {
   ASSERT_TRUE(main_window_load_file(gui_window(), tone_file().c_str()));
-  filter_panel_set_visible(true);
+  filter_panel_set_visible(gui_filter_panel(), true);
   gui_flush();
-  GtkWidget* spinner = filter_panel_get_widgets().spinner[0];
+  GtkWidget* spinner = filter_panel_get_widgets(gui_filter_panel()).spinner[0];
   gtk_widget_grab_focus(spinner);
   gui_flush();
   ASSERT_EQ(gtk_window_get_focus(GTK_WINDOW(gui_window())), spinner);

@@ -175,14 +175,14 @@ TEST_F(SongFollowTest, TableFilterStatusAndSamplePageSayWhatTheSongPlays) {
   ASSERT_TRUE(sample_table_move_cursor_to(3));
   EXPECT_NE(facts().find("\nNot played in 0:10"), std::string::npos) << facts();
 
-  filter_panel_set_visible(true);
-  const filter_panel_widgets& filters = filter_panel_get_widgets();
+  filter_panel_set_visible(gui_filter_panel(), true);
+  const filter_panel_widgets& filters = filter_panel_get_widgets(gui_filter_panel());
   gui_flush();
   gui_click_button(filters.check_only_played);
   gui_flush();
   ASSERT_EQ(gui_visible_rows().size(), 2u);
   EXPECT_EQ(gui_visible_rows()[1][0], "2");
-  filter_panel_set_visible(false);
+  filter_panel_set_visible(gui_filter_panel(), false);
   gui_flush();
   EXPECT_EQ(status(), "Showing 2 of " + std::to_string(rows) +
                           " entries (filters active), 2 played by the song");

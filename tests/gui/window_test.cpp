@@ -121,7 +121,7 @@ TEST_F(WindowTest, AllColumnsFitAndTheFilterPanelKeepsTheWindowShort) {
   ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
   lay_out_at_default_size();
   EXPECT_LE(columns_width(), gtk_widget_get_allocated_width(w.scrolled_table));
-  filter_panel_set_visible(true);
+  filter_panel_set_visible(gui_filter_panel(), true);
   gui_wait_laid_out(w.window);
   EXPECT_LE(gtk_widget_get_allocated_height(w.window), 700);
 }
@@ -144,15 +144,15 @@ bool fully_inside_window(GtkWidget* widget) {
 // high at most, a 1366 x 768 one: the filters must fit into it as it is.
 TEST_F(WindowTest, ShowingTheFiltersKeepsTheWindowsSizeAndEveryBoundInSight) {
   ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
-  filter_panel_set_visible(false);
+  filter_panel_set_visible(gui_filter_panel(), false);
   lay_out_at_default_size();
   const int width = gtk_widget_get_allocated_width(w.window);
 
-  gui_click_button(filter_panel_get_widgets().button_show_filters);
+  gui_click_button(filter_panel_get_widgets(gui_filter_panel()).button_show_filters);
   ASSERT_TRUE(gui_wait_laid_out(w.window));
   EXPECT_EQ(gtk_widget_get_allocated_width(w.window), width) << "the filters widened the window";
   EXPECT_LE(gtk_widget_get_allocated_height(w.window), 700);
-  const filter_panel_widgets& panel = filter_panel_get_widgets();
+  const filter_panel_widgets& panel = filter_panel_get_widgets(gui_filter_panel());
   EXPECT_TRUE(fully_inside_window(panel.button_show_filters));
   for (int i = 0; i < chart_filter_count; ++i)
     EXPECT_TRUE(fully_inside_window(panel.spinner[i])) << "bound " << i;
@@ -180,8 +180,8 @@ TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   gui_click_cell(sample_table_view(), 2, sample_table_column(SAMPLE_COLUMN_LOOP));
   EXPECT_EQ(gui_text(w.label_status), "Copied 412");
 
-  filter_panel_set_visible(true);
-  GtkWidget* start_min = filter_panel_get_widgets().spinner[SAMPLE_COLUMN_START];
+  filter_panel_set_visible(gui_filter_panel(), true);
+  GtkWidget* start_min = filter_panel_get_widgets(gui_filter_panel()).spinner[SAMPLE_COLUMN_START];
   ASSERT_TRUE(gui_wait_until([&] { return gtk_widget_get_mapped(start_min) != FALSE; }));
   gui_type_into(start_min, "$400");
   gui_key(GDK_KEY_Return);
@@ -191,7 +191,7 @@ TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   for (const std::string& number : table_fixture_column(SAMPLE_COLUMN_NUMBER))
     shown.push_back(static_cast<int>(std::stol(number, nullptr, 16)));
   EXPECT_EQ(sample_table_shown_sample_numbers(), shown);
-  filter_panel_set_visible(false);
+  filter_panel_set_visible(gui_filter_panel(), false);
   EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries (filters active)" + played);
 }
 
