@@ -21,6 +21,8 @@ add_executable(gui_tests
   gui/window_actions_test.cpp
   gui/export_dialog_test.cpp
   gui/voice_mute_test.cpp
+  gui/sample_tuning_test.cpp
+  gui/song_follow_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
 target_include_directories(gui_tests PRIVATE stress)
