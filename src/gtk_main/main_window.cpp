@@ -42,6 +42,8 @@ struct main_window_state {
   std::string browse_from;
   main_window_widgets widgets{};
   filter_panel_widgets filter_panel{};
+  // What waits for the first frame (0: done, or not yet mapped).
+  guint after_first_frame = 0;
   // Help > Keyboard Shortcuts, built when first asked for.
   GtkWidget* shortcuts_window = nullptr;
   // While something plays, the desktop is asked not to suspend; 0: not asked.
@@ -248,7 +250,10 @@ void enable_file_actions(QuorlinWindow* window, bool file_loaded, bool browsing)
 // emulator while the process tears down would crash it. A window shown by
 // gtk_main (tests) ends that loop; the application's ends with its last
 // window.
-void on_destroy(GtkWidget*, gpointer) noexcept {
+void on_destroy(GtkWidget* widget, gpointer) noexcept {
+  guint& after_first_frame = state_of(QUORLIN_WINDOW(widget)).after_first_frame;
+  if (after_first_frame) g_source_remove(after_first_frame);
+  after_first_frame = 0;
   play_button_stop();
   play_button_set_listener({});
   song_follow_stop();
@@ -278,6 +283,7 @@ void on_playing_changed(QuorlinWindow* window, bool playing) {
 // portal whether it can pass files, a round trip on the session bus).
 gboolean finish_after_first_frame(gpointer data) noexcept {
   auto* window = QUORLIN_WINDOW(data);
+  state_of(window).after_first_frame = 0;
   if (GtkApplication* application = gtk_window_get_application(GTK_WINDOW(window)))
     gtk_window_set_default_icon_name(g_application_get_application_id(G_APPLICATION(application)));
   external_open_accept_drops(GTK_WIDGET(window),
@@ -290,8 +296,9 @@ gboolean finish_after_first_frame(gpointer data) noexcept {
 gboolean on_first_map(GtkWidget* window, GdkEvent*, gpointer) noexcept {
   g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(on_first_map), nullptr);
   // Below the redraw's priority: the first frame is painted before this
-  // runs; the window holds itself until then.
-  g_idle_add_full(G_PRIORITY_LOW, finish_after_first_frame, g_object_ref(window), g_object_unref);
+  // runs, unless the window goes first.
+  state_of(QUORLIN_WINDOW(window)).after_first_frame =
+      g_idle_add_full(G_PRIORITY_LOW, finish_after_first_frame, window, nullptr);
   return FALSE;
 }
 
