@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <gtk/gtk.h>
 
+#include "gui_support.h"
 #include "main_window.h"
 #include "sample_table.h"
 #include "spc_builder.h"
@@ -50,11 +51,10 @@ void BM_LoadIntoWindow(benchmark::State& state) {
     state.SkipWithError("no display");
     return;
   }
-  main_window_new();
   temp_dir dir;
   const std::string path = full_directory().write_to(dir.path(), "full.spc");
   for (auto _ : state) {
-    main_window_load_file(path.c_str());
+    main_window_load_file(gui_window(), path.c_str());
   }
 }
 BENCHMARK(BM_LoadIntoWindow)->Unit(benchmark::kMicrosecond);

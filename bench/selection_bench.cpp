@@ -58,7 +58,7 @@ void BM_SelectionToDrawn(benchmark::State& state) {
   gui_window();
   // Google Benchmark calls this more than once: the file loads once.
   static const temp_dir dir;
-  static const bool loaded = main_window_load_file(bench_file(dir).c_str());
+  static const bool loaded = main_window_load_file(gui_window(), bench_file(dir).c_str());
   if (!loaded) {
     state.SkipWithError("the file did not load");
     return;
@@ -69,7 +69,7 @@ void BM_SelectionToDrawn(benchmark::State& state) {
   GtkWidget* watched = page == 0 ? sample_inspector_waveform(pane.inspector)
                                  : aram_map_area(pane.map);
   gui_flush();
-  GtkWidget* window = gui_window();
+  GtkWidget* window = GTK_WIDGET(gui_window());
   paint_watch watch;
   const gulong on_widget = g_signal_connect(watched, "draw", G_CALLBACK(note_painted), &watch);
   const gulong on_window =

@@ -20,8 +20,11 @@ add_executable(gui_tests
   gui/sample_inspector_test.cpp
   gui/inspector_pane_test.cpp
   gui/window_test.cpp
+  gui/window_actions_test.cpp
   gui/export_dialog_test.cpp
   gui/voice_mute_test.cpp
+  gui/sample_tuning_test.cpp
+  gui/song_follow_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
 # The map's free list is checked against the command line's --free.

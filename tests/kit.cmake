@@ -8,18 +8,8 @@ target_link_libraries(kit_tests PRIVATE quorlin_kit quorlin_cli quorlin_brr_enco
   GTest::gtest_main)
 gtest_discover_tests(kit_tests PROPERTIES LABELS "kit")
 
-# The Sample page's tuning and the note field in the real window (needs a
-# display, skips without one): a program of its own, as the song's are.
-add_executable(kit_window_tests gui/gui_main.cpp gui/gui_support.cpp gui/gui_input.cpp
-  gui/table_fixture.cpp gui/sample_tuning_test.cpp)
-target_include_directories(kit_window_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/gui)
-target_link_libraries(kit_window_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
-if(TARGET fake_openspc)
-  target_link_libraries(kit_window_tests PRIVATE fake_openspc)
-elseif(TARGET openspc)
-  target_link_libraries(kit_window_tests PRIVATE openspc)
-endif()
-gtest_discover_tests(kit_window_tests PROPERTIES LABELS "gui" DISCOVERY_TIMEOUT 30)
+# The Sample page's tuning and the note field in the real window run with
+# the other window tests (tests/gui.cmake).
 
 # The Export Samples chooser writing a kit. GLib leaks its first block of
 # quarks on purpose when a process makes more than 2048 of them (it keeps

@@ -15,14 +15,8 @@ struct object_unref {
   void operator()(gpointer object) const noexcept { g_object_unref(object); }
 };
 
-// Set once, by external_open_accept_drops.
-struct external_open_state {
-  file_loader load_dropped_file = nullptr;
-};
-external_open_state drops;
-
 // The first URI of a drop loads; a window shows one file at a time.
-void load_dropped(GtkSelectionData* data) {
+void load_dropped(GtkSelectionData* data, const file_loader& load) {
   g_auto(GStrv) uris = gtk_selection_data_get_uris(data);
   if (!uris || !uris[0]) {
     message_line_report("Nothing to open in what was dropped.");
@@ -34,13 +28,15 @@ void load_dropped(GtkSelectionData* data) {
     message_line_report(std::string("Unable to open ") + uris[0] + ": " + error->message);
     return;
   }
-  drops.load_dropped_file(filename, report_to_standard_error);
+  load(filename, report_to_standard_error);
 }
+
+void delete_loader(gpointer load, GClosure*) noexcept { delete static_cast<file_loader*>(load); }
 
 // GTK_DEST_DEFAULT_ALL finishes the drop itself once this returns.
 void on_drag_data_received(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
-                           guint, gpointer) noexcept {
-  load_dropped(data);
+                           guint, gpointer load) noexcept {
+  load_dropped(data, *static_cast<const file_loader*>(load));
 }
 
 // An entry takes any text drop as typing, so a file dropped on a filter
@@ -89,9 +85,10 @@ bool external_open_command_line(int argc, char** argv, file_loader load) {
 }
 
 void external_open_accept_drops(GtkWidget* window, file_loader load) {
-  drops.load_dropped_file = load;
   gtk_drag_dest_set(window, GTK_DEST_DEFAULT_ALL, nullptr, 0, GDK_ACTION_COPY);
   gtk_drag_dest_add_uri_targets(window);
-  g_signal_connect(window, "drag-data-received", G_CALLBACK(on_drag_data_received), nullptr);
+  // The handler owns the loader; it goes with the window.
+  g_signal_connect_data(window, "drag-data-received", G_CALLBACK(on_drag_data_received),
+                        new file_loader(std::move(load)), delete_loader, GConnectFlags(0));
   leave_drops_to_window(window, nullptr);
 }

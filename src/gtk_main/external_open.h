@@ -6,11 +6,13 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
+
 #include "message_line.h"
 
 // Loads a local file name, a failure reported to `report` (and in the
 // window); returns whether it loaded.
-using file_loader = bool (*)(const char* filename, const report_sink& report);
+using file_loader = std::function<bool(const char* filename, const report_sink& report)>;
 
 // Loads the file named by the first argument that gtk_init left in `argv` (a
 // path, relative to the working folder or not, or a file: URI, as launchers

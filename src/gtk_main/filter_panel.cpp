@@ -16,31 +16,25 @@ constexpr guint child_padding = 3;  // as the main box's other children
 constexpr char show_label[] = "Show Filters";
 constexpr char hide_label[] = "Hide Filters";
 
-struct filter_panel_state {
-  filter_panel_widgets widgets{};
-};
-filter_panel_state panel;
-
-GtkWidget* build_grid();
+GtkWidget* build_grid(filter_panel_widgets& w);
 
 // The spin buttons wait until the panel is first shown: the window starts
 // without them, and sooner.
-void ensure_grid() {
-  if (panel.widgets.grid_filters || !panel.widgets.frame_filters) return;
-  gtk_container_add(GTK_CONTAINER(panel.widgets.frame_filters), build_grid());
-  gtk_widget_show_all(panel.widgets.grid_filters);
+void ensure_grid(filter_panel_widgets& w) {
+  if (w.grid_filters || !w.frame_filters) return;
+  gtk_container_add(GTK_CONTAINER(w.frame_filters), build_grid(w));
+  gtk_widget_show_all(w.grid_filters);
 }
 
 // The toggle's label is the panel's state: it names what a click would do.
-void set_panel_shown(bool shown) {
-  if (shown) ensure_grid();
-  gtk_button_set_label(GTK_BUTTON(panel.widgets.button_show_filters),
-                       shown ? hide_label : show_label);
-  gtk_widget_set_visible(panel.widgets.frame_filters, shown);
+void set_panel_shown(filter_panel_widgets& w, bool shown) {
+  if (shown) ensure_grid(w);
+  gtk_button_set_label(GTK_BUTTON(w.button_show_filters), shown ? hide_label : show_label);
+  gtk_widget_set_visible(w.frame_filters, shown);
 }
 
-void filters_click(GtkWidget* widget, gpointer) noexcept {
-  set_panel_shown(g_strcmp0(gtk_button_get_label(GTK_BUTTON(widget)), show_label) == 0);
+void filters_click(GtkWidget* widget, gpointer panel) noexcept {
+  set_panel_shown(*static_cast<filter_panel_widgets*>(panel), g_strcmp0(gtk_button_get_label(GTK_BUTTON(widget)), show_label) == 0);
 }
 
 // Any text is accepted; what does not read as hexadecimal reads as 0. Huge
@@ -73,14 +67,15 @@ void only_played_toggled(GtkToggleButton* check, gpointer) noexcept {
 
 // Every value that changes passes through filters_adjusted, which brings the
 // bounds back with it; the last refilter covers the case where none changed.
-void reset_filters(GtkWidget*, gpointer) noexcept {
+void reset_filters(GtkWidget*, gpointer panel) noexcept {
+  const filter_panel_widgets& w = *static_cast<filter_panel_widgets*>(panel);
   for (int i = 0; i < SAMPLE_COLUMN_COUNT; ++i) {
     const int max = i + SAMPLE_COLUMN_COUNT;
-    gtk_spin_button_set_value(GTK_SPIN_BUTTON(panel.widgets.spinner[i]), chart_filter_defaults[i]);
-    gtk_spin_button_set_value(GTK_SPIN_BUTTON(panel.widgets.spinner[max]),
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(w.spinner[i]), chart_filter_defaults[i]);
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(w.spinner[max]),
                               chart_filter_defaults[max]);
   }
-  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(panel.widgets.check_only_played), FALSE);
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w.check_only_played), FALSE);
   sample_table_refilter();
 }
 
@@ -107,8 +102,7 @@ GtkWidget* new_spinner(int index) {
   return spin;
 }
 
-GtkWidget* build_grid() {
-  filter_panel_widgets& w = panel.widgets;
+GtkWidget* build_grid(filter_panel_widgets& w) {
   w.grid_filters = gtk_grid_new();
   gtk_container_set_border_width(GTK_CONTAINER(w.grid_filters), 5);
   GtkWidget* label = nullptr;
@@ -123,7 +117,7 @@ GtkWidget* build_grid() {
     }
   }
   w.button_reset_filters = gtk_button_new_with_label("Reset All Filters");
-  g_signal_connect(w.button_reset_filters, "clicked", G_CALLBACK(reset_filters), nullptr);
+  g_signal_connect(w.button_reset_filters, "clicked", G_CALLBACK(reset_filters), &w);
   gtk_grid_attach(GTK_GRID(w.grid_filters), w.button_reset_filters, 0, SAMPLE_COLUMN_COUNT + 1,
                   1, 1);
   // Until the song has been followed every row counts as played.
@@ -136,13 +130,12 @@ GtkWidget* build_grid() {
 
 }  // namespace
 
-void filter_panel_pack(GtkBox* toggle_box, GtkBox* frame_box) {
-  filter_panel_widgets& w = panel.widgets;
+void filter_panel_pack(filter_panel_widgets& w, GtkBox* toggle_box, GtkBox* frame_box) {
   w.button_show_filters = gtk_button_new_with_label(show_label);
   gtk_widget_set_halign(w.button_show_filters, GTK_ALIGN_END);
   gtk_widget_set_valign(w.button_show_filters, GTK_ALIGN_END);
   gtk_widget_set_vexpand(w.button_show_filters, FALSE);
-  g_signal_connect(w.button_show_filters, "clicked", G_CALLBACK(filters_click), nullptr);
+  g_signal_connect(w.button_show_filters, "clicked", G_CALLBACK(filters_click), &w);
 
   w.frame_filters = gtk_frame_new("Filters");
   gtk_widget_set_halign(w.frame_filters, GTK_ALIGN_END);
@@ -153,13 +146,15 @@ void filter_panel_pack(GtkBox* toggle_box, GtkBox* frame_box) {
   gtk_box_pack_start(frame_box, w.frame_filters, FALSE, FALSE, child_padding);
 }
 
-void filter_panel_set_visible(bool visible) { set_panel_shown(visible); }
+void filter_panel_set_visible(filter_panel_widgets& panel, bool visible) {
+  set_panel_shown(panel, visible);
+}
 
-bool filter_panel_is_visible() { return gtk_widget_get_visible(panel.widgets.frame_filters); }
+bool filter_panel_is_visible(const filter_panel_widgets& panel) {
+  return gtk_widget_get_visible(panel.frame_filters);
+}
 
-GtkWidget* filter_panel_frame() { return panel.widgets.frame_filters; }
-
-const filter_panel_widgets& filter_panel_get_widgets() {
-  ensure_grid();
-  return panel.widgets;
+const filter_panel_widgets& filter_panel_get_widgets(filter_panel_widgets& panel) {
+  ensure_grid(panel);
+  return panel;
 }

@@ -61,7 +61,7 @@ bool sample_playing() {
 // The inspected entry's tuning: its own pitch, and the song's notes once
 // the song has been followed.
 sample_tuning inspected_tuning() {
-  static const std::vector<sample_play::pitch_count> none;
+  const std::vector<sample_play::pitch_count> none;
   const auto& pitches =
       pane.trace && pane.inspected > 0
           ? pane.song_plays[static_cast<std::size_t>(pane.inspected - 1)].pitches
@@ -207,9 +207,10 @@ void on_switch_page(GtkNotebook*, GtkWidget* page, guint, gpointer) noexcept {
 }  // namespace
 
 GtkWidget* inspector_pane_new(play_button& controls) {
-  inspector_pane_widgets& w = pane.widgets;
-  if (w.notebook) return w.notebook;
+  // A new window's pane starts afresh.
+  pane = {};
   pane.controls = &controls;
+  inspector_pane_widgets& w = pane.widgets;
   w.notebook = gtk_notebook_new();
   w.inspector = sample_inspector_new(on_play_sample_pressed);
   append_page(w.inspector, "Sample");

@@ -8,6 +8,8 @@
 #include "play_button.h"
 #include "song_follow.h"
 #include "stems_dialog.h"
+#include "filter_panel.h"
+#include "main_window.h"
 
 // The widgets tests look at.
 struct main_window_widgets {
@@ -30,13 +32,18 @@ struct main_window_widgets {
   GtkWidget* menu_file_previous;
   GtkWidget* menu_file_next;
   GtkWidget* menu_file_quit;
+  GtkWidget* menu_help_shortcuts;
   GtkWidget* menu_help_about;
   GtkWidget* scrolled_table;
 };
-const main_window_widgets& main_window_get_widgets();
+// The widgets of `window`.
+const main_window_widgets& main_window_get_widgets(QuorlinWindow* window);
 
-// The window's parts that keep state, as main_window_new built them.
-background_tasks& main_window_background_tasks();
-song_follow& main_window_song_follow();
-stems_dialog& main_window_stems_dialog();
-play_button& main_window_play_button();
+// The filter panel of `window`.
+filter_panel_widgets& main_window_filter_panel(QuorlinWindow* window);
+
+// The window's parts that keep state, as the window built them.
+background_tasks& main_window_background_tasks(QuorlinWindow* window);
+song_follow& main_window_song_follow(QuorlinWindow* window);
+stems_dialog& main_window_stems_dialog(QuorlinWindow* window);
+play_button& main_window_play_button(QuorlinWindow* window);

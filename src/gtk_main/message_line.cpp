@@ -17,6 +17,7 @@ void on_response(GtkInfoBar*, gint, gpointer) noexcept { message_line_clear(); }
 }  // namespace
 
 GtkWidget* message_line_new() {
+  line = {};
   message_line_widgets& w = line.widgets;
   w.info_bar = gtk_info_bar_new();
   gtk_info_bar_set_show_close_button(GTK_INFO_BAR(w.info_bar), TRUE);

@@ -9,6 +9,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
 
 #include "player.h"

@@ -23,7 +23,7 @@ struct sample_table_state {
   GtkTreeViewColumn* sample_list_column[SAMPLE_COLUMN_COUNT] = {};
   // Set before anything is built: the filter panel reads them first.
   std::array<std::int32_t, chart_filter_count> chart_filters = chart_filter_defaults;
-  sample_table_listener listener = nullptr;
+  sample_table_listener listener;
   bool only_played = false;
   bool played_known = false;
 };
@@ -72,6 +72,7 @@ void add_sorted_columns(GtkTreeView* view) {
 }  // namespace
 
 GtkWidget* sample_table_new() {
+  table = {};  // a new window's table starts with the default bounds
   table.sample_list_store =
       gtk_list_store_new(SAMPLE_COLUMN_COUNT + 1, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING,
                          G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
@@ -134,7 +135,9 @@ void sample_table_refilter() {
   tell_listener(nullptr);
 }
 
-void sample_table_set_listener(sample_table_listener listener) { table.listener = listener; }
+void sample_table_set_listener(sample_table_listener listener) {
+  table.listener = std::move(listener);
+}
 
 int sample_table_row_count() {
   if (!table.sample_list_store) return 0;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "hex_text.h"
@@ -53,7 +54,7 @@ void sample_table_refilter();
 
 // Called after the rows shown may have changed (a fill, a refilter) with
 // null, and after a press copied a cell with the copied text. GTK main thread only.
-using sample_table_listener = void (*)(const char* copied_text);
+using sample_table_listener = std::function<void(const char* copied_text)>;
 void sample_table_set_listener(sample_table_listener listener);
 
 // Rows in the table, and rows the bounds let through. GTK main thread only.

@@ -1,58 +1,102 @@
-// Menu shortcuts are accelerators of their menu items, so the menus show
-// them. Space, Page Up and Page Down belong to no menu item: the window
-// catches them before the focus widget does (a focused button would take
-// Space as a click on itself, the table Page Up as scrolling), unless the
-// focus is somewhere one types text.
+// Menu shortcuts are accelerators of their actions, so the menus show them.
+// Space, Page Up and Page Down belong to no menu item: the window catches
+// them before the focus widget does (a focused button would take Space as a
+// click on itself, the table Page Up as scrolling), unless the focus is
+// somewhere one types text.
 
 #include "shortcuts.h"
 
 namespace {
 
-struct shortcuts_state {
-  shortcut_targets targets{};
+// Texts held in the tables themselves, so that they are read-only data.
+struct accel_binding {
+  char action[24];
+  char accel[20];
 };
-shortcuts_state keys;
+constexpr accel_binding menu_accels[] = {
+    {"win.open", "<Control>o"},          {"win.export-samples", "<Control>e"},
+    {"win.previous-file", "<Alt>Left"},  {"win.next-file", "<Alt>Right"},
+    {"app.quit", "<Control>q"},          {"win.show-help-overlay", "<Control>question"},
+};
+
+// What the shortcuts window lists, group by group; an accelerator of two
+// keys lists both.
+struct listed_shortcut {
+  char title[52];
+  char accelerator[24];
+};
+constexpr listed_shortcut file_shortcuts[] = {
+    {"Open SPC", "<Control>o"},
+    {"Export the samples shown", "<Control>e"},
+    {"Previous file in the folder", "<Alt>Left Page_Up"},
+    {"Next file in the folder", "<Alt>Right Page_Down"},
+    {"Quit", "<Control>q"},
+};
+constexpr listed_shortcut playing_shortcuts[] = {
+    {"Play or stop the song, or the sample last played", "space"},
+};
+constexpr listed_shortcut help_shortcuts[] = {
+    {"Keyboard shortcuts", "<Control>question"},
+};
+
+// The window action a key stands for, or null.
+const char* action_of_key(guint keyval) {
+  switch (keyval) {
+    case GDK_KEY_space:
+    case GDK_KEY_KP_Space: return "play";
+    case GDK_KEY_Page_Up:
+    case GDK_KEY_KP_Page_Up: return "previous-file";
+    case GDK_KEY_Page_Down:
+    case GDK_KEY_KP_Page_Down: return "next-file";
+    default: return nullptr;
+  }
+}
 
 gboolean on_key_press(GtkWidget* window, GdkEventKey* event, gpointer) noexcept {
-  const shortcut_targets& t = keys.targets;
-  GtkWidget* activate = nullptr;
-  switch (event->keyval) {
-    case GDK_KEY_space:
-    case GDK_KEY_KP_Space:
-      activate = t.play_target ? t.play_target() : t.button_play;
-      break;
-    case GDK_KEY_Page_Up:
-    case GDK_KEY_KP_Page_Up: activate = t.menu_file_previous; break;
-    case GDK_KEY_Page_Down:
-    case GDK_KEY_KP_Page_Down: activate = t.menu_file_next; break;
-    default: return FALSE;
-  }
-  if (event->state & gtk_accelerator_get_default_mod_mask()) return FALSE;
+  const char* action = action_of_key(event->keyval);
+  if (!action || (event->state & gtk_accelerator_get_default_mod_mask())) return FALSE;
   GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
   if (focus && GTK_IS_EDITABLE(focus)) return FALSE;
-  if (!gtk_widget_get_visible(activate) || !gtk_widget_is_sensitive(activate)) return TRUE;
-  if (GTK_IS_BUTTON(activate)) {
-    gtk_button_clicked(GTK_BUTTON(activate));
-  } else {
-    gtk_menu_item_activate(GTK_MENU_ITEM(activate));
-  }
+  GActionGroup* actions = G_ACTION_GROUP(window);
+  if (g_action_group_get_action_enabled(actions, action))
+    g_action_group_activate_action(actions, action, nullptr);
   return TRUE;
 }
 
-void add_accelerator(GtkWidget* item, GtkAccelGroup* group, guint key, GdkModifierType mods) {
-  gtk_widget_add_accelerator(item, "activate", group, key, mods, GTK_ACCEL_VISIBLE);
+template <std::size_t count>
+void add_group(GtkWidget* section, const char* title, const listed_shortcut (&shortcuts)[count]) {
+  GtkWidget* group = GTK_WIDGET(g_object_new(GTK_TYPE_SHORTCUTS_GROUP, "title", title, nullptr));
+  for (const listed_shortcut& shortcut : shortcuts) {
+    gtk_container_add(GTK_CONTAINER(group),
+                      GTK_WIDGET(g_object_new(GTK_TYPE_SHORTCUTS_SHORTCUT, "title", shortcut.title,
+                                              "accelerator", shortcut.accelerator, nullptr)));
+  }
+  gtk_container_add(GTK_CONTAINER(section), group);
 }
 
 }  // namespace
 
-void shortcuts_attach(const shortcut_targets& targets) {
-  keys.targets = targets;
-  g_autoptr(GtkAccelGroup) accelerators = gtk_accel_group_new();
-  gtk_window_add_accel_group(GTK_WINDOW(targets.window), accelerators);
-  add_accelerator(targets.menu_file_open, accelerators, GDK_KEY_o, GDK_CONTROL_MASK);
-  add_accelerator(targets.menu_file_export, accelerators, GDK_KEY_e, GDK_CONTROL_MASK);
-  add_accelerator(targets.menu_file_previous, accelerators, GDK_KEY_Left, GDK_MOD1_MASK);
-  add_accelerator(targets.menu_file_next, accelerators, GDK_KEY_Right, GDK_MOD1_MASK);
-  add_accelerator(targets.menu_file_quit, accelerators, GDK_KEY_q, GDK_CONTROL_MASK);
-  g_signal_connect(targets.window, "key-press-event", G_CALLBACK(on_key_press), nullptr);
+void shortcuts_set_accels(GtkApplication* application) {
+  for (const accel_binding& binding : menu_accels) {
+    const char* const accels[] = {binding.accel, nullptr};
+    gtk_application_set_accels_for_action(application, binding.action, accels);
+  }
+}
+
+void shortcuts_attach(GtkWindow* window) {
+  g_signal_connect(window, "key-press-event", G_CALLBACK(on_key_press), nullptr);
+}
+
+GtkWidget* shortcuts_window_new(GtkWindow* parent) {
+  GtkWidget* section = GTK_WIDGET(
+      g_object_new(GTK_TYPE_SHORTCUTS_SECTION, "section-name", "shortcuts", "visible", TRUE, nullptr));
+  add_group(section, "Files", file_shortcuts);
+  add_group(section, "Playing", playing_shortcuts);
+  add_group(section, "Help", help_shortcuts);
+  GtkWidget* window =
+      GTK_WIDGET(g_object_new(GTK_TYPE_SHORTCUTS_WINDOW, "modal", TRUE, "transient-for", parent,
+                              "destroy-with-parent", TRUE, nullptr));
+  gtk_container_add(GTK_CONTAINER(window), section);
+  gtk_widget_show_all(section);
+  return window;
 }

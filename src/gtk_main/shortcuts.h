@@ -1,29 +1,24 @@
-// The main window's keyboard shortcuts: Ctrl+O (File > Open SPC), Ctrl+E
-// (File > Export Samples…), Alt+Left and Alt+Right (File > Previous File /
-// Next File) and Ctrl+Q (File > Quit), shown in the menus; Space for
-// whichever play button started last; Page Up and Page Down for
-// the previous and next file.
+// The keyboard: Ctrl+O (File > Open SPC, win.open), Ctrl+E (File > Export
+// Samples…, win.export-samples), Alt+Left and Alt+Right (File > Previous
+// File / Next File), Ctrl+Q (File > Quit, app.quit) and Ctrl+? (Help >
+// Keyboard Shortcuts), which the menus show; Space for win.play (whichever
+// play button started last); Page Up and Page Down for the previous and
+// next file. Help > Keyboard Shortcuts lists them all.
 #pragma once
 
 #include <gtk/gtk.h>
 
-// What the shortcuts act on.
-struct shortcut_targets {
-  GtkWidget* window;
-  GtkWidget* menu_file_open;
-  GtkWidget* menu_file_export;
-  GtkWidget* menu_file_previous;
-  GtkWidget* menu_file_next;
-  GtkWidget* menu_file_quit;
-  GtkWidget* button_play;
-  // The button Space presses now (null: button_play).
-  GtkWidget* (*play_target)() = nullptr;
-};
+// Binds the menus' accelerators to their actions. Once per application, at
+// its start-up. GTK main thread only.
+void shortcuts_set_accels(GtkApplication* application);
 
-// Installs the shortcuts on `targets.window`. Space clicks the button
-// `play_target` names (or `button_play`) while it is shown and sensitive (a
-// file is loaded) and does nothing otherwise; Page Up and Page Down
-// activate Previous File and Next File. In a text field (the filter panel's
-// spin buttons) those keys keep their own meaning there.
-// Call once, after the menus and the Play button exist. GTK main thread only.
-void shortcuts_attach(const shortcut_targets& targets);
+// Space, Page Up and Page Down on `window`, which holds win.play,
+// win.previous-file and win.next-file: each activates its action when
+// enabled and is swallowed otherwise; in a text field (the filter panel's
+// spin buttons) those keys keep their own meaning. Call once per window.
+// GTK main thread only.
+void shortcuts_attach(GtkWindow* window);
+
+// A new shortcuts window over `parent`, listing every shortcut above; not
+// yet shown. GTK main thread only.
+GtkWidget* shortcuts_window_new(GtkWindow* parent);

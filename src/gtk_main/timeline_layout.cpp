@@ -167,8 +167,8 @@ std::string pitch_note_text(u16 pitch, std::optional<double> root_key) {
   char hex[8];
   std::snprintf(hex, sizeof hex, "%04X", pitch);
   if (!root_key || pitch == 0) return hex;
-  static constexpr const char* names[] = {"C", "C#", "D", "D#", "E", "F",
-                                          "F#", "G", "G#", "A", "A#", "B"};
+  static constexpr char names[][3] = {"C", "C#", "D", "D#", "E", "F",
+                                      "F#", "G", "G#", "A", "A#", "B"};
   const double note = *root_key + 12 * std::log2(pitch / 4096.0);
   const long nearest = std::lround(note);
   const long cents = std::lround((note - nearest) * 100);

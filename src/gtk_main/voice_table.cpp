@@ -14,7 +14,7 @@
 #include "hex_text.h"
 #include "voice_mute.h"
 
-const char* const voice_headings[VOICE_COLUMN_COUNT] = {
+const char voice_headings[VOICE_COLUMN_COUNT][voice_heading_size] = {
     "Voice", "SRCN", "Vol L", "Vol R", "Pitch", "Rate (Hz)", "ADSR1", "ADSR2",
     "GAIN",  "ENVX", "OUTX", "Key on", "Echo", "Noise", "Pitch mod"};
 

@@ -30,7 +30,8 @@ enum voice_column_id {
   VOICE_COLUMN_COUNT
 };
 
-extern const char* const voice_headings[VOICE_COLUMN_COUNT];
+inline constexpr int voice_heading_size = 10;  // the longest, "Rate (Hz)", and its end
+extern const char voice_headings[VOICE_COLUMN_COUNT][voice_heading_size];
 
 // Called with the source number (SRCN) of the voice whose cell was pressed.
 using voice_source_chosen = std::function<void(int source)>;

@@ -23,7 +23,7 @@ TEST(AramLiveTest, PlayDrawsTheProgramAndTheVoicesAndStopKeepsTheLastPicture) {
   temp_dir dir;
   // The program loops on BRA at 0400; voice 0 plays entry 0's two blocks
   // (1000, 1009) at one BRR sample per output sample, a block every 0.5 ms.
-  ASSERT_TRUE(main_window_load_file(
+  ASSERT_TRUE(main_window_load_file(gui_window(), 
       spc_builder().square_wave_tone().write_to(dir.path(), "tone.spc").c_str()));
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
   gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 2);
@@ -37,7 +37,7 @@ TEST(AramLiveTest, PlayDrawsTheProgramAndTheVoicesAndStopKeepsTheLastPicture) {
     };
   });
 
-  GtkWidget* play = main_window_get_widgets().button_play;
+  GtkWidget* play = main_window_get_widgets(gui_window()).button_play;
   gtk_button_clicked(GTK_BUTTON(play));
   const auto executed_loop = [&] {
     const live_aram_picture* p = aram_map_live_picture(pane.map);
@@ -66,7 +66,7 @@ TEST(AramLiveTest, PlayDrawsTheProgramAndTheVoicesAndStopKeepsTheLastPicture) {
   gui_flush();
   EXPECT_TRUE(executed_loop()) << "Stop keeps the last picture";
 
-  ASSERT_TRUE(main_window_load_file(
+  ASSERT_TRUE(main_window_load_file(gui_window(), 
       spc_builder().square_wave_tone().write_to(dir.path(), "again.spc").c_str()));
   EXPECT_EQ(aram_map_live_picture(pane.map), nullptr) << "a new file starts with its layout";
   gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 0);

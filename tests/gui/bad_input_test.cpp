@@ -62,7 +62,7 @@ TEST(BadInputTest, MutatedAndRandomImagesNeverBreakTheWindow) {
     }
     write_bytes(path, bytes);
     CaptureStderr();
-    const bool ok = main_window_load_file(path.c_str());
+    const bool ok = main_window_load_file(gui_window(), path.c_str());
     const std::string report = GetCapturedStderr();
     if (ok) {
       ++loaded;
@@ -79,7 +79,7 @@ TEST(BadInputTest, MutatedAndRandomImagesNeverBreakTheWindow) {
   // Still working: a good file loads and shows its rows.
   spc_builder good;
   good.dir_entry(0, 0x3000, 0x3000).brr_chain(0x3000, 1);
-  ASSERT_TRUE(main_window_load_file(good.write_to(dir.path(), "good.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), good.write_to(dir.path(), "good.spc").c_str()));
   EXPECT_EQ(gui_visible_rows().size(), 1u);
 }
 

@@ -19,28 +19,29 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!gtk_init_check(&argc, &argv)) return 77;
-  GtkWidget* window = gui_window();
-  if (!main_window_load_file(argv[1])) return 2;
-  const dialog_seen seen = gui_open_through_dialog(argv[2], [] {
-    gtk_menu_item_activate(GTK_MENU_ITEM(main_window_get_widgets().menu_file_export_stems));
+  // Held past its destroy, so that what it owned can be asked about after.
+  g_autoptr(QuorlinWindow) window = QUORLIN_WINDOW(g_object_ref(gui_window()));
+  if (!main_window_load_file(window, argv[1])) return 2;
+  const dialog_seen seen = gui_open_through_dialog(argv[2], [&window] {
+    gtk_menu_item_activate(GTK_MENU_ITEM(main_window_get_widgets(window).menu_file_export_stems));
   });
   if (!seen.appeared) return 3;
   // Under way: the song followed for the plan, the first quarter seconds of
   // the first stem written (minutes of plan under ThreadSanitizer).
-  const stems_dialog_widgets& progress = main_window_stems_dialog().widgets();
+  const stems_dialog_widgets& progress = main_window_stems_dialog(window).widgets();
   if (!gui_wait_until(
           [&] { return gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(progress.progress_bar)) > 0; },
           120000))
     return 3;
-  if (!main_window_stems_dialog().busy()) return 3;  // the song was too short to catch
+  if (!main_window_stems_dialog(window).busy()) return 3;  // the song was too short to catch
   const auto before = std::chrono::steady_clock::now();
-  gtk_widget_destroy(window);
+  gtk_widget_destroy(GTK_WIDGET(window));
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - before;
   if (took.count() > 1.0) {
     std::fprintf(stderr, "closing the window took %.2f s\n", took.count());
     return 4;
   }
-  if (!main_window_background_tasks().all_delivered()) {
+  if (!main_window_background_tasks(window).all_delivered()) {
     std::fputs("the render was still running when the window had closed\n", stderr);
     return 5;
   }

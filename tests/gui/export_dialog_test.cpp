@@ -32,12 +32,12 @@ class ExportDialogTest : public testing::Test {
   }
   void TearDown() override { table_fixture_reset(); }
 
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   temp_dir dir, out;
 
   // Samples 1, 2, 9, A and 10 with at most `last` shown.
   void load_showing_up_to(int last) {
-    ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
+    ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
     sample_table_chart_filters()[SAMPLE_COLUMN_NUMBER + SAMPLE_COLUMN_COUNT] = last;
     sample_table_refilter();
   }
@@ -55,7 +55,7 @@ class ExportDialogTest : public testing::Test {
               gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(at->data), replace);
         });
     EXPECT_TRUE(gui_wait_until(
-        [] { return !main_window_background_tasks().running(task_kind::export_files); }));
+        [] { return !main_window_background_tasks(gui_window()).running(task_kind::export_files); }));
     return seen;
   }
   bool error_shown() {
@@ -66,7 +66,7 @@ class ExportDialogTest : public testing::Test {
 TEST_F(ExportDialogTest, NeedsALoadedFileAndCtrlEOpensIt) {
   std::ofstream(dir.file("bad.spc")) << "not an SPC file";
   testing::internal::CaptureStderr();
-  main_window_load_file(dir.file("bad.spc").c_str());
+  main_window_load_file(gui_window(), dir.file("bad.spc").c_str());
   testing::internal::GetCapturedStderr();
   EXPECT_FALSE(gtk_widget_is_sensitive(w.menu_file_export));
   load_showing_up_to(9);

@@ -29,13 +29,19 @@ namespace {
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
+bool takes_uri_lists(GtkWidget* window) {
+  GtkTargetList* targets = gtk_drag_dest_get_target_list(window);
+  return targets &&
+         gtk_target_list_find(targets, gdk_atom_intern_static_string("text/uri-list"), nullptr);
+}
+
 class ExternalOpenTest : public testing::Test {
  protected:
   // The window takes drops from its first frame drawn on.
   void SetUp() override {
-    ASSERT_TRUE(gui_wait_until([] { return gtk_drag_dest_get_target_list(gui_window()) != nullptr; }));
+    ASSERT_TRUE(gui_wait_until([] { return takes_uri_lists(GTK_WIDGET(gui_window())); }));
   }
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   temp_dir dir;
 
   // A tagged file with one sample; `song` tells loads apart.
@@ -53,7 +59,9 @@ bool open_from_command_line(std::vector<std::string> arguments) {
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   return external_open_command_line(static_cast<int>(arguments.size()), argv.data(),
-                                    main_window_load_file);
+                                    [](const char* filename, const report_sink& report) {
+                                      return main_window_load_file(gui_window(), filename, report);
+                                    });
 }
 
 TEST_F(ExternalOpenTest, CommandLinePathLoadsAsTheDialogWould) {
@@ -88,7 +96,7 @@ TEST_F(ExternalOpenTest, FileUriLoads) {
 
 TEST_F(ExternalOpenTest, NoArgumentChangesNothing) {
   const std::string path = tagged_file("kept.spc", "Kept");
-  ASSERT_TRUE(main_window_load_file(path.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
   CaptureStderr();
   EXPECT_TRUE(open_from_command_line({"quorlin"}));
   EXPECT_EQ(GetCapturedStderr(), "");
@@ -97,7 +105,7 @@ TEST_F(ExternalOpenTest, NoArgumentChangesNothing) {
 }
 
 TEST_F(ExternalOpenTest, FailingPathIsReportedAsTheDialogWould) {
-  ASSERT_TRUE(main_window_load_file(tagged_file("before.spc", "Before").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tagged_file("before.spc", "Before").c_str()));
   CaptureStderr();
   EXPECT_FALSE(open_from_command_line({"quorlin", dir.file("missing.spc")}));
   EXPECT_NE(GetCapturedStderr(), "");
@@ -154,15 +162,12 @@ std::string uri_of(const std::string& path) {
 }
 
 TEST_F(ExternalOpenTest, WindowAcceptsUriListDrops) {
-  GtkTargetList* targets = gtk_drag_dest_get_target_list(gui_window());
-  ASSERT_TRUE(targets);
-  EXPECT_TRUE(
-      gtk_target_list_find(targets, gdk_atom_intern_static_string("text/uri-list"), nullptr));
+  EXPECT_TRUE(takes_uri_lists(GTK_WIDGET(gui_window())));
 }
 
 TEST_F(ExternalOpenTest, FilterBoundsLeaveDropsToTheWindow) {
   // GTK hands a drop to the innermost drop site under the pointer.
-  for (GtkWidget* spinner : filter_panel_get_widgets().spinner) {
+  for (GtkWidget* spinner : filter_panel_get_widgets(gui_filter_panel()).spinner) {
     EXPECT_FALSE(gtk_drag_dest_get_target_list(spinner)) << "a spin button takes drops as text";
   }
 }
@@ -179,7 +184,7 @@ TEST_F(ExternalOpenTest, DroppedFileLoads) {
 
 TEST_F(ExternalOpenTest, DroppedRemoteUriIsReportedAndChangesNothing) {
   const std::string path = tagged_file("stays.spc", "Stays");
-  ASSERT_TRUE(main_window_load_file(path.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
   CaptureStderr();
   drop_on_window({"http://example.invalid/song.spc"});
   EXPECT_NE(GetCapturedStderr().find("http://example.invalid/song.spc"), std::string::npos);

@@ -21,8 +21,8 @@ class FilterPanelTest : public testing::Test {
  protected:
   void SetUp() override {
     table_fixture_reset();
-    filter_panel_set_visible(true);
-    ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
+    filter_panel_set_visible(gui_filter_panel(), true);
+    ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
     gui_flush();
     ASSERT_EQ(gui_visible_rows(), table_fixture_rows());
   }
@@ -42,8 +42,8 @@ class FilterPanelTest : public testing::Test {
   }
 
   // The window first: the panel builds its spin buttons into it when asked for them.
-  GtkWidget* window = gui_window();
-  const filter_panel_widgets& w = filter_panel_get_widgets();
+  GtkWidget* window = GTK_WIDGET(gui_window());
+  const filter_panel_widgets& w = filter_panel_get_widgets(gui_filter_panel());
   temp_dir dir;
 };
 
@@ -199,7 +199,7 @@ TEST_F(FilterPanelTest, ResetAllFiltersRestoresTextsBoundsAndRows) {
 }
 
 TEST_F(FilterPanelTest, ToggleShowsAndHidesTheFrameAndKeepsTheBounds) {
-  filter_panel_set_visible(false);
+  filter_panel_set_visible(gui_filter_panel(), false);
   gui_flush();
   EXPECT_EQ(gui_text(w.button_show_filters), "Show Filters");
   EXPECT_FALSE(gtk_widget_get_visible(w.frame_filters));
@@ -221,7 +221,7 @@ TEST_F(FilterPanelTest, BoundsPersistAcrossAFileLoad) {
   const std::string other = table_fixture_file(dir, "other.spc");
   const dialog_seen seen = gui_open_through_dialog(other);
   ASSERT_TRUE(seen.appeared);
-  ASSERT_EQ(gui_tooltip(main_window_get_widgets().label_filename), other);
+  ASSERT_EQ(gui_tooltip(main_window_get_widgets(gui_window()).label_filename), other);
   EXPECT_EQ(shown(max_of(SAMPLE_COLUMN_START)), "FF");
   EXPECT_EQ(bound(max_of(SAMPLE_COLUMN_START)), 0xFF);
   EXPECT_EQ(gui_visible_rows(), table_rows{table_fixture_rows()[0]});

@@ -53,7 +53,7 @@ void send_button(GdkEventType type, GdkWindow* window, double x, double y, guint
 }
 
 void send_key(GdkEventType type, guint keyval, GdkModifierType modifiers) {
-  GdkWindow* window = gtk_widget_get_window(gui_window());
+  GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(gui_window()));
   g_autofree GdkKeymapKey* keys = nullptr;
   gint key_count = 0;
   gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), keyval,
@@ -127,7 +127,9 @@ bool gui_focus_window() {
 
 void gui_key(guint keyval, GdkModifierType modifiers) {
   send_key(GDK_KEY_PRESS, keyval, modifiers);
-  send_key(GDK_KEY_RELEASE, keyval, modifiers);
+  // A key that closed the window (Ctrl+Q) leaves none to release it on:
+  // asking for one would build a new window.
+  if (gui_window_open()) send_key(GDK_KEY_RELEASE, keyval, modifiers);
 }
 
 void gui_type_into(GtkWidget* entry, const std::string& text) {

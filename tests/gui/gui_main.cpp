@@ -9,6 +9,17 @@
 #include <fstream>
 #include <string>
 
+#include "gui_support.h"
+
+namespace {
+
+// Each test gets a window of its own, whatever it left behind.
+class gui_window_per_test : public testing::EmptyTestEventListener {
+  void OnTestEnd(const testing::TestInfo&) override { gui_close_window(); }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   // Tests run side by side, and beside the audio tests that record the test
@@ -25,5 +36,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "No display: skipping the GUI tests (run them through scripts/test).\n");
     testing::GTEST_FLAG(filter) = "-*";
   }
+  testing::UnitTest::GetInstance()->listeners().Append(new gui_window_per_test);
   return RUN_ALL_TESTS();
 }

@@ -1,6 +1,7 @@
 #include "gui_support.h"
 
 #include "main_window.h"
+#include "quorlin_application.h"
 #include "main_window_test_hooks.h"
 #include "sample_table.h"
 
@@ -95,14 +96,51 @@ gboolean close_message_dialog(gpointer data) {
 
 }  // namespace
 
-GtkWidget* gui_window() {
-  static GtkWidget* window = [] {
-    GtkWidget* built = main_window_new();
-    main_window_show();
-    return built;
-  }();
+namespace {
+
+// The process's application, registered once (windows join only a
+// registered one), and the running test's window.
+struct gui_session {
+  QuorlinApplication* application = nullptr;
+  QuorlinWindow* window = nullptr;
+};
+gui_session session;
+
+QuorlinApplication* gui_application() {
+  if (!session.application) {
+    session.application = quorlin_application_new(nullptr, G_APPLICATION_NON_UNIQUE);
+    g_application_register(G_APPLICATION(session.application), nullptr, nullptr);
+  }
+  return session.application;
+}
+
+}  // namespace
+
+QuorlinWindow* gui_window() {
+  if (!session.window) {
+    session.window = gui_new_window();
+    // Gone once destroyed, though a pending idle may keep it alive a while.
+    g_signal_connect(session.window, "destroy",
+                     G_CALLBACK(+[](GtkWidget*, gpointer) noexcept { session.window = nullptr; }),
+                     nullptr);
+  }
   gui_flush();
+  return session.window;
+}
+
+QuorlinWindow* gui_new_window() {
+  QuorlinWindow* window = quorlin_window_new(GTK_APPLICATION(gui_application()));
+  main_window_show(window);
   return window;
+}
+
+filter_panel_widgets& gui_filter_panel() { return main_window_filter_panel(gui_window()); }
+
+bool gui_window_open() { return session.window != nullptr; }
+
+void gui_close_window() {
+  if (session.window) gtk_widget_destroy(GTK_WIDGET(session.window));
+  gui_flush();
 }
 
 bool gui_wait_until(const std::function<bool()>& done, int timeout_ms) {
@@ -170,7 +208,7 @@ dialog_seen gui_open_through_dialog(const std::string& path, const std::function
   if (open)
     open();
   else
-    gtk_menu_item_activate(GTK_MENU_ITEM(main_window_get_widgets().menu_file_open));
+    gtk_menu_item_activate(GTK_MENU_ITEM(main_window_get_widgets(gui_window()).menu_file_open));
   if (drive.ticks <= max_ticks && drive.seen.appeared && !drive.path.empty() &&
       !drive.filename_set)
     g_source_remove(source);
@@ -184,7 +222,7 @@ dialog_seen gui_open_through_dialog(const std::string& path, const std::function
 dialog_seen gui_about() {
   message_drive drive;
   g_timeout_add(tick_ms, close_message_dialog, &drive);
-  gtk_menu_item_activate(GTK_MENU_ITEM(main_window_get_widgets().menu_help_about));
+  gtk_menu_item_activate(GTK_MENU_ITEM(main_window_get_widgets(gui_window()).menu_help_about));
   gui_flush();
   return drive.seen;
 }

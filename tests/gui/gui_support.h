@@ -8,8 +8,25 @@
 #include <string>
 #include <vector>
 
-// Builds and shows the window once per process; returns it.
-GtkWidget* gui_window();
+#include "filter_panel.h"
+#include "main_window.h"
+
+// The running test's window: built and shown on first use, destroyed by
+// gui_close_window (after each test, see gui_main.cpp). Its application is
+// the process's one.
+QuorlinWindow* gui_window();
+
+// The filter panel of the running test's window.
+filter_panel_widgets& gui_filter_panel();
+
+// Another window of the same application, shown; the caller destroys it.
+QuorlinWindow* gui_new_window();
+
+// Whether the running test's window is there (a quit destroys it).
+bool gui_window_open();
+
+// Destroys the running test's window, if any, and lets its going finish.
+void gui_close_window();
 
 // A toplevel window of `width` x `height` holding only `child`, shown and
 // laid out; destroyed with everything in it when this goes.

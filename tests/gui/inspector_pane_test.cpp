@@ -29,7 +29,7 @@ class InspectorPaneTest : public testing::Test {
     gui_focus_window();
   }
   void TearDown() override {
-    main_window_load_file(dir.file("missing.spc").c_str());  // stops what plays
+    main_window_load_file(gui_window(), dir.file("missing.spc").c_str());  // stops what plays
     table_fixture_reset();
     show_page(0);
   }
@@ -75,14 +75,14 @@ class InspectorPaneTest : public testing::Test {
   }
 
   // The window first: the pane builds its pages into it when asked for them.
-  GtkWidget* window = gui_window();
-  const main_window_widgets& w = main_window_get_widgets();
+  GtkWidget* window = GTK_WIDGET(gui_window());
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
   temp_dir dir;
 };
 
 TEST_F(InspectorPaneTest, ClickedRowIsInspectedAndTheArrowKeysMoveOn) {
-  ASSERT_TRUE(main_window_load_file(three_entries().c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), three_entries().c_str()));
   EXPECT_EQ(gui_text(w.label_directory), "0200");
   EXPECT_EQ(inspector_pane_inspected(), 1) << "a new file inspects its first row";
 
@@ -108,7 +108,7 @@ TEST_F(InspectorPaneTest, ClickedRowIsInspectedAndTheArrowKeysMoveOn) {
   // the default filters hide its row; voice 0 (source 0) still reaches it.
   const std::string endless =
       spc_builder().dir_entry(0, 0x1000, 0x1000).write_to(dir.path(), "e.spc");
-  ASSERT_TRUE(main_window_load_file(endless.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), endless.c_str()));
   EXPECT_EQ(inspector_pane_inspected(), 0) << "no row shown, none inspected";
   press_voice(0);
   EXPECT_EQ(first_fact(), "Sample 1 · SRCN 0");
@@ -116,13 +116,13 @@ TEST_F(InspectorPaneTest, ClickedRowIsInspectedAndTheArrowKeysMoveOn) {
   EXPECT_FALSE(gui_text(sample_inspector_reason(pane.inspector)).empty());
 
   // A failed load shows no entry of the file before.
-  EXPECT_FALSE(main_window_load_file(dir.file("missing.spc").c_str()));
+  EXPECT_FALSE(main_window_load_file(gui_window(), dir.file("missing.spc").c_str()));
   EXPECT_EQ(inspector_pane_inspected(), 0);
   EXPECT_EQ(waveform_hover(), "");
 }
 
 TEST_F(InspectorPaneTest, MapAndVoicePressesInspectTheirSampleAndMoveTheCursor) {
-  ASSERT_TRUE(main_window_load_file(three_entries().c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), three_entries().c_str()));
   show_page(2);
   GtkWidget* area = aram_map_area(pane.map);
   const auto geometry = aram_map_geometry::fit(gtk_widget_get_allocated_width(area),
@@ -139,13 +139,13 @@ TEST_F(InspectorPaneTest, MapAndVoicePressesInspectTheirSampleAndMoveTheCursor) 
 }
 
 TEST_F(InspectorPaneTest, OneThingPlaysAndSpaceStopsWhatStartedLast) {
-  ASSERT_TRUE(main_window_load_file(three_entries().c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), three_entries().c_str()));
   press_play_sample();
   ASSERT_EQ(gui_text(play_sample()), "Stop Sample");
-  EXPECT_TRUE(quorlin_player_thread_exists(play_button_player(main_window_play_button())));
+  EXPECT_TRUE(quorlin_player_thread_exists(play_button_player(main_window_play_button(gui_window()))));
   gui_key(GDK_KEY_space);
   EXPECT_EQ(gui_text(play_sample()), "Play Sample");
-  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button())));
+  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button(gui_window()))));
 
   press_play_sample();
   gtk_button_clicked(GTK_BUTTON(w.button_play));
@@ -154,8 +154,8 @@ TEST_F(InspectorPaneTest, OneThingPlaysAndSpaceStopsWhatStartedLast) {
   press_play_sample();
   EXPECT_EQ(gui_text(w.button_play), "Play") << "the sample stopped the song";
 
-  ASSERT_TRUE(main_window_load_file(three_entries("other.spc").c_str()));
-  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button()))) << "the sample plays on under another file";
+  ASSERT_TRUE(main_window_load_file(gui_window(), three_entries("other.spc").c_str()));
+  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button(gui_window())))) << "the sample plays on under another file";
   EXPECT_EQ(gui_text(play_sample()), "Play Sample");
   gui_key(GDK_KEY_space);
   EXPECT_EQ(gui_text(w.button_play), "Stop") << "after a load Space plays the song";
@@ -170,7 +170,7 @@ TEST_F(InspectorPaneTest, EveryEntryOfTheCorpusInspects) {
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
     if (entry.path().extension() != ".spc") continue;
-    ASSERT_TRUE(main_window_load_file(entry.path().c_str())) << name;
+    ASSERT_TRUE(main_window_load_file(gui_window(), entry.path().c_str())) << name;
     ++files;
     for (const int number : sample_table_shown_sample_numbers()) {
       ASSERT_TRUE(sample_table_move_cursor_to(number));

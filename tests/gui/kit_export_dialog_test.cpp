@@ -23,7 +23,7 @@ class KitExportDialogTest : public testing::Test {
     gui_focus_window();
   }
   void TearDown() override {
-    main_window_load_file(dir.file("missing.spc").c_str());
+    main_window_load_file(gui_window(), dir.file("missing.spc").c_str());
     table_fixture_reset();
   }
   temp_dir dir;
@@ -33,10 +33,10 @@ TEST_F(KitExportDialogTest, WritesTheKitWhenTicked) {
   spc_builder tone;
   tone.square_wave_tone();
   const std::string path = tone.write_to(dir.path(), "tone.spc");
-  ASSERT_TRUE(main_window_load_file(path.c_str()));
-  ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow().trace() != nullptr; }, 30000));
+  ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
+  ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow(gui_window()).trace() != nullptr; }, 30000));
   temp_dir out;
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   const dialog_seen seen = gui_open_through_dialog(
       out.path(), [&w] { gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_export)); },
       [](GtkFileChooser* chooser) {
@@ -48,7 +48,7 @@ TEST_F(KitExportDialogTest, WritesTheKitWhenTicked) {
       });
   ASSERT_TRUE(seen.appeared);
   ASSERT_TRUE(gui_wait_until(
-      [] { return !main_window_background_tasks().running(task_kind::export_files); }));
+      [] { return !main_window_background_tasks(gui_window()).running(task_kind::export_files); }));
   for (const char* name : {"tone-01.wav", "tone.sf2", "tone.sfz", "tone-instruments.txt"})
     EXPECT_TRUE(g_file_test(out.file(name).c_str(), G_FILE_TEST_EXISTS)) << name;
   EXPECT_NE(gui_text(w.label_message).find("instrument kit tone.sf2"), std::string::npos)

@@ -16,7 +16,7 @@ using testing::internal::GetCapturedStderr;
 class MainWindowTest : public testing::Test {
  protected:
   void SetUp() override { gui_window(); }
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   temp_dir dir;
 
   // A tagged file with samples 1 and 2 (start 0x1000 and 0x600).
@@ -37,7 +37,7 @@ TEST_F(MainWindowTest, TitleAndMenus) {
 }
 
 TEST_F(MainWindowTest, StartsEmptyWithPlayHidden) {
-  if (main_window_current_spc()) GTEST_SKIP() << "an earlier test in this process loaded a file";
+  if (main_window_current_spc(gui_window())) GTEST_SKIP() << "an earlier test in this process loaded a file";
   for (GtkWidget* label : {w.label_filename, w.label_game_title, w.label_song_title,
                            w.label_artist_name, w.label_song_length})
     EXPECT_EQ(gui_text(label), "");
@@ -69,7 +69,7 @@ TEST_F(MainWindowTest, OpenThroughTheRealChooser) {
 }
 
 TEST_F(MainWindowTest, CancelChangesNothing) {
-  ASSERT_TRUE(main_window_load_file(tagged_file().c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tagged_file().c_str()));
   const std::string before = gui_text(w.label_filename);
   const dialog_seen seen = gui_open_through_dialog("");
   EXPECT_TRUE(seen.appeared);
@@ -80,7 +80,7 @@ TEST_F(MainWindowTest, CancelChangesNothing) {
 TEST_F(MainWindowTest, UntaggedFileSaysSoInEveryTagLabel) {
   spc_builder builder;
   builder.tag_marker(0).dir_entry(0, 0x2000, 0x2000).brr_chain(0x2000, 1);
-  ASSERT_TRUE(main_window_load_file(builder.write_to(dir.path(), "untagged.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), builder.write_to(dir.path(), "untagged.spc").c_str()));
   for (GtkWidget* label : {w.label_game_title, w.label_song_title, w.label_artist_name,
                            w.label_song_length})
     EXPECT_EQ(gui_text(label), "[No ID666 Info]");
@@ -89,14 +89,14 @@ TEST_F(MainWindowTest, UntaggedFileSaysSoInEveryTagLabel) {
 }
 
 TEST_F(MainWindowTest, InvalidFileAfterAValidOne) {
-  ASSERT_TRUE(main_window_load_file(tagged_file().c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tagged_file().c_str()));
   const std::string bad = dir.file("bad.spc");
   g_file_set_contents(bad.c_str(), "not an spc", -1, nullptr);
   CaptureStderr();
-  EXPECT_FALSE(main_window_load_file(bad.c_str()));
+  EXPECT_FALSE(main_window_load_file(gui_window(), bad.c_str()));
   EXPECT_EQ(GetCapturedStderr().rfind("quorlin: " + bad + ": Unable to read SPC file", 0), 0u);
   EXPECT_FALSE(gtk_widget_get_visible(w.button_play));
-  EXPECT_FALSE(main_window_current_spc());
+  EXPECT_FALSE(main_window_current_spc(gui_window()));
   for (GtkWidget* label : {w.label_game_title, w.label_song_title, w.label_artist_name,
                            w.label_song_length})
     EXPECT_EQ(gui_text(label), "");
@@ -106,11 +106,11 @@ TEST_F(MainWindowTest, InvalidFileAfterAValidOne) {
 }
 
 TEST_F(MainWindowTest, SecondFileReplacesEverything) {
-  ASSERT_TRUE(main_window_load_file(tagged_file().c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tagged_file().c_str()));
   spc_builder other;
   other.text_tag("Other Song", "Other Game", "Someone", "180").dir_entry(9, 0x0100, 0x0100);
   other.brr_chain(0x0100, 2);
-  ASSERT_TRUE(main_window_load_file(other.write_to(dir.path(), "other.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), other.write_to(dir.path(), "other.spc").c_str()));
   EXPECT_EQ(gui_text(w.label_song_title), "Other Song");
   EXPECT_EQ(gui_text(w.label_song_length), "3:00");
   const auto rows = gui_visible_rows();
@@ -119,8 +119,8 @@ TEST_F(MainWindowTest, SecondFileReplacesEverything) {
 }
 
 TEST_F(MainWindowTest, FileWithoutSamplesLeavesNoStaleRows) {
-  ASSERT_TRUE(main_window_load_file(tagged_file().c_str()));
-  ASSERT_TRUE(main_window_load_file(spc_builder().write_to(dir.path(), "none.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tagged_file().c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), spc_builder().write_to(dir.path(), "none.spc").c_str()));
   EXPECT_TRUE(gui_visible_rows().empty());
 }
 
@@ -128,7 +128,7 @@ TEST_F(MainWindowTest, NonUtf8TagAndFileNameReachGtkAsUtf8) {
   spc_builder builder;
   builder.text_tag("Caf\xE9", "\x83\x5B\x83\x8B\x83\x5F", "", "1");
   const std::string path = builder.write_to(dir.path(), "caf\xE9.spc");
-  ASSERT_TRUE(main_window_load_file(path.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
   EXPECT_EQ(gui_text(w.label_song_title), "Café");
   EXPECT_EQ(gui_text(w.label_game_title), "ゼルダ");
   EXPECT_TRUE(g_utf8_validate(gui_text(w.label_filename).c_str(), -1, nullptr));
@@ -143,7 +143,7 @@ TEST_F(MainWindowTest, AboutNamesTheProgram) {
 TEST_F(MainWindowTest, CorpusFilesShowTheirTags) {
   const std::string sato = corpus_file("sato_forest_01.spc");
   if (sato.empty()) GTEST_SKIP() << "SPC corpus folder not found; skipping real files";
-  ASSERT_TRUE(main_window_load_file(sato.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), sato.c_str()));
   EXPECT_EQ(gui_text(w.label_song_title), "Forest");
   EXPECT_EQ(gui_text(w.label_game_title), "Message for Peace");
   EXPECT_EQ(gui_text(w.label_artist_name), "Yoshiaki Sato");

@@ -32,10 +32,10 @@ class PlayStopStress : public testing::Test {
   }
 
   void click_play_button() {
-    gtk_button_clicked(GTK_BUTTON(main_window_get_widgets().button_play));
+    gtk_button_clicked(GTK_BUTTON(main_window_get_widgets(gui_window()).button_play));
     most_threads = std::max(most_threads, threads_named(playback_thread_name));
   }
-  std::string label() { return gui_text(main_window_get_widgets().button_play); }
+  std::string label() { return gui_text(main_window_get_widgets(gui_window()).button_play); }
 
   // Lets the main loop run for `seconds` while counting playing threads.
   void run_for(double seconds) {
@@ -61,20 +61,20 @@ TEST_F(PlayStopStress, PlayAndStopNeverHangOrOverlap) {
   const std::string endless = spc_builder().square_wave_tone().write_to(dir.path(), "endless.spc");
   std::mt19937 random(7);
 
-  ASSERT_TRUE(main_window_load_file(endless.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), endless.c_str()));
   for (int cycle = 0; cycle < cycles; ++cycle) {
     ASSERT_EQ(label(), "Play") << "cycle " << cycle;
     click_play_button();
     ASSERT_EQ(label(), "Stop");
     switch (cycle % 10) {
       case 3:  // another file loaded mid-song: the old song stops with it
-        ASSERT_TRUE(main_window_load_file(cycle % 20 == 3 ? ending.c_str() : endless.c_str()));
+        ASSERT_TRUE(main_window_load_file(gui_window(), cycle % 20 == 3 ? ending.c_str() : endless.c_str()));
         EXPECT_EQ(label(), "Play") << "cycle " << cycle;
         break;
       case 7:  // Stop, then the ending song: Stop lands in its fade, or the song
                // ended and the button reads "Play" again
         click_play_button();
-        ASSERT_TRUE(main_window_load_file(ending.c_str()));
+        ASSERT_TRUE(main_window_load_file(gui_window(), ending.c_str()));
         click_play_button();
         run_for(1.0 + (random() % 400) / 1000.0);
         break;

@@ -45,11 +45,11 @@ int play_and_return(spc_player& player, const char* file) {
   return player.thread_exists() ? 0 : 3;
 }
 
-QuorlinPlayer* window_player() { return play_button_player(main_window_play_button()); }
+QuorlinPlayer* window_player() { return play_button_player(main_window_play_button(gui_window())); }
 
 gboolean quit_somehow(gpointer data) noexcept {
   const std::string how = static_cast<const char*>(data);
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   if (how == "menu") {
     gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_quit));
   } else if (how == "ctrl-q") {
@@ -86,10 +86,10 @@ int main(int argc, char** argv) {
 
   if (!gtk_init_check(&argc, &argv)) return 77;
   gui_window();
-  if (!main_window_load_file(argv[2])) return 2;
+  if (!main_window_load_file(gui_window(), argv[2])) return 2;
   gui_focus_window();
-  gtk_button_clicked(GTK_BUTTON(main_window_get_widgets().button_play));
-  if (gui_text(main_window_get_widgets().button_play) != "Stop") return 3;
+  gtk_button_clicked(GTK_BUTTON(main_window_get_widgets(gui_window()).button_play));
+  if (gui_text(main_window_get_widgets(gui_window()).button_play) != "Stop") return 3;
   g_timeout_add(5, quit_once_playing, argv[1]);
   g_timeout_add(10000, give_up, nullptr);
   gtk_main();

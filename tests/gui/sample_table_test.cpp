@@ -18,7 +18,7 @@ class SampleTableTest : public testing::Test {
   void SetUp() override {
     table_fixture_reset();
     view = sample_table_view();
-    ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
+    ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
     // The tests press where the rows are drawn.
     gui_wait_laid_out(GTK_WIDGET(view));
   }
@@ -123,7 +123,7 @@ TEST_F(SampleTableTest, PressBelowTheLastRowCopiesNothing) {
 
 TEST_F(SampleTableTest, PressInAnEmptyTableCopiesNothing) {
   spc_builder empty;
-  ASSERT_TRUE(main_window_load_file(empty.write_to(dir.path(), "empty.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), empty.write_to(dir.path(), "empty.spc").c_str()));
   gui_flush();
   ASSERT_TRUE(gui_visible_rows().empty());
   gui_set_clipboard_text("unchanged");
@@ -152,7 +152,7 @@ TEST_F(SampleTableTest, InitialBoundsHideALengthBeyondSixteenBits) {
   builder.brr_chain(0x2005, 1);
   ASSERT_GT(calculate_sample_length(builder.image(), 0x1000), 0xFFFF);
   ASSERT_EQ(calculate_sample_length(builder.image(), 0x2005), 9);
-  ASSERT_TRUE(main_window_load_file(builder.write_to(dir.path(), "long.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), builder.write_to(dir.path(), "long.spc").c_str()));
   gui_flush();
 
   EXPECT_EQ(gtk_tree_model_iter_n_children(GTK_TREE_MODEL(sample_table_store()), nullptr), 2);

@@ -26,13 +26,13 @@ class SampleTuningTest : public testing::Test {
     gui_focus_window();
   }
   void TearDown() override {
-    main_window_load_file(dir.file("missing.spc").c_str());  // stops what plays
+    main_window_load_file(gui_window(), dir.file("missing.spc").c_str());  // stops what plays
     table_fixture_reset();
   }
   std::string facts() { return gui_text(sample_inspector_facts(pane.inspector)); }
 
   // The window first: the pane builds its pages into it when asked for them.
-  GtkWidget* window = gui_window();
+  GtkWidget* window = GTK_WIDGET(gui_window());
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
   temp_dir dir;
 };
@@ -42,12 +42,12 @@ TEST_F(SampleTuningTest, TheRootShowsAndANotePlaysTheSample) {
   spc_builder tone;
   tone.square_wave_tone();
   const std::string path = tone.write_to(dir.path(), "tone.spc");
-  ASSERT_TRUE(main_window_load_file(path.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
   inspector_pane_inspect(1);
   EXPECT_NE(facts().find("Root B5 +21 cents (loop period)"), std::string::npos) << facts();
 
   // The song plays it only at 0x1000: that pitch is its key, in tune.
-  ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow().trace() != nullptr; }, 30000));
+  ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow(gui_window()).trace() != nullptr; }, 30000));
   gui_flush();
   EXPECT_NE(facts().find("Root B5 +0 cents (loop period), played B5"), std::string::npos)
       << facts();
@@ -60,13 +60,13 @@ TEST_F(SampleTuningTest, TheRootShowsAndANotePlaysTheSample) {
   }));
   gtk_entry_set_text(GTK_ENTRY(note), "H5");
   gui_click_button(play);
-  EXPECT_FALSE(play_button_is_playing(main_window_play_button()));
+  EXPECT_FALSE(play_button_is_playing(main_window_play_button(gui_window())));
   EXPECT_NE(gui_text(message_line_get_widgets().label_message).find("\"H5\" is not a note"),
             std::string::npos);
 
   gtk_entry_set_text(GTK_ENTRY(note), "A4");
   gui_click_button(play);
-  EXPECT_TRUE(gui_wait_until([] { return play_button_is_playing(main_window_play_button()); }));
+  EXPECT_TRUE(gui_wait_until([] { return play_button_is_playing(main_window_play_button(gui_window())); }));
 }
 
 }  // namespace

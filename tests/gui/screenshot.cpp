@@ -37,10 +37,10 @@ int main(int argc, char** argv) {
                  "usage (with a display): gui_screenshot FILE.spc SAMPLE_OUT.png MAP_OUT.png\n");
     return 2;
   }
-  GtkWidget* window = gui_window();
-  if (!main_window_load_file(argv[1])) return 1;
+  GtkWidget* window = GTK_WIDGET(gui_window());
+  if (!main_window_load_file(gui_window(), argv[1])) return 1;
   // The sample voice 0 plays at the snapshot: one the song really uses.
-  const int inspected = read_voices(*main_window_current_spc())[0].source + 1;
+  const int inspected = read_voices(*main_window_current_spc(gui_window()))[0].source + 1;
   sample_table_move_cursor_to(inspected);
   inspector_pane_inspect(inspected);
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   gtk_button_clicked(GTK_BUTTON(sample_inspector_play_button(pane.inspector)));
   gui_wait_until([] { return false; }, 4300);  // let it lay out, play and draw
   const bool sample_saved = save_window(window, argv[2]);
-  play_button_stop(main_window_play_button());
+  play_button_stop(main_window_play_button(gui_window()));
 
   gtk_window_resize(GTK_WINDOW(window), 1240, 980);
   gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 2);

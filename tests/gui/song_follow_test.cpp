@@ -61,7 +61,7 @@ class SongFollowTest : public testing::Test {
     gui_focus_window();
   }
   void TearDown() override {
-    main_window_load_file(dir.file("missing.spc").c_str());  // stops what plays
+    main_window_load_file(gui_window(), dir.file("missing.spc").c_str());  // stops what plays
     table_fixture_reset();
     show_page(0);
   }
@@ -76,9 +76,9 @@ class SongFollowTest : public testing::Test {
   // Loads `path`, lets the worker's own trace land, then hands the window
   // `trace` instead.
   void load_with(const std::string& path, std::shared_ptr<const song_trace> trace) {
-    ASSERT_TRUE(main_window_load_file(path.c_str()));
-    ASSERT_TRUE(gui_wait_until([] { return !main_window_song_follow().running(); }, 30000));
-    main_window_song_follow().show(std::move(trace));
+    ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
+    ASSERT_TRUE(gui_wait_until([] { return !main_window_song_follow(gui_window()).running(); }, 30000));
+    main_window_song_follow(gui_window()).show(std::move(trace));
     gui_flush();
   }
   std::string status() { return gui_text(w.label_status); }
@@ -121,13 +121,15 @@ class SongFollowTest : public testing::Test {
   }
 
   // The window first: the pane builds its pages into it when asked for them.
-  GtkWidget* window = gui_window();
-  const main_window_widgets& w = main_window_get_widgets();
+  GtkWidget* window = GTK_WIDGET(gui_window());
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   const inspector_pane_widgets& pane = inspector_pane_get_widgets();
   temp_dir dir;
 };
 
 TEST_F(SongFollowTest, TheTraceLandsAfterTheLoadAndOnlyTheLatestLoadsTrace) {
+  // Asked once: gui_window() runs the main loop, which would let a trace land.
+  QuorlinWindow* window = gui_window();
   // Two files whose traces differ in length: the tag's 2 s and 1 s fade,
   // and no tag (the default length).
   spc_builder tagged;
@@ -135,27 +137,27 @@ TEST_F(SongFollowTest, TheTraceLandsAfterTheLoadAndOnlyTheLatestLoadsTrace) {
   const std::string first = tagged.write_to(dir.path(), "tagged.spc");
   const std::string second = three_entries();
 
-  ASSERT_TRUE(main_window_load_file(first.c_str()));
-  EXPECT_TRUE(main_window_song_follow().running()) << "the load returned before the trace";
-  EXPECT_EQ(main_window_song_follow().trace(), nullptr);
+  ASSERT_TRUE(main_window_load_file(window, first.c_str()));
+  EXPECT_TRUE(main_window_song_follow(window).running()) << "the load returned before the trace";
+  EXPECT_EQ(main_window_song_follow(window).trace(), nullptr);
   EXPECT_EQ(status().find("played by the song"), std::string::npos) << status();
-  ASSERT_TRUE(main_window_load_file(second.c_str()));
-  ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow().trace() != nullptr; }, 30000));
-  EXPECT_EQ(main_window_song_follow().trace()->samples,
+  ASSERT_TRUE(main_window_load_file(window, second.c_str()));
+  ASSERT_TRUE(gui_wait_until([window] { return main_window_song_follow(window).trace() != nullptr; }, 30000));
+  EXPECT_EQ(main_window_song_follow(window).trace()->samples,
             static_cast<std::int64_t>(song_length_default_seconds * dsp_sample_rate))
       << "the tagged file's trace was cancelled";
   EXPECT_NE(status().find(" played by the song"), std::string::npos) << status();
 
-  EXPECT_FALSE(main_window_load_file(dir.file("missing.spc").c_str()));
-  EXPECT_FALSE(main_window_song_follow().running());
-  EXPECT_EQ(main_window_song_follow().trace(), nullptr);
+  EXPECT_FALSE(main_window_load_file(window, dir.file("missing.spc").c_str()));
+  EXPECT_FALSE(main_window_song_follow(window).running());
+  EXPECT_EQ(main_window_song_follow(window).trace(), nullptr);
 
   // A tag claiming more than an hour counts as none.
   spc_builder endless;
   endless.square_wave_tone().binary_tag("Song", "Game", "", 16777215, 0);
-  ASSERT_TRUE(main_window_load_file(endless.write_to(dir.path(), "endless.spc").c_str()));
-  ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow().trace() != nullptr; }, 30000));
-  EXPECT_EQ(main_window_song_follow().trace()->samples,
+  ASSERT_TRUE(main_window_load_file(window, endless.write_to(dir.path(), "endless.spc").c_str()));
+  ASSERT_TRUE(gui_wait_until([window] { return main_window_song_follow(window).trace() != nullptr; }, 30000));
+  EXPECT_EQ(main_window_song_follow(window).trace()->samples,
             static_cast<std::int64_t>(song_length_default_seconds * dsp_sample_rate));
 }
 
@@ -166,12 +168,12 @@ TEST_F(SongFollowTest, ALoadCancelsTheRunningTraceAndItsResultNeverShows) {
   spc_builder tagged;
   tagged.square_wave_tone().text_tag("Song", "Game", "", "2", "1000");
   const std::string short_song = tagged.write_to(dir.path(), "tagged.spc");
-  ASSERT_TRUE(main_window_load_file(untagged.c_str()));
-  ASSERT_TRUE(main_window_load_file(short_song.c_str()));
-  const background_tasks& tasks = main_window_background_tasks();
+  ASSERT_TRUE(main_window_load_file(gui_window(), untagged.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), short_song.c_str()));
+  const background_tasks& tasks = main_window_background_tasks(gui_window());
   ASSERT_TRUE(gui_wait_until([&] { return tasks.all_delivered(); }, 30000));
-  ASSERT_NE(main_window_song_follow().trace(), nullptr);
-  EXPECT_EQ(main_window_song_follow().trace()->samples, 3 * dsp_sample_rate)
+  ASSERT_NE(main_window_song_follow(gui_window()).trace(), nullptr);
+  EXPECT_EQ(main_window_song_follow(gui_window()).trace()->samples, 3 * dsp_sample_rate)
       << "the first file's trace showed over the second's";
 }
 
@@ -191,20 +193,20 @@ TEST_F(SongFollowTest, TableFilterStatusAndSamplePageSayWhatTheSongPlays) {
   ASSERT_TRUE(sample_table_move_cursor_to(3));
   EXPECT_NE(facts().find("\nNot played in 0:10"), std::string::npos) << facts();
 
-  filter_panel_set_visible(true);
-  const filter_panel_widgets& filters = filter_panel_get_widgets();
+  filter_panel_set_visible(gui_filter_panel(), true);
+  const filter_panel_widgets& filters = filter_panel_get_widgets(gui_filter_panel());
   gui_flush();
   gui_click_button(filters.check_only_played);
   gui_flush();
   ASSERT_EQ(gui_visible_rows().size(), 2u);
   EXPECT_EQ(gui_visible_rows()[1][0], "2");
-  filter_panel_set_visible(false);
+  filter_panel_set_visible(gui_filter_panel(), false);
   gui_flush();
   EXPECT_EQ(status(), "Showing 2 of " + std::to_string(rows) +
                           " entries (filters active), 2 played by the song");
 
   // The next file's rows stay lit (and shown) until its own song is known.
-  ASSERT_TRUE(main_window_load_file(three_entries("again.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), three_entries("again.spc").c_str()));
   EXPECT_FALSE(dimmed(3));
   EXPECT_EQ(gui_visible_rows().size(), static_cast<std::size_t>(rows));
   EXPECT_EQ(facts().find("Played"), std::string::npos) << facts();

@@ -23,11 +23,11 @@ class StemsDialogTest : public testing::Test {
     gui_window();
     spc = spc_builder().two_tones().text_tag("song", "game", "artist", "1", "").write_to(
         dir.path(), "song.spc");
-    ASSERT_TRUE(main_window_load_file(spc.c_str()));
+    ASSERT_TRUE(main_window_load_file(gui_window(), spc.c_str()));
   }
   void TearDown() override {
     fake_openspc_hold_renderers(false);
-    main_window_stems_dialog().cancel();
+    main_window_stems_dialog(gui_window()).cancel();
   }
 
   dialog_seen export_stems(bool replace = false) {
@@ -45,9 +45,9 @@ class StemsDialogTest : public testing::Test {
     return count;
   }
 
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   // The window (built once per process) owns the dialog.
-  const stems_dialog_widgets& progress = (gui_window(), main_window_stems_dialog().widgets());
+  const stems_dialog_widgets& progress = main_window_stems_dialog(gui_window()).widgets();
   temp_dir dir, out;
   std::string spc;
 };
@@ -55,12 +55,12 @@ class StemsDialogTest : public testing::Test {
 TEST_F(StemsDialogTest, ProgressShowsWhileRenderingAndCancelLeavesNoFile) {
   fake_openspc_hold_renderers(true);
   ASSERT_TRUE(export_stems().appeared);
-  ASSERT_TRUE(main_window_stems_dialog().busy());
+  ASSERT_TRUE(main_window_stems_dialog(gui_window()).busy());
   ASSERT_TRUE(gui_wait_until([&] { return gtk_widget_is_visible(progress.progress_bar); }));
   EXPECT_EQ(gui_text(w.label_message), "Rendering the stems of song.spc\u2026");
   gui_click_button(progress.button_cancel);
   fake_openspc_hold_renderers(false);
-  ASSERT_TRUE(gui_wait_until([] { return !main_window_stems_dialog().busy(); }));
+  ASSERT_TRUE(gui_wait_until([] { return !main_window_stems_dialog(gui_window()).busy(); }));
   EXPECT_EQ(gui_text(w.label_message), "Stems cancelled: 0 of 3 files written to " + out.path());
   EXPECT_FALSE(gtk_widget_get_visible(progress.progress_box));
   EXPECT_EQ(files_in_out(), 0) << "a cancelled stem was written, or its temporary file stayed";
@@ -68,7 +68,7 @@ TEST_F(StemsDialogTest, ProgressShowsWhileRenderingAndCancelLeavesNoFile) {
 
 TEST_F(StemsDialogTest, WritesEveryStemAndReplacesOnlyWhenAsked) {
   ASSERT_TRUE(export_stems().appeared);
-  ASSERT_TRUE(gui_wait_until([] { return !main_window_stems_dialog().busy(); }));
+  ASSERT_TRUE(gui_wait_until([] { return !main_window_stems_dialog(gui_window()).busy(); }));
   EXPECT_EQ(gui_text(w.label_message),
             "3 stem files written to " + out.path() +
                 "; voices 2, 3, 4, 5, 6, 7 never keyed on and silent, left out");
@@ -78,13 +78,13 @@ TEST_F(StemsDialogTest, WritesEveryStemAndReplacesOnlyWhenAsked) {
   std::ofstream(out.file("song-mix.wav"), std::ios::trunc) << "mine";
   testing::internal::CaptureStderr();
   ASSERT_TRUE(export_stems().appeared);
-  ASSERT_TRUE(gui_wait_until([] { return !main_window_stems_dialog().busy(); }));
+  ASSERT_TRUE(gui_wait_until([] { return !main_window_stems_dialog(gui_window()).busy(); }));
   EXPECT_NE(testing::internal::GetCapturedStderr().find("already exists"), std::string::npos);
   EXPECT_EQ(gtk_info_bar_get_message_type(GTK_INFO_BAR(w.info_bar)), GTK_MESSAGE_ERROR);
   EXPECT_EQ(std::filesystem::file_size(out.file("song-mix.wav")), 4u) << "replaced unasked";
 
   ASSERT_TRUE(export_stems(true).appeared);
-  ASSERT_TRUE(gui_wait_until([] { return !main_window_stems_dialog().busy(); }));
+  ASSERT_TRUE(gui_wait_until([] { return !main_window_stems_dialog(gui_window()).busy(); }));
   EXPECT_EQ(std::filesystem::file_size(out.file("song-mix.wav")), 44u + 32000u * 4);
 }
 
@@ -92,10 +92,10 @@ TEST_F(StemsDialogTest, WritesEveryStemAndReplacesOnlyWhenAsked) {
 TEST_F(StemsDialogTest, LoadingAnotherFileCancelsTheRender) {
   fake_openspc_hold_renderers(true);
   ASSERT_TRUE(export_stems().appeared);
-  ASSERT_TRUE(main_window_stems_dialog().busy());
+  ASSERT_TRUE(main_window_stems_dialog(gui_window()).busy());
   fake_openspc_hold_renderers(false);
-  ASSERT_TRUE(main_window_load_file(spc.c_str()));
-  EXPECT_FALSE(main_window_stems_dialog().busy());
+  ASSERT_TRUE(main_window_load_file(gui_window(), spc.c_str()));
+  EXPECT_FALSE(main_window_stems_dialog(gui_window()).busy());
   EXPECT_FALSE(gtk_widget_get_visible(progress.progress_box));
 }
 

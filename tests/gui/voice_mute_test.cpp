@@ -28,10 +28,10 @@ class VoiceMuteTest : public testing::Test {
   }
   // Once the window is built.
   const inspector_pane_widgets& pane() { return inspector_pane_get_widgets(); }
-  void TearDown() override { play_button_stop(main_window_play_button()); }
+  void TearDown() override { play_button_stop(main_window_play_button(gui_window())); }
 
   void load_and_show_voices(const std::string& name) {
-    ASSERT_TRUE(main_window_load_file(spc_builder().two_tones().write_to(dir.path(), name).c_str()));
+    ASSERT_TRUE(main_window_load_file(gui_window(), spc_builder().two_tones().write_to(dir.path(), name).c_str()));
     gtk_notebook_set_current_page(GTK_NOTEBOOK(pane().notebook), 1);
     ASSERT_TRUE(gui_wait_laid_out(pane().voice_table));
   }
@@ -48,7 +48,7 @@ class VoiceMuteTest : public testing::Test {
     return ticked;
   }
 
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   temp_dir dir;
 };
 
@@ -62,7 +62,7 @@ TEST_F(VoiceMuteTest, SwitchesSetTheSongsMaskWhilePlayingAndANewFileClearsThem) 
   EXPECT_EQ(voice_mute_mask(), 0xFE) << "soloed but muted: voice 1 stays silent";
 
   gtk_button_clicked(GTK_BUTTON(w.button_play));
-  ASSERT_TRUE(play_button_is_playing(main_window_play_button()));
+  ASSERT_TRUE(play_button_is_playing(main_window_play_button(gui_window())));
   EXPECT_EQ(fake_openspc_mute_mask(), 0xFEu) << "not handed over before Play";
   press(voice_switch::mute, 1);
   EXPECT_EQ(fake_openspc_mute_mask(), 0xFCu) << "not handed over while playing";

@@ -33,7 +33,7 @@ class WindowTest : public testing::Test {
     if (gui_text(w.button_play) == "Stop") gtk_button_clicked(GTK_BUTTON(w.button_play));
     table_fixture_reset();
   }
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   temp_dir dir;
 
   std::string tone(const std::string& name, const char* length = "65") {
@@ -49,17 +49,17 @@ class WindowTest : public testing::Test {
 };
 
 TEST_F(WindowTest, OpeningAnotherFileStopsTheSongWhetherItLoadsOrNot) {
-  ASSERT_TRUE(main_window_load_file(tone("first.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tone("first.spc").c_str()));
   gtk_button_clicked(GTK_BUTTON(w.button_play));
   ASSERT_EQ(gui_text(w.button_play), "Stop");
-  ASSERT_TRUE(main_window_load_file(tone("second.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tone("second.spc").c_str()));
   EXPECT_EQ(gui_text(w.button_play), "Play");
-  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button())))
+  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button(gui_window()))))
       << "the first song plays under the second's name";
 
   gtk_button_clicked(GTK_BUTTON(w.button_play));
-  EXPECT_FALSE(main_window_load_file(dir.file("missing.spc").c_str()));
-  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button())))
+  EXPECT_FALSE(main_window_load_file(gui_window(), dir.file("missing.spc").c_str()));
+  EXPECT_FALSE(quorlin_player_thread_exists(play_button_player(main_window_play_button(gui_window()))))
       << "a song plays on with no button left to stop it";
   EXPECT_EQ(gui_text(w.button_play), "Play");
 }
@@ -68,8 +68,8 @@ TEST_F(WindowTest, OpeningAnotherFileStopsTheSongWhetherItLoadsOrNot) {
 // Stop, and a song that ends by itself (the test library's ends after two
 // buffers).
 TEST_F(WindowTest, ThePlayersStateFollowsPlayStopAndTheEndOfTheSong) {
-  ASSERT_TRUE(main_window_load_file(tone("states.spc").c_str()));
-  QuorlinPlayer* player = play_button_player(main_window_play_button());
+  ASSERT_TRUE(main_window_load_file(gui_window(), tone("states.spc").c_str()));
+  QuorlinPlayer* player = play_button_player(main_window_play_button(gui_window()));
   std::vector<int> states;
   const gulong handler = g_signal_connect(
       player, "state-changed", G_CALLBACK(+[](QuorlinPlayer*, int state, gpointer seen) noexcept {
@@ -94,10 +94,10 @@ TEST_F(WindowTest, ThePlayersStateFollowsPlayStopAndTheEndOfTheSong) {
 // blinking in it; the table is what the keys move through.
 // GTK gives a window shown without a focus the first widget that takes one.
 TEST_F(WindowTest, KeysStartInTheTableNotInTheFileName) {
-  ASSERT_TRUE(main_window_load_file(tone("focus.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tone("focus.spc").c_str()));
   gtk_widget_hide(w.window);
   gtk_window_set_focus(GTK_WINDOW(w.window), nullptr);
-  main_window_show();
+  main_window_show(gui_window());
   ASSERT_TRUE(gui_wait_until([&] { return gtk_widget_get_mapped(w.window) != FALSE; }));
   EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(w.window)), GTK_WIDGET(sample_table_view()));
   EXPECT_FALSE(gtk_widget_has_focus(w.label_filename));
@@ -105,15 +105,15 @@ TEST_F(WindowTest, KeysStartInTheTableNotInTheFileName) {
 
 TEST_F(WindowTest, FailuresShowInTheMessageLineUntilTheNextLoad) {
   std::ofstream(dir.file("notes.spc")) << std::string(70000, 'x');
-  EXPECT_FALSE(main_window_load_file(dir.file("notes.spc").c_str()));
+  EXPECT_FALSE(main_window_load_file(gui_window(), dir.file("notes.spc").c_str()));
   EXPECT_TRUE(message_shown());
   EXPECT_EQ(gui_text(w.label_message), "notes.spc: This does not look like a valid SPC file.");
-  EXPECT_FALSE(main_window_load_file(dir.file("gone.spc").c_str()));
+  EXPECT_FALSE(main_window_load_file(gui_window(), dir.file("gone.spc").c_str()));
   EXPECT_EQ(gui_text(w.label_message), "gone.spc: Unable to open file: No such file or directory");
-  ASSERT_TRUE(main_window_load_file(tone("good.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tone("good.spc").c_str()));
   EXPECT_FALSE(message_shown());
 
-  main_window_show_message(message_kind::info, "Wrote 3 samples to /tmp");
+  main_window_show_message(gui_window(), message_kind::info, "Wrote 3 samples to /tmp");
   gtk_info_bar_response(GTK_INFO_BAR(w.info_bar), GTK_RESPONSE_CLOSE);
   EXPECT_FALSE(message_shown()) << "its close button dismisses it";
 }
@@ -126,7 +126,7 @@ TEST_F(WindowTest, LabelShowsThePathTitleTheNameAndALongPathNeverWidensTheWindow
   const int width = gtk_widget_get_allocated_width(w.window);
   const std::string name = std::string(200, 'n') + ".spc";
   const std::string path = tone(name);
-  ASSERT_TRUE(main_window_load_file(path.c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
   gui_wait_laid_out(w.window);
   EXPECT_EQ(gtk_window_get_title(GTK_WINDOW(w.window)), name + " \u2014 Quorlin");
   EXPECT_EQ(gui_text(w.label_filename), path);
@@ -146,10 +146,10 @@ int columns_width() {
 }
 
 TEST_F(WindowTest, AllColumnsFitAndTheFilterPanelKeepsTheWindowShort) {
-  ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
   lay_out_at_default_size();
   EXPECT_LE(columns_width(), gtk_widget_get_allocated_width(w.scrolled_table));
-  filter_panel_set_visible(true);
+  filter_panel_set_visible(gui_filter_panel(), true);
   gui_wait_laid_out(w.window);
   EXPECT_LE(gtk_widget_get_allocated_height(w.window), 700);
 }
@@ -171,16 +171,16 @@ bool fully_inside_window(GtkWidget* widget) {
 // At its default size the window fits a 1280 x 1024 screen and, 700 pixels
 // high at most, a 1366 x 768 one: the filters must fit into it as it is.
 TEST_F(WindowTest, ShowingTheFiltersKeepsTheWindowsSizeAndEveryBoundInSight) {
-  ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
-  filter_panel_set_visible(false);
+  ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
+  filter_panel_set_visible(gui_filter_panel(), false);
   lay_out_at_default_size();
   const int width = gtk_widget_get_allocated_width(w.window);
 
-  gui_click_button(filter_panel_get_widgets().button_show_filters);
+  gui_click_button(filter_panel_get_widgets(gui_filter_panel()).button_show_filters);
   ASSERT_TRUE(gui_wait_laid_out(w.window));
   EXPECT_EQ(gtk_widget_get_allocated_width(w.window), width) << "the filters widened the window";
   EXPECT_LE(gtk_widget_get_allocated_height(w.window), 700);
-  const filter_panel_widgets& panel = filter_panel_get_widgets();
+  const filter_panel_widgets& panel = filter_panel_get_widgets(gui_filter_panel());
   EXPECT_TRUE(fully_inside_window(panel.button_show_filters));
   for (int i = 0; i < chart_filter_count; ++i)
     EXPECT_TRUE(fully_inside_window(panel.spinner[i])) << "bound " << i;
@@ -197,10 +197,10 @@ TEST_F(WindowTest, ShowingTheFiltersKeepsTheWindowsSizeAndEveryBoundInSight) {
 }
 
 TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
-  ASSERT_TRUE(main_window_load_file(table_fixture_file(dir).c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
   EXPECT_EQ(gui_text(w.label_status), "Showing 5 of 5 entries");
   // Once the song has been followed the line counts what it plays too.
-  ASSERT_TRUE(gui_wait_until([] { return !main_window_song_follow().running(); }, 30000));
+  ASSERT_TRUE(gui_wait_until([] { return !main_window_song_follow(gui_window()).running(); }, 30000));
   const std::string played =
       ", " + std::to_string(sample_table_played_count()) + " played by the song";
   EXPECT_EQ(gui_text(w.label_status), "Showing 5 of 5 entries" + played);
@@ -208,8 +208,8 @@ TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   gui_click_cell(sample_table_view(), 2, sample_table_column(SAMPLE_COLUMN_LOOP));
   EXPECT_EQ(gui_text(w.label_status), "Copied 412");
 
-  filter_panel_set_visible(true);
-  GtkWidget* start_min = filter_panel_get_widgets().spinner[SAMPLE_COLUMN_START];
+  filter_panel_set_visible(gui_filter_panel(), true);
+  GtkWidget* start_min = filter_panel_get_widgets(gui_filter_panel()).spinner[SAMPLE_COLUMN_START];
   ASSERT_TRUE(gui_wait_until([&] { return gtk_widget_get_mapped(start_min) != FALSE; }));
   gui_type_into(start_min, "$400");
   gui_key(GDK_KEY_Return);
@@ -219,14 +219,14 @@ TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   for (const std::string& number : table_fixture_column(SAMPLE_COLUMN_NUMBER))
     shown.push_back(static_cast<int>(std::stol(number, nullptr, 16)));
   EXPECT_EQ(sample_table_shown_sample_numbers(), shown);
-  filter_panel_set_visible(false);
+  filter_panel_set_visible(gui_filter_panel(), false);
   EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries (filters active)" + played);
 }
 
 // The GUI tests play into libao's null device, which takes audio as fast as
 // it comes: the clock runs fast, but only from what the thread played.
 TEST_F(WindowTest, ElapsedTimeFollowsWhatThePlayingThreadPlayed) {
-  ASSERT_TRUE(main_window_load_file(tone("timed.spc", "258").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tone("timed.spc", "258").c_str()));
   EXPECT_FALSE(gtk_widget_get_visible(w.label_elapsed));
   gtk_button_clicked(GTK_BUTTON(w.button_play));
   EXPECT_TRUE(gtk_widget_get_visible(w.label_elapsed));
@@ -236,7 +236,7 @@ TEST_F(WindowTest, ElapsedTimeFollowsWhatThePlayingThreadPlayed) {
   gtk_button_clicked(GTK_BUTTON(w.button_play));
   EXPECT_FALSE(gtk_widget_get_visible(w.label_elapsed));
 
-  ASSERT_TRUE(main_window_load_file(tone("endless.spc", "").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tone("endless.spc", "").c_str()));
   gtk_button_clicked(GTK_BUTTON(w.button_play));
   EXPECT_TRUE(std::regex_match(gui_text(w.label_elapsed), std::regex("[0-9]+:[0-5][0-9]")))
       << "no length in the tag: " << gui_text(w.label_elapsed);
@@ -245,7 +245,7 @@ TEST_F(WindowTest, ElapsedTimeFollowsWhatThePlayingThreadPlayed) {
 TEST_F(WindowTest, NextAndPreviousFileBrowseTheFolderInNameOrderAndWrap) {
   for (const char* name : {"track10.spc", "track2.SPC", "intro.spc"}) tone(name);
   std::ofstream(dir.file("notes.txt")) << "not a song";
-  ASSERT_TRUE(main_window_load_file(dir.file("intro.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), dir.file("intro.spc").c_str()));
   gui_key(GDK_KEY_Right, GDK_MOD1_MASK);
   EXPECT_EQ(gui_text(w.label_filename), dir.file("track2.SPC"));
   gui_key(GDK_KEY_Page_Down);
@@ -262,7 +262,7 @@ TEST_F(WindowTest, NextAndPreviousFileStepPastAFileThatCannotBeRead) {
   tone("a.spc");
   tone("c.spc");
   std::ofstream(dir.file("b.spc")) << 'x';
-  ASSERT_TRUE(main_window_load_file(dir.file("a.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), dir.file("a.spc").c_str()));
   const auto reported_b = [&] {
     return message_shown() && gui_text(w.label_message).rfind("b.spc: ", 0) == 0;
   };
@@ -275,21 +275,21 @@ TEST_F(WindowTest, NextAndPreviousFileStepPastAFileThatCannotBeRead) {
   gui_key(GDK_KEY_Left, GDK_MOD1_MASK);
   EXPECT_EQ(gui_text(w.label_filename), dir.file("a.spc"));
 
-  ASSERT_FALSE(main_window_load_file(dir.file("b.spc").c_str()));
+  ASSERT_FALSE(main_window_load_file(gui_window(), dir.file("b.spc").c_str()));
   EXPECT_TRUE(gtk_widget_get_sensitive(w.menu_file_previous));
   gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_previous));
   EXPECT_EQ(gui_text(w.label_filename), dir.file("a.spc"));
 }
 
 TEST_F(WindowTest, OpenDialogStartsWhereTheLastFileWasAndIgnoresADamagedSettingsFile) {
-  ASSERT_TRUE(main_window_load_file(tone("here.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tone("here.spc").c_str()));
   EXPECT_EQ(gui_open_through_dialog("").folder, dir.path());
 
   g_autofree char* settings =
       g_build_filename(g_get_user_config_dir(), "quorlin", "settings.ini", nullptr);
   std::ofstream(settings) << "\xFF[[[ not a key file";
   EXPECT_EQ(settings_last_folder(), "");
-  ASSERT_TRUE(main_window_load_file(tone("again.spc").c_str()));
+  ASSERT_TRUE(main_window_load_file(gui_window(), tone("again.spc").c_str()));
   EXPECT_EQ(settings_last_folder(), dir.path()) << "a damaged file is replaced";
 }
 

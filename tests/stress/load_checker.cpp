@@ -35,12 +35,12 @@ void load_checker::problem(int index, const char* kind, const std::string& what)
 
 bool load_checker::load(int index, const char* kind, const std::string& path) {
   stderr_capture capture;
-  const bool ok = main_window_load_file(path.c_str());
+  const bool ok = main_window_load_file(gui_window(), path.c_str());
   gui_flush();  // redraws and relayouts: GTK's own complaints count too
   const std::string report = capture.finish();
-  const main_window_widgets& w = main_window_get_widgets();
+  const main_window_widgets& w = main_window_get_widgets(gui_window());
   const bool play_shown = gtk_widget_get_visible(w.button_play);
-  const bool image_kept = main_window_current_spc() != nullptr;
+  const bool image_kept = main_window_current_spc(gui_window()) != nullptr;
   if (ok) {
     if (!load_report_is_quiet(report)) problem(index, kind, "loaded, but reported: " + report);
     if (!play_shown || !image_kept)

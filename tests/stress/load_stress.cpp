@@ -48,9 +48,9 @@ struct memory_reading {
 // trace half done counts.
 memory_reading settle_and_read(load_checker& checker, int index, const std::string& good) {
   checker.check_good(index, good);
-  if (!gui_wait_until([] { return !main_window_song_follow().running(); }, trace_wait_ms))
+  if (!gui_wait_until([] { return !main_window_song_follow(gui_window()).running(); }, trace_wait_ms))
     checker.problem(index, "good file", "its song was not followed in time");
-  main_window_background_tasks().cancel_all_and_wait();
+  main_window_background_tasks(gui_window()).cancel_all_and_wait();
   gui_flush();
   return {trimmed_resident_kib(), heap_in_use_kib()};
 }

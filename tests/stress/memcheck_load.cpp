@@ -34,7 +34,7 @@ void expect_load(load_checker& checker, const char* kind, const std::string& pat
 }
 
 gboolean close_window(gpointer) {
-  gtk_widget_destroy(main_window_get_widgets().window);
+  gtk_widget_destroy(main_window_get_widgets(gui_window()).window);
   return G_SOURCE_REMOVE;
 }
 
