@@ -39,7 +39,7 @@ struct voice_track {
   smf_track track;
   int channel = 0;
   bool started = false;
-  int srcn = -1;
+  int preset = -1;
   int volume = -1, pan = -1, reverb = -1, bend = -1;
   // The note sounding, if any, and where its sample is.
   std::optional<int> note;
@@ -54,6 +54,16 @@ class song_writer {
   song_writer(const song_midi_source& source, tick_clock clock, song_midi& out)
       : source_(source), clock_(clock), out_(out) {
     for (int v = 0; v < 8; ++v) voices_[v].channel = v;
+    // The samples taken from the song, by the trace's index of their bytes.
+    const std::vector<traced_sample>& traced = source_.trace->keyed_samples;
+    for (const auto& [preset, instrument] : source_.instruments) {
+      if (!instrument.from_song) continue;
+      const traced_sample& taken = *instrument.from_song;
+      for (std::size_t i = 0; i < traced.size(); ++i)
+        if (traced[i].srcn == taken.srcn && traced[i].start == taken.start &&
+            traced[i].loop == taken.loop && traced[i].chain == taken.chain)
+          preset_of_chain_[std::int32_t(i)] = preset;
+    }
   }
 
   void play(const trace_event& e) {
@@ -153,30 +163,34 @@ class song_writer {
     if (end <= sample) end_note(v, std::max(end, v.since));
   }
 
-  const midi_instrument* instrument_of(const trace_event& e) const {
+  // The key-on's preset: the table's entry it plays, else the sample taken
+  // from the song that it plays; -1 when the kit has neither.
+  int preset_of(const trace_event& e) const {
     const auto found = source_.instruments.find(e.srcn);
-    if (found == source_.instruments.end() || found->second.start != e.start) return nullptr;
-    return &found->second;
+    if (found != source_.instruments.end() && found->second.start == e.start) return e.srcn;
+    const auto taken = preset_of_chain_.find(e.chain);
+    return taken == preset_of_chain_.end() ? -1 : taken->second;
   }
 
   void key_on(voice_track& v, const trace_event& e) {
     end_note(v, e.sample);
-    const midi_instrument* instrument = instrument_of(e);
-    if (!instrument) {
+    const int preset_number = preset_of(e);
+    if (preset_number < 0) {
       ++out_.key_ons_without_sample;
       return;
     }
+    const midi_instrument* instrument = &source_.instruments.at(preset_number);
     if (!same_envelope({e.adsr1, e.adsr2, e.gain}, instrument->envelope))
       ++out_.envelopes_differing;
     if (e.pitch == 0) return;  // a voice at pitch 0 never moves: silence
     const std::int64_t tick = clock_.at(e.sample);
     if (!v.started) start_track(v, tick);
-    if (e.srcn != v.srcn) {
-      const kit_preset preset = kit_preset_of(e.srcn);
+    if (preset_number != v.preset) {
+      const kit_preset preset = kit_preset_of(preset_number);
       cc(v, tick, cc_bank, preset.bank);
       cc(v, tick, cc_bank_lsb, 0);
       v.track.channel_message(tick, u8(program_change | v.channel), u8(preset.program));
-      v.srcn = e.srcn;
+      v.preset = preset_number;
     }
     set_volume(v, e, tick);
     const int reverb = e.echo ? 127 : 0;
@@ -211,6 +225,7 @@ class song_writer {
   tick_clock clock_;
   song_midi& out_;
   std::array<voice_track, 8> voices_;
+  std::map<std::int32_t, int> preset_of_chain_;
 };
 
 // The first track: the tag's names, the tempo and the time signature.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,11 +30,16 @@ struct midi_instrument {
   u16 start = 0;             // the directory entry's start: key-ons of another start are not it
   std::size_t frames = 0;    // the kit's PCM frames (at pitch 0x1000, one a DSP sample)
   bool loops = false;
+  // A sample taken from the song (preset from_song_preset_first and up):
+  // the key-ons that played these bytes are its notes. Null for the table's.
+  std::shared_ptr<const traced_sample> from_song = nullptr;
 };
 
 struct song_midi_source {
   const song_trace* trace = nullptr;
-  std::map<int, midi_instrument> instruments;  // by directory index (SRCN)
+  // By preset: the table's samples by directory index (SRCN), then those
+  // taken from the song.
+  std::map<int, midi_instrument> instruments;
   std::string title;  // the tag's song title and game ("" when none)
   std::string game;
 };
