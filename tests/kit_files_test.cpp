@@ -283,13 +283,15 @@ TEST(ExportInstruments, SrcnsFrom0x80OnTakeTheNextBankInEveryKitFileAndListing) 
   EXPECT_NE(manifest.find("song-01.wav song-01.brr\t0\t0\t"), std::string::npos) << manifest;
   g_autoptr(JsonBuilder) b = json_builder_new();
   json_builder_begin_object(b);
-  const sample_instrument instrument{};
+  sample_instrument instrument{};
+  instrument.other_envelopes = 3;
   json_add_tuning(b, &instrument, 0x80);
   json_builder_end_object(b);
   g_autoptr(JsonNode) root = json_builder_get_root(b);
   JsonObject* tuning = json_object_get_object_member(json_node_get_object(root), "tuning");
   EXPECT_EQ(json_object_get_int_member(tuning, "bank"), 1);
   EXPECT_EQ(json_object_get_int_member(tuning, "program"), 0);
+  EXPECT_EQ(json_object_get_int_member(tuning, "other_envelopes"), 3);
 }
 
 }  // namespace
