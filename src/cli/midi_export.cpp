@@ -42,6 +42,10 @@ std::string midi_summary(const std::string& name, const song_midi& midi, int fro
                   "%.1f bpm from a key-on grid of %.2f ms (coherence %.2f over %d onsets)",
                   midi.grid.beats_per_minute(), midi.grid.step_milliseconds(), midi.grid.fit,
                   midi.grid.onsets);
+  else if (midi.tempo_changes > 0)
+    std::snprintf(tempo, sizeof tempo,
+                  "no key-on grid over the whole song, %d tempo changes from a grid per %d s",
+                  midi.tempo_changes, int(tempo_section_samples / dsp_sample_rate));
   else
     std::snprintf(tempo, sizeof tempo, "no key-on grid, %.1f bpm", midi.grid.beats_per_minute());
   std::string text = name + ": " + std::to_string(midi.notes) + " notes on " +
