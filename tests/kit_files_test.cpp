@@ -283,13 +283,58 @@ TEST(ExportInstruments, SrcnsFrom0x80OnTakeTheNextBankInEveryKitFileAndListing) 
   EXPECT_NE(manifest.find("song-01.wav song-01.brr\t0\t0\t"), std::string::npos) << manifest;
   g_autoptr(JsonBuilder) b = json_builder_new();
   json_builder_begin_object(b);
-  const sample_instrument instrument{};
+  sample_instrument instrument{};
+  instrument.other_envelopes = 3;
   json_add_tuning(b, &instrument, 0x80);
   json_builder_end_object(b);
   g_autoptr(JsonNode) root = json_builder_get_root(b);
   JsonObject* tuning = json_object_get_object_member(json_node_get_object(root), "tuning");
   EXPECT_EQ(json_object_get_int_member(tuning, "bank"), 1);
   EXPECT_EQ(json_object_get_int_member(tuning, "program"), 0);
+  EXPECT_EQ(json_object_get_int_member(tuning, "other_envelopes"), 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ExportInstruments, SamplesTheDriverListsAfterTheSnapshotGetPresetsFromBank2) {
+  // The snapshot's directory (page 0) lists nothing; the program writes
+  // entry 0 (a 1000 Hz loop at 0x1000) and only then keys on voice 0.
+  spc_builder image;
+  image.dir_page(0x30);  // where the wave's own entry goes, a page the DSP never reads
+  put_brr_wave(image, 0x00, 0x1000, 4, [](int i) { return 0.6 * std::sin(tau * i / 32); }, 2);
+  image.dsp(0x5D, 0x00);
+  image.aram(0x0700, {0x8F, 0x00, 0x00, 0x8F, 0x10, 0x01,  // MOV $00,#$00; MOV $01,#$10
+                      0x8F, 0x12, 0x02, 0x8F, 0x10, 0x03,  // loop 0x1012
+                      0x8F, 0x4C, 0xF2, 0x8F, 0x01, 0xF3,  // KON voice 0
+                      0x2F, 0xFE})                         // BRA *
+      .cpu(0x0700);
+  image.dsp(0x00, 0x40).dsp(0x01, 0x40).dsp(0x03, 0x10).dsp(0x04, 0x00).dsp(0x05, 0x8F);
+  image.dsp(0x06, 0xE0).dsp(0x0C, 0x7F).dsp(0x1C, 0x7F).dsp(0x6C, 0x20);
+  temp_dir dir;
+  const std::string path = image.write_to(dir.path(), "song.spc");
+  const std::string out = dir.file("out");
+  export_options options;
+  options.instruments = options.midi = true;
+  ASSERT_EQ(run_export_command(out, options, {path}, false, 1.0), 0);
+
+  // Its preset is bank 2, program 0, named after its SRCN; its WAV is tuned
+  // from the song's bytes (the 1000 Hz loop: B5) and the SFZ points at it.
+  EXPECT_EQ(preset_name(out + "/song.sf2", 2, 0).rfind("song SRCN 0x00", 0), 0u);
+  const std::string wav = file_text(out + "/song song 00.wav");
+  const std::size_t smpl = wav.find("smpl");
+  ASSERT_NE(smpl, std::string::npos);
+  EXPECT_EQ(u32_at(wav, smpl + 8 + 12), 83u);
+  EXPECT_TRUE(std::filesystem::exists(out + "/song song 00.brr"));
+  const std::string sfz = file_text(out + "/song.sfz");
+  EXPECT_NE(sfz.find("locc0=2 hicc0=2\n\n// song SRCN 0x00 (from the song): Root B5"),
+            std::string::npos) << sfz;
+  EXPECT_NE(sfz.find("sample=song song 00.wav\nloprog=0 hiprog=0\n"), std::string::npos) << sfz;
+  // The note picks it: bank select 2, program 0.
+  const std::string midi = file_text(out + "/song.mid");
+  EXPECT_NE(midi.find(std::string("\xB0\x00\x02", 3)), std::string::npos);
+  EXPECT_NE(midi.find(std::string("\xC0\x00", 2)), std::string::npos);
 }
 
 }  // namespace

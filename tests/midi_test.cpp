@@ -219,3 +219,53 @@ TEST(SongMidiTest, ANoteOfASampleWithoutLoopEndsWithTheSample) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SongMidiTest, ASongWhoseTempoChangesGetsATempoPerSectionAndKeepsItsTimes) {
+  // 8 s on a 100 ms grid, 8 s on 130 ms, 8 s on 170 ms: no one grid.
+  const std::int64_t section = tempo_section_samples;
+  const std::int64_t steps[] = {3200, 4160, 5440};
+  song_trace trace;
+  std::vector<std::int64_t> times;
+  for (int k = 0; k < 3; ++k)
+    for (std::int64_t at = k * section; at < (k + 1) * section; at += steps[k]) {
+      trace.events.push_back(key_on(at, 0, 0x01, 0x1000));
+      times.push_back(at);
+    }
+  trace.samples = 3 * section;
+  song_midi_source source{&trace, {}, "", ""};
+  midi_instrument instrument;
+  instrument.start = 0x1100;
+  instrument.frames = 100000;
+  instrument.loops = true;
+  instrument.envelope = {0x8F, 0xE0, 0};
+  source.instruments[0x01] = instrument;
+  const song_midi midi = make_song_midi(source);
+  EXPECT_FALSE(midi.grid.found);
+  ASSERT_EQ(midi.tempo_changes, 2);
+
+  // Quarters of 4 × 100 ms, 4 × 130 ms and 4 × 170 ms (nearest 120 bpm),
+  // changing at the first note of each section: every note within 1 ms.
+  const double quarter_seconds[] = {0.4, 0.52, 0.68};
+  std::vector<std::int64_t> note_ticks;
+  for (const midi_message& m : read_tracks(midi.bytes).at(1))
+    if ((m.status & 0xF0) == 0x90 && m.data2 > 0) note_ticks.push_back(m.tick);
+  ASSERT_EQ(note_ticks.size(), times.size());
+  std::int64_t change_tick[3] = {0, 0, 0};
+  double change_seconds[3] = {0, 0, 0};
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    const int k = int(times[i] / section);
+    if (times[i] == k * section && k > 0) {
+      change_tick[k] = note_ticks[i];
+      change_seconds[k] = change_seconds[k - 1] + double(change_tick[k] - change_tick[k - 1]) /
+                                                      midi_ticks_per_quarter *
+                                                      quarter_seconds[k - 1];
+    }
+    const double seconds = change_seconds[k] + double(note_ticks[i] - change_tick[k]) /
+                                                   midi_ticks_per_quarter * quarter_seconds[k];
+    EXPECT_NEAR(seconds, double(times[i]) / dsp_sample_rate, 0.001) << i;
+  }
+}
+
+}  // namespace

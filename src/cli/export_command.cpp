@@ -47,13 +47,21 @@ bool add_files(sample_export& run, const std::vector<std::string>& files,
       continue;
     }
     const char* const no_kit = kit ? ": no instrument kit written" : "";
-    if (played && (*played)[i].empty()) {
+    // A song that keys on none of the table's samples may still play samples
+    // its driver wrote after the snapshot: then its kit holds only those.
+    const bool only_from_song = played && (*played)[i].empty() && kit &&
+                                kit->samples_from_song(path) > 0;
+    if (played && (*played)[i].empty() && !only_from_song) {
       if (report)
         print_file_message(path, std::string("the song keys on no sample the directory lists") +
                                      no_kit);
       continue;
     }
-    if (!run.add_image(*spc, path, played ? (*played)[i] : std::vector<int>{})) return true;
+    constexpr int no_table_row = 0;  // the table's sample numbers run 1 ... 256
+    const std::vector<int> rows = only_from_song ? std::vector<int>{no_table_row}
+                                  : played       ? (*played)[i]
+                                                 : std::vector<int>{};
+    if (!run.add_image(*spc, path, rows)) return true;
     const int kit_files_before = kit ? kit->files_written() : 0;
     if (kit && !kit->put(run.stem_given(), run.names_given(), *spc, path, report, failure)) {
       print_message(failure + (report ? "" : " (--force replaces it)"));

@@ -31,6 +31,7 @@ void json_add_tuning(JsonBuilder* b, const sample_instrument* instrument, int sr
   add_int("adsr1", instrument->envelope.adsr1);
   add_int("adsr2", instrument->envelope.adsr2);
   add_int("gain", instrument->envelope.gain);
+  add_int("other_envelopes", instrument->other_envelopes);
   const kit_preset preset = kit_preset_of(srcn);
   add_int("bank", preset.bank);
   add_int("program", preset.program);

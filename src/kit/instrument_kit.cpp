@@ -1,10 +1,12 @@
 #include "instrument_kit.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "amk_instruments.h"
 #include "brr.h"
 #include "pitch_detect.h"
+#include "sample_export.h"
 #include "sf2_file.h"
 #include "sfz_file.h"
 #include "tuning.h"
@@ -69,6 +71,73 @@ std::array<std::optional<key_on_envelope>, 256> first_envelopes(const song_trace
   return out;
 }
 
+// The snapshot with `s` in it as the song played it: its chain written at
+// its start, and the directory moved to a page whose entry `s.srcn` the
+// chain leaves free, holding its start and loop. Decoded like a listed
+// entry, it is the sample the song's key-ons heard.
+spc_format image_holding(const spc_format& snapshot, const traced_sample& s) {
+  spc_format image = snapshot;
+  for (std::size_t i = 0; i < s.chain.size(); ++i)
+    image.aram[static_cast<u16>(s.start + i)] = s.chain[i];
+  for (int page = 0; page < 256; ++page) {
+    const u16 entry = static_cast<u16>(page * 256 + 4 * s.srcn);
+    const auto in_chain = [&](u16 at) { return u16(at - s.start) < s.chain.size(); };
+    if (in_chain(entry) || in_chain(static_cast<u16>(entry + 3))) continue;
+    image.dsp_registers[spc_dsp_dir] = static_cast<u8>(page);
+    image.aram[entry] = static_cast<u8>(s.start);
+    image.aram[static_cast<u16>(entry + 1)] = static_cast<u8>(s.start >> 8);
+    image.aram[static_cast<u16>(entry + 2)] = static_cast<u8>(s.loop);
+    image.aram[static_cast<u16>(entry + 3)] = static_cast<u8>(s.loop >> 8);
+    break;
+  }
+  return image;
+}
+
+// The samples the song keys on that the snapshot's directory does not list
+// at the key-on's SRCN (a driver that writes its directory, or loads other
+// samples, after the snapshot), tuned from their key-ons, by preset:
+// from_song_preset_first and up, in the order first played.
+void add_samples_from_song(const spc_format& image, const song_trace& trace,
+                           song_instruments& out) {
+  std::vector<std::int32_t> order;  // trace samples, as first keyed on
+  std::map<std::int32_t, std::vector<const trace_event*>> key_ons;
+  for (const trace_event& e : trace.events) {
+    if (e.kind != trace_event_kind::key_on || e.chain < 0 ||
+        static_cast<std::size_t>(e.chain) >= trace.keyed_samples.size() ||
+        aram_word(image, entry_address(image, e.srcn)) == e.start)
+      continue;
+    auto& list = key_ons[e.chain];
+    if (list.empty()) order.push_back(e.chain);
+    list.push_back(&e);
+  }
+  int preset = from_song_preset_first;
+  for (const std::int32_t chain : order) {
+    if (preset >= 128 * 128) break;  // past the last bank
+    auto taken = std::make_shared<const traced_sample>(trace.keyed_samples[static_cast<std::size_t>(chain)]);
+    const spc_format holding = image_holding(image, *taken);
+    const brr_sample sample = decode_entry(holding, taken->srcn);
+    std::map<u16, int> counts;
+    for (const trace_event* k : key_ons[chain]) ++counts[k->pitch];
+    std::vector<sample_play::pitch_count> pitches;
+    for (const auto& [pitch, count] : counts) pitches.push_back({pitch, count});
+    // As for the table's samples: the first key-on that does not start silent.
+    const trace_event* first = key_ons[chain].front();
+    for (const trace_event* k : key_ons[chain])
+      if (!silent_envelope({k->adsr1, k->adsr2, k->gain})) {
+        first = k;
+        break;
+      }
+    sample_instrument instrument{
+        tune_sample(detect_own_pitch(playable_pcm(holding, sample)), pitches),
+        {first->adsr1, first->adsr2, first->gain}};
+    for (const trace_event* k : key_ons[chain])
+      if (!same_envelope({k->adsr1, k->adsr2, k->gain}, instrument.envelope))
+        ++instrument.other_envelopes;
+    instrument.from_song = std::move(taken);
+    out[preset++] = std::move(instrument);
+  }
+}
+
 std::string hex_number(int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(value));
@@ -122,6 +191,8 @@ std::vector<song_instruments> tune_played_samples(const std::vector<song_to_tune
           !same_envelope({k.adsr1, k.adsr2, k.gain}, e.envelope))
         ++instrument.other_envelopes;
   }
+  for (std::size_t i = 0; i < songs.size(); ++i)
+    add_samples_from_song(*songs[i].image, *songs[i].trace, out[i]);
   return out;
 }
 
@@ -129,15 +200,29 @@ std::vector<kit_sample> kit_samples_for(
     const spc_format& image, const std::string& stem, const song_instruments& instruments,
     const std::function<std::string(int sample_number, const char* extension)>& file_name) {
   std::vector<kit_sample> out;
+  std::map<int, int> taken_per_srcn;  // samples from the song so far, by SRCN
   for (const auto& [srcn, instrument] : instruments) {
-    const brr_sample sample = decode_entry(image, srcn);
     kit_sample s;
     s.srcn = srcn;
-    s.name = stem + " " + hex_number(srcn + 1);
-    s.wav_name = file_name(srcn + 1, ".wav");
-    s.brr_name = file_name(srcn + 1, ".brr");
-    s.pcm = playable_pcm(image, sample);
     s.instrument = instrument;
+    if (const auto& taken = instrument.from_song) {
+      // "STEM SRCN 0x12 (from the song)", a second sample under the same
+      // SRCN "... (from the song, 2)"; its files "STEM song 12", "STEM song 12 (2)".
+      const int nth = ++taken_per_srcn[taken->srcn];
+      const std::string srcn_hex = hex_number(taken->srcn);
+      const std::string again = nth > 1 ? " (" + std::to_string(nth) + ")" : "";
+      s.name = stem + " SRCN 0x" + srcn_hex + " (from the song" +
+               (nth > 1 ? ", " + std::to_string(nth) : std::string()) + ")";
+      s.wav_name = stem + " song " + srcn_hex + again + ".wav";
+      s.brr_name = stem + " song " + srcn_hex + again + ".brr";
+      const spc_format holding = image_holding(image, *taken);
+      s.pcm = playable_pcm(holding, decode_entry(holding, taken->srcn));
+    } else {
+      s.name = stem + " " + hex_number(srcn + 1);
+      s.wav_name = file_name(srcn + 1, ".wav");
+      s.brr_name = file_name(srcn + 1, ".brr");
+      s.pcm = playable_pcm(image, decode_entry(image, srcn));
+    }
     out.push_back(std::move(s));
   }
   return out;
@@ -153,5 +238,12 @@ std::vector<kit_file> kit_files(const std::string& stem, const std::vector<kit_s
   out.push_back({stem + ".sfz", std::vector<u8>(sfz.begin(), sfz.end())});
   const std::string amk = amk_instruments_text(stem, samples);
   out.push_back({stem + "-instruments.txt", std::vector<u8>(amk.begin(), amk.end())});
+  // The samples taken from the song have no files of the table's export:
+  // the kit writes their WAV (which the SFZ names) and raw BRR chain.
+  for (const kit_sample& s : samples) {
+    if (!s.instrument.from_song) continue;
+    out.push_back({s.wav_name, wav_file_bytes(s.pcm, &s.instrument.tuning)});
+    out.push_back({s.brr_name, s.instrument.from_song->chain});
+  }
   return out;
 }

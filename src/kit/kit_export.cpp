@@ -55,18 +55,39 @@ export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
   return out;
 }
 
+song_instruments kit_instruments_of(const export_tunings& tunings,
+                                    const std::map<int, std::string>& names,
+                                    const std::string& path) {
+  song_instruments out;
+  for (const auto& [key, instrument] : tunings)
+    if (key.first == path && (instrument.from_song || names.count(key.second + 1)))
+      out[key.second] = instrument;
+  return out;
+}
+
+int kit_export::samples_from_song(const std::string& path) const {
+  int count = 0;
+  for (const auto& [key, instrument] : tunings_)
+    if (key.first == path && instrument.from_song) ++count;
+  return count;
+}
+
 bool kit_export::put(const std::string& stem, const std::map<int, std::string>& names,
                      const spc_format& spc, const std::string& path, bool write,
                      std::string& failure) {
   // The played samples the export wrote (or shared): a kit of the others
   // would point at files that are not there.
-  song_instruments instruments;
-  for (const auto& [key, instrument] : tunings_)
-    if (key.first == path && names.count(key.second + 1)) instruments[key.second] = instrument;
+  const song_instruments instruments = kit_instruments_of(tunings_, names, path);
   if (instruments.empty()) return true;  // the song plays nothing: no kit
+  const auto file_name = [&names](int sample_number, const char* extension) {
+    return names.at(sample_number) + extension;
+  };
   if (!write) {
     if (force_) return true;
-    for (const std::string& name : kit_file_names(stem)) {
+    std::vector<std::string> kit_names = kit_file_names(stem);
+    for (const kit_sample& s : kit_samples_for(spc, stem, instruments, file_name))
+      if (s.instrument.from_song) kit_names.insert(kit_names.end(), {s.wav_name, s.brr_name});
+    for (const std::string& name : kit_names) {
       struct stat st;
       if (lstat((folder_ + "/" + name).c_str(), &st) == 0) {
         failure = folder_ + "/" + name + " already exists: nothing was written";
@@ -75,15 +96,13 @@ bool kit_export::put(const std::string& stem, const std::map<int, std::string>& 
     }
     return true;
   }
-  const auto file_name = [&names](int sample_number, const char* extension) {
-    return names.at(sample_number) + extension;
-  };
   const std::vector<kit_file> files =
       kit_files(stem, kit_samples_for(spc, stem, instruments, file_name), failure);
   if (files.empty()) {
     failure = path + ": " + failure;
     return false;
   }
+  if (folder_made_.make(failure) != 0) return false;
   for (const kit_file& file : files) {
     const std::string file_path = folder_ + "/" + file.name;
     const int error = publish_bytes(file_path, file.bytes, force_, publishing_);

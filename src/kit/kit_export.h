@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "instrument_kit.h"
 #include "sample_export.h"
 #include "song_trace.h"
 
@@ -33,6 +34,14 @@ export_tunings tune_export_files(const std::vector<std::string>& files, bool poo
 export_tunings tune_traced_image(const spc_format& spc, const song_trace& trace,
                                  const std::string& path);
 
+// The instruments of the image read from `path` that its kit holds: the
+// played samples the export wrote (`names`: a kit of the others would
+// point at files that are not there) and those taken from the song, by
+// preset. Any thread.
+song_instruments kit_instruments_of(const export_tunings& tunings,
+                                    const std::map<int, std::string>& names,
+                                    const std::string& path);
+
 // The kit files of the image read from `path`, whose samples the export
 // named after `stem`, in `folder`; `publishing` holds the command line's
 // interrupted_run, if any.
@@ -50,6 +59,10 @@ class kit_export {
   bool put(const std::string& stem, const std::map<int, std::string>& names,
            const spc_format& spc, const std::string& path, bool write, std::string& failure);
 
+  // How many samples of the image read from `path` the kit takes from the
+  // song rather than from the snapshot's table. Main thread only.
+  int samples_from_song(const std::string& path) const;
+
   // Kit files written so far. Main thread only.
   int files_written() const { return files_written_; }
 
@@ -62,6 +75,9 @@ class kit_export {
   const export_tunings& tunings_;
   bool force_;
   publish_context publishing_;
+  // Made by the kit when the song's samples are all from the song: the
+  // table's export then wrote nothing into it.
+  run_folder folder_made_{folder_, publishing_};
   int files_written_ = 0;
   std::vector<std::string> files_failed_;
 };

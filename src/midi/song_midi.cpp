@@ -14,17 +14,83 @@ constexpr u8 note_off = 0x80, note_on = 0x90, control = 0xB0, program_change = 0
 constexpr u8 cc_bank = 0, cc_data_entry = 6, cc_volume = 7, cc_pan = 10, cc_bank_lsb = 32,
              cc_reverb = 91, cc_rpn_lsb = 100, cc_rpn_msb = 101;
 
-// Song time to MIDI time at one tempo.
+// A tempo from a DSP sample of the song on.
+struct tempo_change {
+  std::int64_t sample = 0;
+  std::uint32_t microseconds_per_quarter = 500000;
+};
+
+// Song time to MIDI time over a tempo map. Each tempo's stretch counts from
+// the tick its change falls on, at that tick's exact song time, so that
+// rounding never builds up: every event is within half a tick of its time.
 class tick_clock {
  public:
-  explicit tick_clock(std::uint32_t microseconds_per_quarter)
-      : ticks_per_sample_(double(midi_ticks_per_quarter) * 1e6 /
-                          (double(dsp_sample_rate) * microseconds_per_quarter)) {}
-  std::int64_t at(std::int64_t sample) const { return std::llround(double(sample) * ticks_per_sample_); }
+  explicit tick_clock(const std::vector<tempo_change>& map) {
+    for (const tempo_change& c : map) {
+      const double per_sample = double(midi_ticks_per_quarter) * 1e6 /
+                                (double(dsp_sample_rate) * c.microseconds_per_quarter);
+      if (stretches_.empty()) {
+        stretches_.push_back({0, 0.0, per_sample, c.microseconds_per_quarter});
+        continue;
+      }
+      const std::int64_t tick = at(c.sample);
+      const stretch& last = stretches_.back();
+      stretches_.push_back({tick, last.sample + double(tick - last.tick) / last.ticks_per_sample,
+                            per_sample, c.microseconds_per_quarter});
+    }
+  }
+  std::int64_t at(std::int64_t sample) const {
+    auto s = std::upper_bound(stretches_.begin(), stretches_.end(), double(sample),
+                              [](double at, const stretch& x) { return at < x.sample; });
+    if (s != stretches_.begin()) --s;
+    return s->tick + std::llround((double(sample) - s->sample) * s->ticks_per_sample);
+  }
+  // Each tempo with the tick it starts at, for the conductor track.
+  template <class Each>
+  void for_each_tempo(Each each) const {
+    for (const stretch& s : stretches_) each(s.tick, s.microseconds_per_quarter);
+  }
 
  private:
-  double ticks_per_sample_;
+  struct stretch {
+    std::int64_t tick;
+    double sample;  // the song time of `tick`, in DSP samples
+    double ticks_per_sample;
+    std::uint32_t microseconds_per_quarter;
+  };
+  std::vector<stretch> stretches_;
 };
+
+std::uint32_t microseconds_of(const key_on_grid& grid) {
+  return std::uint32_t(std::lround(grid.quarter_samples * 1e6 / dsp_sample_rate));
+}
+
+// The tempo map: the whole song's grid when it has one; else a grid per
+// section of tempo_section_samples (a driver changing tempo keeps each
+// tempo for a while), a change where a section's quarter differs from the
+// tempo before by more than 1 %, a section without a grid keeping it.
+std::vector<tempo_change> tempo_map(const std::vector<std::int64_t>& key_ons,
+                                    const key_on_grid& whole) {
+  std::vector<tempo_change> map{{0, microseconds_of(whole)}};
+  if (whole.found || key_ons.empty()) return map;
+  const std::int64_t last = *std::max_element(key_ons.begin(), key_ons.end());
+  bool any_found = false;
+  for (std::int64_t from = 0; from <= last; from += tempo_section_samples) {
+    std::vector<std::int64_t> section;
+    for (const std::int64_t k : key_ons)
+      if (k >= from && k < from + tempo_section_samples) section.push_back(k);
+    const key_on_grid grid = find_key_on_grid(std::move(section));
+    if (!grid.found) continue;
+    const std::uint32_t tempo = microseconds_of(grid);
+    if (!any_found) {
+      map.front().microseconds_per_quarter = tempo;  // the first grid holds from the start
+      any_found = true;
+    } else if (std::abs(double(tempo) / map.back().microseconds_per_quarter - 1.0) > 0.01) {
+      map.push_back({from, tempo});
+    }
+  }
+  return map;
+}
 
 // The semitones (real) key-ons at `pitch` sound at, counted so that key N
 // of the kit's preset plays N: the sample sounds `root` at 0x1000, and the
@@ -39,7 +105,7 @@ struct voice_track {
   smf_track track;
   int channel = 0;
   bool started = false;
-  int srcn = -1;
+  int preset = -1;
   int volume = -1, pan = -1, reverb = -1, bend = -1;
   // The note sounding, if any, and where its sample is.
   std::optional<int> note;
@@ -54,6 +120,16 @@ class song_writer {
   song_writer(const song_midi_source& source, tick_clock clock, song_midi& out)
       : source_(source), clock_(clock), out_(out) {
     for (int v = 0; v < 8; ++v) voices_[v].channel = v;
+    // The samples taken from the song, by the trace's index of their bytes.
+    const std::vector<traced_sample>& traced = source_.trace->keyed_samples;
+    for (const auto& [preset, instrument] : source_.instruments) {
+      if (!instrument.from_song) continue;
+      const traced_sample& taken = *instrument.from_song;
+      for (std::size_t i = 0; i < traced.size(); ++i)
+        if (traced[i].srcn == taken.srcn && traced[i].start == taken.start &&
+            traced[i].loop == taken.loop && traced[i].chain == taken.chain)
+          preset_of_chain_[std::int32_t(i)] = preset;
+    }
   }
 
   void play(const trace_event& e) {
@@ -153,30 +229,34 @@ class song_writer {
     if (end <= sample) end_note(v, std::max(end, v.since));
   }
 
-  const midi_instrument* instrument_of(const trace_event& e) const {
+  // The key-on's preset: the table's entry it plays, else the sample taken
+  // from the song that it plays; -1 when the kit has neither.
+  int preset_of(const trace_event& e) const {
     const auto found = source_.instruments.find(e.srcn);
-    if (found == source_.instruments.end() || found->second.start != e.start) return nullptr;
-    return &found->second;
+    if (found != source_.instruments.end() && found->second.start == e.start) return e.srcn;
+    const auto taken = preset_of_chain_.find(e.chain);
+    return taken == preset_of_chain_.end() ? -1 : taken->second;
   }
 
   void key_on(voice_track& v, const trace_event& e) {
     end_note(v, e.sample);
-    const midi_instrument* instrument = instrument_of(e);
-    if (!instrument) {
+    const int preset_number = preset_of(e);
+    if (preset_number < 0) {
       ++out_.key_ons_without_sample;
       return;
     }
+    const midi_instrument* instrument = &source_.instruments.at(preset_number);
     if (!same_envelope({e.adsr1, e.adsr2, e.gain}, instrument->envelope))
       ++out_.envelopes_differing;
     if (e.pitch == 0) return;  // a voice at pitch 0 never moves: silence
     const std::int64_t tick = clock_.at(e.sample);
     if (!v.started) start_track(v, tick);
-    if (e.srcn != v.srcn) {
-      const kit_preset preset = kit_preset_of(e.srcn);
+    if (preset_number != v.preset) {
+      const kit_preset preset = kit_preset_of(preset_number);
       cc(v, tick, cc_bank, preset.bank);
       cc(v, tick, cc_bank_lsb, 0);
       v.track.channel_message(tick, u8(program_change | v.channel), u8(preset.program));
-      v.srcn = e.srcn;
+      v.preset = preset_number;
     }
     set_volume(v, e, tick);
     const int reverb = e.echo ? 127 : 0;
@@ -211,14 +291,15 @@ class song_writer {
   tick_clock clock_;
   song_midi& out_;
   std::array<voice_track, 8> voices_;
+  std::map<std::int32_t, int> preset_of_chain_;
 };
 
-// The first track: the tag's names, the tempo and the time signature.
-smf_track conductor_track(const song_midi_source& source, std::uint32_t tempo) {
+// The first track: the tag's names, the tempo map and the time signature.
+smf_track conductor_track(const song_midi_source& source, const tick_clock& clock) {
   smf_track track;
   track.meta(0, smf_meta::track_name, source.title);
   if (!source.game.empty()) track.meta(0, smf_meta::text, source.game);
-  track.tempo(0, tempo);
+  clock.for_each_tempo([&track](std::int64_t tick, std::uint32_t tempo) { track.tempo(tick, tempo); });
   // 4/4: the grid says how long a beat is, not how many make a bar.
   const char four_four[4] = {4, 2, 24, 8};
   track.meta(0, smf_meta::time_signature, std::string_view(four_four, 4));
@@ -232,12 +313,13 @@ song_midi make_song_midi(const song_midi_source& source) {
   std::vector<std::int64_t> key_ons;
   for (const trace_event& e : source.trace->events)
     if (e.kind == trace_event_kind::key_on) key_ons.push_back(e.sample);
-  out.grid = find_key_on_grid(std::move(key_ons));
-  const auto tempo = std::uint32_t(std::lround(out.grid.quarter_samples * 1e6 / dsp_sample_rate));
-  const tick_clock clock(tempo);
+  out.grid = find_key_on_grid(key_ons);
+  const std::vector<tempo_change> map = tempo_map(key_ons, out.grid);
+  out.tempo_changes = int(map.size()) - 1;
+  const tick_clock clock(map);
   song_writer writer(source, clock, out);
   for (const trace_event& e : source.trace->events) writer.play(e);
-  std::vector<smf_track> tracks{conductor_track(source, tempo)};
+  std::vector<smf_track> tracks{conductor_track(source, clock)};
   for (smf_track& track : writer.finish(source.trace->samples)) tracks.push_back(std::move(track));
   out.voices = int(tracks.size()) - 1;
   out.bytes = smf_file_bytes(midi_ticks_per_quarter, tracks, clock.at(source.trace->samples));

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ inline constexpr int midi_bend_range_semitones = 24;
 // quarter) a tick is 1.56 ms, and every event lies within half a tick
 // (0.8 ms) of its traced time: the file's times are the song's to 1 ms.
 inline constexpr int midi_ticks_per_quarter = 960;
+// A song without one key-on grid is measured in sections this long (8 s),
+// each with its own tempo.
+inline constexpr std::int64_t tempo_section_samples = 8 * 32000;
 
 // One sample of the kit as the MIDI file plays it.
 struct midi_instrument {
@@ -29,11 +33,16 @@ struct midi_instrument {
   u16 start = 0;             // the directory entry's start: key-ons of another start are not it
   std::size_t frames = 0;    // the kit's PCM frames (at pitch 0x1000, one a DSP sample)
   bool loops = false;
+  // A sample taken from the song (preset from_song_preset_first and up):
+  // the key-ons that played these bytes are its notes. Null for the table's.
+  std::shared_ptr<const traced_sample> from_song = nullptr;
 };
 
 struct song_midi_source {
   const song_trace* trace = nullptr;
-  std::map<int, midi_instrument> instruments;  // by directory index (SRCN)
+  // By preset: the table's samples by directory index (SRCN), then those
+  // taken from the song.
+  std::map<int, midi_instrument> instruments;
   std::string title;  // the tag's song title and game ("" when none)
   std::string game;
 };
@@ -42,7 +51,8 @@ struct song_midi {
   std::vector<u8> bytes;  // the file
   int notes = 0;
   int voices = 0;         // tracks after the first
-  key_on_grid grid;       // the tempo's source
+  key_on_grid grid;       // the tempo's source (the whole song's)
+  int tempo_changes = 0;  // tempo meta events after the first (the song had no one grid)
   int surround_volumes = 0;     // key-ons and volume changes with a negative volume
   int envelopes_differing = 0;  // key-ons whose ADSR or GAIN differs from the preset's
   int key_ons_without_sample = 0;  // key-ons of no sample of the kit: no note

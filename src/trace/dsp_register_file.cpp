@@ -598,6 +598,7 @@ void dsp_register_file::run_voice(int v, std::int64_t sample) {
         e.srcn = r.srcn;
         e.start = d.block;
         e.loop = ram_word(r.entry + 2u);
+        e.chain = keep_sample(e.srcn, e.start, e.loop);
       }
     }
     d.level = 0;
@@ -730,6 +731,24 @@ void dsp_register_file::report_key_on(int v, std::int64_t sample) {
   voice_report& report = reports_[v];
   report.pending = report.silent = record(e);
   report.open = true;
+}
+
+std::int32_t dsp_register_file::keep_sample(u8 srcn, u16 start, u16 loop) {
+  // Blocks are read one after another; a chain longer than audio RAM has
+  // wrapped round without an end and never ends.
+  std::vector<u8> chain;
+  for (unsigned at = start;; at += brr_block_bytes) {
+    if (chain.size() + brr_block_bytes > 0x10000) return -1;
+    for (int i = 0; i < brr_block_bytes; ++i) chain.push_back(memory_.aram[(at + i) & 0xFFFF]);
+    if (memory_.aram[at & 0xFFFF] & 0x01) break;  // the end flag
+  }
+  for (std::size_t i = 0; i < samples_.size(); ++i) {
+    const traced_sample& s = samples_[i];
+    if (s.srcn == srcn && s.start == start && s.loop == loop && s.chain == chain)
+      return std::int32_t(i);
+  }
+  samples_.push_back({srcn, start, loop, std::move(chain)});
+  return std::int32_t(samples_.size() - 1);
 }
 
 void dsp_register_file::report_key_off(int v, std::int64_t sample) {

@@ -61,6 +61,9 @@ class dsp_register_file {
   }
   // Runs every whole frame that ends by CPU cycle `now`, for the trace's end.
   void finish(std::int64_t now) { run_frames(now); }
+  // The samples the key-ons played (trace_event::chain indexes them),
+  // handed over once.
+  std::vector<traced_sample> take_samples() { return std::move(samples_); }
 
  private:
   static constexpr int frame_clocks = 32;
@@ -166,6 +169,10 @@ class dsp_register_file {
   std::array<u8, 128> regs_{};
   const spc_format& memory_;
   std::vector<trace_event>& events_;
+  std::vector<traced_sample> samples_;
+  // The index in samples_ of the chain entry `srcn` plays from `start`
+  // (looping at `loop`) as audio RAM holds it now; -1 when it never ends.
+  std::int32_t keep_sample(u8 srcn, u16 start, u16 loop);
   std::array<dsp_voice, dsp_voice_count> voices_{};
   std::array<voice_reads, dsp_voice_count> reads_{};
   std::array<voice_report, dsp_voice_count> reports_{};

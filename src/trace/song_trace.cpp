@@ -175,6 +175,7 @@ song_trace trace_song(const spc_format& image, double seconds, const trace_optio
   // two samples, and its frame and 5-sample delay run on past that.
   const bool halted = trace.ended == trace_end::sleep || trace.ended == trace_end::stop;
   bus.dsp().finish(halted ? now + 8 * cpu_cycles_per_sample : now);
+  trace.keyed_samples = bus.dsp().take_samples();
   trace.samples = std::min(now / cpu_cycles_per_sample + (halted ? 1 : 0),
                            end / cpu_cycles_per_sample);
   // The last instruction may run past the end; what the DSP did then

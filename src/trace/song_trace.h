@@ -54,6 +54,9 @@ struct trace_event {
   // Key-on: the first sample in which the voice's envelope is above 0 (the
   // voice can sound), or -1 when not within the trace.
   std::int64_t envelope_from = -1;
+  // Key-on: the sample it plays as audio RAM then held it, an index into
+  // song_trace::keyed_samples; -1 when its chain has no end flag.
+  std::int32_t chain = -1;
 
   double seconds() const { return double(sample) / dsp_sample_rate; }
 };
@@ -66,8 +69,22 @@ enum class trace_end : u8 {
   cancelled,  // the caller's cancel flag was raised
 };
 
+// A sample the DSP started, as audio RAM held it at the key-on: the
+// directory entry it read and the BRR chain's bytes from the start through
+// the block with the end flag. A driver may write its directory or samples
+// after the snapshot, so these can be samples the image does not hold.
+struct traced_sample {
+  u8 srcn = 0;
+  u16 start = 0;
+  u16 loop = 0;
+  std::vector<u8> chain;
+};
+
 struct song_trace {
   std::vector<trace_event> events;  // in time order
+  // Every distinct sample (entry and bytes) a key-on played, in the order
+  // first played.
+  std::vector<traced_sample> keyed_samples;
   std::int64_t samples = 0;         // how far it ran, in DSP samples
   trace_end ended = trace_end::time;
   std::int64_t instructions = 0;    // SPC700 instructions run (a skipped wait's passes not counted)

@@ -6,11 +6,13 @@
 
 #include <cmath>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "song_trace.h"
 #include "spc.h"
 
 enum class tuning_method : u8 {
@@ -59,7 +61,16 @@ struct sample_instrument {
   // The song's key-ons of it whose envelope is not `envelope` (the preset
   // keeps one envelope per sample).
   int other_envelopes = 0;
+  // A sample the snapshot's directory does not list (its driver wrote it
+  // after the snapshot): the entry and bytes the song played, taken from
+  // the trace. Such a sample is the kit's preset from_song_preset_first
+  // and up, in the order first played. Null for the table's samples.
+  std::shared_ptr<const traced_sample> from_song = nullptr;
 };
+
+// The first preset number (as kit_preset_of counts: bank 2, program 0) of
+// the samples taken from the song; the table's are its SRCN, 0 ... 255.
+inline constexpr int from_song_preset_first = 256;
 
 // The tuning of the played samples of an export's files: by the file's
 // path (as given) and SRCN.
