@@ -219,7 +219,8 @@ std::bitset<256> aram_live_view::paint_overlay() {
 std::string aram_live_view::describe(u16 address) const {
   const live_aram_picture* p = picture();
   if (!p || p->last_kind[address] == live_aram_picture::none) return "";
-  static constexpr const char* kinds[] = {"", "read", "written", "executed"};
+  // Characters, not pointers: read-only data with nothing to relocate.
+  static constexpr char kinds[][9] = {"", "read", "written", "executed"};
   return std::string("Live: ") + kinds[p->last_kind[address]] + " at " +
          sample_time_text(p->last_sample[address]);
 }
