@@ -249,7 +249,8 @@ TEST(SongMidiTest, ASongWhoseTempoChangesGetsATempoPerSectionAndKeepsItsTimes) {
   // changing at the first note of each section: every note within 1 ms.
   const double quarter_seconds[] = {0.4, 0.52, 0.68};
   std::vector<std::int64_t> note_ticks;
-  for (const midi_message& m : read_tracks(midi.bytes).at(1))
+  const auto tracks = read_tracks(midi.bytes);
+  for (const midi_message& m : tracks.at(1))
     if ((m.status & 0xF0) == 0x90 && m.data2 > 0) note_ticks.push_back(m.tick);
   ASSERT_EQ(note_ticks.size(), times.size());
   std::int64_t change_tick[3] = {0, 0, 0};
