@@ -47,7 +47,7 @@ void post_song_end(void* data) {
 }
 
 void quorlin_player_get_property(GObject* object, guint id, GValue* value,
-                                 GParamSpec* spec) noexcept {
+                                 GParamSpec* property) noexcept {
   auto* player = QUORLIN_PLAYER(object);
   switch (id) {
     case property_state:
@@ -57,7 +57,7 @@ void quorlin_player_get_property(GObject* object, guint id, GValue* value,
       g_value_set_double(value, quorlin_player_get_position(player));
       break;
     default:
-      G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+      G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, property);
   }
 }
 
