@@ -29,6 +29,7 @@ struct main_window_widgets {
   GtkWidget* menu_file_open;
   GtkWidget* menu_file_export;
   GtkWidget* menu_file_export_stems;
+  GtkWidget* menu_file_export_midi;
   GtkWidget* menu_file_previous;
   GtkWidget* menu_file_next;
   GtkWidget* menu_file_quit;
@@ -46,4 +47,5 @@ filter_panel_widgets& main_window_filter_panel(QuorlinWindow* window);
 background_tasks& main_window_background_tasks(QuorlinWindow* window);
 song_follow& main_window_song_follow(QuorlinWindow* window);
 stems_dialog& main_window_stems_dialog(QuorlinWindow* window);
+task_progress& main_window_export_progress(QuorlinWindow* window);
 play_button& main_window_play_button(QuorlinWindow* window);
