@@ -3,9 +3,9 @@
 // background_tasks, and the result shown when it is delivered.
 //
 // Cancel (or the window closing) stops the job between its steps; the
-// files it added to the folder by then are removed when its result comes
-// back, so that an export either finishes or leaves the folder as it was
-// (a file it replaced, when asked to, stays replaced).
+// files that came into the folder while it ran are removed when its result
+// comes back cancelled, so that an export either finishes or leaves the
+// folder as it was (a file it replaced, when asked to, stays replaced).
 
 #include "export_dialog.h"
 
@@ -130,21 +130,21 @@ struct export_job {
   export_options options;
   std::shared_ptr<const song_trace> trace;  // null: no kit
   progress_share progress;
-  // What the folder held before the job wrote into it: a cancelled job's
-  // files are the others. Set by the job's thread before it writes.
-  std::set<std::string> there_before;
+  // The names that came into the folder while the job ran (its files),
+  // and whether the folder was there before. Set by the job's thread.
+  std::set<std::string> added;
   bool folder_was_there = true;
   export_outcome outcome;
   explicit export_job(task_progress* shown_on) : progress(shown_on) {}
 };
 
 // Removes what a cancelled job added to its folder, and the folder when
-// the job made it and it is empty again.
+// the job made it and it is empty again (remove() leaves a folder that
+// is not).
 void remove_added_files(const export_job& job) {
   std::error_code error;
-  for (const std::string& name : names_in(job.folder))
-    if (!job.there_before.count(name))
-      std::filesystem::remove(std::filesystem::path(job.folder) / name, error);
+  for (const std::string& name : job.added)
+    std::filesystem::remove(std::filesystem::path(job.folder) / name, error);
   if (!job.folder_was_there) std::filesystem::remove(job.folder, error);
 }
 
@@ -212,7 +212,7 @@ void write_files(GTask* task, gpointer, gpointer data, GCancellable* cancellable
   auto* job = static_cast<export_job*>(data);
   try {
     job->folder_was_there = g_file_test(job->folder.c_str(), G_FILE_TEST_IS_DIR);
-    job->there_before = names_in(job->folder);
+    const std::set<std::string> there_before = names_in(job->folder);
     if (g_cancellable_is_cancelled(cancellable)) {
       // Nothing written yet.
     } else if (job->trace) {
@@ -221,6 +221,8 @@ void write_files(GTask* task, gpointer, gpointer data, GCancellable* cancellable
       job->outcome.result =
           export_samples(*job->spc, job->spc_path, job->shown, job->folder, job->options);
     }
+    for (const std::string& name : names_in(job->folder))
+      if (!there_before.count(name)) job->added.insert(name);
   } catch (const std::exception&) {
     job->outcome.refused = "Unable to allocate memory: nothing was written";
   }
