@@ -21,7 +21,6 @@
 #include "midi_export.h"
 #include "message_line.h"
 #include "sample_export.h"
-#include "sample_table.h"
 #include "settings.h"
 
 namespace {
@@ -91,17 +90,17 @@ GtkWidget* export_chooser_new(GtkWindow* parent, const char* title, const std::s
 
 // The written line as info; a failure goes to standard error as well. A
 // folder that cannot be remembered does not undo the export: the line says both.
-void show_result(const export_result& result, const std::string& folder,
+void show_result(GtkWidget* window, const export_result& result, const std::string& folder,
                  const std::string& also_written = {}) {
   const std::string not_saved = g_file_test(folder.c_str(), G_FILE_TEST_IS_DIR)
                                     ? settings_remember_export_folder(folder)
                                     : std::string();
   if (result.ok && not_saved.empty()) {
-    message_line_show(message_kind::info, result.summary() + also_written);
+    message_line_show(window, message_kind::info, result.summary() + also_written);
     return;
   }
-  message_line_report(not_saved.empty() ? result.summary()
-                                        : result.summary() + " (" + not_saved + ")");
+  message_line_report(window, not_saved.empty() ? result.summary()
+                                                : result.summary() + " (" + not_saved + ")");
 }
 
 // What an export job did: written by its thread before it returns.
@@ -123,6 +122,7 @@ std::set<std::string> names_in(const std::string& folder) {
 
 // The task's data.
 struct export_job {
+  GtkWidget* window = nullptr;  // the one that asked; a job outlives no window
   std::shared_ptr<const spc_format> spc;
   std::string spc_path;
   std::vector<int> shown;  // none: every entry
@@ -262,11 +262,12 @@ void on_files_written(GObject*, GAsyncResult* result, gpointer data) noexcept {
   if (!wanted) return;
   delivery->progress->hide();
   if (cancelled) {
-    message_line_show(message_kind::info, "Export cancelled: nothing was written to " + job.folder);
+    message_line_show(job.window, message_kind::info,
+                      "Export cancelled: nothing was written to " + job.folder);
   } else if (!job.outcome.refused.empty()) {
-    message_line_report(job.outcome.refused);
+    message_line_report(job.window, job.outcome.refused);
   } else {
-    show_result(job.outcome.result, job.folder, job.outcome.also_written);
+    show_result(job.window, job.outcome.result, job.folder, job.outcome.also_written);
   }
 }
 
@@ -274,17 +275,18 @@ void on_files_written(GObject*, GAsyncResult* result, gpointer data) noexcept {
 void start_export(std::unique_ptr<export_job> job, const std::string& doing,
                   background_tasks& tasks, task_progress& progress) {
   g_autofree char* name = g_filename_display_basename(job->spc_path.c_str());
+  GtkWidget* window = job->window;
   export_files_async(std::move(job), tasks.start(task_kind::export_files), on_files_written,
                      new export_delivery{&tasks, &progress});
-  progress.show(doing + " of " + name + "\u2026");
+  progress.show(window, doing + " of " + name + "\u2026");
 }
 
 // The song followed, which a kit and a MIDI file are made from; null, said
 // in the message line, while it is still under way.
-std::shared_ptr<const song_trace> trace_for(const char* what,
+std::shared_ptr<const song_trace> trace_for(GtkWidget* window, const char* what,
                                             std::shared_ptr<const song_trace> trace) {
   if (!trace)
-    message_line_report(std::string(what) +
+    message_line_report(window, std::string(what) +
                         " needs the song followed, which is still under way: "
                         "nothing was written; export again in a moment");
   return trace;
@@ -293,15 +295,17 @@ std::shared_ptr<const song_trace> trace_for(const char* what,
 }  // namespace
 
 void export_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format>& spc,
-                       const std::string& spc_path, std::shared_ptr<const song_trace> trace,
-                       background_tasks& tasks, task_progress& progress) {
+                       const std::string& spc_path, std::vector<int> shown,
+                       std::shared_ptr<const song_trace> trace, background_tasks& tasks,
+                       task_progress& progress) {
   if (!spc) return;
   // export_samples takes no numbers as "every entry": an empty table must
   // not become a full export.
   auto job = std::make_unique<export_job>(&progress);
-  job->shown = sample_table_shown_sample_numbers();
+  job->window = GTK_WIDGET(parent);
+  job->shown = std::move(shown);
   if (job->shown.empty()) {
-    message_line_show(message_kind::info, "No samples shown, so none exported");
+    message_line_show(GTK_WIDGET(parent), message_kind::info, "No samples shown, so none exported");
     return;
   }
   const export_option_boxes boxes = option_boxes_new();
@@ -319,7 +323,7 @@ void export_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format
   if (job->folder.empty()) return;
   // The kit is tuned from the song followed, so it waits for that trace.
   if (job->options.instruments &&
-      !(job->trace = trace_for("The instrument kit", std::move(trace))))
+      !(job->trace = trace_for(job->window, "The instrument kit", std::move(trace))))
     return;
   job->spc = spc;
   job->spc_path = spc_path;
@@ -335,13 +339,16 @@ void export_midi_run(GtkWindow* parent, const std::shared_ptr<const spc_format>&
   gtk_widget_show(replace);
   GtkWidget* dialog = export_chooser_new(parent, "Export MIDI", spc_path, replace);
   auto job = std::make_unique<export_job>(&progress);
+  job->window = GTK_WIDGET(parent);
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
     g_autofree char* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
     if (chosen) job->folder = chosen;
     job->options.force = is_checked(replace);
   }
   gtk_widget_destroy(dialog);
-  if (job->folder.empty() || !(job->trace = trace_for("The MIDI file", std::move(trace)))) return;
+  if (job->folder.empty() ||
+      !(job->trace = trace_for(job->window, "The MIDI file", std::move(trace))))
+    return;
   // What `quorlin --export FOLDER --midi FILE` writes: every entry, the
   // kit of the played ones, and the song.
   job->options.instruments = true;

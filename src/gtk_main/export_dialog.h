@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "background_tasks.h"
 #include "song_trace.h"
@@ -17,9 +18,9 @@
 #include "task_progress.h"
 
 // Asks for a folder, starting in the last export folder or else the folder
-// of `spc_path`, and writes there the samples of `spc` whose rows the table
-// shows now, off the main loop as a job of `tasks`; with the kit option,
-// tuned from `trace`, the song followed (null: still under way, and nothing
+// of `spc_path`, and writes there the samples of `spc` numbered in `shown`
+// (the rows the table shows, in order), off the main loop as a job of
+// `tasks`; with the kit option, tuned from `trace`, the song followed (null: still under way, and nothing
 // is written), and with the MIDI option the song as STEM.mid. The chooser's
 // Cancel changes nothing; `progress` (of the export_files kind) shows the
 // job, and its Cancel leaves the folder as it was. The result is one line
@@ -27,8 +28,9 @@
 // folder is remembered for next time. With no rows shown it says so and
 // opens no chooser. Main thread only.
 void export_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format>& spc,
-                       const std::string& spc_path, std::shared_ptr<const song_trace> trace,
-                       background_tasks& tasks, task_progress& progress);
+                       const std::string& spc_path, std::vector<int> shown,
+                       std::shared_ptr<const song_trace> trace, background_tasks& tasks,
+                       task_progress& progress);
 
 // Asks for a folder as export_dialog_run does (with "Replace existing
 // files" alone) and writes there every entry of `spc`, the kit of those its

@@ -86,14 +86,15 @@ void on_ruler_pressed(song_page_state& state, double seconds) {
   if (!song_playing(state)) return;
   play_button_stop(*state.controls);
   gtk_button_clicked(GTK_BUTTON(play_button_of(state)));
-  message_line_show(message_kind::info, "The song starts again from 0:00: seeking to " +
-                                            tenths_time_text(seconds) +
-                                            " is not supported by the emulator.");
+  message_line_show(state.page, message_kind::info,
+                    "The song starts again from 0:00: seeking to " + tenths_time_text(seconds) +
+                        " is not supported by the emulator.");
 }
 
 void show_muted(const song_page_state& state) {
-  timeline_view_set_muted(state.timeline, voice_mute_mask());
-  notes_view_set_muted(state.notes, voice_mute_mask());
+  const u8 muted = voice_mute_mask(play_button_voices(*state.controls));
+  timeline_view_set_muted(state.timeline, muted);
+  notes_view_set_muted(state.notes, muted);
 }
 
 void build_timeline(GtkWidget* page, gpointer) noexcept {
@@ -119,7 +120,8 @@ void build_timeline(GtkWidget* page, gpointer) noexcept {
   timeline_view_set_root_key_source(state.timeline, state.root_key_of);
   notes_view_set_root_key_source(state.notes, state.root_key_of);
   show_muted(state);
-  state.mute_listener = voice_mute_add_listener([&state] { show_muted(state); });
+  state.mute_listener =
+      voice_mute_add_listener(play_button_voices(*state.controls), [&state] { show_muted(state); });
   timeline_view_set_trace(state.timeline, state.trace);
   notes_view_set_trace(state.notes, state.trace);
   follow_playing(state);
@@ -139,7 +141,8 @@ GtkWidget* song_page_new(play_button& controls, timeline_sample_chosen on_sample
   g_object_set_data_full(G_OBJECT(page), state_key, state.release(), [](gpointer data) {
     auto* state = static_cast<song_page_state*>(data);
     if (state->playhead_timer) g_source_remove(state->playhead_timer);
-    if (state->mute_listener >= 0) voice_mute_remove_listener(state->mute_listener);
+    if (state->mute_listener >= 0)
+      voice_mute_remove_listener(play_button_voices(*state->controls), state->mute_listener);
     delete state;
   });
   return page;

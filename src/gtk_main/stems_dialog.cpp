@@ -106,9 +106,9 @@ void stems_dialog::on_rendered(GObject*, GAsyncResult* result, gpointer self) no
   }
   if (!not_saved.empty()) text += " (" + not_saved + ")";
   if (rendered.ok && rendered.files_failed.empty() && not_saved.empty()) {
-    message_line_show(message_kind::info, text);
+    message_line_show(dialog.window_, message_kind::info, text);
   } else {
-    message_line_report(text);
+    message_line_report(dialog.window_, text);
   }
 }
 
@@ -118,6 +118,7 @@ void stems_dialog::run(GtkWindow* parent, const std::shared_ptr<const spc_format
   bool force = false;
   const std::string folder = choose_folder(parent, spc_path, force);
   if (folder.empty()) return;
+  window_ = GTK_WIDGET(parent);
 
   auto job = std::make_unique<stems_job>(&progress_);
   job->spc = spc;
@@ -127,7 +128,7 @@ void stems_dialog::run(GtkWindow* parent, const std::shared_ptr<const spc_format
   // Cancels a render still running: its result is dropped.
   stems_render_async(std::move(job), tasks_.start(task_kind::stems), on_rendered, this);
   g_autofree char* name = g_filename_display_basename(spc_path.c_str());
-  progress_.show(std::string("Rendering the stems of ") + name + "\u2026");
+  progress_.show(window_, std::string("Rendering the stems of ") + name + "\u2026");
 }
 
 void stems_dialog::cancel() {

@@ -45,6 +45,7 @@ class stems_dialog {
   static void on_rendered(GObject* source, GAsyncResult* result, gpointer self) noexcept;
 
   background_tasks& tasks_;
+  GtkWidget* window_ = nullptr;  // the window whose message line shows the render
   task_progress progress_;
 };
 

@@ -2,9 +2,9 @@
 
 #include "message_line.h"
 
-void task_progress::show(const std::string& text) {
-  ensure_widgets();
-  message_line_show(message_kind::info, text);
+void task_progress::show(GtkWidget* window, const std::string& text) {
+  ensure_widgets(window);
+  message_line_show(window, message_kind::info, text);
   if (!widgets_.progress_box) return;
   gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(widgets_.progress_bar), 0.0);
   gtk_widget_show(widgets_.progress_box);
@@ -20,11 +20,12 @@ void task_progress::hide() {
 }
 
 // Packed once into the message line, beside its text.
-void task_progress::ensure_widgets() {
+void task_progress::ensure_widgets(GtkWidget* window) {
   task_progress_widgets& w = widgets_;
   if (w.progress_box) return;
-  GtkWidget* info_bar = message_line_get_widgets().info_bar;
-  if (!info_bar) return;
+  const message_line_widgets* line = message_line_get_widgets(window);
+  if (!line) return;
+  GtkWidget* info_bar = line->info_bar;
   w.progress_box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
   w.progress_bar = gtk_progress_bar_new();
   gtk_progress_bar_set_show_text(GTK_PROGRESS_BAR(w.progress_bar), TRUE);

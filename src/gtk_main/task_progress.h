@@ -24,9 +24,9 @@ class task_progress {
   // Cancel interrupts the job of `kind` in `tasks`, which outlive this.
   task_progress(background_tasks& tasks, task_kind kind) : tasks_(tasks), kind_(kind) {}
 
-  // Shows `text` in the message line with the bar at 0 beside it. GTK main
-  // thread only.
-  void show(const std::string& text);
+  // Shows `text` in the message line of `window` (the same window each
+  // time) with the bar at 0 beside it. GTK main thread only.
+  void show(GtkWidget* window, const std::string& text);
   // Moves the bar. GTK main thread only.
   void set_share(double share);
   // Takes the bar and Cancel away. GTK main thread only.
@@ -36,7 +36,7 @@ class task_progress {
   const task_progress_widgets& widgets() const { return widgets_; }
 
  private:
-  void ensure_widgets();
+  void ensure_widgets(GtkWidget* window);
 
   background_tasks& tasks_;
   task_kind kind_;

@@ -82,7 +82,7 @@ class NotesViewTest : public testing::Test {
     gui_flush();
   }
 
-  const inspector_pane_widgets& pane = inspector_pane_get_widgets();
+  const inspector_pane_widgets& pane = inspector_pane_get_widgets(gui_pane());
   temp_dir dir;
 };
 
@@ -119,7 +119,7 @@ TEST_F(NotesViewTest, ANoteAKeyOnFollowingItsSlideNamedOnHoverInspectedOnClick) 
   const notes_note& second = roll.notes[1];
   gui_press_at(window, g.time.x_of(0.75), g.y_of(second.path[0].key));
   gui_flush();
-  EXPECT_EQ(inspector_pane_inspected(), 2);
+  EXPECT_EQ(inspector_pane_inspected(gui_pane()), 2);
 }
 
 }  // namespace
