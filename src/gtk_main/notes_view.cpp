@@ -27,8 +27,7 @@ struct notes_view_state {
   u8 muted = 0;
   timeline_background background;
   double playhead = -1;
-  std::optional<std::size_t> hover;
-  std::string hover_text;
+  pointer_hover<std::size_t> hover;
   timeline_sample_chosen on_sample_chosen;
 };
 
@@ -151,9 +150,9 @@ gboolean draw_view(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   cairo_save(cr);
   cairo_rectangle(cr, timeline_geometry::header_width, 0, g.time.width, g.time.height);
   cairo_clip(cr);
-  if (state.hover && *state.hover < state.roll.notes.size()) {
+  if (state.hover.place && *state.hover.place < state.roll.notes.size()) {
     cairo_set_source_rgb(cr, 1, 1, 1);
-    draw_note(cr, g, state.roll.notes[*state.hover]);
+    draw_note(cr, g, state.roll.notes[*state.hover.place]);
     cairo_set_line_width(cr, 1);
     cairo_stroke(cr);
   }
@@ -182,18 +181,14 @@ std::string describe(const notes_view_state& state, std::size_t index) {
 
 gboolean pointer_moved(GtkWidget* area, GdkEventMotion* event, gpointer) noexcept {
   notes_view_state& state = state_of(area);
-  const std::optional<std::size_t> hover = note_at(state, event->x, event->y);
-  if (hover == state.hover) return FALSE;
-  state.hover = hover;
-  state.hover_text = hover ? describe(state, *hover) : std::string();
-  gtk_widget_queue_draw(area);
+  const auto name = [&state](const std::size_t& at) { return describe(state, at); };
+  if (state.hover.point_at(note_at(state, event->x, event->y), name)) gtk_widget_queue_draw(area);
   return FALSE;
 }
 
 gboolean pointer_left(GtkWidget* area, GdkEventCrossing*, gpointer) noexcept {
   notes_view_state& state = state_of(area);
-  state.hover.reset();
-  state.hover_text.clear();
+  state.hover.clear();
   gtk_widget_queue_draw(area);
   return FALSE;
 }
@@ -259,8 +254,7 @@ void notes_view_set_trace(GtkWidget* view, std::shared_ptr<const song_trace> tra
   notes_view_state& state = state_of(view);
   state.trace = std::move(trace);
   state.roll_stale = true;
-  state.hover.reset();
-  state.hover_text.clear();
+  state.hover.clear();
   state.following = true;
   show_window(state, {0, total_seconds(state)});
 }
@@ -296,7 +290,7 @@ const notes_roll& notes_view_roll(GtkWidget* view) { return roll_of(state_of(vie
 
 notes_geometry notes_view_geometry(GtkWidget* view) { return geometry_of(state_of(view)); }
 
-std::string notes_view_hover_text(GtkWidget* view) { return state_of(view).hover_text; }
+std::string notes_view_hover_text(GtkWidget* view) { return state_of(view).hover.text; }
 
 void notes_draw(cairo_t* cr, const notes_geometry& geometry, const notes_roll& roll,
                 u8 muted_voices) {

@@ -39,9 +39,8 @@ struct timeline_view_state {
   // plays, out of sight) when the user last moved it.
   bool following = true;
   bool moving_adjustment = false;  // the view, not the user, is scrolling
-  std::optional<timeline_place> hover;
+  pointer_hover<timeline_place> hover;
   std::optional<timeline_place> cursor;
-  std::string hover_text;
   timeline_sample_chosen on_sample_chosen;
   timeline_time_chosen on_time_chosen;
   timeline_root_key root_key_of;
@@ -259,9 +258,9 @@ gboolean draw_view(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   cairo_save(cr);
   cairo_rectangle(cr, timeline_geometry::header_width, 0, g.width, g.height);
   cairo_clip(cr);
-  if (state.trace && state.hover) {
+  if (state.trace && state.hover.place) {
     cairo_set_source_rgb(cr, 1, 1, 1);
-    outline_mark(cr, state, g, *state.hover, 1);
+    outline_mark(cr, state, g, *state.hover.place, 1);
   }
   if (state.trace && state.cursor) {
     cairo_set_source_rgb(cr, 1.0, 1.0, 0.0);
@@ -291,18 +290,14 @@ std::optional<timeline_place> mark_at(const timeline_view_state& state, double x
 
 gboolean pointer_moved(GtkWidget* area, GdkEventMotion* event, gpointer) noexcept {
   timeline_view_state& state = state_of(area);
-  const std::optional<timeline_place> hover = mark_at(state, event->x, event->y);
-  if (hover == state.hover) return FALSE;
-  state.hover = hover;
-  state.hover_text = hover ? describe(state, *hover) : std::string();
-  gtk_widget_queue_draw(area);
+  const auto name = [&state](const timeline_place& at) { return describe(state, at); };
+  if (state.hover.point_at(mark_at(state, event->x, event->y), name)) gtk_widget_queue_draw(area);
   return FALSE;
 }
 
 gboolean pointer_left(GtkWidget* area, GdkEventCrossing*, gpointer) noexcept {
   timeline_view_state& state = state_of(area);
-  state.hover.reset();
-  state.hover_text.clear();
+  state.hover.clear();
   gtk_widget_queue_draw(area);
   return FALSE;
 }
@@ -515,8 +510,7 @@ void timeline_view_set_trace(GtkWidget* view, std::shared_ptr<const song_trace> 
   timeline_view_state& state = state_of(view);
   state.trace = std::move(trace);
   state.lanes = state.trace ? make_timeline_lanes(*state.trace) : timeline_lanes{};
-  state.hover.reset();
-  state.hover_text.clear();
+  state.hover.clear();
   state.cursor.reset();
   state.following = true;
   show_window(state, {0, total_seconds(state)});
@@ -561,7 +555,7 @@ std::optional<timeline_place> timeline_view_cursor(GtkWidget* view) {
   return state_of(view).cursor;
 }
 
-std::string timeline_view_hover_text(GtkWidget* view) { return state_of(view).hover_text; }
+std::string timeline_view_hover_text(GtkWidget* view) { return state_of(view).hover.text; }
 
 GtkWidget* timeline_view_area(GtkWidget* view) { return state_of(view).area; }
 

@@ -28,6 +28,27 @@ using timeline_time_chosen = std::function<void(double seconds)>;
 // tuning is known.
 using timeline_root_key = std::function<std::optional<double>(int sample_number)>;
 
+// What a view's pointer is over (one of its marks, or none) and the text
+// that names it, for the lanes and the notes alike. GTK main thread only.
+template <class Place>
+struct pointer_hover {
+  std::optional<Place> place;
+  std::string text;
+  // Points at `at`, named by `describe`; returns whether it moved, when
+  // the view draws again.
+  template <class Describe>
+  bool point_at(std::optional<Place> at, Describe&& describe) {
+    if (at == place) return false;
+    place = at;
+    text = at ? describe(*at) : std::string();
+    return true;
+  }
+  void clear() {
+    place.reset();
+    text.clear();
+  }
+};
+
 // Builds the view, showing no trace; returns the box to pack. GTK main
 // thread only.
 GtkWidget* timeline_view_new(timeline_sample_chosen on_sample_chosen,
