@@ -5,14 +5,28 @@
 #include <cmath>
 #include <optional>
 
+#include "dsp_envelope.h"
 #include "smf_writer.h"
 
 namespace {
 
 constexpr u8 note_off = 0x80, note_on = 0x90, control = 0xB0, program_change = 0xC0,
              pitch_bend = 0xE0;
-constexpr u8 cc_bank = 0, cc_data_entry = 6, cc_volume = 7, cc_pan = 10, cc_bank_lsb = 32,
-             cc_reverb = 91, cc_rpn_lsb = 100, cc_rpn_msb = 101;
+constexpr u8 cc_bank = 0, cc_data_entry = 6, cc_volume = 7, cc_pan = 10, cc_expression = 11,
+             cc_bank_lsb = 32, cc_reverb = 91, cc_rpn_lsb = 100, cc_rpn_msb = 101;
+
+// Whether a voice with these registers holds a fixed level (direct GAIN,
+// ADSR off): the driver sets the level itself, and may change it each tick.
+bool direct_level(const key_on_envelope& r) { return !(r.adsr1 & 0x80) && !(r.gain & 0x80); }
+
+// A MIDI 0 ... 127 value (velocity or expression) that scales a SoundFont
+// player's amplitude by `ratio` (at most 1). Both go through the default
+// modulators of SoundFont 2.01: a negative concave curve over 96 dB, which
+// attenuates by 40·log10(127 / value) dB, an amplitude of (value / 127)².
+int midi_gain_value(double ratio) {
+  return std::clamp(int(std::lround(127.0 * std::sqrt(std::max(0.0, ratio)))), 0, 127);
+}
+double midi_gain_of(int value) { return double(value) * value / (127.0 * 127.0); }
 
 // A tempo from a DSP sample of the song on.
 struct tempo_change {
@@ -99,12 +113,17 @@ struct voice_track {
   bool started = false;
   int preset = -1;
   int volume = -1, pan = -1, reverb = -1, bend = -1;
+  int expression = 127;  // the channel's CC 11 (127 until first changed)
+  int velocity = 127;    // of the note sounding, and of a note a slide restarts
   // The note sounding, if any, and where its sample is.
   std::optional<int> note;
   const midi_instrument* instrument = nullptr;
   u16 pitch = 0;
   std::int64_t since = 0;   // DSP sample from which frames_played counts on
   double frames_played = 0;  // of the sample, at `since`
+  // The level (of full) the note's velocity plays the preset at, which CC 11
+  // scales; 0 or below: the note's level is the preset's own envelope.
+  double level_from = -1;
 };
 
 class song_writer {
@@ -124,17 +143,18 @@ class song_writer {
     }
   }
 
-  void play(const trace_event& e) {
+  // `sounding`: for a key-on, the envelope registers its note sounds with.
+  void play(const trace_event& e, const key_on_envelope& sounding) {
     voice_track& v = voices_[e.voice & 7];
     end_sample_if_done(v, e.sample);
     switch (e.kind) {
-      case trace_event_kind::key_on: key_on(v, e); break;
+      case trace_event_kind::key_on: key_on(v, e, sounding); break;
       case trace_event_kind::key_off: end_note(v, e.sample); break;
       case trace_event_kind::pitch: slide(v, e); break;
       case trace_event_kind::volume:
         if (v.started) set_volume(v, e, clock_.at(e.sample));
         break;
-      case trace_event_kind::envelope: break;
+      case trace_event_kind::envelope: follow_level(v, e); break;
     }
   }
 
@@ -194,7 +214,7 @@ class song_writer {
     const int note = std::clamp(int(std::lround(key)), 0, 127);
     const std::int64_t tick = clock_.at(sample);
     set_bend(v, tick, key - note);
-    v.track.channel_message(tick, u8(note_on | v.channel), u8(note), 127);
+    v.track.channel_message(tick, u8(note_on | v.channel), u8(note), u8(std::max(1, v.velocity)));
     v.note = note;
     v.since = sample;
     v.frames_played = 0;
@@ -230,7 +250,34 @@ class song_writer {
     return taken == preset_of_chain_.end() ? -1 : taken->second;
   }
 
-  void key_on(voice_track& v, const trace_event& e) {
+  // The note's velocity makes the preset sound at the level the voice's
+  // envelope holds; a level above the preset's plays at the preset's.
+  // Where both are direct GAIN levels, later level changes of the note
+  // follow as CC 11 relative to it; other envelopes the preset plays itself.
+  void set_level(voice_track& v, const key_on_envelope& sounding, std::int64_t tick) {
+    v.level_from = -1;
+    int velocity = 127;
+    const double preset = sampler_envelope_from(v.instrument->envelope).level;
+    if (direct_level(sounding) && direct_level(v.instrument->envelope) && preset > 0) {
+      velocity = std::max(1, midi_gain_value(sampler_envelope_from(sounding).level / preset));
+      v.level_from = preset * midi_gain_of(velocity);
+    }
+    v.velocity = velocity;
+    set_expression(v, tick, 127);
+  }
+
+  void set_expression(voice_track& v, std::int64_t tick, int value) {
+    if (value != v.expression) cc(v, tick, cc_expression, v.expression = value);
+  }
+
+  void follow_level(voice_track& v, const trace_event& e) {
+    const key_on_envelope registers{e.adsr1, e.adsr2, e.gain};
+    if (!v.note || v.level_from <= 0 || !direct_level(registers)) return;
+    set_expression(v, clock_.at(e.sample),
+                   midi_gain_value(sampler_envelope_from(registers).level / v.level_from));
+  }
+
+  void key_on(voice_track& v, const trace_event& e, const key_on_envelope& sounding) {
     end_note(v, e.sample);
     const int preset_number = preset_of(e);
     if (preset_number < 0) {
@@ -255,6 +302,7 @@ class song_writer {
     if (reverb != v.reverb) cc(v, tick, cc_reverb, v.reverb = reverb);
     v.instrument = instrument;
     v.pitch = e.pitch;
+    set_level(v, sounding, tick);
     start_note(v, e.sample, midi_sounding_key(instrument->tuning, e.pitch));
   }
 
@@ -298,6 +346,23 @@ smf_track conductor_track(const song_midi_source& source, const tick_clock& cloc
   return track;
 }
 
+// The envelope registers the key-on events[i] sounds with: its own, or,
+// when they hold it silent (direct GAIN 0), the first the driver then sets
+// before the voice's next key-on or key-off.
+key_on_envelope sounding_envelope(const std::vector<trace_event>& events, std::size_t i) {
+  const trace_event& on = events[i];
+  const key_on_envelope own{on.adsr1, on.adsr2, on.gain};
+  if (on.kind != trace_event_kind::key_on || !direct_level(own) || (own.gain & 0x7F) != 0) return own;
+  for (std::size_t j = i + 1; j < events.size(); ++j) {
+    const trace_event& e = events[j];
+    if (e.voice != on.voice) continue;
+    if (e.kind == trace_event_kind::key_on || e.kind == trace_event_kind::key_off) break;
+    if (e.kind == trace_event_kind::envelope && ((e.adsr1 & 0x80) || e.gain != 0))
+      return {e.adsr1, e.adsr2, e.gain};
+  }
+  return own;
+}
+
 }  // namespace
 
 double midi_sounding_key(const sample_tuning& tuning, u16 pitch) {
@@ -314,7 +379,8 @@ song_midi make_song_midi(const song_midi_source& source) {
   out.tempo_changes = int(map.size()) - 1;
   const tick_clock clock(map);
   song_writer writer(source, clock, out);
-  for (const trace_event& e : source.trace->events) writer.play(e);
+  const std::vector<trace_event>& events = source.trace->events;
+  for (std::size_t i = 0; i < events.size(); ++i) writer.play(events[i], sounding_envelope(events, i));
   std::vector<smf_track> tracks{conductor_track(source, clock)};
   for (smf_track& track : writer.finish(source.trace->samples)) tracks.push_back(std::move(track));
   out.voices = int(tracks.size()) - 1;
