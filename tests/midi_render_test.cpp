@@ -114,7 +114,7 @@ std::optional<std::size_t> attack_near(const std::vector<double>& level, std::si
     loudest = std::max(loudest, level[i]);
     if (level[i] - level[i - 4] > best_rise) best_rise = level[i] - level[i - 4], best = i;
   }
-  if (best_rise < loudest / 5) return std::nullopt;
+  if (best_rise <= 0 || best_rise < loudest / 5) return std::nullopt;
   return best * level_frame;
 }
 
@@ -248,13 +248,14 @@ TEST(MidiRenderTest, EveryCorpusSongsMidiPlaysItsVoicesLikeLibgme) {
                 entry.path().filename().c_str(), long(within_2ms), onsets, 100 * onset_share,
                 latency / 32, total.frames_within_50_cents, total.tonal_frames, 100 * pitch_share);
     // Onsets are judged where enough notes attack sharply in libgme's render
-    // (a slow attack has no one moment to compare). Instruments taken from
-    // the song (osoumen's driver) vary their direct GAIN per note, which the
-    // preset's one level does not follow yet: their onsets are only shown.
+    // (a slow attack has no one moment to compare). The instruments taken
+    // from the song (osoumen's driver, which sets every level itself) have
+    // low, rough waves whose level over a frame swings with the wave, so
+    // the steepest rise near a note is often not its attack: a lower floor.
     const bool from_song = e.run.err.find("taken from the song") != std::string::npos;
-    if (onsets >= 50 && !from_song) {
+    if (onsets >= 50) {
       EXPECT_LE(std::abs(latency), 4 * 32) << spc;
-      EXPECT_GE(onset_share, 0.8) << spc;
+      EXPECT_GE(onset_share, from_song ? 0.5 : 0.8) << spc;
     }
     EXPECT_GE(pitch_share, 0.8) << spc;
   }

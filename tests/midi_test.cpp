@@ -270,3 +270,57 @@ TEST(SongMidiTest, ASongWhoseTempoChangesGetsATempoPerSectionAndKeepsItsTimes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SongMidiTest, ANoteWhoseDriverSetsItsLevelSoundsAtItThroughVelocityAndExpression) {
+  // The kit's preset plays at its own envelope; velocity v attenuates a
+  // SoundFont player's amplitude to (v / 127)², as does expression.
+  const struct {
+    const char* what;
+    key_on_envelope preset, key_on;
+    std::vector<u8> later_gains;  // direct GAIN levels the driver sets while the note sounds
+    int velocity;
+    std::vector<int> expressions;
+  } cases[] = {
+      {"the preset's own level", {0, 0, 0x7F}, {0, 0, 0x7F}, {}, 127, {}},
+      {"a quarter of the preset's", {0, 0, 0x7F}, {0, 0, 0x20}, {}, 64, {}},
+      {"louder than the preset", {0, 0, 0x40}, {0, 0, 0x7F}, {}, 127, {}},
+      {"under an ADSR preset's peak", {0x8F, 0xE0, 0}, {0, 0, 0x40}, {}, 90, {}},
+      {"ADSR plays the preset", {0, 0, 0x40}, {0x8F, 0xE0, 0}, {0x20}, 127, {}},
+      {"a fall after the key-on", {0, 0, 0x7F}, {0, 0, 0x7F}, {0x3F, 0x7F}, 127, {89, 127}},
+      {"a rise to the loudest", {0, 0, 0x7F}, {0, 0, 0x10}, {0x40}, 90, {64, 127}},
+      {"silent until the driver sets it", {0, 0, 0x7F}, {0, 0, 0x9E}, {0x40}, 90, {0, 127}},
+  };
+  for (const auto& c : cases) {
+    song_trace trace;
+    trace_event on = key_on(0, 0, 0x01, 0x1000);
+    on.adsr1 = c.key_on.adsr1, on.adsr2 = c.key_on.adsr2, on.gain = c.key_on.gain;
+    trace.events.push_back(on);
+    for (std::size_t i = 0; i < c.later_gains.size(); ++i) {
+      trace_event change = event_at(1600 * std::int64_t(i + 1), trace_event_kind::envelope, 0);
+      change.gain = c.later_gains[i];
+      trace.events.push_back(change);
+    }
+    trace.events.push_back(event_at(16000, trace_event_kind::key_off, 0));
+    trace.events.push_back(key_on(17600, 0, 0x01, 0x1000));  // ADSR: back to 127, expression too
+    trace.samples = 32000;
+    midi_instrument instrument;
+    instrument.start = 0x1100;
+    instrument.frames = 100000;
+    instrument.loops = true;
+    instrument.envelope = c.preset;
+    const song_midi midi = make_song_midi({&trace, {{0x01, instrument}}, "", ""});
+    std::vector<int> velocities, expressions;
+    for (const midi_message& m : read_tracks(midi.bytes).at(1)) {
+      if (m.status == 0x90) velocities.push_back(m.data2);
+      if (m.status == 0xB0 && m.data1 == 11) expressions.push_back(m.data2);
+    }
+    std::vector<int> expected = c.expressions;
+    if (!expected.empty() && expected.back() != 127) expected.push_back(127);
+    EXPECT_EQ(velocities, (std::vector<int>{c.velocity, 127})) << c.what;
+    EXPECT_EQ(expressions, expected) << c.what;
+  }
+}
+
+}  // namespace

@@ -18,6 +18,16 @@ constexpr u8 cc_bank = 0, cc_data_entry = 6, cc_volume = 7, cc_pan = 10, cc_expr
 // Whether a voice with these registers holds a fixed level (direct GAIN,
 // ADSR off): the driver sets the level itself, and may change it each tick.
 bool direct_level(const key_on_envelope& r) { return !(r.adsr1 & 0x80) && !(r.gain & 0x80); }
+double direct_level_of(u8 gain) { return sampler_envelope_from({0, 0, u8(gain & 0x7F)}).level; }
+
+// The levels a key-on's note sounds at when its driver sets them itself:
+// it keys on at a direct GAIN level, or with a GAIN decrease, which holds
+// the new envelope at 0 until the driver sets a level.
+struct driven_level {
+  bool driven = false;
+  double at_key_on = 0;  // 0 ... 1 of full
+  double loudest = 0;    // of the key-on's and the driver's levels until key-off or the next key-on
+};
 
 // A MIDI 0 ... 127 value (velocity or expression) that scales a SoundFont
 // player's amplitude by `ratio` (at most 1). Both go through the default
@@ -26,7 +36,6 @@ bool direct_level(const key_on_envelope& r) { return !(r.adsr1 & 0x80) && !(r.ga
 int midi_gain_value(double ratio) {
   return std::clamp(int(std::lround(127.0 * std::sqrt(std::max(0.0, ratio)))), 0, 127);
 }
-double midi_gain_of(int value) { return double(value) * value / (127.0 * 127.0); }
 
 // A tempo from a DSP sample of the song on.
 struct tempo_change {
@@ -121,8 +130,9 @@ struct voice_track {
   u16 pitch = 0;
   std::int64_t since = 0;   // DSP sample from which frames_played counts on
   double frames_played = 0;  // of the sample, at `since`
-  // The level (of full) the note's velocity plays the preset at, which CC 11
-  // scales; 0 or below: the note's level is the preset's own envelope.
+  // The level (of full) the note's velocity plays the preset at (to the
+  // velocity's precision), which CC 11 scales; 0 or below: the note's level
+  // is the preset's own envelope.
   double level_from = -1;
 };
 
@@ -143,12 +153,12 @@ class song_writer {
     }
   }
 
-  // `sounding`: for a key-on, the envelope registers its note sounds with.
-  void play(const trace_event& e, const key_on_envelope& sounding) {
+  // `level`: for a key-on, the levels its driver sets.
+  void play(const trace_event& e, const driven_level& level) {
     voice_track& v = voices_[e.voice & 7];
     end_sample_if_done(v, e.sample);
     switch (e.kind) {
-      case trace_event_kind::key_on: key_on(v, e, sounding); break;
+      case trace_event_kind::key_on: key_on(v, e, level); break;
       case trace_event_kind::key_off: end_note(v, e.sample); break;
       case trace_event_kind::pitch: slide(v, e); break;
       case trace_event_kind::volume:
@@ -250,20 +260,21 @@ class song_writer {
     return taken == preset_of_chain_.end() ? -1 : taken->second;
   }
 
-  // The note's velocity makes the preset sound at the level the voice's
-  // envelope holds; a level above the preset's plays at the preset's.
-  // Where both are direct GAIN levels, later level changes of the note
-  // follow as CC 11 relative to it; other envelopes the preset plays itself.
-  void set_level(voice_track& v, const key_on_envelope& sounding, std::int64_t tick) {
+  // A note whose driver sets its levels: its velocity makes the preset
+  // sound at the loudest of them (at most the preset's own), and CC 11
+  // gives each level against that, from the key-on on. Any other note
+  // plays at the preset's envelope, at velocity 127.
+  void set_level(voice_track& v, const driven_level& level, std::int64_t tick) {
     v.level_from = -1;
-    int velocity = 127;
+    v.velocity = 127;
     const double preset = sampler_envelope_from(v.instrument->envelope).level;
-    if (direct_level(sounding) && direct_level(v.instrument->envelope) && preset > 0) {
-      velocity = std::max(1, midi_gain_value(sampler_envelope_from(sounding).level / preset));
-      v.level_from = preset * midi_gain_of(velocity);
+    if (level.driven && level.loudest > 0 && preset > 0) {
+      v.velocity = std::max(1, midi_gain_value(level.loudest / preset));
+      v.level_from = level.loudest;
+      set_expression(v, tick, midi_gain_value(level.at_key_on / v.level_from));
+    } else {
+      set_expression(v, tick, 127);
     }
-    v.velocity = velocity;
-    set_expression(v, tick, 127);
   }
 
   void set_expression(voice_track& v, std::int64_t tick, int value) {
@@ -273,11 +284,10 @@ class song_writer {
   void follow_level(voice_track& v, const trace_event& e) {
     const key_on_envelope registers{e.adsr1, e.adsr2, e.gain};
     if (!v.note || v.level_from <= 0 || !direct_level(registers)) return;
-    set_expression(v, clock_.at(e.sample),
-                   midi_gain_value(sampler_envelope_from(registers).level / v.level_from));
+    set_expression(v, clock_.at(e.sample), midi_gain_value(direct_level_of(e.gain) / v.level_from));
   }
 
-  void key_on(voice_track& v, const trace_event& e, const key_on_envelope& sounding) {
+  void key_on(voice_track& v, const trace_event& e, const driven_level& level) {
     end_note(v, e.sample);
     const int preset_number = preset_of(e);
     if (preset_number < 0) {
@@ -302,7 +312,7 @@ class song_writer {
     if (reverb != v.reverb) cc(v, tick, cc_reverb, v.reverb = reverb);
     v.instrument = instrument;
     v.pitch = e.pitch;
-    set_level(v, sounding, tick);
+    set_level(v, level, tick);
     start_note(v, e.sample, midi_sounding_key(instrument->tuning, e.pitch));
   }
 
@@ -346,21 +356,23 @@ smf_track conductor_track(const song_midi_source& source, const tick_clock& cloc
   return track;
 }
 
-// The envelope registers the key-on events[i] sounds with: its own, or,
-// when they hold it silent (direct GAIN 0), the first the driver then sets
-// before the voice's next key-on or key-off.
-key_on_envelope sounding_envelope(const std::vector<trace_event>& events, std::size_t i) {
+// The levels the driver sets for the key-on events[i], if it does.
+driven_level driven_level_of(const std::vector<trace_event>& events, std::size_t i) {
   const trace_event& on = events[i];
-  const key_on_envelope own{on.adsr1, on.adsr2, on.gain};
-  if (on.kind != trace_event_kind::key_on || !direct_level(own) || (own.gain & 0x7F) != 0) return own;
+  driven_level out;
+  const bool direct = direct_level({on.adsr1, on.adsr2, on.gain});
+  const bool decrease = !(on.adsr1 & 0x80) && (on.gain & 0xC0) == 0x80;
+  if (on.kind != trace_event_kind::key_on || !(direct || decrease)) return out;
+  out.driven = true;
+  out.at_key_on = out.loudest = direct ? direct_level_of(on.gain) : 0;
   for (std::size_t j = i + 1; j < events.size(); ++j) {
     const trace_event& e = events[j];
     if (e.voice != on.voice) continue;
     if (e.kind == trace_event_kind::key_on || e.kind == trace_event_kind::key_off) break;
-    if (e.kind == trace_event_kind::envelope && ((e.adsr1 & 0x80) || e.gain != 0))
-      return {e.adsr1, e.adsr2, e.gain};
+    if (e.kind == trace_event_kind::envelope && direct_level({e.adsr1, e.adsr2, e.gain}))
+      out.loudest = std::max(out.loudest, direct_level_of(e.gain));
   }
-  return own;
+  return out;
 }
 
 }  // namespace
@@ -380,7 +392,7 @@ song_midi make_song_midi(const song_midi_source& source) {
   const tick_clock clock(map);
   song_writer writer(source, clock, out);
   const std::vector<trace_event>& events = source.trace->events;
-  for (std::size_t i = 0; i < events.size(); ++i) writer.play(events[i], sounding_envelope(events, i));
+  for (std::size_t i = 0; i < events.size(); ++i) writer.play(events[i], driven_level_of(events, i));
   std::vector<smf_track> tracks{conductor_track(source, clock)};
   for (smf_track& track : writer.finish(source.trace->samples)) tracks.push_back(std::move(track));
   out.voices = int(tracks.size()) - 1;
