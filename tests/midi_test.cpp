@@ -279,7 +279,7 @@ TEST(SongMidiTest, ANoteWhoseDriverSetsItsLevelSoundsAtItThroughVelocityAndExpre
   const struct {
     const char* what;
     key_on_envelope preset, key_on;
-    std::vector<u8> later_gains;  // direct GAIN levels the driver sets while the note sounds
+    std::vector<u8> later_gains;  // GAIN the driver sets while the note sounds
     int velocity;
     std::vector<int> expressions;
   } cases[] = {
@@ -291,6 +291,7 @@ TEST(SongMidiTest, ANoteWhoseDriverSetsItsLevelSoundsAtItThroughVelocityAndExpre
       {"a fall after the key-on", {0, 0, 0x7F}, {0, 0, 0x7F}, {0x3F, 0x7F}, 127, {89, 127}},
       {"a rise to the loudest", {0, 0, 0x7F}, {0, 0, 0x10}, {0x40}, 90, {64, 127}},
       {"silent until the driver sets it", {0, 0, 0x7F}, {0, 0, 0x9E}, {0x40}, 90, {0, 127}},
+      {"a linear GAIN decrease to 0", {0, 0, 0x7F}, {0, 0, 0x40}, {0x9F}, 90, {0}},
   };
   for (const auto& c : cases) {
     song_trace trace;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "dsp_envelope.h"
+#include "dsp_voice.h"
 #include "smf_writer.h"
 
 namespace {
@@ -134,6 +135,8 @@ struct voice_track {
   // velocity's precision), which CC 11 scales; 0 or below: the note's level
   // is the preset's own envelope.
   double level_from = -1;
+  double level = 0;             // the driver's last level (of full)
+  std::int64_t faded_at = -1;   // when a GAIN decrease the driver set reaches 0, if it does
 };
 
 class song_writer {
@@ -157,6 +160,7 @@ class song_writer {
   void play(const trace_event& e, const driven_level& level) {
     voice_track& v = voices_[e.voice & 7];
     end_sample_if_done(v, e.sample);
+    silence_if_faded(v, e.sample);
     switch (e.kind) {
       case trace_event_kind::key_on: key_on(v, e, level); break;
       case trace_event_kind::key_off: end_note(v, e.sample); break;
@@ -174,6 +178,7 @@ class song_writer {
     std::vector<smf_track> out;
     for (voice_track& v : voices_) {
       end_sample_if_done(v, sample);
+      silence_if_faded(v, sample);
       end_note(v, sample);
       if (v.started) out.push_back(std::move(v.track));
     }
@@ -231,7 +236,17 @@ class song_writer {
     ++out_.notes;
   }
 
+  // A linear GAIN decrease the driver sets is its release without a
+  // key-off: from where the level reaches 0 the note is silent, and stays
+  // keyed on as after a direct level of 0, until the voice's next key-on.
+  void silence_if_faded(voice_track& v, std::int64_t sample) {
+    if (v.faded_at < 0 || v.faded_at > sample) return;
+    set_expression(v, clock_.at(v.faded_at), 0);
+    v.faded_at = -1;
+  }
+
   void end_note(voice_track& v, std::int64_t sample) {
+    v.faded_at = -1;
     if (!v.note) return;
     v.track.channel_message(clock_.at(sample), u8(note_off | v.channel), u8(*v.note), 0);
     v.note.reset();
@@ -271,6 +286,7 @@ class song_writer {
     if (level.driven && level.loudest > 0 && preset > 0) {
       v.velocity = std::max(1, midi_gain_value(level.loudest / preset));
       v.level_from = level.loudest;
+      v.level = level.at_key_on;
       set_expression(v, tick, midi_gain_value(level.at_key_on / v.level_from));
     } else {
       set_expression(v, tick, 127);
@@ -283,8 +299,15 @@ class song_writer {
 
   void follow_level(voice_track& v, const trace_event& e) {
     const key_on_envelope registers{e.adsr1, e.adsr2, e.gain};
-    if (!v.note || v.level_from <= 0 || !direct_level(registers)) return;
-    set_expression(v, clock_.at(e.sample), midi_gain_value(direct_level_of(e.gain) / v.level_from));
+    if (!v.note || v.level_from <= 0) return;
+    if (direct_level(registers)) {
+      v.faded_at = -1;
+      v.level = direct_level_of(e.gain);
+      set_expression(v, clock_.at(e.sample), midi_gain_value(v.level / v.level_from));
+    } else if (!(e.adsr1 & 0x80) && (e.gain & 0xE0) == 0x80 && (e.gain & 0x1F) != 0) {
+      const double steps = std::ceil(v.level * dsp_full_level / 32);
+      v.faded_at = e.sample + std::int64_t(steps) * dsp_envelope_rate_period(e.gain & 0x1F);
+    }
   }
 
   void key_on(voice_track& v, const trace_event& e, const driven_level& level) {
