@@ -131,9 +131,9 @@ struct voice_track {
   u16 pitch = 0;
   std::int64_t since = 0;   // DSP sample from which frames_played counts on
   double frames_played = 0;  // of the sample, at `since`
-  // The level (of full) the note's velocity plays the preset at (to the
-  // velocity's precision), which CC 11 scales; 0 or below: the note's level
-  // is the preset's own envelope.
+  // The loudest level (of full) the driver gives the note: its velocity
+  // plays the preset at it (at most at the preset's own), and CC 11 gives
+  // each level against it. 0 or below: the note plays the preset's envelope.
   double level_from = -1;
   double level = 0;             // the driver's last level (of full)
   std::int64_t faded_at = -1;   // when a GAIN decrease the driver set reaches 0, if it does
