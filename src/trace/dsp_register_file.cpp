@@ -41,7 +41,7 @@ dsp_register_file::dsp_register_file(const spc_format& image, const spc_format& 
   }
 }
 
-void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
+bool dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
   address &= 0x7F;
   // Drivers write most registers again and again with what they hold. Such
   // a write changes nothing the DSP sees, so it needs no catching up, and
@@ -50,11 +50,11 @@ void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
   // from the one the DSP is about to leave) nor KON, which acts anew.
   const bool written_by_dsp = (address & 0x0F) == v_envx || (address & 0x0F) == v_outx ||
                               address == r_end_flags;
-  if (value == regs_[address] && !written_by_dsp && address != r_key_on) return;
+  if (value == regs_[address] && !written_by_dsp && address != r_key_on) return false;
   // Clearing ENDX while no voice has set a bit leaves the stretch quiet.
-  if (address == r_end_flags && quiet_until(now) && quiet_end_flags(now, true) == 0) return;
+  if (address == r_end_flags && quiet_until(now) && quiet_end_flags(now, true) == 0) return false;
   sync(now);
-  if (changes_nothing(address, value)) return;
+  if (changes_nothing(address, value)) return false;
   last_write_ = now;
   regs_[address] = value;
   switch (address & 0x0F) {
@@ -71,6 +71,7 @@ void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
       }
       break;
   }
+  return true;
 }
 
 // Drivers clear ENDX and write KON 0 far more often than either holds
@@ -504,6 +505,41 @@ u8 dsp_register_file::quiet_end_flags(std::int64_t now, bool pending) {
       flags |= u8(1 << v);
   }
   return u8(regs_[r_end_flags] | flags);
+}
+
+std::int64_t dsp_register_file::next_end_flag(std::int64_t now, std::int64_t limit) {
+  if (!quiet_until(now) || quiet_end_flags(now, false) != 0) return now;
+  // Every voice has run its whole frames up to `now` (quiet_end_flags
+  // caught them up): each walks on, on a copy, from the frame under way to
+  // the first whose step moves it past an end block's last byte pair. Its
+  // bit shows from the clock after its ENDX write in that frame. Only the
+  // position counts: a voice silenced or released moves on all the same.
+  const std::int64_t frames = (now - frame_start_) / frame_clocks;
+  std::int64_t first = limit;
+  for (int v = 0; v < dsp_voice_count; ++v) {
+    dsp_voice d = voices_[v];
+    const voice_reads& r = reads_[v];
+    const u16 loop_entry = u16(r.entry + 2u);
+    const int pitch = r.pitch;
+    const std::int64_t shows_from = frame_start_ + write_end_at[v] + 1;
+    for (std::int64_t f = frames; shows_from + f * frame_clocks < first;) {
+      // Voice 0 read its first frame's header in the frame before.
+      const u8 header = v == 0 && f == frames ? r.header : memory_.aram[d.block];
+      if (d.position >= decode_due && d.byte_in_block + 2 >= brr_block_bytes && (header & 1)) {
+        first = std::max(now, shows_from + f * frame_clocks);
+        break;
+      }
+      if (const std::int64_t k = samples_before_decode(d, pitch, INT64_MAX / 2)) {
+        if (k == INT64_MAX / 2) break;  // a pitch of 0: the voice never moves
+        d.position += int(pitch * k);
+        f += k;
+        continue;
+      }
+      step_position(d, header, loop_entry, pitch);
+      ++f;
+    }
+  }
+  return first;
 }
 
 // Between two accesses nothing is written: the window's steps run in their

@@ -21,8 +21,9 @@ bool same_registers(const spc700_registers& a, const spc700_registers& b) {
 // Spots a program waiting for a timer: the same instruction finds the same
 // counter empty again and leaves the same registers, and in between the program
 // left everything it wrote as it was, acted on nothing and read nothing else
-// that moves with time. Until some counter goes up, every pass round that
-// loop is the same, so the passes can be skipped.
+// that moves with time but ENDX found clear. Until some counter goes up or a
+// voice sets its ENDX bit, every pass round that loop is the same, so the
+// passes can be skipped.
 class idle_loop_skipper {
  public:
   // Called after an instruction that found `timer`'s counter at 0, with the
@@ -33,6 +34,7 @@ class idle_loop_skipper {
                          std::int64_t started, std::int64_t ended, std::int64_t end) {
     probe& last = probe_at(timer, after.pc);
     const probe here{timer, after, bus.state_hash(), bus.acting_writes(), bus.timed_reads(),
+                    bus.empty_end_flag_reads(),
                     {bus.counter_reads(0), bus.counter_reads(1), bus.counter_reads(2)}, started};
     const bool repeats = same_registers(here.registers, last.registers) &&
                          here.state_hash == last.state_hash &&
@@ -44,8 +46,11 @@ class idle_loop_skipper {
     for (int t = 0; t < timer_count; ++t)
       if (here.counter_reads[t] != last.counter_reads[t])
         wake = std::min(wake, bus.timer_next_output(t, ended));
+    const bool reads_end_flags = here.empty_end_flag_reads != last.empty_end_flag_reads;
     last = here;
     if (!repeats || pass <= 0) return 0;
+    // And when ENDX it found clear gets a bit.
+    if (reads_end_flags) wake = bus.dsp().next_end_flag(ended, wake);
     // Every later pass reads its counters `pass` cycles after the one before,
     // no later than this pass ended (`ended`); skip those that would still
     // find them empty (or that run up to the end).
@@ -57,7 +62,7 @@ class idle_loop_skipper {
   struct probe {
     int timer = -1;
     spc700_registers registers{};
-    std::uint64_t state_hash = 0, acting_writes = 0, timed_reads = 0;
+    std::uint64_t state_hash = 0, acting_writes = 0, timed_reads = 0, empty_end_flag_reads = 0;
     std::array<std::uint64_t, timer_count> counter_reads{};
     std::int64_t started = -1;
   };

@@ -37,10 +37,14 @@ u8 spc_io_bus::read_io(u16 address) {
   switch (address) {
     case io_dsp_address:
       return dsp_address_;
-    case io_dsp_data:
-      if ((dsp_address_ & 0x7F) == r_end_flags) ++timed_reads_;  // ENDX moves with time
+    case io_dsp_data: {
       dsp_.run_until(now);
-      return dsp_.read(dsp_address_, now);
+      const u8 value = dsp_.read(dsp_address_, now);
+      // ENDX moves with time; while it reads 0, next_end_flag() says how long
+      // it stays so.
+      if ((dsp_address_ & 0x7F) == r_end_flags) ++(value ? timed_reads_ : empty_end_flag_reads_);
+      return value;
+    }
     case io_port0:
     case io_port0 + 1:
     case io_port0 + 2:
@@ -90,17 +94,20 @@ void spc_io_bus::write_io(u16 address, u8 value) {
 }
 
 void spc_io_bus::write_dsp(u8 address, u8 value) {
-  switch (address) {
-    case r_key_on:
-    case r_key_off:
-    case r_flags:
-    case r_end_flags:
-      ++acting_writes_;
-      break;
-  }
   const u8 before = dsp_.peek(address);
   dsp_.run_until(now);  // the DSP has done all it did before the write
-  dsp_.write(address, value, now);
+  // A write that changes nothing (KON 0 again, ENDX cleared while it is
+  // clear) does not act, however often a loop makes it.
+  if (dsp_.write(address, value, now)) {
+    switch (address) {
+      case r_key_on:
+      case r_key_off:
+      case r_flags:
+      case r_end_flags:
+        ++acting_writes_;
+        break;
+    }
+  }
   state_hash_ += state_mix(0x10000u + address, dsp_.peek(address)) -
                  state_mix(0x10000u + address, before);
 }

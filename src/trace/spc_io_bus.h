@@ -66,6 +66,9 @@ class spc_io_bus {
   std::uint64_t state_hash() const { return state_hash_; }
   std::uint64_t acting_writes() const { return acting_writes_; }
   std::uint64_t timed_reads() const { return timed_reads_; }
+  // A count of the reads of ENDX that found it 0: a loop making them waits
+  // for a voice to end a block as well as for its timers.
+  std::uint64_t empty_end_flag_reads() const { return empty_end_flag_reads_; }
   // The timer whose counter the last read found at 0 (-1 when none since
   // the last call), for spotting a program that waits for a timer.
   // Whether an instruction found a counter at 0 since the last
@@ -105,6 +108,7 @@ class spc_io_bus {
   std::uint64_t state_hash_ = 0;
   std::uint64_t acting_writes_ = 0;
   std::uint64_t timed_reads_ = 0;
+  std::uint64_t empty_end_flag_reads_ = 0;
   int empty_counter_read_ = -1;
   std::array<std::uint64_t, timer_count> counter_reads_{};
 };
