@@ -111,7 +111,11 @@ void run_program(spc700_cpu<Bus>& cpu, spc_io_bus& bus, std::int64_t end, bool s
   // The CPU runs on its own until an instruction finds a timer's counter
   // empty (when the skipper wants to look), or a slice of time is done; the
   // bus brings the DSP up to date before every access to it.
-  const auto found_empty_counter = [&] { return skip_idle_loops && bus.empty_counter_read_pending(); };
+  // Captured by value, so that the check after every instruction is a
+  // register's test and, when skipping, one load.
+  const auto found_empty_counter = [&bus, skip_idle_loops] {
+    return skip_idle_loops && bus.empty_counter_read_pending();
+  };
   std::int64_t allowed = end;  // how far the pacer lets the run go
   while (now < end) {
     cpu.run(std::min({end, allowed, now + cycles_between_cancel_checks}), found_empty_counter);

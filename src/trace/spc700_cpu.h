@@ -423,11 +423,13 @@ void spc700_cpu<Bus>::run_instructions(std::int64_t until, Pause pause) {
   bit_operand bit;
   u8 opcode;
 
+  // SLEEP and STOP return at once: the loop only watches the clock.
+  if (halt != spc700_halt::running) return;
   goto first_instruction;
 next_instruction:
   if (pause()) return;
 first_instruction:
-  if (clock >= until || halt != spc700_halt::running) return;
+  if (clock >= until) return;
   last_started = clock;
   ++instructions;
   // Each opcode lists the bus cycles after its fetch: the addressing functions
@@ -819,7 +821,7 @@ first_instruction:
     // NOP
     op_0x00: dummy_fetch(); goto next_instruction;
     // SLEEP / STOP: wait for an interrupt that never comes
-    op_0xEF: dummy_fetch(); idle(); halt = spc700_halt::sleep; goto next_instruction;
-    op_0xFF: dummy_fetch(); idle(); halt = spc700_halt::stop; goto next_instruction;
+    op_0xEF: dummy_fetch(); idle(); halt = spc700_halt::sleep; return;
+    op_0xFF: dummy_fetch(); idle(); halt = spc700_halt::stop; return;
   }
 }

@@ -33,7 +33,8 @@ spc_io_bus::spc_io_bus(const spc_format& image, std::vector<trace_event>& events
 
 u8 spc_io_bus::ipl_rom(u16 address) { return ipl_rom_bytes[address - ipl_rom_address]; }
 
-u8 spc_io_bus::read_io(u16 address) {
+u8 spc_io_bus::read_io(u16 address, std::int64_t cycle) {
+  now = cycle;
   switch (address) {
     case io_dsp_address:
       return dsp_address_;
@@ -68,7 +69,8 @@ u8 spc_io_bus::read_io(u16 address) {
   }
 }
 
-void spc_io_bus::write_io(u16 address, u8 value) {
+void spc_io_bus::write_io(u16 address, u8 value, std::int64_t cycle) {
+  now = cycle;
   switch (address) {
     case io_control:
       ++acting_writes_;

@@ -36,24 +36,24 @@ class spc_io_bus {
   // bytes hold them. Key-ons and key-offs go to `events`.
   spc_io_bus(const spc_format& image, std::vector<trace_event>& events);
 
+  // Plain RAM answers without the clock: only the I/O registers need it.
   [[gnu::always_inline]] u8 read(u16 address, std::int64_t cycle) {
-    now = cycle;
-    if ((address & 0xFFF0) == 0x00F0) return read_io(address);
+    if ((address & 0xFFF0) == 0x00F0) return read_io(address, cycle);
     if (address >= ipl_rom_address && ipl_rom_enabled_) return ipl_rom(address);
     return memory_->aram[address];
   }
   [[gnu::always_inline]] void write(u16 address, u8 value, std::int64_t cycle) {
-    now = cycle;
     u8& cell = memory_->aram[address];  // always reaches RAM, under the ROM too
     // A write that leaves the byte as it was needs no work on the hash.
     if (cell != value) {
       state_hash_ += state_mix(address, value) - state_mix(address, cell);
       cell = value;
     }
-    if ((address & 0xFFF0) == 0x00F0) write_io(address, value);
+    if ((address & 0xFFF0) == 0x00F0) write_io(address, value, cycle);
   }
 
-  // The cycle of the last access (CPU cycles since the snapshot).
+  // The cycle of the last access to an I/O register (CPU cycles since the
+  // snapshot).
   std::int64_t now = 0;
 
   dsp_register_file& dsp() { return dsp_; }
@@ -87,8 +87,8 @@ class spc_io_bus {
   std::int64_t timer_next_output(int timer, std::int64_t at) { return timers_[timer].next_output(at); }
 
  private:
-  u8 read_io(u16 address);
-  void write_io(u16 address, u8 value);
+  u8 read_io(u16 address, std::int64_t cycle);
+  void write_io(u16 address, u8 value, std::int64_t cycle);
   void write_dsp(u8 address, u8 value);
   static u8 ipl_rom(u16 address);
   // One cell's part of the state hash: any change of a cell changes the sum.
