@@ -44,9 +44,13 @@ class spc_io_bus {
   }
   [[gnu::always_inline]] void write(u16 address, u8 value, std::int64_t cycle) {
     u8& cell = memory_->aram[address];  // always reaches RAM, under the ROM too
-    // A write that leaves the byte as it was needs no work on the hash.
+    // A write that leaves the byte as it was needs no work on the hash, nor
+    // does the byte under DSP data: nothing reads it back, and the register
+    // written is hashed as such (write_dsp). A driver that reads ENDX and
+    // writes back what it found leaves a different byte there after each
+    // bit, which would make the next pass look changed.
     if (cell != value) {
-      state_hash_ += state_mix(address, value) - state_mix(address, cell);
+      if (address != io_dsp_data) state_hash_ += state_mix(address, value) - state_mix(address, cell);
       cell = value;
     }
     if ((address & 0xFFF0) == 0x00F0) write_io(address, value, cycle);
