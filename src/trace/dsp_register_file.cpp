@@ -12,11 +12,26 @@ constexpr int brr_block_bytes = 9;
 constexpr int decode_due = 0x4000;
 constexpr int position_limit = 0x7FFF;
 
-// Of the next `most` samples, how many only add the pitch to the voice's
-// position, short of the one that decodes.
-std::int64_t samples_before_decode(const dsp_voice& d, int pitch, std::int64_t most) {
-  if (d.position >= decode_due) return 0;
-  return pitch ? std::min<std::int64_t>((decode_due - d.position + pitch - 1) / pitch, most) : most;
+// Moves the voice over as many of the next `most` samples as keep it in its
+// block: those that only add the pitch to its position, and those that
+// decode one of the block's byte pairs before its last. Returns how many;
+// 0 when the next sample leaves the block (or decodes at pitch 0).
+//
+// A sample decodes when the position has reached 0x4000 and takes 0x4000
+// off it; the pitch, below 0x4000, never gets it two decodes ahead. So
+// over n samples from position p, (p + (n - 1) * pitch) / 0x4000 of them
+// decode, and the position ends at p + n * pitch less 0x4000 for each.
+std::int64_t run_within_block(dsp_voice& d, int pitch, std::int64_t most) {
+  if (pitch == 0) return d.position < decode_due ? most : 0;
+  const int decodes_left = (brr_block_bytes - 2 - d.byte_in_block) / 2;  // before the one that leaves it
+  const std::int64_t staying =
+      (std::int64_t(decodes_left + 1) * decode_due - d.position + pitch - 1) / pitch;
+  const std::int64_t n = std::min(most, staying);
+  if (n <= 0) return 0;
+  const int decodes = int((d.position + (n - 1) * pitch) / decode_due);
+  d.byte_in_block += 2 * decodes;
+  d.position = int(d.position + n * pitch - std::int64_t(decodes) * decode_due);
+  return n;
 }
 
 }  // namespace
@@ -207,8 +222,7 @@ void dsp_register_file::run_idle_voice(int v, dsp_voice& d, std::int64_t samples
   for (std::int64_t left = samples; left > 0;) {
     looped = false;
     last_block = d.block;
-    if (const std::int64_t k = samples_before_decode(d, pitch, left)) {
-      d.position += int(pitch * k);
+    if (const std::int64_t k = run_within_block(d, pitch, left)) {
       left -= k;
       continue;
     }
@@ -235,8 +249,7 @@ std::int64_t dsp_register_file::run_held_voice(u16 loop_entry, int pitch, dsp_vo
     if ((h & 3) == 1) break;
     header = h;
     looped = false;
-    if (const std::int64_t k = samples_before_decode(d, pitch, samples - done)) {
-      d.position += int(pitch * k);
+    if (const std::int64_t k = run_within_block(d, pitch, samples - done)) {
       done += k;
       continue;
     }
@@ -303,9 +316,8 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
     if (held == INT64_MAX) {
       steady = run_held_voice(loop_entry, pitch, d, frames - i - 1, header, looped, ended);
     } else {
-      // Up to the envelope's next step, while no BRR data is due.
-      steady = samples_before_decode(d, pitch, std::min(frames - i - 1, held));
-      d.position += int(pitch * steady);
+      // Up to the envelope's next step, while the voice stays in its block.
+      steady = run_within_block(d, pitch, std::min(frames - i - 1, held));
       if (steady > 0) looped = false;
     }
     if (steady <= 0) continue;
@@ -529,9 +541,8 @@ std::int64_t dsp_register_file::next_end_flag(std::int64_t now, std::int64_t lim
         first = std::max(now, shows_from + f * frame_clocks);
         break;
       }
-      if (const std::int64_t k = samples_before_decode(d, pitch, INT64_MAX / 2)) {
+      if (const std::int64_t k = run_within_block(d, pitch, INT64_MAX / 2)) {
         if (k == INT64_MAX / 2) break;  // a pitch of 0: the voice never moves
-        d.position += int(pitch * k);
         f += k;
         continue;
       }
