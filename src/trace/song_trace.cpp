@@ -109,16 +109,14 @@ void run_program(spc700_cpu<Bus>& cpu, spc_io_bus& bus, std::int64_t end, bool s
   idle_loop_skipper idle;
   std::int64_t& now = cpu.clock;
   // The CPU runs on its own until an instruction finds a timer's counter
-  // empty (when the skipper wants to look), or a slice of time is done; the
-  // bus brings the DSP up to date before every access to it.
-  // Captured by value, so that the check after every instruction is a
-  // register's test and, when skipping, one load.
-  const auto found_empty_counter = [&bus, skip_idle_loops] {
-    return skip_idle_loops && bus.empty_counter_read_pending();
-  };
+  // empty (when the skipper wants to look: the bus then stops the run), or
+  // a slice of time is done; the bus brings the DSP up to date before every
+  // access to it.
+  bus.stop_at_empty_counter = skip_idle_loops;
   std::int64_t allowed = end;  // how far the pacer lets the run go
   while (now < end) {
-    cpu.run(std::min({end, allowed, now + cycles_between_cancel_checks}), found_empty_counter);
+    bus.stop_at = std::min({end, allowed, now + cycles_between_cancel_checks});
+    cpu.run(bus.stop_at);
     if (cpu.halt != spc700_halt::running) {
       // The DSP still acts on what was written before the halt.
       now = std::min(now + 2 * cpu_cycles_per_sample, end);

@@ -84,20 +84,21 @@ class spc700_cpu {
     if (halt != spc700_halt::running)
       clock += spc700_halted_cycles;
     else
-      run_instructions(clock + 1, [] { return false; });
+      run_instructions(clock + 1);
     return int(clock - started);
   }
 
-  // Runs instructions until `clock` reaches `until`, the CPU halts, or
-  // `pause()` (asked after every instruction) says the caller has something
-  // to do. The registers and the clock live in locals meanwhile, which is
-  // what makes a song's trace fast. The thread that owns the CPU and its bus.
-  template <class Pause>
-  [[gnu::flatten]] void run(std::int64_t until, Pause pause) {
+  // Runs instructions until `clock` reaches `until` or the CPU halts.
+  // `until` is read after every instruction: the bus may bring it down
+  // (to 0, say) to have the run stop after the instruction under way, when
+  // the caller has something to do. The registers and the clock live in
+  // locals meanwhile, which is what makes a song's trace fast. The thread
+  // that owns the CPU and its bus.
+  [[gnu::flatten]] void run(const std::int64_t& until) {
     // A copy on the stack whose address never escapes: the compiler keeps
     // its registers in machine registers across the bus's calls.
     spc700_cpu local(*this);
-    local.run_instructions(until, pause);
+    local.run_instructions(until);
     regs = local.regs;
     halt = local.halt;
     clock = local.clock;
@@ -116,8 +117,7 @@ class spc700_cpu {
   // The interpreter: one instruction after another, each opcode's code
   // going straight on to the next opcode's (a computed goto, which the
   // processor predicts per opcode).
-  template <class Pause>
-  void run_instructions(std::int64_t until, Pause pause);
+  void run_instructions(const std::int64_t& until);
 
   // --- the bus, one cycle per call ---
   [[gnu::always_inline]] u8 read(u16 address) { return bus_.read(address, ++clock); }
@@ -372,8 +372,7 @@ class spc700_cpu {
 };
 
 template <class Bus>
-template <class Pause>
-void spc700_cpu<Bus>::run_instructions(std::int64_t until, Pause pause) {
+void spc700_cpu<Bus>::run_instructions(const std::int64_t& until) {
   // Where each opcode's code starts, in opcode order: the labels below, as
   // distances from the first opcode's, so that the table is constant data
   // (label addresses themselves would need relocating at load time). A
@@ -425,10 +424,7 @@ void spc700_cpu<Bus>::run_instructions(std::int64_t until, Pause pause) {
 
   // SLEEP and STOP return at once: the loop only watches the clock.
   if (halt != spc700_halt::running) return;
-  goto first_instruction;
 next_instruction:
-  if (pause()) return;
-first_instruction:
   if (clock >= until) return;
   last_started = clock;
   ++instructions;

@@ -61,6 +61,7 @@ u8 spc_io_bus::read_io(u16 address, std::int64_t cycle) {
       ++counter_reads_[timer];
       const u8 value = timers_[timer].read_counter(now);
       empty_counter_read_ = value == 0 ? timer : -1;
+      if (value == 0 && stop_at_empty_counter) stop_at = 0;
       if (value != 0) ++timed_reads_;
       return value;
     }

@@ -59,6 +59,12 @@ class spc_io_bus {
   // The cycle of the last access to an I/O register (CPU cycles since the
   // snapshot).
   std::int64_t now = 0;
+  // Where the CPU's run stops (spc700_cpu::run reads it after every
+  // instruction): its caller sets it, and with stop_at_empty_counter on, a
+  // read that finds a timer's counter at 0 brings it down to 0, for the
+  // idle-loop spotter to look after the instruction.
+  std::int64_t stop_at = 0;
+  bool stop_at_empty_counter = false;
 
   dsp_register_file& dsp() { return dsp_; }
 
@@ -75,9 +81,6 @@ class spc_io_bus {
   std::uint64_t empty_end_flag_reads() const { return empty_end_flag_reads_; }
   // The timer whose counter the last read found at 0 (-1 when none since
   // the last call), for spotting a program that waits for a timer.
-  // Whether an instruction found a counter at 0 since the last
-  // take_empty_counter_read().
-  bool empty_counter_read_pending() const { return empty_counter_read_ >= 0; }
   int take_empty_counter_read() {
     const int timer = empty_counter_read_;
     empty_counter_read_ = -1;
