@@ -250,18 +250,35 @@ class spc700_cpu {
 
   // --- flags ---
   [[gnu::always_inline]] void set_flag(u8 flag, bool on) { regs.psw = u8(on ? regs.psw | flag : regs.psw & ~flag); }
-  [[gnu::always_inline]] bool flag(u8 flag) const { return regs.psw & flag; }
+  [[gnu::always_inline]] bool flag(u8 flag) const {
+    if (flag == spc700_flag_n) return n_source_ & 0x80;
+    if (flag == spc700_flag_z) return z_source_ == 0;
+    return regs.psw & flag;
+  }
   [[gnu::always_inline]] u8 carry() const { return regs.psw & spc700_flag_c; }
+  // N and Z, which nearly every instruction sets and few read, are kept
+  // while the interpreter runs as the value they were last set from: N is
+  // bit 7 of n_source_, Z is z_source_ being 0. regs.psw holds the other
+  // flags then; psw() and set_psw() give and take all of them.
+  unsigned n_source_ = 0, z_source_ = 1;
+  [[gnu::always_inline]] u8 psw() const {
+    return u8((regs.psw & ~(spc700_flag_n | spc700_flag_z)) | (n_source_ & spc700_flag_n) |
+              (z_source_ == 0 ? spc700_flag_z : 0));
+  }
+  [[gnu::always_inline]] void set_psw(u8 value) {
+    regs.psw = value;
+    n_source_ = value;
+    z_source_ = value & spc700_flag_z ? 0 : 1;
+  }
   // N and Z from a byte; returns it.
   [[gnu::always_inline]] u8 nz(u8 value) {
-    regs.psw = u8((regs.psw & ~(spc700_flag_n | spc700_flag_z)) | (value & spc700_flag_n) |
-                  (value == 0 ? spc700_flag_z : 0));
+    n_source_ = z_source_ = value;
     return value;
   }
   // N and Z from a word.
   [[gnu::always_inline]] void nz16(u16 value) {
-    regs.psw = u8((regs.psw & ~(spc700_flag_n | spc700_flag_z)) | ((value >> 8) & spc700_flag_n) |
-                  (value == 0 ? spc700_flag_z : 0));
+    n_source_ = value >> 8;
+    z_source_ = value;
   }
 
   // --- the ALU; each returns the result and sets the flags the manual lists ---
@@ -422,10 +439,11 @@ void spc700_cpu<Bus>::run_instructions(const std::int64_t& until) {
   bit_operand bit;
   u8 opcode;
 
-  // SLEEP and STOP return at once: the loop only watches the clock.
+  // SLEEP and STOP end the run at once: the loop only watches the clock.
   if (halt != spc700_halt::running) return;
+  set_psw(regs.psw);  // N and Z apart while it runs
 next_instruction:
-  if (clock >= until) return;
+  if (clock >= until) goto done;
   last_started = clock;
   ++instructions;
   // Each opcode lists the bus cycles after its fetch: the addressing functions
@@ -737,7 +755,7 @@ next_instruction:
     op_0x0F:
       dummy_fetch();
       push_pc();
-      push(regs.psw);
+      push(psw());
       idle();
       set_flag(spc700_flag_b, true);
       set_flag(spc700_flag_i, false);
@@ -746,19 +764,19 @@ next_instruction:
     // RET
     op_0x6F: dummy_fetch(); idle(); pop_pc(); goto next_instruction;
     // RETI: PSW, then PC
-    op_0x7F: dummy_fetch(); idle(); regs.psw = pop(); pop_pc(); goto next_instruction;
+    op_0x7F: dummy_fetch(); idle(); set_psw(pop()); pop_pc(); goto next_instruction;
 
     // -------------------------------------------------------------- stack
     // PUSH A / X / Y / PSW: the write, then a cycle for SP
     op_0x2D: dummy_fetch(); push(regs.a); idle(); goto next_instruction;
     op_0x4D: dummy_fetch(); push(regs.x); idle(); goto next_instruction;
     op_0x6D: dummy_fetch(); push(regs.y); idle(); goto next_instruction;
-    op_0x0D: dummy_fetch(); push(regs.psw); idle(); goto next_instruction;
+    op_0x0D: dummy_fetch(); push(psw()); idle(); goto next_instruction;
     // POP A / X / Y / PSW: a cycle for SP, then the read; no flags except PSW itself
     op_0xAE: dummy_fetch(); idle(); regs.a = pop(); goto next_instruction;
     op_0xCE: dummy_fetch(); idle(); regs.x = pop(); goto next_instruction;
     op_0xEE: dummy_fetch(); idle(); regs.y = pop(); goto next_instruction;
-    op_0x8E: dummy_fetch(); idle(); regs.psw = pop(); goto next_instruction;
+    op_0x8E: dummy_fetch(); idle(); set_psw(pop()); goto next_instruction;
 
     // ---------------------------------------------------------- bit ops
     // SET1 d.b (opcode b*32 + 0x02) / CLR1 d.b (b*32 + 0x12)
@@ -817,7 +835,9 @@ next_instruction:
     // NOP
     op_0x00: dummy_fetch(); goto next_instruction;
     // SLEEP / STOP: wait for an interrupt that never comes
-    op_0xEF: dummy_fetch(); idle(); halt = spc700_halt::sleep; return;
-    op_0xFF: dummy_fetch(); idle(); halt = spc700_halt::stop; return;
+    op_0xEF: dummy_fetch(); idle(); halt = spc700_halt::sleep; goto done;
+    op_0xFF: dummy_fetch(); idle(); halt = spc700_halt::stop; goto done;
   }
+done:
+  regs.psw = psw();
 }
