@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "aram_access.h"
 #include "spc700_cpu.h"
@@ -166,7 +167,8 @@ song_trace trace_song(const spc_format& image, double seconds, const trace_optio
   // count far from overflow.
   const std::int64_t end = std::int64_t(std::min(seconds, 86400.0) * cpu_cycles_per_second);
 
-  spc_io_bus bus(image, trace.events);
+  const auto held_bus = std::make_unique<spc_io_bus>(image, trace.events);
+  spc_io_bus& bus = *held_bus;
   std::int64_t now;
   if (options.access) {
     // The record's bus is a separate instantiation, so that a trace without

@@ -11,16 +11,10 @@ constexpr std::array<u8, 64> ipl_rom_bytes = {
 
 int timer_period(int timer) { return timer == 2 ? timer_fast_period : timer_slow_period; }
 
-std::unique_ptr<spc_format> copy_of(const spc_format& image) {
-  auto memory = std::make_unique<spc_format>();
-  *memory = image;
-  return memory;
-}
-
 }  // namespace
 
 spc_io_bus::spc_io_bus(const spc_format& image, std::vector<trace_event>& events)
-    : memory_(copy_of(image)), dsp_(image, *memory_, events) {
+    : memory_(image), dsp_(image, memory_, events) {
   const u8* io = &image.aram[0xF0];
   const u8 control = io[io_control - 0xF0];
   for (int t = 0; t < timer_count; ++t)
@@ -53,7 +47,7 @@ u8 spc_io_bus::read_io(u16 address, std::int64_t cycle) {
       return ports_in_[address - io_port0];
     case 0xF8:
     case 0xF9:
-      return memory_->aram[address];  // plain RAM
+      return memory_.aram[address];  // plain RAM
     case io_counter0:
     case io_counter0 + 1:
     case io_counter0 + 2: {

@@ -3,13 +3,13 @@
 // the DSP register file behind them. Time is the CPU cycle count since the
 // snapshot: every access comes with the cycle of its bus cycle (counted at
 // the cycle's end, so the first access after the snapshot is at 1), and the
-// timers and the DSP are brought to that cycle before they answer. Any
-// thread (one owner).
+// timers and the DSP are brought to that cycle before they answer. It holds
+// its own copy of audio RAM (64 KiB): make it on the heap. Any thread (one
+// owner).
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "dsp_register_file.h"
@@ -40,10 +40,10 @@ class spc_io_bus {
   [[gnu::always_inline]] u8 read(u16 address, std::int64_t cycle) {
     if ((address & 0xFFF0) == 0x00F0) return read_io(address, cycle);
     if (address >= ipl_rom_address && ipl_rom_enabled_) return ipl_rom(address);
-    return memory_->aram[address];
+    return memory_.aram[address];
   }
   [[gnu::always_inline]] void write(u16 address, u8 value, std::int64_t cycle) {
-    u8& cell = memory_->aram[address];  // always reaches RAM, under the ROM too
+    u8& cell = memory_.aram[address];  // always reaches RAM, under the ROM too
     // A write that leaves the byte as it was needs no work on the hash, nor
     // does the byte under DSP data: nothing reads it back, and the register
     // written is hashed as such (write_dsp). A driver that reads ENDX and
@@ -106,7 +106,9 @@ class spc_io_bus {
     return z ^ (z >> 31);
   }
 
-  std::unique_ptr<spc_format> memory_;  // only its aram is live
+  // Only its aram is live. Held in place, not behind a pointer: every
+  // access of the program's reaches it, at a fixed distance from the bus.
+  spc_format memory_;
   dsp_register_file dsp_;
   std::array<spc_timer, timer_count> timers_{};
   std::array<u8, 4> ports_in_{};        // what the main CPU last wrote
