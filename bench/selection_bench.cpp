@@ -63,7 +63,7 @@ void BM_SelectionToDrawn(benchmark::State& state) {
     state.SkipWithError("the file did not load");
     return;
   }
-  const inspector_pane_widgets& pane = inspector_pane_get_widgets();
+  const inspector_pane_widgets& pane = inspector_pane_get_widgets(gui_pane());
   const int page = static_cast<int>(state.range(0));
   gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), page);
   GtkWidget* watched = page == 0 ? sample_inspector_waveform(pane.inspector)
@@ -84,7 +84,8 @@ void BM_SelectionToDrawn(benchmark::State& state) {
     row = (row + 1) % rows_pressed;
     watch = {};
     const gint64 give_up = g_get_monotonic_time() + give_up_us;
-    gui_click_cell(sample_table_view(), row, sample_table_column(SAMPLE_COLUMN_START));
+    sample_table& table = gui_table();
+    gui_click_cell(sample_table_view(table), row, sample_table_column(table, SAMPLE_COLUMN_START));
     while (!watch.drawn && g_get_monotonic_time() < give_up)
       g_main_context_iteration(nullptr, FALSE);
     if (!watch.drawn) {

@@ -26,8 +26,7 @@ namespace {
 
 constexpr std::int64_t handed_over_samples = dsp_sample_rate / 4;  // one ao_play
 constexpr std::int64_t device_queue_samples = dsp_sample_rate * 120 / 1000;
-constexpr guint playing_interval_ms = 33;   // 30 pictures a second: the fade needs no more
-constexpr guint watching_interval_ms = 250;  // waiting for Play
+constexpr guint playing_interval_ms = 33;  // 30 pictures a second: the fade needs no more
 constexpr std::int64_t fade_samples = dsp_sample_rate;  // a touch fades out over 1 s
 
 // The heard position, in DSP samples since Play (see the top of the file).
@@ -85,11 +84,14 @@ aram_live_view::aram_live_view(GtkWidget* area, const play_button* controls)
   overlay_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 256, 256));
   g_signal_connect(area, "map", G_CALLBACK(on_map), this);
   g_signal_connect(area, "unmap", G_CALLBACK(on_unmap), this);
-  if (gtk_widget_get_mapped(area)) arm(watching_interval_ms);
+  if (controls)
+    state_handler_ = g_signal_connect(play_button_player(*controls), "state-changed",
+                                      G_CALLBACK(on_player_state), this);
 }
 
 aram_live_view::~aram_live_view() {
   if (timer_) g_source_remove(timer_);
+  if (state_handler_) g_signal_handler_disconnect(play_button_player(*controls_), state_handler_);
 }
 
 void aram_live_view::set_song(std::shared_ptr<const spc_format> image) {
@@ -109,14 +111,45 @@ void aram_live_view::set_song(std::shared_ptr<const spc_format> image) {
     if (const auto echo = echo_region(*image_)) echo_start_ = echo->start, echo_size_ = echo->size;
   }
   take_costs_ = draw_costs_ = {};
-  if (timer_) arm(watching_interval_ms);
+  disarm();
 }
 
-void aram_live_view::arm(guint interval_ms) {
-  if (timer_ && interval_ms_ == interval_ms) return;
+void aram_live_view::arm() {
+  if (!timer_) timer_ = g_timeout_add(playing_interval_ms, on_poll, this);
+}
+
+void aram_live_view::disarm() {
   if (timer_) g_source_remove(timer_);
-  interval_ms_ = interval_ms;
-  timer_ = g_timeout_add(interval_ms, on_poll, this);
+  timer_ = 0;
+}
+
+// A tracer starts with the song's Play (or when the map comes on screen
+// while it plays) and ends with its Stop or end, which keep the last picture.
+void aram_live_view::follow_player() {
+  const bool playing = image_ && make_clock_ && song_playing(controls_);
+  if (!playing) {
+    tracer_.reset();
+    disarm();
+    return;
+  }
+  if (!gtk_widget_get_mapped(area_)) return;
+  if (!tracer_) {
+    try {
+      tracer_ = std::make_unique<live_aram_tracer>(
+          image_, song_length_of(*image_, std::nullopt).seconds, make_clock_());
+    } catch (const std::exception&) {
+      return;  // no thread to be had: the map goes on with the layout
+    }
+  }
+  arm();
+}
+
+// Every Play starts the song over, from a new tracer: Play while playing
+// stops first, which passes through idle.
+void aram_live_view::on_player_state(QuorlinPlayer*, int state, gpointer self) noexcept {
+  auto& view = *static_cast<aram_live_view*>(self);
+  if (state != QUORLIN_PLAYER_PLAYING) view.tracer_.reset();
+  view.follow_player();
 }
 
 gboolean aram_live_view::on_poll(gpointer self) noexcept {
@@ -125,34 +158,16 @@ gboolean aram_live_view::on_poll(gpointer self) noexcept {
 }
 
 void aram_live_view::on_map(GtkWidget*, gpointer self) noexcept {
-  static_cast<aram_live_view*>(self)->arm(watching_interval_ms);
+  static_cast<aram_live_view*>(self)->follow_player();
 }
 
-// Off screen nothing is watched; a tracer running goes on, its pictures
+// Off screen nothing is drawn; a tracer running goes on, its pictures
 // waiting for the page to come back.
 void aram_live_view::on_unmap(GtkWidget*, gpointer self) noexcept {
-  auto& view = *static_cast<aram_live_view*>(self);
-  if (view.timer_) g_source_remove(view.timer_);
-  view.timer_ = 0;
+  static_cast<aram_live_view*>(self)->disarm();
 }
 
 void aram_live_view::poll() {
-  const bool playing = image_ && make_clock_ && song_playing(controls_);
-  // Every Play starts the song over: a count that went back is a new Play.
-  const std::uint64_t frames =
-      controls_ ? quorlin_player_get_frames_played(play_button_player(*controls_)) : 0;
-  const bool replayed = frames < frames_at_start_check_;
-  frames_at_start_check_ = frames;
-  if (!playing || replayed) tracer_.reset();  // Stop keeps the last picture
-  if (playing && !tracer_) {
-    try {
-      tracer_ = std::make_unique<live_aram_tracer>(
-          image_, song_length_of(*image_, std::nullopt).seconds, make_clock_());
-    } catch (const std::exception&) {
-      // No thread to be had: the map goes on with the layout.
-    }
-  }
-  arm(tracer_ ? playing_interval_ms : watching_interval_ms);
   const std::int64_t began = g_get_monotonic_time();
   if (tracer_ && tracer_->take(picture_)) {
     shown_ = true;

@@ -22,9 +22,9 @@
 
 class aram_live_view {
  public:
-  // `area` is redrawn when a new picture comes. The view watches for Play
-  // only while `area` is on screen; the song plays through `controls` (the
-  // window's, which outlive the map; null: the view never goes live).
+  // `area` is redrawn when a new picture comes, while it is on screen. The
+  // view follows the state of the player of `controls` (the window's, which
+  // outlive the map; null: the view never goes live).
   aram_live_view(GtkWidget* area, const play_button* controls);
   // Goes with `area` (its signals are gone by then); ends the tracer.
   ~aram_live_view();
@@ -73,8 +73,11 @@ class aram_live_view {
   static gboolean on_poll(gpointer self) noexcept;
   static void on_map(GtkWidget*, gpointer self) noexcept;
   static void on_unmap(GtkWidget*, gpointer self) noexcept;
+  static void on_player_state(QuorlinPlayer* player, int state, gpointer self) noexcept;
+  void follow_player();
   void poll();
-  void arm(guint interval_ms);
+  void arm();
+  void disarm();
   // Returns the rows of 256 bytes whose pixels changed.
   std::bitset<256> paint_overlay();
   void queue_rows(const std::bitset<256>& rows);
@@ -88,10 +91,9 @@ class aram_live_view {
   std::unique_ptr<cairo_surface_t, surface_deleter> overlay_;
   std::array<std::int32_t, 8> boxed_{-1, -1, -1, -1, -1, -1, -1, -1};  // voice blocks drawn
   bool shown_ = false;  // picture_ holds a picture of this song
-  std::uint64_t frames_at_start_check_ = 0;
   std::uint32_t echo_start_ = 0, echo_size_ = 0;
-  guint timer_ = 0;
-  guint interval_ms_ = 0;
+  guint timer_ = 0;       // taking pictures while the song plays on screen
+  gulong state_handler_ = 0;
   frame_costs take_costs_, draw_costs_;
 };
 

@@ -516,7 +516,8 @@ GtkWidget* whole_song_row_new(GtkWidget* area, aram_map_state& state) {
 
 }  // namespace
 
-GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen, const play_button* controls) {
+GtkWidget* aram_map_new(background_tasks& tasks, aram_map_sample_chosen on_sample_chosen,
+                        const play_button* controls) {
   GtkWidget* area = gtk_drawing_area_new();
   gtk_widget_set_size_request(area, 256, 256);
   gtk_widget_set_hexpand(area, TRUE);
@@ -530,7 +531,7 @@ GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen, const play_butt
   state->on_sample_chosen = std::move(on_sample_chosen);
   // The tracer goes with the state, so it never calls into a map that is gone.
   state->tracer = std::make_unique<whole_song_tracer>(
-      [area](std::shared_ptr<const whole_song_access> whole) {
+      tasks, [area](std::shared_ptr<const whole_song_access> whole) {
         whole_song_landed_on(area, std::move(whole));
       });
   GtkWidget* whole_row = whole_song_row_new(area, *state);

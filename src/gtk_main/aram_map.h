@@ -13,6 +13,7 @@
 #include <string>
 
 #include "aram_layout.h"
+#include "background_tasks.h"
 #include "live_aram.h"
 #include "play_button.h"
 
@@ -20,9 +21,10 @@
 using aram_map_sample_chosen = std::function<void(int sample_number)>;
 
 // Builds the map and its legend, showing nothing yet; returns the box to
-// pack. The live view follows the song played through `controls`.
+// pack. The whole song's trace runs as a job of `tasks`, which outlive the
+// map; the live view follows the song played through `controls`.
 // GTK main thread only.
-GtkWidget* aram_map_new(aram_map_sample_chosen on_sample_chosen,
+GtkWidget* aram_map_new(background_tasks& tasks, aram_map_sample_chosen on_sample_chosen,
                         const play_button* controls = nullptr);
 
 // Shows `layout` (null: an empty map). GTK main thread only.

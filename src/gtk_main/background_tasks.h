@@ -1,5 +1,5 @@
 // The window's work off the main loop: every job (the song's trace, stems,
-// a sample or kit export) runs as a GTask on GLib's thread pool with a
+// a sample or kit export, the whole song's use of audio RAM) runs as a GTask on GLib's thread pool with a
 // GCancellable from here, one per kind of job. Starting a job cancels the
 // one of its kind before; a cancelled job's result is dropped when it is
 // delivered. The window owns one background_tasks and, on its way out,
@@ -13,7 +13,7 @@
 #include <atomic>
 #include <cstddef>
 
-enum class task_kind { trace, stems, export_files };
+enum class task_kind { trace, stems, export_files, whole_song };
 
 class background_tasks {
  public:
@@ -54,7 +54,7 @@ class background_tasks {
   void cancel_all_and_wait();
 
  private:
-  static constexpr std::size_t kind_count = 3;
+  static constexpr std::size_t kind_count = 4;
   std::array<GCancellable*, kind_count> current_{};  // owned; null: none started
   std::array<bool, kind_count> pending_{};  // the current job has yet to deliver
   int in_flight_ = 0;                       // jobs whose callbacks have yet to run

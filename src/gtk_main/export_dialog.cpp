@@ -11,7 +11,6 @@
 #include "kit_export.h"
 #include "message_line.h"
 #include "sample_export.h"
-#include "sample_table.h"
 #include "settings.h"
 
 namespace {
@@ -68,17 +67,17 @@ GtkWidget* export_chooser_new(GtkWindow* parent, const std::string& spc_path,
 
 // The written line as info; a failure goes to standard error as well. A
 // folder that cannot be remembered does not undo the export: the line says both.
-void show_result(const export_result& result, const std::string& folder,
+void show_result(GtkWidget* window, const export_result& result, const std::string& folder,
                  const std::string& also_written = {}) {
   const std::string not_saved = g_file_test(folder.c_str(), G_FILE_TEST_IS_DIR)
                                     ? settings_remember_export_folder(folder)
                                     : std::string();
   if (result.ok && not_saved.empty()) {
-    message_line_show(message_kind::info, result.summary() + also_written);
+    message_line_show(window, message_kind::info, result.summary() + also_written);
     return;
   }
-  message_line_report(not_saved.empty() ? result.summary()
-                                        : result.summary() + " (" + not_saved + ")");
+  message_line_report(window, not_saved.empty() ? result.summary()
+                                                : result.summary() + " (" + not_saved + ")");
 }
 
 // What an export job did: written by its thread before it returns.
@@ -90,6 +89,7 @@ struct export_outcome {
 
 // The task's data.
 struct export_job {
+  GtkWidget* window = nullptr;  // the one that asked; a job outlives no window
   std::shared_ptr<const spc_format> spc;
   std::string spc_path;
   std::vector<int> shown;
@@ -172,24 +172,25 @@ void on_files_written(GObject*, GAsyncResult* result, gpointer tasks) noexcept {
   if (!static_cast<background_tasks*>(tasks)->delivered(result)) return;
   const export_job& job = export_files_finish(result);
   if (!job.outcome.refused.empty()) {
-    message_line_report(job.outcome.refused);
+    message_line_report(job.window, job.outcome.refused);
   } else {
-    show_result(job.outcome.result, job.folder, job.outcome.also_written);
+    show_result(job.window, job.outcome.result, job.folder, job.outcome.also_written);
   }
 }
 
 }  // namespace
 
 void export_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format>& spc,
-                       const std::string& spc_path, std::shared_ptr<const song_trace> trace,
-                       background_tasks& tasks) {
+                       const std::string& spc_path, std::vector<int> shown,
+                       std::shared_ptr<const song_trace> trace, background_tasks& tasks) {
   if (!spc) return;
   // export_samples takes no numbers as "every entry": an empty table must
   // not become a full export.
   auto job = std::make_unique<export_job>();
-  job->shown = sample_table_shown_sample_numbers();
+  job->window = GTK_WIDGET(parent);
+  job->shown = std::move(shown);
   if (job->shown.empty()) {
-    message_line_show(message_kind::info, "No samples shown, so none exported");
+    message_line_show(GTK_WIDGET(parent), message_kind::info, "No samples shown, so none exported");
     return;
   }
   const export_option_boxes boxes = option_boxes_new();
@@ -206,7 +207,8 @@ void export_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format
   if (job->folder.empty()) return;
   // The kit is tuned from the song followed, so it waits for that trace.
   if (job->options.instruments && !trace) {
-    message_line_report("The instrument kit needs the song followed, which is still under way: "
+    message_line_report(GTK_WIDGET(parent),
+                        "The instrument kit needs the song followed, which is still under way: "
                         "nothing was written; export again in a moment");
     return;
   }

@@ -8,21 +8,23 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "background_tasks.h"
 #include "song_trace.h"
 #include "spc.h"
 
 // Asks for a folder, starting in the last export folder or else the folder
-// of `spc_path`, and writes there the samples of `spc` whose rows the table
-// shows now, off the main loop as a job of `tasks`; with the kit option,
+// of `spc_path`, and writes there the samples of `spc` numbered in `shown`
+// (the rows the table shows, in order), off the main loop as a job of `tasks`; with the kit option,
 // tuned from `trace`, the song followed (null: still under way, and nothing
 // is written). Cancel changes nothing. The result is one line in the
 // message line (a failure also on standard error) once written; the folder
 // is remembered for next time. With no rows shown it says so and opens no
 // chooser. Main thread only.
 void export_dialog_run(GtkWindow* parent, const std::shared_ptr<const spc_format>& spc,
-                       const std::string& spc_path, std::shared_ptr<const song_trace> trace,
+                       const std::string& spc_path, std::vector<int> shown,
+                       std::shared_ptr<const song_trace> trace,
                        background_tasks& tasks);
 
 // Labels of the chooser's check boxes, for tests.

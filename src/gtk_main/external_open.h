@@ -14,20 +14,20 @@
 // window); returns whether it loaded.
 using file_loader = std::function<bool(const char* filename, const report_sink& report)>;
 
-// Loads the file named by the first argument that gtk_init left in `argv` (a
+// Into `window`: loads the file named by the first argument that gtk_init left in `argv` (a
 // path, relative to the working folder or not, or a file: URI, as launchers
 // pass either) through `load`. No argument changes nothing and returns true;
 // otherwise returns whether the file loaded, failures reported on standard
 // error and in the message line as the dialog's are. Later arguments are
 // ignored, with a note in both places. GTK main thread only.
-bool external_open_command_line(int argc, char** argv, file_loader load);
+bool external_open_command_line(GtkWidget* window, int argc, char** argv, file_loader load);
 
 // The same for files a `quorlin FILE` run handed to the running window, its
 // own or a later one's, or that the desktop asked it to open: the first of
 // `files` loads through `load`, the others are noted as ignored; what goes
 // wrong is told to `report` as well as in the window. Returns whether it
 // loaded. GTK main thread only.
-bool external_open_files(GFile** files, int count, file_loader load,
+bool external_open_files(GtkWidget* window, GFile** files, int count, file_loader load,
                          const report_sink& report = report_to_standard_error);
 
 // Makes `window` accept text/uri-list drops; the first file of a drop loads

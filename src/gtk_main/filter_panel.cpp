@@ -56,13 +56,19 @@ gboolean spinner_value_output(GtkSpinButton* spin, gpointer) noexcept {
   return TRUE;
 }
 
-void filters_adjusted(GtkSpinButton* spin, gpointer data) noexcept {
-  sample_table_chart_filters()[GPOINTER_TO_INT(data)] = gtk_spin_button_get_value_as_int(spin);
-  sample_table_refilter();
+// Which bound a spin button sets, kept on the button.
+constexpr char bound_index_key[] = "quorlin-bound-index";
+
+void filters_adjusted(GtkSpinButton* spin, gpointer panel) noexcept {
+  sample_table& table = *static_cast<filter_panel_widgets*>(panel)->table;
+  const int index = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(spin), bound_index_key));
+  sample_table_chart_filters(table)[index] = gtk_spin_button_get_value_as_int(spin);
+  sample_table_refilter(table);
 }
 
-void only_played_toggled(GtkToggleButton* check, gpointer) noexcept {
-  sample_table_set_only_played(gtk_toggle_button_get_active(check));
+void only_played_toggled(GtkToggleButton* check, gpointer panel) noexcept {
+  sample_table_set_only_played(*static_cast<filter_panel_widgets*>(panel)->table,
+                               gtk_toggle_button_get_active(check));
 }
 
 // Every value that changes passes through filters_adjusted, which brings the
@@ -76,15 +82,15 @@ void reset_filters(GtkWidget*, gpointer panel) noexcept {
                               chart_filter_defaults[max]);
   }
   gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w.check_only_played), FALSE);
-  sample_table_refilter();
+  sample_table_refilter(*w.table);
 }
 
 // The spin button of bound `index`, ranging over 0 ... the column's widest
 // maximum, starting at the bound's current value.
-GtkWidget* new_spinner(int index) {
+GtkWidget* new_spinner(filter_panel_widgets& w, int index) {
   const int column = index % SAMPLE_COLUMN_COUNT;
   GtkAdjustment* adjustment =
-      gtk_adjustment_new(sample_table_chart_filters()[index], 0,
+      gtk_adjustment_new(sample_table_chart_filters(*w.table)[index], 0,
                          chart_filter_defaults[column + SAMPLE_COLUMN_COUNT], 1, 16, 0);
   GtkWidget* spin = gtk_spin_button_new(adjustment, 1, 0);
   GtkSpinButton* spin_button = GTK_SPIN_BUTTON(spin);
@@ -95,7 +101,8 @@ GtkWidget* new_spinner(int index) {
   gtk_spin_button_set_update_policy(spin_button, GTK_UPDATE_ALWAYS);
   g_signal_connect(spin, "input", G_CALLBACK(spinner_value_input), nullptr);
   g_signal_connect(spin, "output", G_CALLBACK(spinner_value_output), nullptr);
-  g_signal_connect(spin, "value-changed", G_CALLBACK(filters_adjusted), GINT_TO_POINTER(index));
+  g_object_set_data(G_OBJECT(spin), bound_index_key, GINT_TO_POINTER(index));
+  g_signal_connect(spin, "value-changed", G_CALLBACK(filters_adjusted), &w);
   // An entry takes a dropped file as typing ("file:///..." read as hex);
   // built after the window's drop target, the bounds leave drops to it here.
   gtk_drag_dest_unset(spin);
@@ -112,7 +119,7 @@ GtkWidget* build_grid(filter_panel_widgets& w) {
     add_label(&label, chart_headings[i], w.grid_filters, 0, i + 1, 1, 1, false);
     for (int side = 0; side < 2; ++side) {
       const int index = i + side * SAMPLE_COLUMN_COUNT;
-      w.spinner[index] = new_spinner(index);
+      w.spinner[index] = new_spinner(w, index);
       gtk_grid_attach(GTK_GRID(w.grid_filters), w.spinner[index], side + 1, i + 1, 1, 1);
     }
   }
@@ -122,15 +129,18 @@ GtkWidget* build_grid(filter_panel_widgets& w) {
                   1, 1);
   // Until the song has been followed every row counts as played.
   w.check_only_played = gtk_check_button_new_with_label("Only samples the song plays");
-  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w.check_only_played), sample_table_only_played());
-  g_signal_connect(w.check_only_played, "toggled", G_CALLBACK(only_played_toggled), nullptr);
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w.check_only_played),
+                               sample_table_only_played(*w.table));
+  g_signal_connect(w.check_only_played, "toggled", G_CALLBACK(only_played_toggled), &w);
   gtk_grid_attach(GTK_GRID(w.grid_filters), w.check_only_played, 0, SAMPLE_COLUMN_COUNT + 2, 3, 1);
   return w.grid_filters;
 }
 
 }  // namespace
 
-void filter_panel_pack(filter_panel_widgets& w, GtkBox* toggle_box, GtkBox* frame_box) {
+void filter_panel_pack(filter_panel_widgets& w, sample_table& table, GtkBox* toggle_box,
+                       GtkBox* frame_box) {
+  w.table = &table;
   w.button_show_filters = gtk_button_new_with_label(show_label);
   gtk_widget_set_halign(w.button_show_filters, GTK_ALIGN_END);
   gtk_widget_set_valign(w.button_show_filters, GTK_ALIGN_END);

@@ -19,13 +19,15 @@ struct filter_panel_widgets {
   GtkWidget* spinner[chart_filter_count];
   GtkWidget* button_reset_filters;
   GtkWidget* check_only_played;  // "Only samples the song plays"
+  sample_table* table;           // whose bounds it writes; outlives the panel
 };
 
-// Builds the panel into `panel`, which must outlive its widgets (the
-// window's state): the toggle at the end of `toggle_box` and the frame into
+// Builds the panel of `table` into `panel`, which must outlive its widgets
+// (the window's state): the toggle at the end of `toggle_box` and the frame into
 // `frame_box` (padding 3, no expand), so the toggle can share a row and the
 // frame can stand beside the table. GTK main thread only.
-void filter_panel_pack(filter_panel_widgets& panel, GtkBox* toggle_box, GtkBox* frame_box);
+void filter_panel_pack(filter_panel_widgets& panel, sample_table& table, GtkBox* toggle_box,
+                       GtkBox* frame_box);
 
 // Whether the frame is shown. GTK main thread only.
 bool filter_panel_is_visible(const filter_panel_widgets& panel);

@@ -51,13 +51,15 @@ struct main_window_state {
   // While something plays, the desktop is asked not to suspend; 0: not asked.
   GtkApplication* inhibiting_application = nullptr;
   guint inhibit_cookie = 0;
-  // The window's parts that keep state. The jobs of `tasks` call back into
-  // `follow` and `stems`: close_down waits for them before anything goes,
-  // and `tasks` goes last.
+  // The window's parts that keep state, each gone before what it uses. The
+  // jobs of `tasks` call back into `follow` and `stems`: close_down waits
+  // for them before anything goes, and `tasks` goes last.
   std::unique_ptr<background_tasks> tasks;
+  play_button_ptr play;
+  sample_table_ptr table;
+  inspector_pane_ptr pane;
   std::unique_ptr<song_follow> follow;
   std::unique_ptr<stems_dialog> stems;
-  play_button_ptr play;
 };
 
 }  // namespace
@@ -126,11 +128,11 @@ void show_loaded_file(QuorlinWindow* window, const char* filename, const spc_for
   // A failed chart allocation leaves the table as it was; a file without
   // samples empties it, so no rows of an earlier file stay behind.
   if (chart) {
-    sample_table_fill(chart.get(), count);
-    inspector_pane_show_file(state.spc, chart.get(), count);
+    sample_table_fill(*state.table, chart.get(), count);
+    inspector_pane_show_file(*state.pane, state.spc, chart.get(), count);
   } else {
-    inspector_pane_show_file(nullptr, nullptr, 0);
-    message_line_show(message_kind::error,
+    inspector_pane_show_file(*state.pane, nullptr, nullptr, 0);
+    message_line_show(GTK_WIDGET(window), message_kind::error,
                       display_basename(filename) + ": Unable to allocate memory for sample chart");
   }
 }
@@ -142,12 +144,13 @@ void update_status_line(QuorlinWindow* window, const char* copied_text) {
   if (copied_text) {
     text = std::string("Copied ") + copied_text;
   } else {
-    const int shown = sample_table_shown_count();
-    const int total = sample_table_row_count();
+    const sample_table& table = *state_of(window).table;
+    const int shown = sample_table_shown_count(table);
+    const int total = sample_table_row_count(table);
     text = "Showing " + std::to_string(shown) + " of " + std::to_string(total) + " entries";
-    if (shown < total && !sample_table_filters_at_defaults() && !filter_panel_is_visible(state_of(window).filter_panel))
+    if (shown < total && !sample_table_filters_at_defaults(table) && !filter_panel_is_visible(state_of(window).filter_panel))
       text += " (filters active)";
-    const int played = sample_table_played_count();
+    const int played = sample_table_played_count(table);
     if (played >= 0) text += ", " + std::to_string(played) + " played by the song";
   }
   gtk_label_set_text(GTK_LABEL(state_of(window).widgets.label_status), text.c_str());
@@ -194,7 +197,9 @@ void open_activated(GSimpleAction*, GVariant*, gpointer data) noexcept {
 void export_samples_activated(GSimpleAction*, GVariant*, gpointer data) noexcept {
   auto* window = QUORLIN_WINDOW(data);
   main_window_state& state = state_of(window);
-  export_dialog_run(GTK_WINDOW(window), state.spc, state.path, state.follow->trace(), *state.tasks);
+  export_dialog_run(GTK_WINDOW(window), state.spc, state.path,
+                    sample_table_shown_sample_numbers(*state.table), state.follow->trace(),
+                    *state.tasks);
 }
 
 void export_stems_activated(GSimpleAction*, GVariant*, gpointer data) noexcept {
@@ -413,7 +418,9 @@ GtkWidget* build_table_area(QuorlinWindow* window) {
   main_window_state& state = state_of(window);
   main_window_widgets& w = state.widgets;
   GtkWidget* area = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
-  w.scrolled_table = sample_table_new();
+  state.table = sample_table_new();
+  state.pane = inspector_pane_new(*state.play, *state.table, *state.tasks);
+  w.scrolled_table = sample_table_widget(*state.table);
   // The table gets the width of its columns when there is room, the
   // pictures take the rest. Where there is none (the filter panel beside
   // them on a window of the default size), the pictures keep the least they
@@ -422,13 +429,13 @@ GtkWidget* build_table_area(QuorlinWindow* window) {
   GtkWidget* beside = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
   gtk_box_pack_start(GTK_BOX(beside), w.scrolled_table, FALSE, TRUE, 0);
   gtk_box_pack_start(GTK_BOX(beside), gtk_separator_new(GTK_ORIENTATION_VERTICAL), FALSE, FALSE, 0);
-  gtk_box_pack_start(GTK_BOX(beside), inspector_pane_new(*state.play), TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(beside), inspector_pane_widget(*state.pane), TRUE, TRUE, 0);
   gtk_box_pack_start(GTK_BOX(area), beside, TRUE, TRUE, child_padding);
-  filter_panel_pack(state.filter_panel, GTK_BOX(w.controls_row), GTK_BOX(area));
+  filter_panel_pack(state.filter_panel, *state.table, GTK_BOX(w.controls_row), GTK_BOX(area));
   g_signal_connect(state.filter_panel.frame_filters, "notify::visible", G_CALLBACK(on_filter_panel_toggled),
                    window);
   sample_table_set_listener(
-      [window](const char* copied_text) { update_status_line(window, copied_text); });
+      *state.table, [window](const char* copied_text) { update_status_line(window, copied_text); });
   return area;
 }
 
@@ -448,7 +455,6 @@ static void quorlin_window_init(QuorlinWindow* window) {
   main_window_state& state = *window->state;
   main_window_widgets& w = state.widgets;
   state.tasks = std::make_unique<background_tasks>();
-  state.follow = std::make_unique<song_follow>(*state.tasks);
   state.stems = std::make_unique<stems_dialog>(*state.tasks);
   w.window = GTK_WIDGET(window);
   add_window_actions(window);
@@ -461,12 +467,13 @@ static void quorlin_window_init(QuorlinWindow* window) {
   GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   gtk_container_add(GTK_CONTAINER(window), box);
   gtk_box_pack_start(GTK_BOX(box), build_menu_bar(w), FALSE, FALSE, child_padding);
-  w.info_bar = message_line_new();
-  w.label_message = message_line_get_widgets().label_message;
+  w.info_bar = message_line_new(GTK_WINDOW(window));
+  w.label_message = message_line_get_widgets(GTK_WIDGET(window))->label_message;
   gtk_box_pack_start(GTK_BOX(box), w.info_bar, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(box), build_info_grid(window), FALSE, FALSE, child_padding);
   gtk_box_pack_start(GTK_BOX(box), build_table_area(window), TRUE, TRUE, child_padding);
   gtk_box_pack_start(GTK_BOX(box), build_status_line(w), FALSE, FALSE, child_padding);
+  state.follow = std::make_unique<song_follow>(*state.tasks, *state.table, *state.pane);
   update_status_line(window, nullptr);
 
   shortcuts_attach(GTK_WINDOW(window));
@@ -490,7 +497,7 @@ void main_window_show(QuorlinWindow* window) {
   const main_window_widgets& w = state_of(window).widgets;
   // The table takes the keys; otherwise the first selectable label would,
   // with a text cursor blinking in the file name.
-  gtk_window_set_focus(GTK_WINDOW(window), GTK_WIDGET(sample_table_view()));
+  gtk_window_set_focus(GTK_WINDOW(window), GTK_WIDGET(sample_table_view(*state_of(window).table)));
   gtk_widget_show_all(GTK_WIDGET(window));
   gtk_widget_hide(w.button_play);
   filter_panel_set_visible(state_of(window).filter_panel, false);
@@ -506,8 +513,8 @@ bool main_window_load_file(QuorlinWindow* window, const char* filename,
   play_button_stop(*state.play);
   // Stems of the file on screen stop too, and the new file starts unmuted.
   state.stems->cancel();
-  voice_mute_reset();
-  message_line_clear();
+  voice_mute_reset(play_button_voices(*state.play));
+  message_line_clear(GTK_WIDGET(window));
   std::string reason;
   std::shared_ptr<const spc_format> spc = read_spc_file_quietly(filename, reason);
   // The previous image goes now unless a playing thread still holds it.
@@ -520,17 +527,17 @@ bool main_window_load_file(QuorlinWindow* window, const char* filename,
     gtk_widget_hide(w.button_play);
     set_tag_labels(w, "", "", "", "");
     gtk_label_set_text(GTK_LABEL(w.label_directory), "");
-    inspector_pane_show_file(nullptr, nullptr, 0);
+    inspector_pane_show_file(*state.pane, nullptr, nullptr, 0);
     state.follow->start(nullptr);
     report("quorlin: " + text_line_escape(filename) + ": " + reason);
-    message_line_show(message_kind::error, display_basename(filename) + ": " + reason);
+    message_line_show(GTK_WIDGET(window), message_kind::error, display_basename(filename) + ": " + reason);
     return false;
   }
   state.path = filename;
   show_loaded_file(window, filename, *spc);
   state.follow->start(spc, filename);
   const std::string not_saved = settings_remember_folder_of(filename);
-  if (!not_saved.empty()) message_line_report(not_saved, report);
+  if (!not_saved.empty()) message_line_report(GTK_WIDGET(window), not_saved, report);
   return true;
 }
 
@@ -542,8 +549,8 @@ const std::string& main_window_current_path(QuorlinWindow* window) {
   return state_of(window).path;
 }
 
-void main_window_show_message(QuorlinWindow*, message_kind kind, const std::string& text) {
-  message_line_show(kind, text);
+void main_window_show_message(QuorlinWindow* window, message_kind kind, const std::string& text) {
+  message_line_show(GTK_WIDGET(window), kind, text);
 }
 
 const main_window_widgets& main_window_get_widgets(QuorlinWindow* window) {
@@ -560,6 +567,8 @@ background_tasks& main_window_background_tasks(QuorlinWindow* window) {
 song_follow& main_window_song_follow(QuorlinWindow* window) { return *state_of(window).follow; }
 stems_dialog& main_window_stems_dialog(QuorlinWindow* window) { return *state_of(window).stems; }
 play_button& main_window_play_button(QuorlinWindow* window) { return *state_of(window).play; }
+sample_table& main_window_sample_table(QuorlinWindow* window) { return *state_of(window).table; }
+inspector_pane& main_window_inspector_pane(QuorlinWindow* window) { return *state_of(window).pane; }
 
 void about_dialog(GtkWindow* parent) noexcept {
   GtkWidget* dialog = gtk_message_dialog_new(

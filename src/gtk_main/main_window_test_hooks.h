@@ -9,6 +9,8 @@
 #include "song_follow.h"
 #include "stems_dialog.h"
 #include "filter_panel.h"
+#include "inspector_pane.h"
+#include "sample_table.h"
 #include "main_window.h"
 
 // The widgets tests look at.
@@ -47,3 +49,5 @@ background_tasks& main_window_background_tasks(QuorlinWindow* window);
 song_follow& main_window_song_follow(QuorlinWindow* window);
 stems_dialog& main_window_stems_dialog(QuorlinWindow* window);
 play_button& main_window_play_button(QuorlinWindow* window);
+sample_table& main_window_sample_table(QuorlinWindow* window);
+inspector_pane& main_window_inspector_pane(QuorlinWindow* window);

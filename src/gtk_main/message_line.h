@@ -20,23 +20,28 @@ using report_sink = std::function<void(const std::string& line)>;
 // Writes `line` and a line feed to standard error. Any thread.
 void report_to_standard_error(const std::string& line);
 
-// Builds the bar, hidden until a message comes. Call once. GTK main thread only.
-GtkWidget* message_line_new();
+// Builds the bar of `window`, hidden until a message comes; the window owns
+// it. GTK main thread only.
+GtkWidget* message_line_new(GtkWindow* window);
 
-// Shows `text` as the one line, replacing any earlier one; does nothing
-// before message_line_new. GTK main thread only.
-void message_line_show(message_kind kind, const std::string& text);
+// The functions below reach the bar of the window that holds `within` (any
+// widget of it, the window itself, or a dialog over it); with none, they
+// show nothing.
+
+// Shows `text` as the one line, replacing any earlier one. GTK main thread only.
+void message_line_show(GtkWidget* within, message_kind kind, const std::string& text);
 
 // Writes `text` to `report` and shows it as an error. GTK main thread only.
-void message_line_report(const std::string& text,
+void message_line_report(GtkWidget* within, const std::string& text,
                          const report_sink& report = report_to_standard_error);
 
 // Hides the bar. GTK main thread only.
-void message_line_clear();
+void message_line_clear(GtkWidget* within);
 
-// The bar and its label, for tests. GTK main thread only.
+// The bar and its label, for tests; null before the bar is built. GTK main
+// thread only.
 struct message_line_widgets {
   GtkWidget* info_bar;
   GtkWidget* label_message;
 };
-const message_line_widgets& message_line_get_widgets();
+const message_line_widgets* message_line_get_widgets(GtkWidget* within);

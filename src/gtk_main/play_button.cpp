@@ -34,6 +34,7 @@ struct play_button {
   GtkWidget* starting_button = nullptr;  // weak
   std::string starting_play_text;
   std::string starting_stop_text;
+  voice_switches voices;  // Mute and Solo, for the song
 };
 
 namespace {
@@ -100,7 +101,7 @@ bool start(play_button& controls, GtkWidget* button, std::shared_ptr<const spc_f
            const char* play_text, const char* stop_text) {
   controls.length_seconds = image ? id666_song_seconds(*image) : 0;
   // The Voices page's Mute and Solo are for the song, not a sample alone.
-  voice_mute_engine_plays_song(button == controls.widgets.button_play);
+  voice_mute_engine_plays_song(controls.voices, button == controls.widgets.button_play);
   set_weak(controls.starting_button, button);
   controls.starting_play_text = play_text;
   controls.starting_stop_text = stop_text;
@@ -110,10 +111,10 @@ bool start(play_button& controls, GtkWidget* button, std::shared_ptr<const spc_f
     case play_result::playing:
       return true;
     case play_result::no_audio_device:
-      message_line_show(message_kind::error, "Error opening audio device.");
+      message_line_show(controls.widgets.box, message_kind::error, "Error opening audio device.");
       return false;
     case play_result::no_thread:
-      message_line_show(message_kind::error, "Unable to create thread.");
+      message_line_show(controls.widgets.box, message_kind::error, "Unable to create thread.");
       return false;
   }
   return false;
@@ -197,3 +198,5 @@ void play_spc_shim(GtkWidget* widget, gpointer data) noexcept {
     start(controls, widget, controls.image, play_label, stop_label);
   }
 }
+
+voice_switches& play_button_voices(play_button& controls) { return controls.voices; }

@@ -14,6 +14,7 @@
 
 #include "player.h"
 #include "spc.h"
+#include "voice_mute.h"
 
 // The controls' widgets: the button and label, in a box to pack.
 struct play_button_widgets {
@@ -70,3 +71,7 @@ bool play_button_is_playing(const play_button& controls);
 // reported in the message line too, and leaves the label at "Play".
 // GTK main thread only.
 void play_spc_shim(GtkWidget* widget, gpointer data) noexcept;
+
+// The voices' Mute and Solo switches, which Play hands the engine. GTK main
+// thread only.
+voice_switches& play_button_voices(play_button& controls);

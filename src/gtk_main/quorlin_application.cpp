@@ -67,7 +67,7 @@ static void quorlin_application_activate(GApplication* application) {
 static void quorlin_application_open(GApplication* application, GFile** files, gint count,
                                      const gchar*) {
   QuorlinWindow* window = quorlin_application_present_window(QUORLIN_APPLICATION(application));
-  external_open_files(files, count, loader_of(window));
+  external_open_files(GTK_WIDGET(window), files, count, loader_of(window));
 }
 
 // A `quorlin [FILE…]` run, this process's own or a later one's: the window
@@ -88,7 +88,7 @@ static int quorlin_application_command_line(GApplication* application,
   const report_sink to_its_terminal = [command_line](const std::string& line) {
     g_application_command_line_printerr(command_line, "%s\n", line.c_str());
   };
-  const bool loaded = external_open_files(files.data(), static_cast<int>(files.size()),
+  const bool loaded = external_open_files(GTK_WIDGET(window), files.data(), static_cast<int>(files.size()),
                                           loader_of(window), to_its_terminal);
   return loaded || !g_application_command_line_get_is_remote(command_line) ? 0 : 1;
 }

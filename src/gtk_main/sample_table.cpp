@@ -15,7 +15,14 @@ namespace {
 // 700 pixels; high enough for a dozen rows.
 constexpr int table_min_height = 300;
 
-struct sample_table_state {
+// The visibility function is handed the bounds alone; whether rows the song
+// never plays are hidden travels with the store it filters.
+constexpr char only_played_key[] = "quorlin-only-played";
+
+}  // namespace
+
+struct sample_table {
+  GtkWidget* scrolled = nullptr;  // what the window packs
   GtkListStore* sample_list_store = nullptr;
   GtkTreeModel* sample_list_store_filtered = nullptr;
   GtkTreeModel* sample_list_store_sorted = nullptr;
@@ -26,8 +33,15 @@ struct sample_table_state {
   sample_table_listener listener;
   bool only_played = false;
   bool played_known = false;
+
+  ~sample_table() {
+    if (sample_list_store_sorted) g_object_unref(sample_list_store_sorted);
+    if (sample_list_store_filtered) g_object_unref(sample_list_store_filtered);
+    if (sample_list_store) g_object_unref(sample_list_store);
+  }
 };
-sample_table_state table;
+
+namespace {
 
 // The five texts of one row, released however the reader leaves.
 struct row_texts {
@@ -45,11 +59,11 @@ struct row_texts {
   row_texts& operator=(const row_texts&) = delete;
 };
 
-void tell_listener(const char* copied_text) {
+void tell_listener(sample_table& table, const char* copied_text) {
   if (table.listener) table.listener(copied_text);
 }
 
-void add_sorted_columns(GtkTreeView* view) {
+void add_sorted_columns(sample_table& table, GtkTreeView* view) {
   GtkTreeSortable* sortable = GTK_TREE_SORTABLE(table.sample_list_store_sorted);
   GtkCellRenderer* renderer = gtk_cell_renderer_text_new();
   // Numbers line up by their last digit, in a face whose digits share a width.
@@ -71,8 +85,11 @@ void add_sorted_columns(GtkTreeView* view) {
 
 }  // namespace
 
-GtkWidget* sample_table_new() {
-  table = {};  // a new window's table starts with the default bounds
+void sample_table_free::operator()(sample_table* table) const noexcept { delete table; }
+
+sample_table_ptr sample_table_new() {
+  sample_table_ptr owned(new sample_table);
+  sample_table& table = *owned;
   table.sample_list_store =
       gtk_list_store_new(SAMPLE_COLUMN_COUNT + 1, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING,
                          G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
@@ -85,12 +102,12 @@ GtkWidget* sample_table_new() {
 
   table.sample_list_view = gtk_tree_view_new_with_model(table.sample_list_store_sorted);
   GtkTreeView* view = GTK_TREE_VIEW(table.sample_list_view);
-  add_sorted_columns(view);
+  add_sorted_columns(table, view);
   // Rows are never highlighted: a press copies a cell, it does not pick a row.
   gtk_tree_selection_set_mode(gtk_tree_view_get_selection(view), GTK_SELECTION_NONE);
   gtk_widget_add_events(table.sample_list_view, GDK_BUTTON_PRESS_MASK);
   g_signal_connect(table.sample_list_view, "button-press-event", G_CALLBACK(sample_list_click),
-                   nullptr);
+                   &table);
 
   GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scrolled), table_min_height);
@@ -102,10 +119,13 @@ GtkWidget* sample_table_new() {
                                  GTK_POLICY_AUTOMATIC);
   gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scrolled), TRUE);
   gtk_container_add(GTK_CONTAINER(scrolled), table.sample_list_view);
-  return scrolled;
+  table.scrolled = scrolled;
+  return owned;
 }
 
-void sample_table_fill(const sample_chart* chart, std::int32_t count) {
+GtkWidget* sample_table_widget(const sample_table& table) { return table.scrolled; }
+
+void sample_table_fill(sample_table& table, const sample_chart* chart, std::int32_t count) {
   // Detached, the view lays itself out once for the new rows instead of
   // once per row. The sort order and the bounds live in the models and stay.
   GtkTreeView* view = GTK_TREE_VIEW(table.sample_list_view);
@@ -124,36 +144,36 @@ void sample_table_fill(const sample_chart* chart, std::int32_t count) {
   table.played_known = false;
   gtk_tree_view_set_model(view, table.sample_list_store_sorted);
   g_object_unref(table.sample_list_store_sorted);
-  tell_listener(nullptr);
+  tell_listener(table, nullptr);
 }
 
-std::int32_t* sample_table_chart_filters() { return table.chart_filters.data(); }
+std::int32_t* sample_table_chart_filters(sample_table& table) { return table.chart_filters.data(); }
 
-void sample_table_refilter() {
+void sample_table_refilter(sample_table& table) {
   if (!table.sample_list_store_filtered) return;
   gtk_tree_model_filter_refilter(GTK_TREE_MODEL_FILTER(table.sample_list_store_filtered));
-  tell_listener(nullptr);
+  tell_listener(table, nullptr);
 }
 
-void sample_table_set_listener(sample_table_listener listener) {
+void sample_table_set_listener(sample_table& table, sample_table_listener listener) {
   table.listener = std::move(listener);
 }
 
-int sample_table_row_count() {
+int sample_table_row_count(const sample_table& table) {
   if (!table.sample_list_store) return 0;
   return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(table.sample_list_store), nullptr);
 }
 
-int sample_table_shown_count() {
+int sample_table_shown_count(const sample_table& table) {
   if (!table.sample_list_store_filtered) return 0;
   return gtk_tree_model_iter_n_children(table.sample_list_store_filtered, nullptr);
 }
 
-bool sample_table_filters_at_defaults() {
+bool sample_table_filters_at_defaults(const sample_table& table) {
   return table.chart_filters == chart_filter_defaults && !table.only_played;
 }
 
-void sample_table_set_played(const std::array<bool, 256>* played_sources) {
+void sample_table_set_played(sample_table& table, const std::array<bool, 256>* played_sources) {
   GtkTreeModel* model = GTK_TREE_MODEL(table.sample_list_store);
   GtkTreeIter iter;
   if (!model) return;
@@ -172,17 +192,18 @@ void sample_table_set_played(const std::array<bool, 256>* played_sources) {
     if ((was_lit != FALSE) != lit)
       gtk_list_store_set(table.sample_list_store, &iter, SAMPLE_MODEL_LIT, lit, -1);
   }
-  sample_table_refilter();
+  sample_table_refilter(table);
 }
 
-void sample_table_set_only_played(bool only_played) {
+void sample_table_set_only_played(sample_table& table, bool only_played) {
   table.only_played = only_played;
-  sample_table_refilter();
+  g_object_set_data(G_OBJECT(table.sample_list_store), only_played_key, GINT_TO_POINTER(only_played));
+  sample_table_refilter(table);
 }
 
-bool sample_table_only_played() { return table.only_played; }
+bool sample_table_only_played(const sample_table& table) { return table.only_played; }
 
-int sample_table_played_count() {
+int sample_table_played_count(const sample_table& table) {
   GtkTreeModel* model = GTK_TREE_MODEL(table.sample_list_store);
   GtkTreeIter iter;
   if (!model || !table.played_known) return -1;
@@ -196,7 +217,7 @@ int sample_table_played_count() {
   return count;
 }
 
-std::vector<int> sample_table_shown_sample_numbers() {
+std::vector<int> sample_table_shown_sample_numbers(const sample_table& table) {
   std::vector<int> numbers;
   GtkTreeModel* model = table.sample_list_store_sorted;
   GtkTreeIter iter;
@@ -209,7 +230,7 @@ std::vector<int> sample_table_shown_sample_numbers() {
   return numbers;
 }
 
-int sample_table_cursor_sample() {
+int sample_table_cursor_sample(const sample_table& table) {
   if (!table.sample_list_view) return 0;
   GtkTreePath* path = nullptr;
   gtk_tree_view_get_cursor(GTK_TREE_VIEW(table.sample_list_view), &path, nullptr);
@@ -225,8 +246,8 @@ int sample_table_cursor_sample() {
   return number;
 }
 
-bool sample_table_move_cursor_to(int sample_number) {
-  const std::vector<int> shown = sample_table_shown_sample_numbers();
+bool sample_table_move_cursor_to(sample_table& table, int sample_number) {
+  const std::vector<int> shown = sample_table_shown_sample_numbers(table);
   for (std::size_t row = 0; row < shown.size(); ++row) {
     if (shown[row] != sample_number) continue;
     GtkTreePath* path = gtk_tree_path_new_from_indices(static_cast<int>(row), -1);
@@ -245,7 +266,7 @@ gboolean sample_table_filter(GtkTreeModel* model, GtkTreeIter* iter, gpointer da
   // A row appended but not yet set (the store reports it before its values)
   // stays hidden until its texts arrive.
   if (!row.text[SAMPLE_COLUMN_NUMBER]) return FALSE;
-  if (table.only_played) {
+  if (g_object_get_data(G_OBJECT(model), only_played_key)) {
     gboolean lit = FALSE;
     gtk_tree_model_get(model, iter, SAMPLE_MODEL_LIT, &lit, -1);
     if (!lit) return FALSE;
@@ -270,19 +291,20 @@ gint sample_table_sorter(GtkTreeModel* model, GtkTreeIter* a, GtkTreeIter* b,
   return value_a < value_b ? -1 : value_a > value_b ? 1 : 0;
 }
 
-gboolean sample_list_click(GtkWidget* widget, GdkEventButton* event, gpointer) noexcept {
+gboolean sample_list_click(GtkWidget* widget, GdkEventButton* event, gpointer data) noexcept {
+  sample_table& table = *static_cast<sample_table*>(data);
   const auto cell =
       copy_pressed_cell(GTK_TREE_VIEW(widget), event, table.sample_list_column, SAMPLE_COLUMN_COUNT);
-  if (cell && !cell->text.empty()) tell_listener(cell->text.c_str());
+  if (cell && !cell->text.empty()) tell_listener(table, cell->text.c_str());
   return FALSE;
 }
 
-GtkListStore* sample_table_store() { return table.sample_list_store; }
-GtkTreeModelFilter* sample_table_filtered() {
+GtkListStore* sample_table_store(const sample_table& table) { return table.sample_list_store; }
+GtkTreeModelFilter* sample_table_filtered(const sample_table& table) {
   return GTK_TREE_MODEL_FILTER(table.sample_list_store_filtered);
 }
-GtkTreeModelSort* sample_table_sorted() {
+GtkTreeModelSort* sample_table_sorted(const sample_table& table) {
   return GTK_TREE_MODEL_SORT(table.sample_list_store_sorted);
 }
-GtkTreeView* sample_table_view() { return GTK_TREE_VIEW(table.sample_list_view); }
-GtkTreeViewColumn* sample_table_column(int column) { return table.sample_list_column[column]; }
+GtkTreeView* sample_table_view(const sample_table& table) { return GTK_TREE_VIEW(table.sample_list_view); }
+GtkTreeViewColumn* sample_table_column(const sample_table& table, int column) { return table.sample_list_column[column]; }

@@ -14,8 +14,8 @@
 void song_follow::start(std::shared_ptr<const spc_format> image, const std::string& path) {
   trace_.reset();
   image_ = image;
-  sample_table_set_played(nullptr);
-  inspector_pane_show_trace(nullptr, {});
+  sample_table_set_played(table_, nullptr);
+  inspector_pane_show_trace(pane_, nullptr, {});
   if (!image) {
     tasks_.cancel(task_kind::trace);
     return;
@@ -39,14 +39,14 @@ void song_follow::on_trace_ready(GObject*, GAsyncResult* result, gpointer self) 
 void song_follow::show(std::shared_ptr<const song_trace> trace) {
   trace_ = trace;
   if (!trace || !image_) {
-    sample_table_set_played(nullptr);
-    inspector_pane_show_trace(nullptr, {});
+    sample_table_set_played(table_, nullptr);
+    inspector_pane_show_trace(pane_, nullptr, {});
     return;
   }
   // A key-on counts for an entry only if that entry then started where the
   // snapshot's does: a driver that rewrites its directory plays other samples.
   const std::array<sample_play, 256> plays = summarize_trace(*trace, *image_);
   const std::array<bool, 256> played = played_sources(plays);
-  sample_table_set_played(&played);
-  inspector_pane_show_trace(std::move(trace), plays);
+  sample_table_set_played(table_, &played);
+  inspector_pane_show_trace(pane_, std::move(trace), plays);
 }

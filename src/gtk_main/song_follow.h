@@ -10,13 +10,17 @@
 #include <string>
 
 #include "background_tasks.h"
+#include "inspector_pane.h"
+#include "sample_table.h"
 #include "song_trace.h"
 #include "spc.h"
 
 class song_follow {
  public:
-  // Traces run as jobs of `tasks`, which outlive this.
-  explicit song_follow(background_tasks& tasks) : tasks_(tasks) {}
+  // Traces run as jobs of `tasks`; what they find shows in `table` and
+  // `pane`. All three outlive this.
+  song_follow(background_tasks& tasks, sample_table& table, inspector_pane& pane)
+      : tasks_(tasks), table_(table), pane_(pane) {}
 
   // Forgets the song shown, cancels its trace, and starts following
   // `image`'s (null: none), read from `path`, the table and the pane holding
@@ -40,6 +44,8 @@ class song_follow {
   static void on_trace_ready(GObject* source, GAsyncResult* result, gpointer self) noexcept;
 
   background_tasks& tasks_;
+  sample_table& table_;
+  inspector_pane& pane_;
   std::shared_ptr<const spc_format> image_;  // the loaded file's, whose song is followed
   std::shared_ptr<const song_trace> trace_;
 };

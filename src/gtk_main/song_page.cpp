@@ -78,9 +78,9 @@ void on_ruler_pressed(song_page_state& state, double seconds) {
   if (!song_playing(state)) return;
   play_button_stop(*state.controls);
   gtk_button_clicked(GTK_BUTTON(play_button_of(state)));
-  message_line_show(message_kind::info, "The song starts again from 0:00: seeking to " +
-                                            tenths_time_text(seconds) +
-                                            " is not supported by the emulator.");
+  message_line_show(state.page, message_kind::info,
+                    "The song starts again from 0:00: seeking to " + tenths_time_text(seconds) +
+                        " is not supported by the emulator.");
 }
 
 void build_timeline(GtkWidget* page, gpointer) noexcept {
@@ -93,9 +93,11 @@ void build_timeline(GtkWidget* page, gpointer) noexcept {
   g_signal_connect(state.timeline, "unmap", G_CALLBACK(on_timeline_mapped), page);
   gtk_widget_show_all(state.timeline);
   timeline_view_set_root_key_source(state.timeline, state.root_key_of);
-  timeline_view_set_muted(state.timeline, voice_mute_mask());
-  state.mute_listener = voice_mute_add_listener(
-      [timeline = state.timeline] { timeline_view_set_muted(timeline, voice_mute_mask()); });
+  voice_switches& switches = play_button_voices(*state.controls);
+  timeline_view_set_muted(state.timeline, voice_mute_mask(switches));
+  state.mute_listener = voice_mute_add_listener(switches, [&switches, timeline = state.timeline] {
+    timeline_view_set_muted(timeline, voice_mute_mask(switches));
+  });
   timeline_view_set_trace(state.timeline, state.trace);
   follow_playing(state);
 }
@@ -114,7 +116,8 @@ GtkWidget* song_page_new(play_button& controls, timeline_sample_chosen on_sample
   g_object_set_data_full(G_OBJECT(page), state_key, state.release(), [](gpointer data) {
     auto* state = static_cast<song_page_state*>(data);
     if (state->playhead_timer) g_source_remove(state->playhead_timer);
-    if (state->mute_listener >= 0) voice_mute_remove_listener(state->mute_listener);
+    if (state->mute_listener >= 0)
+      voice_mute_remove_listener(play_button_voices(*state->controls), state->mute_listener);
     delete state;
   });
   return page;

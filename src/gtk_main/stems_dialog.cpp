@@ -136,9 +136,9 @@ void stems_dialog::on_rendered(GObject*, GAsyncResult* result, gpointer self) no
   }
   if (!not_saved.empty()) text += " (" + not_saved + ")";
   if (rendered.ok && rendered.files_failed.empty() && not_saved.empty()) {
-    message_line_show(message_kind::info, text);
+    message_line_show(dialog.window_, message_kind::info, text);
   } else {
-    message_line_report(text);
+    message_line_report(dialog.window_, text);
   }
 }
 
@@ -150,8 +150,9 @@ void stems_dialog::hide_progress() {
 void stems_dialog::ensure_progress_widgets() {
   stems_dialog_widgets& w = widgets_;
   if (w.progress_box) return;
-  GtkWidget* info_bar = message_line_get_widgets().info_bar;
-  if (!info_bar) return;
+  const message_line_widgets* line = message_line_get_widgets(window_);
+  if (!line) return;
+  GtkWidget* info_bar = line->info_bar;
   w.progress_box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
   w.progress_bar = gtk_progress_bar_new();
   gtk_progress_bar_set_show_text(GTK_PROGRESS_BAR(w.progress_bar), TRUE);
@@ -178,6 +179,7 @@ void stems_dialog::run(GtkWindow* parent, const std::shared_ptr<const spc_format
   bool force = false;
   const std::string folder = choose_folder(parent, spc_path, force);
   if (folder.empty()) return;
+  window_ = GTK_WIDGET(parent);
   ensure_progress_widgets();
 
   auto job = std::make_unique<stems_job>();
@@ -190,7 +192,7 @@ void stems_dialog::run(GtkWindow* parent, const std::shared_ptr<const spc_format
   // Cancels a render still running: its result is dropped.
   stems_render_async(std::move(job), tasks_.start(task_kind::stems), on_rendered, this);
   g_autofree char* name = g_filename_display_basename(spc_path.c_str());
-  message_line_show(message_kind::info, std::string("Rendering the stems of ") + name + "\u2026");
+  message_line_show(window_, message_kind::info, std::string("Rendering the stems of ") + name + "\u2026");
   if (widgets_.progress_box) {
     gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(widgets_.progress_bar), 0.0);
     gtk_widget_show(widgets_.progress_box);

@@ -50,6 +50,7 @@ class stems_dialog {
   static void on_progress(GCancellable* cancellable, double share, gpointer self) noexcept;
 
   background_tasks& tasks_;
+  GtkWidget* window_ = nullptr;  // the window whose message line shows the render
   stems_dialog_widgets widgets_{};
 };
 

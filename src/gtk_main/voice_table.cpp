@@ -31,6 +31,7 @@ struct voice_table_state {
   voice_source_chosen on_source_chosen;
   GtkTreeViewColumn* switch_columns[2] = {};
   int mute_listener = 0;
+  voice_switches* switches = nullptr;  // the window's; outlive the view
 };
 
 constexpr const char* state_key = "quorlin-voice-table";
@@ -58,30 +59,33 @@ void show_switches(voice_table_state& state) {
   int voice = 0;
   for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
        more = gtk_tree_model_iter_next(model, &iter), ++voice) {
-    gtk_list_store_set(state.store, &iter, mute_model_column, voice_mute_is_muted(voice),
-                       solo_model_column, voice_mute_is_soloed(voice), -1);
+    gtk_list_store_set(state.store, &iter, mute_model_column, voice_mute_is_muted(*state.switches, voice),
+                       solo_model_column, voice_mute_is_soloed(*state.switches, voice), -1);
   }
 }
 
 template <voice_switch which>
-void on_switch_toggled(GtkCellRendererToggle* renderer, gchar* path, gpointer) noexcept {
+void on_switch_toggled(GtkCellRendererToggle* renderer, gchar* path, gpointer data) noexcept {
+  voice_switches& switches = *static_cast<voice_table_state*>(data)->switches;
   const int voice = static_cast<int>(g_ascii_strtoll(path, nullptr, 10));
   const bool on = !gtk_cell_renderer_toggle_get_active(renderer);
-  if (which == voice_switch::mute) voice_mute_set_muted(voice, on);
-  else voice_mute_set_soloed(voice, on);
+  if (which == voice_switch::mute) voice_mute_set_muted(switches, voice, on);
+  else voice_mute_set_soloed(switches, voice, on);
 }
 
-GtkTreeViewColumn* switch_column_new(const char* title, GCallback on_toggled, int model_column) {
+GtkTreeViewColumn* switch_column_new(voice_table_state& state, const char* title, GCallback on_toggled,
+                                     int model_column) {
   GtkCellRenderer* renderer = gtk_cell_renderer_toggle_new();
-  g_signal_connect(renderer, "toggled", on_toggled, nullptr);
+  g_signal_connect(renderer, "toggled", on_toggled, &state);
   return gtk_tree_view_column_new_with_attributes(title, renderer, "active", model_column,
                                                   nullptr);
 }
 
 }  // namespace
 
-GtkWidget* voice_table_new(voice_source_chosen on_source_chosen) {
+GtkWidget* voice_table_new(voice_switches& switches, voice_source_chosen on_source_chosen) {
   auto state = std::make_unique<voice_table_state>();
+  state->switches = &switches;
   state->on_source_chosen = std::move(on_source_chosen);
   GType types[model_column_count];
   for (GType& type : types) type = G_TYPE_STRING;
@@ -98,9 +102,9 @@ GtkWidget* voice_table_new(voice_source_chosen on_source_chosen) {
     gtk_tree_view_append_column(GTK_TREE_VIEW(view), state->columns[i]);
     if (i == VOICE_COLUMN_VOICE) {
       auto& [mute, solo] = state->switch_columns;
-      mute = switch_column_new("Mute", G_CALLBACK(on_switch_toggled<voice_switch::mute>),
+      mute = switch_column_new(*state, "Mute", G_CALLBACK(on_switch_toggled<voice_switch::mute>),
                                mute_model_column);
-      solo = switch_column_new("Solo", G_CALLBACK(on_switch_toggled<voice_switch::solo>),
+      solo = switch_column_new(*state, "Solo", G_CALLBACK(on_switch_toggled<voice_switch::solo>),
                                solo_model_column);
       gtk_tree_view_append_column(GTK_TREE_VIEW(view), mute);
       gtk_tree_view_append_column(GTK_TREE_VIEW(view), solo);
@@ -110,10 +114,10 @@ GtkWidget* voice_table_new(voice_source_chosen on_source_chosen) {
   gtk_tree_selection_set_mode(gtk_tree_view_get_selection(GTK_TREE_VIEW(view)),
                               GTK_SELECTION_NONE);
   gtk_widget_add_events(view, GDK_BUTTON_PRESS_MASK);
-  state->mute_listener = voice_mute_add_listener([s = state.get()] { show_switches(*s); });
+  state->mute_listener = voice_mute_add_listener(switches, [s = state.get()] { show_switches(*s); });
   g_object_set_data_full(G_OBJECT(view), state_key, state.release(), [](gpointer data) {
     auto* s = static_cast<voice_table_state*>(data);
-    voice_mute_remove_listener(s->mute_listener);
+    voice_mute_remove_listener(*s->switches, s->mute_listener);
     delete s;
   });
   g_signal_connect(view, "button-press-event", G_CALLBACK(voice_table_press), nullptr);

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 
+#include "voice_mute.h"
 #include "voices.h"
 
 enum voice_column_id {
@@ -37,7 +38,7 @@ extern const char voice_headings[VOICE_COLUMN_COUNT][voice_heading_size];
 using voice_source_chosen = std::function<void(int source)>;
 
 // Builds the table with no rows; returns the view. GTK main thread only.
-GtkWidget* voice_table_new(voice_source_chosen on_source_chosen);
+GtkWidget* voice_table_new(voice_switches& switches, voice_source_chosen on_source_chosen);
 
 // Shows `voices`, one row each, in voice order. GTK main thread only.
 void voice_table_fill(GtkWidget* table,

@@ -1,105 +1,61 @@
-// Each trace runs on a std::thread of its own with a job it shares with the
-// main thread; the thread posts its job back with g_idle_add, and the main
-// loop hands the result on only if that job is still its owner's latest.
-// The owner's end clears every job's owner before joining, so a post that
-// comes later finds none.
+// The job's data belongs to its task; the thread touches nothing else.
 
 #include "whole_song_trace.h"
 
-#include <glib.h>
-
-#include <atomic>
-#include <exception>
-#include <thread>
 #include <utility>
 
 #include "song_length.h"
 #include "song_trace.h"
 
-struct whole_song_tracer::job {
-  std::shared_ptr<const spc_format> image;
-  whole_song_tracer* owner = nullptr;  // main thread only; null once the owner is gone
-  std::atomic<bool> cancel{false};
-  std::atomic<bool> done{false};
-  std::shared_ptr<const whole_song_access> result;  // written by the thread before done
-  std::thread thread;
-};
-
 namespace {
 
-using job_ptr = std::shared_ptr<whole_song_tracer::job>;
+using whole_ptr = std::shared_ptr<const whole_song_access>;
 
-void free_posted_job(gpointer data) { delete static_cast<job_ptr*>(data); }
-
-// On the job's thread: nothing here touches GTK or the owner.
-void run_job(job_ptr job) noexcept {
+// On a pool thread: the image is the task's data.
+void run_job(GTask* task, gpointer, gpointer data, GCancellable* cancellable) noexcept {
+  const spc_format& image = *static_cast<const std::shared_ptr<const spc_format>*>(data)->get();
+  cancel_flag cancel(cancellable);
   try {
     auto whole = std::make_shared<whole_song_access>();
     trace_options options;
     options.access = &whole->access;
-    const double seconds = song_length_of(*job->image, std::nullopt).seconds;
-    const song_trace trace = trace_song(*job->image, seconds, options, &job->cancel);
-    whole->free = free_ranges_of_song(*job->image, trace, whole->access);
+    const double seconds = song_length_of(image, std::nullopt).seconds;
+    const song_trace trace = trace_song(image, seconds, options, cancel.get());
+    whole->free = free_ranges_of_song(image, trace, whole->access);
     whole->samples = trace.samples;
-    if (trace.ended != trace_end::cancelled) job->result = std::move(whole);
+    if (trace.ended != trace_end::cancelled) {
+      g_task_return_pointer(task, new whole_ptr(std::move(whole)),
+                            [](gpointer p) { delete static_cast<whole_ptr*>(p); });
+      return;
+    }
   } catch (...) {
     // Out of memory: nothing lands, and the map goes on with the layout alone.
   }
-  job->image.reset();
+  g_task_return_pointer(task, nullptr, nullptr);
 }
 
 }  // namespace
 
-whole_song_tracer::whole_song_tracer(whole_song_landed landed) : landed_(std::move(landed)) {}
-
-whole_song_tracer::~whole_song_tracer() {
-  for (const job_ptr& j : jobs_) {
-    j->owner = nullptr;
-    j->cancel = true;
-  }
-  for (const job_ptr& j : jobs_) j->thread.join();
-}
-
 void whole_song_tracer::start(std::shared_ptr<const spc_format> image) {
-  if (current_) current_->cancel = true;
-  current_.reset();
-  join_finished();
-  if (!image) return;
-  auto j = std::make_shared<job>();
-  j->image = std::move(image);
-  j->owner = this;
-  try {
-    jobs_.reserve(jobs_.size() + 1);  // room first: a started thread always has its place
-    j->thread = std::thread([j] {
-      run_job(j);
-      g_idle_add_full(G_PRIORITY_DEFAULT_IDLE,
-                      [](gpointer data) noexcept -> gboolean {
-                        const job_ptr& done = *static_cast<job_ptr*>(data);
-                        whole_song_tracer* owner = done->owner;
-                        if (!owner) return G_SOURCE_REMOVE;
-                        owner->join_finished();
-                        if (done == owner->current_ && done->result) {
-                          owner->current_.reset();
-                          owner->landed_(done->result);
-                        }
-                        return G_SOURCE_REMOVE;
-                      },
-                      new job_ptr(j), free_posted_job);
-      j->done = true;
-    });
-  } catch (const std::exception&) {
-    return;  // no thread to be had: the map goes on with the layout alone
+  if (!image) {
+    tasks_.cancel(task_kind::whole_song);
+    return;
   }
-  jobs_.push_back(j);
-  current_ = std::move(j);
+  GTask* task = g_task_new(nullptr, tasks_.start(task_kind::whole_song), on_ready, this);
+  g_task_set_task_data(task, new std::shared_ptr<const spc_format>(std::move(image)), [](gpointer p) {
+    delete static_cast<std::shared_ptr<const spc_format>*>(p);
+  });
+  g_task_run_in_thread(task, run_job);
+  g_object_unref(task);
 }
 
-bool whole_song_tracer::running() const { return current_ != nullptr; }
-
-void whole_song_tracer::join_finished() {
-  std::erase_if(jobs_, [](const job_ptr& j) {
-    if (!j->done) return false;
-    j->thread.join();
-    return true;
-  });
+// A cancelled or superseded trace is dropped: the tracer may be gone.
+void whole_song_tracer::on_ready(GObject*, GAsyncResult* result, gpointer self) noexcept {
+  auto& tracer = *static_cast<whole_song_tracer*>(self);
+  if (!tracer.tasks_.delivered(result)) return;
+  auto* whole = static_cast<whole_ptr*>(g_task_propagate_pointer(G_TASK(result), nullptr));
+  if (!whole) return;
+  whole_ptr landed = std::move(*whole);
+  delete whole;
+  tracer.landed_(std::move(landed));
 }

@@ -1,8 +1,9 @@
 // The whole song's use of audio RAM, worked out off the main loop for the
 // Audio RAM page: one full trace with the access record on (every pass of
 // every wait loop run, as --access and --free run it), then the free ranges.
-// The owner (the map) starts it per file; a later start, a cancel or the
-// owner's end drops the earlier result. The main loop never waits for it.
+// It runs as a job of the window's background_tasks; the owner (the map)
+// starts it per file, and a later start, a cancel or the owner's end drops
+// the earlier result. The main loop never waits for it.
 #pragma once
 
 #include <functional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "aram_access.h"
+#include "background_tasks.h"
 #include "free_space.h"
 #include "spc.h"
 
@@ -26,12 +28,12 @@ using whole_song_landed = std::function<void(std::shared_ptr<const whole_song_ac
 
 class whole_song_tracer {
  public:
-  // `landed` is called on the main loop, never after the tracer is gone.
-  // GTK main thread only.
-  explicit whole_song_tracer(whole_song_landed landed);
-  // Cancels what runs and joins its thread (the trace polls its cancel
-  // flag, so this is quick). GTK main thread only.
-  ~whole_song_tracer();
+  // Traces run as jobs of `tasks`, which outlive this; `landed` is called on
+  // the main loop, never after the tracer is gone. GTK main thread only.
+  whole_song_tracer(background_tasks& tasks, whole_song_landed landed)
+      : tasks_(tasks), landed_(std::move(landed)) {}
+  // Cancels what runs; its result is dropped. GTK main thread only.
+  ~whole_song_tracer() { tasks_.cancel(task_kind::whole_song); }
   whole_song_tracer(const whole_song_tracer&) = delete;
   whole_song_tracer& operator=(const whole_song_tracer&) = delete;
 
@@ -40,14 +42,11 @@ class whole_song_tracer {
   // Null: only the cancel. GTK main thread only.
   void start(std::shared_ptr<const spc_format> image);
   // Whether the latest start has yet to land. GTK main thread only.
-  bool running() const;
-
-  struct job;  // shared with the thread; see whole_song_trace.cpp
+  bool running() const { return tasks_.running(task_kind::whole_song); }
 
  private:
-  void join_finished();
+  static void on_ready(GObject* source, GAsyncResult* result, gpointer self) noexcept;
 
+  background_tasks& tasks_;
   whole_song_landed landed_;
-  std::shared_ptr<job> current_;
-  std::vector<std::shared_ptr<job>> jobs_;  // every thread not yet joined
 };

@@ -25,7 +25,7 @@ TEST(AramLiveTest, PlayDrawsTheProgramAndTheVoicesAndStopKeepsTheLastPicture) {
   // (1000, 1009) at one BRR sample per output sample, a block every 0.5 ms.
   ASSERT_TRUE(main_window_load_file(gui_window(), 
       spc_builder().square_wave_tone().write_to(dir.path(), "tone.spc").c_str()));
-  const inspector_pane_widgets& pane = inspector_pane_get_widgets();
+  const inspector_pane_widgets& pane = inspector_pane_get_widgets(gui_pane());
   gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 2);
   ASSERT_TRUE(gui_wait_laid_out(aram_map_area(pane.map)));
   EXPECT_EQ(aram_map_live_picture(pane.map), nullptr) << "nothing played yet";

@@ -2,6 +2,7 @@
 // find is what the map drew at that spot.
 
 #include "aram_map.h"
+#include "background_tasks.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,7 @@ class AramMapTest : public testing::Test {
     builder.brr_chain(0x3000, 3, 0x11).aram(0x301C, {0xFF});
     layout = make_aram_layout(builder.image());
     ASSERT_TRUE(layout);
-    map = aram_map_new([this](int number) { chosen.push_back(number); });
+    map = aram_map_new(tasks, [this](int number) { chosen.push_back(number); });
     window = std::make_unique<gui_lone_window>(map, 700, 800);
     aram_map_set_layout(map, layout);
     area = aram_map_area(map);
@@ -49,6 +50,7 @@ class AramMapTest : public testing::Test {
   }
 
   spc_builder builder;
+  background_tasks tasks;  // the map's whole-song trace runs here; outlives the map
   std::shared_ptr<const aram_layout> layout;
   std::vector<int> chosen;
   GtkWidget* map = nullptr;

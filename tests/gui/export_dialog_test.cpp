@@ -38,8 +38,8 @@ class ExportDialogTest : public testing::Test {
   // Samples 1, 2, 9, A and 10 with at most `last` shown.
   void load_showing_up_to(int last) {
     ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
-    sample_table_chart_filters()[SAMPLE_COLUMN_NUMBER + SAMPLE_COLUMN_COUNT] = last;
-    sample_table_refilter();
+    sample_table_chart_filters(gui_table())[SAMPLE_COLUMN_NUMBER + SAMPLE_COLUMN_COUNT] = last;
+    sample_table_refilter(gui_table());
   }
 
   // Chooses `folder` after File > Export Samples…, ticking Replace when

@@ -58,7 +58,7 @@ bool open_from_command_line(std::vector<std::string> arguments) {
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  return external_open_command_line(static_cast<int>(arguments.size()), argv.data(),
+  return external_open_command_line(GTK_WIDGET(gui_window()), static_cast<int>(arguments.size()), argv.data(),
                                     [](const char* filename, const report_sink& report) {
                                       return main_window_load_file(gui_window(), filename, report);
                                     });

@@ -33,7 +33,7 @@ class FilterPanelTest : public testing::Test {
   double value(int index) const {
     return gtk_spin_button_get_value(GTK_SPIN_BUTTON(spinner(index)));
   }
-  std::int32_t bound(int index) const { return sample_table_chart_filters()[index]; }
+  std::int32_t bound(int index) const { return sample_table_chart_filters(gui_table())[index]; }
 
   // Types `text` over the spin button's text and presses Return.
   void enter(int index, const std::string& text) const {

@@ -128,6 +128,14 @@ QuorlinWindow* gui_window() {
   return session.window;
 }
 
+namespace {
+QuorlinWindow* window_made() { return session.window ? session.window : gui_window(); }
+}  // namespace
+
+sample_table& gui_table() { return main_window_sample_table(window_made()); }
+inspector_pane& gui_pane() { return main_window_inspector_pane(window_made()); }
+voice_switches& gui_voices() { return play_button_voices(main_window_play_button(window_made())); }
+
 QuorlinWindow* gui_new_window() {
   QuorlinWindow* window = quorlin_window_new(GTK_APPLICATION(gui_application()));
   main_window_show(window);
@@ -229,7 +237,7 @@ dialog_seen gui_about() {
 
 std::vector<std::vector<std::string>> gui_visible_rows() {
   std::vector<std::vector<std::string>> rows;
-  GtkTreeModel* model = gtk_tree_view_get_model(sample_table_view());
+  GtkTreeModel* model = gtk_tree_view_get_model(sample_table_view(gui_table()));
   GtkTreeIter iter;
   for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
        more = gtk_tree_model_iter_next(model, &iter)) {

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "filter_panel.h"
+#include "inspector_pane.h"
+#include "voice_mute.h"
 #include "main_window.h"
 
 // The running test's window: built and shown on first use, destroyed by
@@ -18,6 +20,12 @@ QuorlinWindow* gui_window();
 
 // The filter panel of the running test's window.
 filter_panel_widgets& gui_filter_panel();
+
+// The sample table, inspector pane and voice switches of the running test's
+// window (built if there is none), without running the main loop.
+sample_table& gui_table();
+inspector_pane& gui_pane();
+voice_switches& gui_voices();
 
 // Another window of the same application, shown; the caller destroys it.
 QuorlinWindow* gui_new_window();

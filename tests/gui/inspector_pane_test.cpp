@@ -77,17 +77,17 @@ class InspectorPaneTest : public testing::Test {
   // The window first: the pane builds its pages into it when asked for them.
   GtkWidget* window = GTK_WIDGET(gui_window());
   const main_window_widgets& w = main_window_get_widgets(gui_window());
-  const inspector_pane_widgets& pane = inspector_pane_get_widgets();
+  const inspector_pane_widgets& pane = inspector_pane_get_widgets(gui_pane());
   temp_dir dir;
 };
 
 TEST_F(InspectorPaneTest, ClickedRowIsInspectedAndTheArrowKeysMoveOn) {
   ASSERT_TRUE(main_window_load_file(gui_window(), three_entries().c_str()));
   EXPECT_EQ(gui_text(w.label_directory), "0200");
-  EXPECT_EQ(inspector_pane_inspected(), 1) << "a new file inspects its first row";
+  EXPECT_EQ(inspector_pane_inspected(gui_pane()), 1) << "a new file inspects its first row";
 
   gui_flush();
-  gui_click_cell(sample_table_view(), 1, sample_table_column(SAMPLE_COLUMN_START));
+  gui_click_cell(sample_table_view(gui_table()), 1, sample_table_column(gui_table(), SAMPLE_COLUMN_START));
   gui_flush();
   EXPECT_EQ(gui_clipboard_text(), "3000") << "the click still copies the cell";
   EXPECT_EQ(first_fact(), "Sample 2 · SRCN 1");
@@ -109,7 +109,7 @@ TEST_F(InspectorPaneTest, ClickedRowIsInspectedAndTheArrowKeysMoveOn) {
   const std::string endless =
       spc_builder().dir_entry(0, 0x1000, 0x1000).write_to(dir.path(), "e.spc");
   ASSERT_TRUE(main_window_load_file(gui_window(), endless.c_str()));
-  EXPECT_EQ(inspector_pane_inspected(), 0) << "no row shown, none inspected";
+  EXPECT_EQ(inspector_pane_inspected(gui_pane()), 0) << "no row shown, none inspected";
   press_voice(0);
   EXPECT_EQ(first_fact(), "Sample 1 · SRCN 0");
   EXPECT_FALSE(gtk_widget_is_sensitive(play_sample())) << "a chain without end cannot play alone";
@@ -117,7 +117,7 @@ TEST_F(InspectorPaneTest, ClickedRowIsInspectedAndTheArrowKeysMoveOn) {
 
   // A failed load shows no entry of the file before.
   EXPECT_FALSE(main_window_load_file(gui_window(), dir.file("missing.spc").c_str()));
-  EXPECT_EQ(inspector_pane_inspected(), 0);
+  EXPECT_EQ(inspector_pane_inspected(gui_pane()), 0);
   EXPECT_EQ(waveform_hover(), "");
 }
 
@@ -130,12 +130,12 @@ TEST_F(InspectorPaneTest, MapAndVoicePressesInspectTheirSampleAndMoveTheCursor) 
   gui_press_at(gtk_widget_get_window(area), geometry.cell_x(0x3009) + geometry.cell / 2.0,
                geometry.cell_y(0x3009) + geometry.cell / 2.0);
   gui_flush();
-  EXPECT_EQ(inspector_pane_inspected(), 2);
-  EXPECT_EQ(sample_table_cursor_sample(), 2);
+  EXPECT_EQ(inspector_pane_inspected(gui_pane()), 2);
+  EXPECT_EQ(sample_table_cursor_sample(gui_table()), 2);
 
   press_voice(0);
-  EXPECT_EQ(inspector_pane_inspected(), 1) << "voice 0 plays source 0";
-  EXPECT_EQ(sample_table_cursor_sample(), 1);
+  EXPECT_EQ(inspector_pane_inspected(gui_pane()), 1) << "voice 0 plays source 0";
+  EXPECT_EQ(sample_table_cursor_sample(gui_table()), 1);
 }
 
 TEST_F(InspectorPaneTest, OneThingPlaysAndSpaceStopsWhatStartedLast) {
@@ -172,8 +172,8 @@ TEST_F(InspectorPaneTest, EveryEntryOfTheCorpusInspects) {
     if (entry.path().extension() != ".spc") continue;
     ASSERT_TRUE(main_window_load_file(gui_window(), entry.path().c_str())) << name;
     ++files;
-    for (const int number : sample_table_shown_sample_numbers()) {
-      ASSERT_TRUE(sample_table_move_cursor_to(number));
+    for (const int number : sample_table_shown_sample_numbers(gui_table())) {
+      ASSERT_TRUE(sample_table_move_cursor_to(gui_table(), number));
       EXPECT_EQ(first_fact().rfind("Sample " + hex_text_format(static_cast<unsigned long>(number)) +
                                        " ·", 0), 0u)
           << name << ": " << first_fact();

@@ -17,7 +17,7 @@ class SampleTableTest : public testing::Test {
  protected:
   void SetUp() override {
     table_fixture_reset();
-    view = sample_table_view();
+    view = sample_table_view(gui_table());
     ASSERT_TRUE(main_window_load_file(gui_window(), table_fixture_file(dir).c_str()));
     // The tests press where the rows are drawn.
     gui_wait_laid_out(GTK_WIDGET(view));
@@ -28,7 +28,7 @@ class SampleTableTest : public testing::Test {
 };
 
 void click_header(int column) {
-  gui_click_button(gtk_tree_view_column_get_button(sample_table_column(column)));
+  gui_click_button(gtk_tree_view_column_get_button(sample_table_column(gui_table(), column)));
 }
 
 std::vector<std::string> reversed(std::vector<std::string> texts) {
@@ -47,7 +47,7 @@ TEST_F(SampleTableTest, FreshFileStandsInAscendingStartAddressOrder) {
   EXPECT_EQ(gui_visible_rows(), table_fixture_rows());
   gint column = -1;
   GtkSortType order = GTK_SORT_DESCENDING;
-  ASSERT_TRUE(gtk_tree_sortable_get_sort_column_id(GTK_TREE_SORTABLE(sample_table_sorted()),
+  ASSERT_TRUE(gtk_tree_sortable_get_sort_column_id(GTK_TREE_SORTABLE(sample_table_sorted(gui_table())),
                                                    &column, &order));
   EXPECT_EQ(column, SAMPLE_COLUMN_START);
   EXPECT_EQ(order, GTK_SORT_ASCENDING);
@@ -80,7 +80,7 @@ TEST_F(SampleTableTest, PressOnACellCopiesItsTextWhateverTheOrder) {
   const int row = view_row_of_sample("A");
   ASSERT_EQ(row, 3) << "sorted 1, 2, 9, A, 10";
   gui_set_clipboard_text("before");
-  gui_click_cell(view, row, sample_table_column(SAMPLE_COLUMN_LOOP));
+  gui_click_cell(view, row, sample_table_column(gui_table(), SAMPLE_COLUMN_LOOP));
   EXPECT_EQ(gui_clipboard_text(), "412");
 
   click_header(SAMPLE_COLUMN_NUMBER);  // descending: A is second now
@@ -88,14 +88,14 @@ TEST_F(SampleTableTest, PressOnACellCopiesItsTextWhateverTheOrder) {
   const auto rows = gui_visible_rows();
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
     for (int column = 0; column < SAMPLE_COLUMN_COUNT; ++column) {
-      gui_click_cell(view, r, sample_table_column(column));
+      gui_click_cell(view, r, sample_table_column(gui_table(), column));
       EXPECT_EQ(gui_clipboard_text(), rows[r][column]) << "row " << r << " column " << column;
     }
   }
 }
 
 TEST_F(SampleTableTest, AnyMouseButtonAndDoublePressesCopyToo) {
-  const GdkRectangle area = gui_cell_area(view, 2, sample_table_column(SAMPLE_COLUMN_START));
+  const GdkRectangle area = gui_cell_area(view, 2, sample_table_column(gui_table(), SAMPLE_COLUMN_START));
   GdkWindow* rows = gtk_tree_view_get_bin_window(view);
   gui_set_clipboard_text("before");
   gui_press_at(rows, area.x + 1, area.y + 1, 3);
@@ -112,7 +112,7 @@ TEST_F(SampleTableTest, AnyMouseButtonAndDoublePressesCopyToo) {
 
 TEST_F(SampleTableTest, PressBelowTheLastRowCopiesNothing) {
   const int last = static_cast<int>(table_fixture_rows().size()) - 1;
-  const GdkRectangle area = gui_cell_area(view, last, sample_table_column(SAMPLE_COLUMN_LOOP));
+  const GdkRectangle area = gui_cell_area(view, last, sample_table_column(gui_table(), SAMPLE_COLUMN_LOOP));
   GdkWindow* rows = gtk_tree_view_get_bin_window(view);
   const double below = area.y + area.height + 20;
   ASSERT_LT(below, gdk_window_get_height(rows)) << "the view leaves room under its rows";
@@ -134,7 +134,7 @@ TEST_F(SampleTableTest, PressInAnEmptyTableCopiesNothing) {
 TEST_F(SampleTableTest, PressRightOfTheLastColumnCopiesThatRowsLoopLength) {
   const int row = view_row_of_sample("A");
   const GdkRectangle area =
-      gui_cell_area(view, row, sample_table_column(SAMPLE_COLUMN_LOOP_LENGTH));
+      gui_cell_area(view, row, sample_table_column(gui_table(), SAMPLE_COLUMN_LOOP_LENGTH));
   GdkWindow* rows = gtk_tree_view_get_bin_window(view);
   const double right_edge = gdk_window_get_width(rows) - 1;
   ASSERT_GE(right_edge, area.x + area.width) << "the press lies past the column's text";
@@ -155,20 +155,20 @@ TEST_F(SampleTableTest, InitialBoundsHideALengthBeyondSixteenBits) {
   ASSERT_TRUE(main_window_load_file(gui_window(), builder.write_to(dir.path(), "long.spc").c_str()));
   gui_flush();
 
-  EXPECT_EQ(gtk_tree_model_iter_n_children(GTK_TREE_MODEL(sample_table_store()), nullptr), 2);
+  EXPECT_EQ(gtk_tree_model_iter_n_children(GTK_TREE_MODEL(sample_table_store(gui_table())), nullptr), 2);
   const table_rows expected = {{"2", "2005", "2005", "9", "9"}};
   EXPECT_EQ(gui_visible_rows(), expected);
 }
 
 TEST_F(SampleTableTest, RefilterWhileARowIsHalfAddedNeverShowsIt) {
-  GtkListStore* store = sample_table_store();
+  GtkListStore* store = sample_table_store(gui_table());
   GtkTreeIter added;
   // What a row looks like between its insertion and its values.
   gtk_list_store_append(store, &added);
-  sample_table_refilter();
+  sample_table_refilter(gui_table());
   gui_flush();
 
-  GtkTreeModel* filtered = GTK_TREE_MODEL(sample_table_filtered());
+  GtkTreeModel* filtered = GTK_TREE_MODEL(sample_table_filtered(gui_table()));
   EXPECT_EQ(gtk_tree_model_iter_n_children(filtered, nullptr),
             static_cast<int>(table_fixture_rows().size()));
   GtkTreeIter iter;
@@ -183,7 +183,7 @@ TEST_F(SampleTableTest, RefilterWhileARowIsHalfAddedNeverShowsIt) {
 }
 
 TEST_F(SampleTableTest, SorterTreatsAnUnsetTextAsEqual) {
-  GtkListStore* store = sample_table_store();
+  GtkListStore* store = sample_table_store(gui_table());
   GtkTreeIter unset;
   GtkTreeIter set;
   gtk_list_store_append(store, &unset);

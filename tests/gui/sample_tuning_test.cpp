@@ -33,7 +33,7 @@ class SampleTuningTest : public testing::Test {
 
   // The window first: the pane builds its pages into it when asked for them.
   GtkWidget* window = GTK_WIDGET(gui_window());
-  const inspector_pane_widgets& pane = inspector_pane_get_widgets();
+  const inspector_pane_widgets& pane = inspector_pane_get_widgets(gui_pane());
   temp_dir dir;
 };
 
@@ -43,7 +43,7 @@ TEST_F(SampleTuningTest, TheRootShowsAndANotePlaysTheSample) {
   tone.square_wave_tone();
   const std::string path = tone.write_to(dir.path(), "tone.spc");
   ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
-  inspector_pane_inspect(1);
+  inspector_pane_inspect(gui_pane(), 1);
   EXPECT_NE(facts().find("Root B5 +21 cents (loop period)"), std::string::npos) << facts();
 
   // The song plays it only at 0x1000: that pitch is its key, in tune.
@@ -61,7 +61,7 @@ TEST_F(SampleTuningTest, TheRootShowsAndANotePlaysTheSample) {
   gtk_entry_set_text(GTK_ENTRY(note), "H5");
   gui_click_button(play);
   EXPECT_FALSE(play_button_is_playing(main_window_play_button(gui_window())));
-  EXPECT_NE(gui_text(message_line_get_widgets().label_message).find("\"H5\" is not a note"),
+  EXPECT_NE(gui_text(message_line_get_widgets(GTK_WIDGET(gui_window()))->label_message).find("\"H5\" is not a note"),
             std::string::npos);
 
   gtk_entry_set_text(GTK_ENTRY(note), "A4");

@@ -41,9 +41,9 @@ int main(int argc, char** argv) {
   if (!main_window_load_file(gui_window(), argv[1])) return 1;
   // The sample voice 0 plays at the snapshot: one the song really uses.
   const int inspected = read_voices(*main_window_current_spc(gui_window()))[0].source + 1;
-  sample_table_move_cursor_to(inspected);
-  inspector_pane_inspect(inspected);
-  const inspector_pane_widgets& pane = inspector_pane_get_widgets();
+  sample_table_move_cursor_to(gui_table(), inspected);
+  inspector_pane_inspect(gui_pane(), inspected);
+  const inspector_pane_widgets& pane = inspector_pane_get_widgets(gui_pane());
   // Playing, so the picture shows "Stop Sample" and the time played (an idle
   // test sound server takes a moment to start).
   gtk_button_clicked(GTK_BUTTON(sample_inspector_play_button(pane.inspector)));

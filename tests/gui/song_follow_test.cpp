@@ -107,7 +107,7 @@ class SongFollowTest : public testing::Test {
   }
   // Whether the table's row of `number` is drawn dimmed.
   bool dimmed(int number) {
-    GtkTreeModel* model = GTK_TREE_MODEL(sample_table_store());
+    GtkTreeModel* model = GTK_TREE_MODEL(sample_table_store(gui_table()));
     GtkTreeIter iter;
     for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
          more = gtk_tree_model_iter_next(model, &iter)) {
@@ -123,7 +123,7 @@ class SongFollowTest : public testing::Test {
   // The window first: the pane builds its pages into it when asked for them.
   GtkWidget* window = GTK_WIDGET(gui_window());
   const main_window_widgets& w = main_window_get_widgets(gui_window());
-  const inspector_pane_widgets& pane = inspector_pane_get_widgets();
+  const inspector_pane_widgets& pane = inspector_pane_get_widgets(gui_pane());
   temp_dir dir;
 };
 
@@ -179,18 +179,18 @@ TEST_F(SongFollowTest, ALoadCancelsTheRunningTraceAndItsResultNeverShows) {
 
 TEST_F(SongFollowTest, TableFilterStatusAndSamplePageSayWhatTheSongPlays) {
   load_with(three_entries(), two_of_three_played());
-  const int rows = sample_table_row_count();
+  const int rows = sample_table_row_count(gui_table());
   EXPECT_EQ(status(), "Showing " + std::to_string(rows) + " of " + std::to_string(rows) +
                           " entries, 2 played by the song");
   EXPECT_FALSE(dimmed(1));
   EXPECT_FALSE(dimmed(2));
   EXPECT_TRUE(dimmed(3));
 
-  ASSERT_TRUE(sample_table_move_cursor_to(1));
+  ASSERT_TRUE(sample_table_move_cursor_to(gui_table(), 1));
   EXPECT_NE(facts().find("\nPlayed 2 times on voice 0, first at 0:00.0, pitch 1000"),
             std::string::npos)
       << facts();
-  ASSERT_TRUE(sample_table_move_cursor_to(3));
+  ASSERT_TRUE(sample_table_move_cursor_to(gui_table(), 3));
   EXPECT_NE(facts().find("\nNot played in 0:10"), std::string::npos) << facts();
 
   filter_panel_set_visible(gui_filter_panel(), true);
@@ -264,12 +264,12 @@ TEST_F(SongFollowTest, TimelineMarksInspectByPointerAndKeyboardAndNameWhatIsHove
             "Voice 0 \u00b7 sample 1\nPitch 1000 (B5)\nAt 0:00.0\nVolume 60 left, 60 right");
   gui_press_at(window, g.x_of(0.7), g.lane_top(1) + g.lane_height() / 2);
   gui_flush();
-  EXPECT_EQ(inspector_pane_inspected(), 2);
-  EXPECT_EQ(sample_table_cursor_sample(), 2) << "the table's cursor follows";
+  EXPECT_EQ(inspector_pane_inspected(gui_pane()), 2);
+  EXPECT_EQ(sample_table_cursor_sample(gui_table()), 2) << "the table's cursor follows";
 
   // Tab reaches the timeline from the page's buttons; the arrows then walk
   // its key-ons and Enter inspects.
-  ASSERT_TRUE(sample_table_move_cursor_to(3));
+  ASSERT_TRUE(sample_table_move_cursor_to(gui_table(), 3));
   gtk_widget_grab_focus(timeline_view_fit_button(timeline));
   for (int i = 0; i < 5 && !gtk_widget_has_focus(area); ++i) gui_key(GDK_KEY_Tab);
   ASSERT_TRUE(gtk_widget_has_focus(area));
@@ -278,7 +278,7 @@ TEST_F(SongFollowTest, TimelineMarksInspectByPointerAndKeyboardAndNameWhatIsHove
   gui_key(GDK_KEY_Return);
   gui_flush();
   EXPECT_EQ(timeline_view_cursor(timeline), (timeline_place{1, 0}));
-  EXPECT_EQ(inspector_pane_inspected(), 2);
+  EXPECT_EQ(inspector_pane_inspected(gui_pane()), 2);
 
   gui_key(GDK_KEY_plus);
   EXPECT_LT(timeline_view_window(timeline).span_seconds, 10);

@@ -29,7 +29,7 @@ void table_fixture_reset() {
   gui_window();
   gtk_button_clicked(GTK_BUTTON(filter_panel_get_widgets(gui_filter_panel()).button_reset_filters));
   filter_panel_set_visible(gui_filter_panel(), false);
-  gtk_tree_sortable_set_sort_column_id(GTK_TREE_SORTABLE(sample_table_sorted()),
+  gtk_tree_sortable_set_sort_column_id(GTK_TREE_SORTABLE(sample_table_sorted(gui_table())),
                                        SAMPLE_COLUMN_START, GTK_SORT_ASCENDING);
   gui_flush();
 }

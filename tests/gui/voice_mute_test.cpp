@@ -27,7 +27,7 @@ class VoiceMuteTest : public testing::Test {
     fake_openspc_reset();
   }
   // Once the window is built.
-  const inspector_pane_widgets& pane() { return inspector_pane_get_widgets(); }
+  const inspector_pane_widgets& pane() { return inspector_pane_get_widgets(gui_pane()); }
   void TearDown() override { play_button_stop(main_window_play_button(gui_window())); }
 
   void load_and_show_voices(const std::string& name) {
@@ -55,11 +55,11 @@ class VoiceMuteTest : public testing::Test {
 TEST_F(VoiceMuteTest, SwitchesSetTheSongsMaskWhilePlayingAndANewFileClearsThem) {
   load_and_show_voices("first.spc");
   press(voice_switch::mute, 1);
-  EXPECT_EQ(voice_mute_mask(), 0x02);
+  EXPECT_EQ(voice_mute_mask(gui_voices()), 0x02);
   EXPECT_TRUE(box_ticked(voice_switch::mute, 1));
   press(voice_switch::solo, 0);
   press(voice_switch::solo, 1);
-  EXPECT_EQ(voice_mute_mask(), 0xFE) << "soloed but muted: voice 1 stays silent";
+  EXPECT_EQ(voice_mute_mask(gui_voices()), 0xFE) << "soloed but muted: voice 1 stays silent";
 
   gtk_button_clicked(GTK_BUTTON(w.button_play));
   ASSERT_TRUE(play_button_is_playing(main_window_play_button(gui_window())));
@@ -68,7 +68,7 @@ TEST_F(VoiceMuteTest, SwitchesSetTheSongsMaskWhilePlayingAndANewFileClearsThem) 
   EXPECT_EQ(fake_openspc_mute_mask(), 0xFCu) << "not handed over while playing";
   EXPECT_FALSE(box_ticked(voice_switch::mute, 1));
 
-  inspector_pane_inspect(1);
+  inspector_pane_inspect(gui_pane(), 1);
   GtkWidget* play_sample = sample_inspector_play_button(pane().inspector);
   gtk_button_clicked(GTK_BUTTON(play_sample));
   ASSERT_EQ(gui_text(play_sample), "Stop Sample");
@@ -79,7 +79,7 @@ TEST_F(VoiceMuteTest, SwitchesSetTheSongsMaskWhilePlayingAndANewFileClearsThem) 
   EXPECT_EQ(fake_openspc_mute_mask(), 0xFDu);
 
   load_and_show_voices("second.spc");
-  EXPECT_EQ(voice_mute_mask(), 0);
+  EXPECT_EQ(voice_mute_mask(gui_voices()), 0);
   EXPECT_FALSE(box_ticked(voice_switch::solo, 0));
   EXPECT_FALSE(box_ticked(voice_switch::mute, 0));
 }

@@ -24,7 +24,8 @@ TEST(voice_table, PressOnACellCopiesItAndAsksForThatVoicesSample) {
       .dsp(voice * 0x10 + v_adsr1, 0x8F)
       .dsp(r_key_on, 1 << voice);
   std::vector<int> asked;
-  GtkWidget* table = voice_table_new([&](int source) { asked.push_back(source); });
+  voice_switches switches;
+  GtkWidget* table = voice_table_new(switches, [&](int source) { asked.push_back(source); });
   const gui_lone_window window(table, 1000, 300);
   voice_table_fill(table, read_voices(builder.image()));
   gui_flush();

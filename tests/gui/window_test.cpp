@@ -99,7 +99,7 @@ TEST_F(WindowTest, KeysStartInTheTableNotInTheFileName) {
   gtk_window_set_focus(GTK_WINDOW(w.window), nullptr);
   main_window_show(gui_window());
   ASSERT_TRUE(gui_wait_until([&] { return gtk_widget_get_mapped(w.window) != FALSE; }));
-  EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(w.window)), GTK_WIDGET(sample_table_view()));
+  EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(w.window)), GTK_WIDGET(sample_table_view(gui_table())));
   EXPECT_FALSE(gtk_widget_has_focus(w.label_filename));
 }
 
@@ -141,7 +141,7 @@ TEST_F(WindowTest, LabelShowsThePathTitleTheNameAndALongPathNeverWidensTheWindow
 int columns_width() {
   int columns = 0;
   for (int i = 0; i < SAMPLE_COLUMN_COUNT; ++i)
-    columns += gtk_tree_view_column_get_width(sample_table_column(i));
+    columns += gtk_tree_view_column_get_width(sample_table_column(gui_table(), i));
   return columns;
 }
 
@@ -202,10 +202,10 @@ TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   // Once the song has been followed the line counts what it plays too.
   ASSERT_TRUE(gui_wait_until([] { return !main_window_song_follow(gui_window()).running(); }, 30000));
   const std::string played =
-      ", " + std::to_string(sample_table_played_count()) + " played by the song";
+      ", " + std::to_string(sample_table_played_count(gui_table())) + " played by the song";
   EXPECT_EQ(gui_text(w.label_status), "Showing 5 of 5 entries" + played);
   gui_flush();
-  gui_click_cell(sample_table_view(), 2, sample_table_column(SAMPLE_COLUMN_LOOP));
+  gui_click_cell(sample_table_view(gui_table()), 2, sample_table_column(gui_table(), SAMPLE_COLUMN_LOOP));
   EXPECT_EQ(gui_text(w.label_status), "Copied 412");
 
   filter_panel_set_visible(gui_filter_panel(), true);
@@ -213,12 +213,12 @@ TEST_F(WindowTest, StatusLineCountsRowsSaysWhatWasCopiedAndNamesHiddenFilters) {
   ASSERT_TRUE(gui_wait_until([&] { return gtk_widget_get_mapped(start_min) != FALSE; }));
   gui_type_into(start_min, "$400");
   gui_key(GDK_KEY_Return);
-  EXPECT_EQ(sample_table_chart_filters()[SAMPLE_COLUMN_START], 0x400);
+  EXPECT_EQ(sample_table_chart_filters(gui_table())[SAMPLE_COLUMN_START], 0x400);
   EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries" + played);
   std::vector<int> shown;  // what an export of the rows shown would take, in their order
   for (const std::string& number : table_fixture_column(SAMPLE_COLUMN_NUMBER))
     shown.push_back(static_cast<int>(std::stol(number, nullptr, 16)));
-  EXPECT_EQ(sample_table_shown_sample_numbers(), shown);
+  EXPECT_EQ(sample_table_shown_sample_numbers(gui_table()), shown);
   filter_panel_set_visible(gui_filter_panel(), false);
   EXPECT_EQ(gui_text(w.label_status), "Showing 3 of 5 entries (filters active)" + played);
 }
