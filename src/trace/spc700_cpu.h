@@ -149,7 +149,7 @@ class spc700_cpu {
     // --- addressing; each costs the cycles its mode takes before the access ---
     // Direct page offset to address: page 0, or page 1 when P is set. The
     // offset wraps within the page (callers pass u8 sums).
-    [[gnu::always_inline]] u16 direct(u8 offset) const { return u16((regs.psw & spc700_flag_p) << 3 | offset); }
+    [[gnu::always_inline]] u16 direct(u8 offset) const { return u16(page_ | offset); }
     // d
     [[gnu::always_inline]] u16 addr_d() { return direct(fetch()); }
     // d+X: the addition takes a cycle.
@@ -251,26 +251,40 @@ class spc700_cpu {
     [[gnu::always_inline]] void idle(int cycles) { clock += cycles; }
 
     // --- flags ---
-    [[gnu::always_inline]] void set_flag(u8 flag, bool on) { regs.psw = u8(on ? regs.psw | flag : regs.psw & ~flag); }
+    [[gnu::always_inline]] void set_flag(u8 flag, bool on) {
+      if (flag == spc700_flag_c) {
+        carry_ = on;
+        return;
+      }
+      regs.psw = u8(on ? regs.psw | flag : regs.psw & ~flag);
+      if (flag == spc700_flag_p) page_ = on ? 0x100 : 0;
+    }
     [[gnu::always_inline]] bool flag(u8 flag) const {
       if (flag == spc700_flag_n) return n_source_ & 0x80;
       if (flag == spc700_flag_z) return z_source_ == 0;
+      if (flag == spc700_flag_c) return carry_;
       return regs.psw & flag;
     }
-    [[gnu::always_inline]] u8 carry() const { return regs.psw & spc700_flag_c; }
-    // N and Z, which nearly every instruction sets and few read, are kept
-    // while the interpreter runs as the value they were last set from: N is
-    // bit 7 of n_source_, Z is z_source_ being 0. regs.psw holds the other
-    // flags then; psw() and set_psw() give and take all of them.
-    unsigned n_source_ = 0, z_source_ = 1;
+    [[gnu::always_inline]] u8 carry() const { return u8(carry_); }
+    [[gnu::always_inline]] void complement_carry() { carry_ ^= 1; }
+    // The flags the instructions use most are kept apart while the
+    // interpreter runs: N and Z, which nearly every instruction sets and few
+    // read, as the value they were last set from (N is bit 7 of n_source_,
+    // Z is z_source_ being 0); C as 0 or 1; P as the direct page's address.
+    // regs.psw holds the others then (and P); psw() and set_psw() give and
+    // take all of them.
+    unsigned n_source_ = 0, z_source_ = 1, carry_ = 0;
+    u16 page_ = 0;
     [[gnu::always_inline]] u8 psw() const {
-      return u8((regs.psw & ~(spc700_flag_n | spc700_flag_z)) | (n_source_ & spc700_flag_n) |
-                (z_source_ == 0 ? spc700_flag_z : 0));
+      return u8((regs.psw & ~(spc700_flag_n | spc700_flag_z | spc700_flag_c)) |
+                (n_source_ & spc700_flag_n) | (z_source_ == 0 ? spc700_flag_z : 0) | carry_);
     }
     [[gnu::always_inline]] void set_psw(u8 value) {
       regs.psw = value;
       n_source_ = value;
       z_source_ = value & spc700_flag_z ? 0 : 1;
+      carry_ = value & spc700_flag_c;
+      page_ = u16((value & spc700_flag_p) << 3);
     }
     // N and Z from a byte; returns it.
     [[gnu::always_inline]] u8 nz(u8 value) {
@@ -439,7 +453,7 @@ void spc700_cpu<Bus>::run_instructions(const std::int64_t& until) {
   // SLEEP and STOP end the run at once: the loop only watches the clock.
   if (halt != spc700_halt::running) return;
   core c{bus_, regs, halt, clock, last_started, instructions};
-  c.set_psw(regs.psw);  // N and Z apart while it runs
+  c.set_psw(regs.psw);  // the flags kept apart while it runs (see core::psw)
 
   // Scratch for the cases below.
   u16 address;
@@ -809,7 +823,7 @@ next_instruction:
     op_0x0A: bit = c.addr_bit(); if (c.read(bit.address) & bit.mask) c.set_flag(spc700_flag_c, true); c.idle(); goto next_instruction;
     op_0x2A: bit = c.addr_bit(); if (!(c.read(bit.address) & bit.mask)) c.set_flag(spc700_flag_c, true); c.idle(); goto next_instruction;
     // EOR1 C,m.b
-    op_0x8A: bit = c.addr_bit(); if (c.read(bit.address) & bit.mask) c.regs.psw ^= spc700_flag_c; c.idle(); goto next_instruction;
+    op_0x8A: bit = c.addr_bit(); if (c.read(bit.address) & bit.mask) c.complement_carry(); c.idle(); goto next_instruction;
     // NOT1 m.b
     op_0xEA: bit = c.addr_bit(); c.write(bit.address, u8(c.read(bit.address) ^ bit.mask)); goto next_instruction;
     // MOV1 C,m.b
@@ -826,7 +840,7 @@ next_instruction:
     // CLRC / SETC / NOTC
     op_0x60: c.dummy_fetch(); c.set_flag(spc700_flag_c, false); goto next_instruction;
     op_0x80: c.dummy_fetch(); c.set_flag(spc700_flag_c, true); goto next_instruction;
-    op_0xED: c.dummy_fetch(); c.idle(); c.regs.psw ^= spc700_flag_c; goto next_instruction;
+    op_0xED: c.dummy_fetch(); c.idle(); c.complement_carry(); goto next_instruction;
     // CLRV: clears V and H
     op_0xE0: c.dummy_fetch(); c.regs.psw &= u8(~(spc700_flag_v | spc700_flag_h)); goto next_instruction;
     // CLRP / SETP: direct page 0 / 1
