@@ -105,7 +105,6 @@ void spc_io_bus::write_dsp(u8 address, u8 value) {
         break;
     }
   }
-  state_hash_ += state_mix(0x10000u + address, dsp_.peek(address)) -
-                 state_mix(0x10000u + address, before);
+  state_hash_ += state_change(0x10000u + address, before, dsp_.peek(address));
 }
 

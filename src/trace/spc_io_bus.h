@@ -50,7 +50,7 @@ class spc_io_bus {
     // writes back what it found leaves a different byte there after each
     // bit, which would make the next pass look changed.
     if (cell != value) {
-      if (address != io_dsp_data) state_hash_ += state_mix(address, value) - state_mix(address, cell);
+      if (address != io_dsp_data) state_hash_ += state_change(address, cell, value);
       cell = value;
     }
     if ((address & 0xFFF0) == 0x00F0) write_io(address, value, cycle);
@@ -98,12 +98,15 @@ class spc_io_bus {
   void write_io(u16 address, u8 value, std::int64_t cycle);
   void write_dsp(u8 address, u8 value);
   static u8 ipl_rom(u16 address);
-  // One cell's part of the state hash: any change of a cell changes the sum.
-  static std::uint64_t state_mix(std::uint32_t cell, u8 value) {
-    std::uint64_t z = (std::uint64_t(cell) << 8 | value) + 0x9E3779B97F4A7C15ull;
+  // The state hash is the sum over the cells (RAM, then the DSP registers
+  // from 0x10000) of the value times the cell's own odd key: one mix per
+  // change. Two states differ in the sum unless their differences, at most
+  // 255 times keys that look random, cancel out: a chance of about 2^-57.
+  static std::uint64_t state_change(std::uint32_t cell, u8 before, u8 after) {
+    std::uint64_t z = cell + 0x9E3779B97F4A7C15ull;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
+    return ((z ^ (z >> 31)) | 1) * std::uint64_t(int(after) - int(before));
   }
 
   // Only its aram is live. Held in place, not behind a pointer: every
