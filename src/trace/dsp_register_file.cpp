@@ -276,8 +276,7 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
   bool looped = false, ended = false, level_zero = false, last_zero = r.level_zero;
   u8 header = r.header;
   std::ptrdiff_t& silent = reports_[v].silent;
-  // The sample of the frame's first clock, and of this voice's step in it.
-  const std::int64_t first_sample = frame_start_ / frame_clocks + skip + (v == 0 ? 0 : 1);
+  bool rise_unreported = silent >= 0;  // a key-on's envelope yet to rise
   for (std::int64_t i = 0; i < frames; ++i) {
     if (d.mode == dsp_envelope_mode::release && d.level == 0) {
       // Silent for good: only the position moves.
@@ -290,9 +289,12 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
     // As run_voice.
     last_zero = d.level == 0;
     level_zero |= last_zero;
-    if (!last_zero && silent >= 0) {
+    if (!last_zero && rise_unreported) {
+      // The sample of the frame's first clock, and of this voice's step in it.
+      const std::int64_t first_sample = frame_start_ / frame_clocks + skip + (v == 0 ? 0 : 1);
       events_[std::size_t(silent)].envelope_from = first_sample + i;
       silent = -1;
+      rise_unreported = false;
     }
     d.envx = u8(d.level >> 4);
     if (soft_reset || (header & 3) == 1) {
@@ -309,7 +311,7 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
     // The samples that follow in which the envelope stays as it is only
     // move the position: run them at once (not the next one when it
     // reports the envelope's rise).
-    if (d.mode == dsp_envelope_mode::release || soft_reset || (silent >= 0 && d.level != 0))
+    if (d.mode == dsp_envelope_mode::release || soft_reset || (rise_unreported && d.level != 0))
       continue;
     const std::int64_t held = d.steady_samples(r.adsr1, adsr2, gain, counter);
     std::int64_t steady;
