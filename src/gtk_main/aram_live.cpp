@@ -26,8 +26,13 @@ namespace {
 
 constexpr std::int64_t handed_over_samples = dsp_sample_rate / 4;  // one ao_play
 constexpr std::int64_t device_queue_samples = dsp_sample_rate * 120 / 1000;
-constexpr guint playing_interval_ms = 33;  // 30 pictures a second: the fade needs no more
+// 24 pictures a second: a fade over a second needs no more, and each one
+// costs the main loop a draw of the rows that changed.
+constexpr guint playing_interval_ms = 42;
 constexpr std::int64_t fade_samples = dsp_sample_rate;  // a touch fades out over 1 s
+// A write at full strength (alpha 230), premultiplied, as paint_overlay draws it.
+constexpr std::uint32_t echo_written_pixel = 230u << 24 | (255u * 230 / 255) << 16 |
+                                             (115u * 230 / 255) << 8 | (26u * 230 / 255);
 
 // The heard position, in DSP samples since Play (see the top of the file).
 // The tracer's thread only.
@@ -104,12 +109,17 @@ void aram_live_view::set_song(std::shared_ptr<const spc_format> image) {
     cairo_surface_flush(overlay_.get());
     if (unsigned char* data = cairo_image_surface_get_data(overlay_.get()))
       std::fill_n(data, std::size_t(cairo_image_surface_get_stride(overlay_.get())) * 256, 0);
+    lit_pages_.reset();
     cairo_surface_mark_dirty(overlay_.get());
   }
   echo_start_ = echo_size_ = 0;
+  echo_pages_.reset();
   if (image_) {
     if (const auto echo = echo_region(*image_)) echo_start_ = echo->start, echo_size_ = echo->size;
   }
+  for (std::uint32_t offset = 0; offset < echo_size_; offset += 0x100)
+    echo_pages_.set((echo_start_ + offset) >> 8 & 0xFF);
+  if (echo_size_ > 0) echo_pages_.set((echo_start_ + echo_size_ - 1) >> 8 & 0xFF);
   take_costs_ = draw_costs_ = {};
   disarm();
 }
@@ -215,6 +225,14 @@ std::bitset<256> aram_live_view::paint_overlay() {
                                                  {38, 242, 89}};
   const live_aram_picture& p = *picture_;
   for (std::uint32_t a = 0; a < 0x10000; ++a) {
+    // A page neither touched within the fade nor still showing a touch
+    // stays as it is: all clear.
+    const std::size_t page = a >> 8;
+    if ((a & 0xFF) == 0 && !lit_pages_[page] && !echo_pages_[page] &&
+        p.sample - p.page_last_sample[page] >= fade_samples) {
+      a += 0xFF;
+      continue;
+    }
     std::uint32_t pixel = 0;
     const std::int64_t age = p.sample - p.last_sample[a];
     if (p.last_kind[a] != live_aram_picture::none && age < fade_samples) {
@@ -223,9 +241,14 @@ std::bitset<256> aram_live_view::paint_overlay() {
       pixel = alpha << 24 | (c[0] * alpha / 255) << 16 | (c[1] * alpha / 255) << 8 |
               (c[2] * alpha / 255);
     }
-    std::uint32_t& cell = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(a >> 8) * stride)[a & 0xFF];
-    if (cell != pixel) changed.set(a >> 8);
+    // The DSP writes four bytes of the echo buffer every sample, round and
+    // round: at 24 pictures a second every byte of it is freshly written.
+    if (pixel == 0 && p.sample >= 0 && in_echo(a)) pixel = echo_written_pixel;
+    std::uint32_t& cell = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(page) * stride)[a & 0xFF];
+    if (cell != pixel) changed.set(page);
     cell = pixel;
+    if ((a & 0xFF) == 0) lit_pages_.reset(page);
+    if (pixel != 0) lit_pages_.set(page);
   }
   cairo_surface_mark_dirty(overlay_.get());
   return changed;
@@ -233,7 +256,11 @@ std::bitset<256> aram_live_view::paint_overlay() {
 
 std::string aram_live_view::describe(u16 address) const {
   const live_aram_picture* p = picture();
-  if (!p || p->last_kind[address] == live_aram_picture::none) return "";
+  if (!p) return "";
+  if (p->last_kind[address] == live_aram_picture::none || p->sample - p->last_sample[address] >= fade_samples) {
+    if (in_echo(address)) return "Live: written by the DSP's echo at " + sample_time_text(p->sample);
+  }
+  if (p->last_kind[address] == live_aram_picture::none) return "";
   // Characters, not pointers: read-only data with nothing to relocate.
   static constexpr char kinds[][9] = {"", "read", "written", "executed"};
   return std::string("Live: ") + kinds[p->last_kind[address]] + " at " +

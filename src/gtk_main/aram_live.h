@@ -48,6 +48,9 @@ class aram_live_view {
   // The echo buffer while echo writes are on (size 0: none).
   std::uint32_t echo_start() const { return echo_start_; }
   std::uint32_t echo_size() const { return echo_size_; }
+  bool in_echo(std::uint32_t address) const {
+    return ((address - echo_start_) & 0xFFFF) < echo_size_;
+  }
   // "Live: written at 0:12.345" for `address`, "" with no picture or touch.
   std::string describe(u16 address) const;
   // What the main loop spends per frame on the live map since the song was
@@ -90,6 +93,8 @@ class aram_live_view {
   std::unique_ptr<live_aram_picture> picture_ = std::make_unique<live_aram_picture>();
   std::unique_ptr<cairo_surface_t, surface_deleter> overlay_;
   std::array<std::int32_t, 8> boxed_{-1, -1, -1, -1, -1, -1, -1, -1};  // voice blocks drawn
+  std::bitset<256> lit_pages_;   // pages of the overlay with a pixel not clear
+  std::bitset<256> echo_pages_;  // pages the echo buffer covers
   bool shown_ = false;  // picture_ holds a picture of this song
   std::uint32_t echo_start_ = 0, echo_size_ = 0;
   guint timer_ = 0;       // taking pictures while the song plays on screen

@@ -328,6 +328,13 @@ gboolean draw_map(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
     if (!state.composed)
       state.composed.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256));
     cairo_t* compose = cairo_create(state.composed.get());
+    // Only the rows this draw shows: while the song plays, a few rows a frame.
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    const double first_row = std::clamp(std::floor(y1 / geometry.cell), 0.0, 256.0);
+    const double end_row = std::clamp(std::ceil(y2 / geometry.cell), first_row, 256.0);
+    cairo_rectangle(compose, 0, first_row, 256, end_row - first_row);
+    cairo_clip(compose);
     for (cairo_surface_t* layer : {shown, over}) {
       cairo_set_source_surface(compose, layer, 0, 0);
       cairo_paint(compose);

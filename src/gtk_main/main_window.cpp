@@ -46,6 +46,9 @@ struct main_window_state {
   filter_panel_widgets filter_panel{};
   // What waits for the first frame (0: done, or not yet mapped).
   guint after_first_frame = 0;
+  // A file loaded before the first frame: its song is followed once the
+  // frame is drawn, so the trace does not take a core from the start-up.
+  bool follow_after_first_frame = false;
   // Help > Keyboard Shortcuts, built when first asked for.
   GtkWidget* shortcuts_window = nullptr;
   // While something plays, the desktop is asked not to suspend; 0: not asked.
@@ -300,12 +303,17 @@ void on_player_state(QuorlinPlayer*, int player_state, gpointer data) noexcept {
   }
 }
 
-// What the first frame does not need waits until it is drawn: the icon
-// (an icon-theme lookup) and the drop target (GTK asks the desktop's file
+// What the first frame does not need waits until it is drawn: the song's
+// trace, the icon (an icon-theme lookup) and the drop target (GTK asks the desktop's file
 // portal whether it can pass files, a round trip on the session bus).
 gboolean finish_after_first_frame(gpointer data) noexcept {
   auto* window = QUORLIN_WINDOW(data);
-  state_of(window).after_first_frame = 0;
+  main_window_state& state = state_of(window);
+  state.after_first_frame = 0;
+  if (state.follow_after_first_frame) {
+    state.follow_after_first_frame = false;
+    state.follow->start(state.spc, state.path);
+  }
   if (GtkApplication* application = gtk_window_get_application(GTK_WINDOW(window)))
     gtk_window_set_default_icon_name(g_application_get_application_id(G_APPLICATION(application)));
   external_open_accept_drops(GTK_WIDGET(window),
@@ -528,6 +536,7 @@ bool main_window_load_file(QuorlinWindow* window, const char* filename,
     set_tag_labels(w, "", "", "", "");
     gtk_label_set_text(GTK_LABEL(w.label_directory), "");
     inspector_pane_show_file(*state.pane, nullptr, nullptr, 0);
+    state.follow_after_first_frame = false;
     state.follow->start(nullptr);
     report("quorlin: " + text_line_escape(filename) + ": " + reason);
     message_line_show(GTK_WIDGET(window), message_kind::error, display_basename(filename) + ": " + reason);
@@ -535,7 +544,11 @@ bool main_window_load_file(QuorlinWindow* window, const char* filename,
   }
   state.path = filename;
   show_loaded_file(window, filename, *spc);
-  state.follow->start(spc, filename);
+  GtkWidget* widget = GTK_WIDGET(window);
+  const bool first_frame_to_come = (gtk_widget_get_visible(widget) && !gtk_widget_get_mapped(widget)) ||
+                                   state.after_first_frame != 0;
+  state.follow_after_first_frame = first_frame_to_come;
+  state.follow->start(first_frame_to_come ? nullptr : spc, filename);
   const std::string not_saved = settings_remember_folder_of(filename);
   if (!not_saved.empty()) message_line_report(GTK_WIDGET(window), not_saved, report);
   return true;

@@ -23,6 +23,9 @@ inline constexpr std::int64_t aram_access_never = -1;
 struct aram_access_record {
   std::array<std::uint64_t, 0x10000> reads{}, writes{}, executes{};
   std::array<std::int64_t, 0x10000> last_read, last_write, last_execute;
+  // Per page of 256 bytes, the last cycle of any access to it: a reader of
+  // the last-access times looks only at pages touched since its last look.
+  std::array<std::int64_t, 0x100> last_on_page;
 
   aram_access_record() { clear(); }
   // Back to nothing touched.
@@ -33,6 +36,7 @@ struct aram_access_record {
     last_read.fill(aram_access_never);
     last_write.fill(aram_access_never);
     last_execute.fill(aram_access_never);
+    last_on_page.fill(aram_access_never);
   }
   bool touched(u16 address) const {
     return reads[address] || writes[address] || executes[address];
@@ -50,16 +54,19 @@ class aram_recording_bus {
   u8 fetch(u16 address, std::int64_t cycle) {
     ++record_.executes[address];
     record_.last_execute[address] = cycle;
+    record_.last_on_page[address >> 8] = cycle;
     return inner_.read(address, cycle);
   }
   u8 read(u16 address, std::int64_t cycle) {
     ++record_.reads[address];
     record_.last_read[address] = cycle;
+    record_.last_on_page[address >> 8] = cycle;
     return inner_.read(address, cycle);
   }
   void write(u16 address, u8 value, std::int64_t cycle) {
     ++record_.writes[address];
     record_.last_write[address] = cycle;
+    record_.last_on_page[address >> 8] = cycle;
     inner_.write(address, value, cycle);
   }
 

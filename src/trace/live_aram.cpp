@@ -11,8 +11,8 @@
 namespace {
 
 constexpr std::int64_t cycles_per_second = std::int64_t(dsp_sample_rate) * cpu_cycles_per_sample;
-// The tracer's step: one picture per 1/30 s of song, one a frame drawn.
-constexpr std::int64_t step_cycles = cycles_per_second / 30;
+// The tracer's step: one picture per 1/24 s of song, one a frame drawn.
+constexpr std::int64_t step_cycles = cycles_per_second / 24;
 
 }  // namespace
 
@@ -53,7 +53,9 @@ class live_aram_tracer::pacer : public trace_pacer {
 
 live_aram_tracer::live_aram_tracer(std::shared_ptr<const spc_format> image, double seconds,
                                    heard_samples_clock heard)
-    : heard_(std::move(heard)) {
+    : heard_(std::move(heard)),
+      id_(std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+          std::uint64_t(reinterpret_cast<std::uintptr_t>(this))) {
   thread_ = std::thread([this, image = std::move(image), seconds]() mutable {
     run(std::move(image), seconds);
   });
@@ -89,16 +91,25 @@ void live_aram_tracer::publish(const aram_access_record& access, std::int64_t cy
   const auto sample_of = [](std::int64_t c) {
     return c < 0 ? std::int32_t(-1) : std::int32_t(c / cpu_cycles_per_sample);
   };
-  for (std::size_t a = 0; a < 0x10000; ++a) {
-    const std::int64_t e = access.last_execute[a], w = access.last_write[a],
-                       r = access.last_read[a];
-    const std::int64_t last = std::max({e, w, r});
-    p.last_sample[a] = sample_of(last);
-    p.last_kind[a] = last < 0             ? live_aram_picture::none
-                     : sample_of(e) == sample_of(last) ? live_aram_picture::executed
-                     : sample_of(w) == sample_of(last) ? live_aram_picture::written
-                                                       : live_aram_picture::read;
+  // A driver touches a few pages a second: only those it touched since this
+  // picture was last painted (by this tracer) are painted again.
+  const bool afresh = p.painter != id_ || p.cycle < 0;
+  for (std::size_t page = 0; page < 0x100; ++page) {
+    if (!afresh && access.last_on_page[page] <= p.cycle) continue;
+    p.page_last_sample[page] = sample_of(access.last_on_page[page]);
+    for (std::size_t a = page << 8; a < (page + 1) << 8; ++a) {
+      const std::int64_t e = access.last_execute[a], w = access.last_write[a],
+                         r = access.last_read[a];
+      const std::int64_t last = std::max({e, w, r});
+      p.last_sample[a] = sample_of(last);
+      p.last_kind[a] = last < 0                         ? live_aram_picture::none
+                       : sample_of(e) == sample_of(last) ? live_aram_picture::executed
+                       : sample_of(w) == sample_of(last) ? live_aram_picture::written
+                                                         : live_aram_picture::read;
+    }
   }
+  p.painter = id_;
+  p.cycle = cycle;
   std::lock_guard lock(picture_mutex_);
   std::swap(front_, back_);
   fresh_ = true;

@@ -25,15 +25,24 @@ struct live_aram_picture {
   // which it was (an execute over a write over a read at the same sample).
   std::array<std::int32_t, 0x10000> last_sample;
   std::array<access_kind, 0x10000> last_kind;
+  // Per page of 256 bytes, the latest of its bytes' last_sample.
+  std::array<std::int32_t, 0x100> page_last_sample;
   // Per voice: the address of the BRR block it decodes, -1 while silent.
   std::array<std::int32_t, 8> voice_block;
+  // Which tracer painted it, at which CPU cycle (-1: none): a tracer paints
+  // again only the pages touched since, in a picture of its own.
+  std::uint64_t painter = 0;
+  std::int64_t cycle = -1;
 
   live_aram_picture() { clear(); }
   void clear() {
     sample = -1;
     last_sample.fill(-1);
     last_kind.fill(none);
+    page_last_sample.fill(-1);
     voice_block.fill(-1);
+    painter = 0;
+    cycle = -1;
   }
 };
 
@@ -44,7 +53,7 @@ using heard_samples_clock = std::function<std::int64_t()>;
 class live_aram_tracer {
  public:
   // Starts following `image` from its snapshot for `seconds`, never ahead
-  // of `heard` (it waits) and as close behind as a step: 1/30 s. The
+  // of `heard` (it waits) and as close behind as a step: 1/24 s. The
   // owner's thread.
   live_aram_tracer(std::shared_ptr<const spc_format> image, double seconds,
                    heard_samples_clock heard);
@@ -65,6 +74,7 @@ class live_aram_tracer {
                const std::array<std::int32_t, 8>& voice_block);
 
   heard_samples_clock heard_;
+  std::uint64_t id_;  // tells this tracer's pictures from another's
   std::atomic<bool> cancel_{false};
   std::mutex wake_mutex_;  // with wake_: the tracer's waits, cut short by the destructor
   std::condition_variable wake_;

@@ -9,10 +9,12 @@
 #include <string>
 
 #include "aram_map.h"
+#include "gui_input.h"
 #include "gui_support.h"
 #include "inspector_pane.h"
 #include "main_window.h"
 #include "main_window_test_hooks.h"
+#include "dsp_registers.h"
 #include "spc_builder.h"
 #include "table_fixture.h"
 
@@ -23,8 +25,10 @@ TEST(AramLiveTest, PlayDrawsTheProgramAndTheVoicesAndStopKeepsTheLastPicture) {
   temp_dir dir;
   // The program loops on BRA at 0400; voice 0 plays entry 0's two blocks
   // (1000, 1009) at one BRR sample per output sample, a block every 0.5 ms.
-  ASSERT_TRUE(main_window_load_file(gui_window(), 
-      spc_builder().square_wave_tone().write_to(dir.path(), "tone.spc").c_str()));
+  // The DSP writes its echo into 6000-67FF.
+  spc_builder echoing;
+  echoing.square_wave_tone().dsp(r_echo_start, 0x60).dsp(r_echo_delay, 1).dsp(r_flags, 0);
+  ASSERT_TRUE(main_window_load_file(gui_window(), echoing.write_to(dir.path(), "tone.spc").c_str()));
   const inspector_pane_widgets& pane = inspector_pane_get_widgets(gui_pane());
   gtk_notebook_set_current_page(GTK_NOTEBOOK(pane.notebook), 2);
   ASSERT_TRUE(gui_wait_laid_out(aram_map_area(pane.map)));
@@ -54,6 +58,13 @@ TEST(AramLiveTest, PlayDrawsTheProgramAndTheVoicesAndStopKeepsTheLastPicture) {
   EXPECT_EQ(blocks, (std::set<std::int32_t>{0x1000, 0x1009})) << "only its own blocks";
   const live_aram_picture* last = aram_map_live_picture(pane.map);
   EXPECT_EQ(last->voice_block[1], -1) << "voice 1 is silent";
+  GtkWidget* area = aram_map_area(pane.map);
+  const auto geometry = aram_map_geometry::fit(gtk_widget_get_allocated_width(area),
+                                               gtk_widget_get_allocated_height(area));
+  gui_move_to(gtk_widget_get_window(area), geometry.cell_x(0x6404) + geometry.cell / 2.0,
+              geometry.cell_y(0x6404) + geometry.cell / 2.0);
+  EXPECT_NE(aram_map_hover_text(pane.map).find("written by the DSP's echo"), std::string::npos)
+      << aram_map_hover_text(pane.map);
   // What the main loop spends per frame drawn, for docs/performance.md.
   const aram_map_live_costs costs = aram_map_live_frame_costs(pane.map);
   RecordProperty("take_mean_us", static_cast<int>(costs.take_mean_us));
