@@ -121,6 +121,7 @@ class spc700_cpu {
     std::int64_t clock;
     std::int64_t last_started;
     std::int64_t instructions;
+
     // --- the bus, one cycle per call ---
     [[gnu::always_inline]] u8 read(u16 address) { return bus_.read(address, ++clock); }
     [[gnu::always_inline]] void write(u16 address, u8 value) { bus_.write(address, value, ++clock); }
