@@ -21,12 +21,16 @@ constexpr int position_limit = 0x7FFF;
 // off it; the pitch, below 0x4000, never gets it two decodes ahead. So
 // over n samples from position p, (p + (n - 1) * pitch) / 0x4000 of them
 // decode, and the position ends at p + n * pitch less 0x4000 for each.
-std::int64_t run_within_block(dsp_voice& d, int pitch, std::int64_t most) {
+// How many samples from now the voice stays in its block, at most `most`.
+std::int64_t samples_in_block(const dsp_voice& d, int pitch, std::int64_t most) {
   if (pitch == 0) return d.position < decode_due ? most : 0;
   const int decodes_left = (brr_block_bytes - 2 - d.byte_in_block) / 2;  // before the one that leaves it
-  const std::int64_t staying =
-      (std::int64_t(decodes_left + 1) * decode_due - d.position + pitch - 1) / pitch;
-  const std::int64_t n = std::min(most, staying);
+  return std::min(most, (std::int64_t(decodes_left + 1) * decode_due - d.position + pitch - 1) / pitch);
+}
+
+std::int64_t run_within_block(dsp_voice& d, int pitch, std::int64_t most) {
+  if (pitch == 0) return d.position < decode_due ? most : 0;
+  const std::int64_t n = samples_in_block(d, pitch, most);
   if (n <= 0) return 0;
   const int decodes = int((d.position + (n - 1) * pitch) / decode_due);
   d.byte_in_block += 2 * decodes;
@@ -508,6 +512,11 @@ u8 dsp_register_file::quiet_end_flags(std::int64_t now, bool pending) {
   const int clock = int((now - frame_start_) % frame_clocks);
   u8 flags = 0;
   for (int v = 0; v < dsp_voice_count; ++v) {
+    // A voice sets its bit only as it leaves a block: one that stays in its
+    // block up to the frame under way and through it needs no catching up
+    // (a batch or a read of its own brings it on).
+    const std::int64_t behind = frames + 1 - frames_ahead_[v];
+    if (samples_in_block(voices_[v], reads_[v].pitch, behind) == behind) continue;
     catch_up_voice(v, frames);
     if (clock <= (pending ? end_flags_at[v] : write_end_at[v])) continue;
     // The frame under way moves the voice past its block's last byte pair,
@@ -523,12 +532,12 @@ u8 dsp_register_file::quiet_end_flags(std::int64_t now, bool pending) {
 
 std::int64_t dsp_register_file::next_end_flag(std::int64_t now, std::int64_t limit) {
   if (!quiet_until(now) || quiet_end_flags(now, false) != 0) return now;
-  // Every voice has run its whole frames up to `now` (quiet_end_flags
-  // caught them up): each walks on, on a copy, from the frame under way to
-  // the first whose step moves it past an end block's last byte pair. Its
-  // bit shows from the clock after its ENDX write in that frame. Only the
-  // position counts: a voice silenced or released moves on all the same.
-  const std::int64_t frames = (now - frame_start_) / frame_clocks;
+  // Each voice walks on, on a copy, from the frame it has run up to (the
+  // frame under way, or an earlier one that quiet_end_flags found it could
+  // not leave its block before) to the first whose step moves it past an
+  // end block's last byte pair. Its bit shows from the clock after its ENDX
+  // write in that frame. Only the position counts: a voice silenced or
+  // released moves on all the same.
   std::int64_t first = limit;
   for (int v = 0; v < dsp_voice_count; ++v) {
     dsp_voice d = voices_[v];
@@ -536,9 +545,10 @@ std::int64_t dsp_register_file::next_end_flag(std::int64_t now, std::int64_t lim
     const u16 loop_entry = u16(r.entry + 2u);
     const int pitch = r.pitch;
     const std::int64_t shows_from = frame_start_ + write_end_at[v] + 1;
-    for (std::int64_t f = frames; shows_from + f * frame_clocks < first;) {
+    const std::int64_t from = frames_ahead_[v];
+    for (std::int64_t f = from; shows_from + f * frame_clocks < first;) {
       // Voice 0 read its first frame's header in the frame before.
-      const u8 header = v == 0 && f == frames ? r.header : memory_.aram[d.block];
+      const u8 header = v == 0 && f == from ? r.header : memory_.aram[d.block];
       if (d.position >= decode_due && d.byte_in_block + 2 >= brr_block_bytes && (header & 1)) {
         first = std::max(now, shows_from + f * frame_clocks);
         break;
