@@ -90,6 +90,7 @@ bool dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
       }
       break;
   }
+  held_voices_ = 0;
   return true;
 }
 
@@ -132,6 +133,7 @@ void dsp_register_file::sync(std::int64_t now) {
 // its next sample (clocks 17–25); voice 1 reads its SRCN (clock 20) last;
 // voices 2–7 run in their clocks' order.
 void dsp_register_file::run_whole_frame() {
+  held_voices_ = 0;
   const std::int64_t sample = frame_start_ / frame_clocks;  // the frame's first clocks
   const std::int64_t next = sample + 1;
   latch_directory();
@@ -281,7 +283,23 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
   u8 header = r.header;
   std::ptrdiff_t& silent = reports_[v].silent;
   bool rise_unreported = silent >= 0;  // a key-on's envelope yet to rise
-  for (std::int64_t i = 0; i < frames; ++i) {
+  const u8 bit = u8(1 << v);
+  std::int64_t i = 0;
+  // A voice whose envelope the last quiet run left holding for good, with
+  // nothing run or written since, holds on: its samples only move its
+  // position (as below, where its first sample would find the same).
+  if ((held_voices_ & bit) && !soft_reset && !rise_unreported &&
+      (v != 0 || header == memory_.aram[d.block])) {
+    i = run_held_voice(loop_entry, pitch, d, frames, header, looped, ended);
+    if (i > 0) {
+      counter.tick(i);
+      d.envx = u8(d.level >> 4);
+      last_zero = d.level == 0;
+      level_zero |= last_zero;
+    }
+  }
+  if (i < frames) held_voices_ &= u8(~bit);  // until it holds to the end again
+  for (; i < frames; ++i) {
     if (d.mode == dsp_envelope_mode::release && d.level == 0) {
       // Silent for good: only the position moves.
       run_idle_voice(v, d, frames - i, i == 0 ? &r.header : nullptr, header, looped, ended);
@@ -321,6 +339,7 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
     std::int64_t steady;
     if (held == INT64_MAX) {
       steady = run_held_voice(loop_entry, pitch, d, frames - i - 1, header, looped, ended);
+      if (steady == frames - i - 1) held_voices_ |= bit;
     } else {
       // Up to the envelope's next step, while the voice stays in its block.
       steady = run_within_block(d, pitch, std::min(frames - i - 1, held));
@@ -338,7 +357,6 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
   r.header = header;
   r.looped = looped;
   r.level_zero = last_zero;
-  const u8 bit = u8(1 << v);
   if (ended) regs_[r_end_flags] |= bit;
   regs_[v * 0x10 + v_envx] = d.envx;
   if (level_zero) regs_[v * 0x10 + v_outx] = 0;
@@ -568,6 +586,7 @@ std::int64_t dsp_register_file::next_end_flag(std::int64_t now, std::int64_t lim
 // Between two accesses nothing is written: the window's steps run in their
 // clocks' order.
 void dsp_register_file::run_window(int from, int to) {
+  held_voices_ = 0;
   const auto sample_at = [&](int at) { return (frame_start_ + at) / frame_clocks; };
   for (int i = first_step_at[from]; i < first_step_at[to]; ++i) {
     const frame_step& t = frame_steps[i];

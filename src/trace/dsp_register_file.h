@@ -186,6 +186,10 @@ class dsp_register_file {
   // Whole quiet frames after frame_start_ that a voice read on its own has
   // already run (each frame ending before that read).
   std::array<std::int64_t, dsp_voice_count> frames_ahead_{};
+  // The voices whose last quiet run ended with their envelope holding for
+  // good (a bit each), while no frame has run otherwise and nothing has
+  // been written since.
+  u8 held_voices_ = 0;
   dsp_rate_counter counter_;
   std::int64_t frame_start_ = frame_first_clock - frame_clocks;  // CPU cycle
   std::int64_t done_ = 0;       // the clocks before this one have run
