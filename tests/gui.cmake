@@ -25,6 +25,7 @@ add_executable(gui_tests
   gui/voice_mute_test.cpp
   gui/sample_tuning_test.cpp
   gui/song_follow_test.cpp
+  gui/notes_view_test.cpp
 )
 target_link_libraries(gui_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
 # The map's free list is checked against the command line's --free.

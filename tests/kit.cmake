@@ -11,14 +11,18 @@ gtest_discover_tests(kit_tests PROPERTIES LABELS "kit")
 # The Sample page's tuning and the note field in the real window run with
 # the other window tests (tests/gui.cmake).
 
-# The Export Samples chooser writing a kit. GLib leaks its first block of
+# The Export Samples chooser writing a kit, and Export MIDI. GLib leaks its first block of
 # quarks on purpose when a process makes more than 2048 of them (it keeps
 # lookups lock-free), and GTK and libinstpatch together do: that block is
 # allocated in GLib's own start-up, with no frame of ours, so this program
 # alone runs with GLib's allocations left out of the leak report.
 add_executable(kit_dialog_tests gui/gui_main.cpp gui/gui_support.cpp gui/gui_input.cpp
-  gui/table_fixture.cpp gui/kit_export_dialog_test.cpp)
+  gui/table_fixture.cpp gui/kit_export_dialog_test.cpp gui/export_midi_test.cpp
+  support/command_run.cpp)
 target_include_directories(kit_dialog_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/gui)
+# Export MIDI is checked against the command line's --export --midi.
+target_compile_definitions(kit_dialog_tests PRIVATE QUORLIN_BINARY="$<TARGET_FILE:quorlin>")
+add_dependencies(kit_dialog_tests quorlin)
 target_link_libraries(kit_dialog_tests PRIVATE quorlin_ui quorlin_test_support GTest::gtest)
 if(TARGET fake_openspc)
   target_link_libraries(kit_dialog_tests PRIVATE fake_openspc)

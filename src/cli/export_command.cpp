@@ -71,6 +71,7 @@ bool add_files(sample_export& run, const std::vector<std::string>& files,
       print_message(failure + (report ? "" : " (--force replaces it)"));
       return false;
     }
+    if (midi && !midi->written().empty()) print_file_message(path, midi->written());
     // A kit of none of the samples is no kit: say so rather than go quiet.
     if (kit && report && kit->files_written() == kit_files_before)
       print_file_message(path, std::string(i < keyed.size() && keyed[i].empty()

@@ -22,6 +22,7 @@
 #include "settings.h"
 #include "shortcuts.h"
 #include "stems_dialog.h"
+#include "task_progress.h"
 #include "text_escape.h"
 #include "voice_mute.h"
 #include "song_follow.h"
@@ -63,6 +64,7 @@ struct main_window_state {
   inspector_pane_ptr pane;
   std::unique_ptr<song_follow> follow;
   std::unique_ptr<stems_dialog> stems;
+  std::unique_ptr<task_progress> exports;  // Export Samples and Export MIDI
 };
 
 }  // namespace
@@ -202,7 +204,14 @@ void export_samples_activated(GSimpleAction*, GVariant*, gpointer data) noexcept
   main_window_state& state = state_of(window);
   export_dialog_run(GTK_WINDOW(window), state.spc, state.path,
                     sample_table_shown_sample_numbers(*state.table), state.follow->trace(),
-                    *state.tasks);
+                    *state.tasks, *state.exports);
+}
+
+void export_midi_activated(GSimpleAction*, GVariant*, gpointer data) noexcept {
+  auto* window = QUORLIN_WINDOW(data);
+  main_window_state& state = state_of(window);
+  export_midi_run(GTK_WINDOW(window), state.spc, state.path, state.follow->trace(), *state.tasks,
+                  *state.exports);
 }
 
 void export_stems_activated(GSimpleAction*, GVariant*, gpointer data) noexcept {
@@ -247,6 +256,7 @@ void add_window_actions(QuorlinWindow* window) {
       {"open", open_activated, nullptr, nullptr, nullptr, {}},
       {"export-samples", export_samples_activated, nullptr, nullptr, nullptr, {}},
       {"export-stems", export_stems_activated, nullptr, nullptr, nullptr, {}},
+      {"export-midi", export_midi_activated, nullptr, nullptr, nullptr, {}},
       {"previous-file", previous_file_activated, nullptr, nullptr, nullptr, {}},
       {"next-file", next_file_activated, nullptr, nullptr, nullptr, {}},
       {"play", play_activated, nullptr, nullptr, nullptr, {}},
@@ -260,6 +270,7 @@ void add_window_actions(QuorlinWindow* window) {
 void enable_file_actions(QuorlinWindow* window, bool file_loaded, bool browsing) {
   set_action_enabled(window, "export-samples", file_loaded);
   set_action_enabled(window, "export-stems", file_loaded);
+  set_action_enabled(window, "export-midi", file_loaded);
   set_action_enabled(window, "play", file_loaded);
   set_action_enabled(window, "previous-file", browsing);
   set_action_enabled(window, "next-file", browsing);
@@ -343,6 +354,7 @@ constexpr menu_entry file_menu[] = {
     {"_Open SPC", "win.open", &main_window_widgets::menu_file_open},
     {"_Export Samples\u2026", "win.export-samples", &main_window_widgets::menu_file_export},
     {"Export S_tems\u2026", "win.export-stems", &main_window_widgets::menu_file_export_stems},
+    {"Export _MIDI\u2026", "win.export-midi", &main_window_widgets::menu_file_export_midi},
     {"_Previous File", "win.previous-file", &main_window_widgets::menu_file_previous},
     {"_Next File", "win.next-file", &main_window_widgets::menu_file_next},
     {"_Quit", "app.quit", &main_window_widgets::menu_file_quit},
@@ -464,6 +476,7 @@ static void quorlin_window_init(QuorlinWindow* window) {
   main_window_widgets& w = state.widgets;
   state.tasks = std::make_unique<background_tasks>();
   state.stems = std::make_unique<stems_dialog>(*state.tasks);
+  state.exports = std::make_unique<task_progress>(*state.tasks, task_kind::export_files);
   w.window = GTK_WIDGET(window);
   add_window_actions(window);
   enable_file_actions(window, false, false);
@@ -579,6 +592,9 @@ background_tasks& main_window_background_tasks(QuorlinWindow* window) {
 }
 song_follow& main_window_song_follow(QuorlinWindow* window) { return *state_of(window).follow; }
 stems_dialog& main_window_stems_dialog(QuorlinWindow* window) { return *state_of(window).stems; }
+task_progress& main_window_export_progress(QuorlinWindow* window) {
+  return *state_of(window).exports;
+}
 play_button& main_window_play_button(QuorlinWindow* window) { return *state_of(window).play; }
 sample_table& main_window_sample_table(QuorlinWindow* window) { return *state_of(window).table; }
 inspector_pane& main_window_inspector_pane(QuorlinWindow* window) { return *state_of(window).pane; }

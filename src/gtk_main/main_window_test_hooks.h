@@ -31,6 +31,7 @@ struct main_window_widgets {
   GtkWidget* menu_file_open;
   GtkWidget* menu_file_export;
   GtkWidget* menu_file_export_stems;
+  GtkWidget* menu_file_export_midi;
   GtkWidget* menu_file_previous;
   GtkWidget* menu_file_next;
   GtkWidget* menu_file_quit;
@@ -48,6 +49,7 @@ filter_panel_widgets& main_window_filter_panel(QuorlinWindow* window);
 background_tasks& main_window_background_tasks(QuorlinWindow* window);
 song_follow& main_window_song_follow(QuorlinWindow* window);
 stems_dialog& main_window_stems_dialog(QuorlinWindow* window);
+task_progress& main_window_export_progress(QuorlinWindow* window);
 play_button& main_window_play_button(QuorlinWindow* window);
 sample_table& main_window_sample_table(QuorlinWindow* window);
 inspector_pane& main_window_inspector_pane(QuorlinWindow* window);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "message_line.h"
+#include "notes_view.h"
 #include "play_button.h"
 #include "timeline_layout.h"
 #include "voice_mute.h"
@@ -18,6 +19,8 @@ constexpr guint playhead_poll_ms = 50;  // the playhead moves a pixel at a time 
 struct song_page_state {
   GtkWidget* page = nullptr;
   GtkWidget* timeline = nullptr;  // built when the page is first shown
+  GtkWidget* notes = nullptr;     // with the timeline
+  GtkWidget* views = nullptr;     // the stack holding both: "Lanes" and "Notes"
   std::shared_ptr<const song_trace> trace;
   timeline_sample_chosen on_sample_chosen;
   timeline_root_key root_key_of;
@@ -40,19 +43,24 @@ bool song_playing(const song_page_state& state) {
   return play_button_playing(*state.controls) == play_button_of(state);
 }
 
+void set_playhead(const song_page_state& state, double seconds) {
+  timeline_view_set_playhead(state.timeline, seconds);
+  notes_view_set_playhead(state.notes, seconds);
+}
+
 gboolean on_playhead_tick(gpointer data) noexcept {
   const song_page_state& state = *static_cast<song_page_state*>(data);
-  timeline_view_set_playhead(state.timeline,
-                             quorlin_player_get_position(play_button_player(*state.controls)));
+  set_playhead(state, quorlin_player_get_position(play_button_player(*state.controls)));
   return G_SOURCE_CONTINUE;
 }
 
-// The poll runs while the song plays and the timeline is on screen; nothing
-// wakes the window otherwise. A timeline shown again catches up at once.
+// The poll runs while the song plays and one of the views is on screen;
+// nothing wakes the window otherwise. A view shown again catches up at once.
 void follow_playing(song_page_state& state) {
   if (!state.timeline) return;
   const bool playing = song_playing(state);
-  const bool polling = playing && gtk_widget_get_mapped(state.timeline);
+  const bool polling =
+      playing && (gtk_widget_get_mapped(state.timeline) || gtk_widget_get_mapped(state.notes));
   if (polling && !state.playhead_timer) {
     state.playhead_timer = g_timeout_add(playhead_poll_ms, on_playhead_tick, &state);
     on_playhead_tick(&state);
@@ -60,7 +68,7 @@ void follow_playing(song_page_state& state) {
     g_source_remove(state.playhead_timer);
     state.playhead_timer = 0;
   }
-  if (!playing) timeline_view_set_playhead(state.timeline, -1);
+  if (!playing) set_playhead(state, -1);
 }
 
 void on_timeline_mapped(GtkWidget*, gpointer page) noexcept {
@@ -83,22 +91,39 @@ void on_ruler_pressed(song_page_state& state, double seconds) {
                         " is not supported by the emulator.");
 }
 
+void show_muted(const song_page_state& state) {
+  const u8 muted = voice_mute_mask(play_button_voices(*state.controls));
+  timeline_view_set_muted(state.timeline, muted);
+  notes_view_set_muted(state.notes, muted);
+}
+
 void build_timeline(GtkWidget* page, gpointer) noexcept {
   song_page_state& state = state_of(page);
   if (state.timeline) return;
   state.timeline = timeline_view_new(
       state.on_sample_chosen, [&state](double seconds) { on_ruler_pressed(state, seconds); });
-  gtk_box_pack_start(GTK_BOX(page), state.timeline, TRUE, TRUE, 0);
-  g_signal_connect(state.timeline, "map", G_CALLBACK(on_timeline_mapped), page);
-  g_signal_connect(state.timeline, "unmap", G_CALLBACK(on_timeline_mapped), page);
-  gtk_widget_show_all(state.timeline);
+  state.notes = notes_view_new(state.on_sample_chosen);
+  state.views = gtk_stack_new();
+  gtk_stack_add_titled(GTK_STACK(state.views), state.timeline, "lanes", "Lanes");
+  gtk_stack_add_titled(GTK_STACK(state.views), state.notes, "notes", "Notes");
+  GtkWidget* switcher = gtk_stack_switcher_new();
+  gtk_stack_switcher_set_stack(GTK_STACK_SWITCHER(switcher), GTK_STACK(state.views));
+  gtk_widget_set_halign(switcher, GTK_ALIGN_CENTER);
+  gtk_box_pack_start(GTK_BOX(page), switcher, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(page), state.views, TRUE, TRUE, 0);
+  for (GtkWidget* view : {state.timeline, state.notes}) {
+    g_signal_connect(view, "map", G_CALLBACK(on_timeline_mapped), page);
+    g_signal_connect(view, "unmap", G_CALLBACK(on_timeline_mapped), page);
+  }
+  gtk_widget_show_all(switcher);
+  gtk_widget_show_all(state.views);
   timeline_view_set_root_key_source(state.timeline, state.root_key_of);
-  voice_switches& switches = play_button_voices(*state.controls);
-  timeline_view_set_muted(state.timeline, voice_mute_mask(switches));
-  state.mute_listener = voice_mute_add_listener(switches, [&switches, timeline = state.timeline] {
-    timeline_view_set_muted(timeline, voice_mute_mask(switches));
-  });
+  notes_view_set_root_key_source(state.notes, state.root_key_of);
+  show_muted(state);
+  state.mute_listener =
+      voice_mute_add_listener(play_button_voices(*state.controls), [&state] { show_muted(state); });
   timeline_view_set_trace(state.timeline, state.trace);
+  notes_view_set_trace(state.notes, state.trace);
   follow_playing(state);
 }
 
@@ -126,13 +151,21 @@ GtkWidget* song_page_new(play_button& controls, timeline_sample_chosen on_sample
 void song_page_show_trace(GtkWidget* page, std::shared_ptr<const song_trace> trace) {
   song_page_state& state = state_of(page);
   state.trace = std::move(trace);
-  if (state.timeline) timeline_view_set_trace(state.timeline, state.trace);
+  if (!state.timeline) return;
+  timeline_view_set_trace(state.timeline, state.trace);
+  notes_view_set_trace(state.notes, state.trace);
 }
 
 void song_page_set_root_key_source(GtkWidget* page, timeline_root_key root_key_of) {
   song_page_state& state = state_of(page);
   state.root_key_of = std::move(root_key_of);
-  if (state.timeline) timeline_view_set_root_key_source(state.timeline, state.root_key_of);
+  if (!state.timeline) return;
+  timeline_view_set_root_key_source(state.timeline, state.root_key_of);
+  notes_view_set_root_key_source(state.notes, state.root_key_of);
 }
 
 GtkWidget* song_page_timeline(GtkWidget* page) { return state_of(page).timeline; }
+
+GtkWidget* song_page_notes(GtkWidget* page) { return state_of(page).notes; }
+
+GtkWidget* song_page_views(GtkWidget* page) { return state_of(page).views; }

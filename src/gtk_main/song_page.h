@@ -1,8 +1,10 @@
-// The inspector's "Song" page: the timeline of the song's trace, built the
-// first time the page is shown. While the song plays (the player plays what
-// the Play button started) its playhead follows the frames played; a click on the ruler
-// while it plays starts the song again from its start, the emulator here
-// not seeking. GTK main thread only.
+// The inspector's "Song" page: the song's trace as lanes of key-ons
+// (timeline_view) or as notes on a piano roll (notes_view), switched
+// between by "Lanes" and "Notes" above them, built the first time the
+// page is shown. While the song plays (the player plays what the Play
+// button started) the shown view's playhead follows the frames played; a
+// click on the lanes' ruler while it plays starts the song again from its
+// start, the emulator here not seeking. GTK main thread only.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -26,6 +28,8 @@ void song_page_set_root_key_source(GtkWidget* page, timeline_root_key root_key_o
 // thread only.
 void song_page_show_trace(GtkWidget* page, std::shared_ptr<const song_trace> trace);
 
-// The timeline view inside; null until the page has first been shown. GTK
-// main thread only.
+// The lanes (timeline view), the notes view and the GtkStack that shows
+// one of them; null until the page has first been shown. GTK main thread only.
 GtkWidget* song_page_timeline(GtkWidget* page);
+GtkWidget* song_page_notes(GtkWidget* page);
+GtkWidget* song_page_views(GtkWidget* page);

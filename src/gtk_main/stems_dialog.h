@@ -12,18 +12,16 @@
 
 #include "background_tasks.h"
 #include "spc.h"
+#include "task_progress.h"
 
 // The progress bar and its Cancel button, in the message line; for tests.
-struct stems_dialog_widgets {
-  GtkWidget* progress_box;
-  GtkWidget* progress_bar;
-  GtkWidget* button_cancel;
-};
+using stems_dialog_widgets = task_progress_widgets;
 
 class stems_dialog {
  public:
   // Renders run as jobs of `tasks`, which outlive this.
-  explicit stems_dialog(background_tasks& tasks) : tasks_(tasks) {}
+  explicit stems_dialog(background_tasks& tasks)
+      : tasks_(tasks), progress_(tasks, task_kind::stems) {}
 
   // Asks for a folder, starting in the last export folder or else the
   // folder of `spc_path`, and starts writing the stems of `spc` there;
@@ -41,17 +39,14 @@ class stems_dialog {
   bool busy() const { return tasks_.running(task_kind::stems); }
 
   // GTK main thread only.
-  const stems_dialog_widgets& widgets() const { return widgets_; }
+  const stems_dialog_widgets& widgets() const { return progress_.widgets(); }
 
  private:
-  void ensure_progress_widgets();
-  void hide_progress();
   static void on_rendered(GObject* source, GAsyncResult* result, gpointer self) noexcept;
-  static void on_progress(GCancellable* cancellable, double share, gpointer self) noexcept;
 
   background_tasks& tasks_;
   GtkWidget* window_ = nullptr;  // the window whose message line shows the render
-  stems_dialog_widgets widgets_{};
+  task_progress progress_;
 };
 
 // Label of the chooser's check box, for tests.

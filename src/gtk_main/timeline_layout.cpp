@@ -179,6 +179,14 @@ std::string pitch_note_text(u16 pitch, std::optional<double> root_key) {
   return text + ")";
 }
 
+void timeline_voice_rgb(int voice, double rgb[3]) {
+  // Eight hues far apart, light enough to read on the dark lanes.
+  static constexpr unsigned char hues[dsp_voice_count][3] = {
+      {0xE6, 0x4B, 0x4B}, {0xF5, 0x9E, 0x2F}, {0xE8, 0xD9, 0x3A}, {0x5C, 0xC8, 0x5C},
+      {0x3C, 0xC8, 0xC8}, {0x4F, 0x8F, 0xF0}, {0xA0, 0x6C, 0xF0}, {0xF0, 0x6C, 0xC0}};
+  for (int i = 0; i < 3; ++i) rgb[i] = hues[voice & 7][i] / 255.0;
+}
+
 std::string timeline_describe(const trace_event& key_on, std::optional<double> root_key) {
   const auto byte = [](std::int8_t v) { return hex_text_format(static_cast<u8>(v)); };
   return "Voice " + std::to_string(key_on.voice) + " \u00b7 sample " +

@@ -115,6 +115,10 @@ std::string tenths_time_text(double seconds);
 // at pitch 0x1000, 60 being C4. "0800 (C3 +12 cents)". Any thread.
 std::string pitch_note_text(u16 pitch, std::optional<double> root_key);
 
+// The colour voice `voice` is drawn in, each component in 0 ... 1: its lane
+// header's and its notes' in the Notes view. Any thread.
+void timeline_voice_rgb(int voice, double rgb[3]);
+
 // What the hover says of one key-on: voice, sample, pitch, time, volumes.
 // Any thread.
 std::string timeline_describe(const trace_event& key_on, std::optional<double> root_key);

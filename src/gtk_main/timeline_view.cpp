@@ -19,15 +19,10 @@
 
 namespace {
 
-constexpr double min_span_seconds = 0.05;
+constexpr double min_span_seconds = timeline_min_span_seconds;
 constexpr double zoom_step = 1.5;
 constexpr double scroll_step = 0.1;  // of the span, per wheel notch
 constexpr double ruler_min_label_pixels = 56;
-
-struct surface_deleter {
-  void operator()(cairo_surface_t* surface) const noexcept { cairo_surface_destroy(surface); }
-};
-using surface_ptr = std::unique_ptr<cairo_surface_t, surface_deleter>;
 
 struct timeline_view_state {
   GtkWidget* area = nullptr;
@@ -37,18 +32,15 @@ struct timeline_view_state {
   timeline_lanes lanes;
   timeline_window window{0, 1};
   u8 muted = 0;
-  surface_ptr background;
-  int background_width = 0;
-  int background_height = 0;
+  timeline_background background;
   double playhead = -1;
   // Whether the view follows the playhead: it did not leave the user
   // looking elsewhere (the playhead, or the song's start while nothing
   // plays, out of sight) when the user last moved it.
   bool following = true;
   bool moving_adjustment = false;  // the view, not the user, is scrolling
-  std::optional<timeline_place> hover;
+  pointer_hover<timeline_place> hover;
   std::optional<timeline_place> cursor;
-  std::string hover_text;
   timeline_sample_chosen on_sample_chosen;
   timeline_time_chosen on_time_chosen;
   timeline_root_key root_key_of;
@@ -90,7 +82,7 @@ void show_window(timeline_view_state& state, timeline_window window) {
   window.span_seconds = std::clamp(window.span_seconds, min_span_seconds, total);
   window.first_seconds = std::clamp(window.first_seconds, 0.0, total - window.span_seconds);
   state.window = window;
-  state.background.reset();
+  state.background.drop();
   state.moving_adjustment = true;
   gtk_adjustment_configure(state.adjustment, window.first_seconds, 0, total,
                            window.span_seconds * scroll_step, window.span_seconds * 0.9,
@@ -106,7 +98,9 @@ void user_moved_view(timeline_view_state& state) {
 
 void set_colour(cairo_t* cr, double r, double g, double b) { cairo_set_source_rgb(cr, r, g, b); }
 
-void draw_ruler(cairo_t* cr, const timeline_geometry& g) {
+}  // namespace
+
+void timeline_draw_ruler(cairo_t* cr, const timeline_geometry& g) {
   set_colour(cr, 0.16, 0.17, 0.20);
   cairo_rectangle(cr, 0, 0, g.width, timeline_geometry::ruler_height);
   cairo_fill(cr);
@@ -128,6 +122,8 @@ void draw_ruler(cairo_t* cr, const timeline_geometry& g) {
   }
 }
 
+namespace {
+
 void draw_headers(cairo_t* cr, const timeline_geometry& g, u8 muted) {
   cairo_set_font_size(cr, 11);
   for (int voice = 0; voice < dsp_voice_count; ++voice) {
@@ -135,6 +131,11 @@ void draw_headers(cairo_t* cr, const timeline_geometry& g, u8 muted) {
     const bool is_muted = muted & (1u << voice);
     set_colour(cr, 0.16, 0.17, 0.20);
     cairo_rectangle(cr, 0, top, timeline_geometry::header_width - 1, g.lane_height());
+    cairo_fill(cr);
+    double rgb[3];
+    timeline_voice_rgb(voice, rgb);
+    cairo_set_source_rgba(cr, rgb[0], rgb[1], rgb[2], is_muted ? 0.3 : 1.0);
+    cairo_rectangle(cr, 0, top + 1, 3, std::max(1.0, g.lane_height() - 2));
     cairo_fill(cr);
     if (is_muted)
       set_colour(cr, 0.50, 0.50, 0.52);
@@ -245,30 +246,21 @@ gboolean draw_view(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   timeline_view_state& state = state_of(area);
   const timeline_geometry g = geometry_of(state);
   if (g.width <= 0 || g.height <= 0) return FALSE;
-  if (!state.background || state.background_width != g.width ||
-      state.background_height != g.height) {
-    state.background.reset(
-        cairo_surface_create_similar(cairo_get_target(cr), CAIRO_CONTENT_COLOR, g.width, g.height));
-    cairo_t* background = cairo_create(state.background.get());
+  state.background.paint(cr, g.width, g.height, [&state, &g](cairo_t* background) {
     if (state.trace)
       timeline_draw(background, g.width, g.height, *state.trace, state.lanes, state.window,
                     state.muted);
     else
       timeline_draw(background, g.width, g.height, song_trace{}, state.lanes, state.window,
                     state.muted);
-    cairo_destroy(background);
-    state.background_width = g.width;
-    state.background_height = g.height;
-  }
-  cairo_set_source_surface(cr, state.background.get(), 0, 0);
-  cairo_paint(cr);
+  });
 
   cairo_save(cr);
   cairo_rectangle(cr, timeline_geometry::header_width, 0, g.width, g.height);
   cairo_clip(cr);
-  if (state.trace && state.hover) {
+  if (state.trace && state.hover.place) {
     cairo_set_source_rgb(cr, 1, 1, 1);
-    outline_mark(cr, state, g, *state.hover, 1);
+    outline_mark(cr, state, g, *state.hover.place, 1);
   }
   if (state.trace && state.cursor) {
     cairo_set_source_rgb(cr, 1.0, 1.0, 0.0);
@@ -298,18 +290,14 @@ std::optional<timeline_place> mark_at(const timeline_view_state& state, double x
 
 gboolean pointer_moved(GtkWidget* area, GdkEventMotion* event, gpointer) noexcept {
   timeline_view_state& state = state_of(area);
-  const std::optional<timeline_place> hover = mark_at(state, event->x, event->y);
-  if (hover == state.hover) return FALSE;
-  state.hover = hover;
-  state.hover_text = hover ? describe(state, *hover) : std::string();
-  gtk_widget_queue_draw(area);
+  const auto name = [&state](const timeline_place& at) { return describe(state, at); };
+  if (state.hover.point_at(mark_at(state, event->x, event->y), name)) gtk_widget_queue_draw(area);
   return FALSE;
 }
 
 gboolean pointer_left(GtkWidget* area, GdkEventCrossing*, gpointer) noexcept {
   timeline_view_state& state = state_of(area);
-  state.hover.reset();
-  state.hover_text.clear();
+  state.hover.clear();
   gtk_widget_queue_draw(area);
   return FALSE;
 }
@@ -365,24 +353,14 @@ void zoom_about(timeline_view_state& state, double factor, double anchor) {
   user_moved_view(state);
 }
 
-// Ctrl with the wheel zooms about the pointer; the wheel alone scrolls.
 gboolean scrolled(GtkWidget* area, GdkEventScroll* event, gpointer) noexcept {
   timeline_view_state& state = state_of(area);
-  double delta = 0;
-  if (event->direction == GDK_SCROLL_SMOOTH) {
-    delta = std::abs(event->delta_x) > std::abs(event->delta_y) ? event->delta_x : event->delta_y;
-  } else {
-    delta = event->direction == GDK_SCROLL_UP || event->direction == GDK_SCROLL_LEFT ? -1 : 1;
-  }
-  if (delta == 0 || !state.trace) return FALSE;
-  if (event->state & GDK_CONTROL_MASK) {
-    zoom_about(state, std::pow(zoom_step, delta), geometry_of(state).seconds_at(event->x));
-  } else {
-    const timeline_window moved{state.window.first_seconds + delta * scroll_step * state.window.span_seconds,
-                                state.window.span_seconds};
-    show_window(state, moved);
-    user_moved_view(state);
-  }
+  const std::optional<timeline_window> moved =
+      timeline_scrolled(state.window, event, geometry_of(state).seconds_at(event->x),
+                        total_seconds(state));
+  if (!moved || !state.trace) return FALSE;
+  show_window(state, *moved);
+  user_moved_view(state);
   return TRUE;
 }
 
@@ -454,7 +432,7 @@ void adjustment_moved(GtkAdjustment* adjustment, gpointer data) noexcept {
   timeline_view_state& state = *static_cast<timeline_view_state*>(data);
   if (state.moving_adjustment) return;
   state.window.first_seconds = gtk_adjustment_get_value(adjustment);
-  state.background.reset();
+  state.background.drop();
   user_moved_view(state);
   gtk_widget_queue_draw(state.area);
 }
@@ -532,8 +510,7 @@ void timeline_view_set_trace(GtkWidget* view, std::shared_ptr<const song_trace> 
   timeline_view_state& state = state_of(view);
   state.trace = std::move(trace);
   state.lanes = state.trace ? make_timeline_lanes(*state.trace) : timeline_lanes{};
-  state.hover.reset();
-  state.hover_text.clear();
+  state.hover.clear();
   state.cursor.reset();
   state.following = true;
   show_window(state, {0, total_seconds(state)});
@@ -541,9 +518,7 @@ void timeline_view_set_trace(GtkWidget* view, std::shared_ptr<const song_trace> 
 
 void timeline_view_set_playhead(GtkWidget* view, double seconds) {
   timeline_view_state& state = state_of(view);
-  const timeline_geometry g = geometry_of(state);
-  const bool moved_a_pixel =
-      (seconds < 0) != (state.playhead < 0) || std::floor(g.x_of(seconds)) != std::floor(g.x_of(state.playhead));
+  const bool moved_a_pixel = timeline_playhead_moves(geometry_of(state), state.playhead, seconds);
   state.playhead = seconds;
   if (seconds >= 0 && state.following && !in_sight(state.window, seconds))
     show_window(state, timeline_keep_in_sight(state.window, seconds, total_seconds(state)));
@@ -555,7 +530,7 @@ void timeline_view_set_muted(GtkWidget* view, u8 muted_voices) {
   timeline_view_state& state = state_of(view);
   if (state.muted == muted_voices) return;
   state.muted = muted_voices;
-  state.background.reset();
+  state.background.drop();
   gtk_widget_queue_draw(state.area);
 }
 
@@ -580,11 +555,47 @@ std::optional<timeline_place> timeline_view_cursor(GtkWidget* view) {
   return state_of(view).cursor;
 }
 
-std::string timeline_view_hover_text(GtkWidget* view) { return state_of(view).hover_text; }
+std::string timeline_view_hover_text(GtkWidget* view) { return state_of(view).hover.text; }
 
 GtkWidget* timeline_view_area(GtkWidget* view) { return state_of(view).area; }
 
 GtkWidget* timeline_view_fit_button(GtkWidget* view) { return state_of(view).fit_button; }
+
+void timeline_background::paint(cairo_t* cr, int width, int height,
+                                const std::function<void(cairo_t*)>& draw) {
+  if (!surface_ || width_ != width || height_ != height) {
+    surface_.reset(cairo_surface_create_similar(cairo_get_target(cr), CAIRO_CONTENT_COLOR, width,
+                                                height));
+    cairo_t* background = cairo_create(surface_.get());
+    draw(background);
+    cairo_destroy(background);
+    width_ = width;
+    height_ = height;
+  }
+  cairo_set_source_surface(cr, surface_.get(), 0, 0);
+  cairo_paint(cr);
+}
+
+// Ctrl with the wheel zooms about the pointer; the wheel alone scrolls.
+std::optional<timeline_window> timeline_scrolled(timeline_window window,
+                                                 const GdkEventScroll* event, double anchor,
+                                                 double total) {
+  double delta = 0;
+  if (event->direction == GDK_SCROLL_SMOOTH) {
+    delta = std::abs(event->delta_x) > std::abs(event->delta_y) ? event->delta_x : event->delta_y;
+  } else {
+    delta = event->direction == GDK_SCROLL_UP || event->direction == GDK_SCROLL_LEFT ? -1 : 1;
+  }
+  if (delta == 0) return std::nullopt;
+  if (event->state & GDK_CONTROL_MASK)
+    return timeline_zoom(window, std::pow(zoom_step, delta), anchor, total, min_span_seconds);
+  return timeline_window{window.first_seconds + delta * scroll_step * window.span_seconds,
+                         window.span_seconds};
+}
+
+bool timeline_playhead_moves(const timeline_geometry& g, double from, double to) {
+  return (from < 0) != (to < 0) || std::floor(g.x_of(from)) != std::floor(g.x_of(to));
+}
 
 void timeline_draw(cairo_t* cr, int width, int height, const song_trace& trace,
                    const timeline_lanes& lanes, timeline_window window, u8 muted_voices) {
@@ -592,7 +603,7 @@ void timeline_draw(cairo_t* cr, int width, int height, const song_trace& trace,
   cairo_paint(cr);
   const timeline_geometry g{width, height, window.first_seconds, window.span_seconds};
   cairo_select_font_face(cr, "Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-  draw_ruler(cr, g);
+  timeline_draw_ruler(cr, g);
   draw_headers(cr, g, muted_voices);
   if (!trace.events.empty()) draw_marks(cr, g, trace, lanes, muted_voices);
 }

@@ -92,14 +92,6 @@ std::vector<tempo_change> tempo_map(const std::vector<std::int64_t>& key_ons,
   return map;
 }
 
-// The semitones (real) key-ons at `pitch` sound at, counted so that key N
-// of the kit's preset plays N: the sample sounds `root` at 0x1000, and the
-// kit declares root_key() and fine_tune_cents() for it.
-double sounding_key(const midi_instrument& instrument, u16 pitch) {
-  const sample_tuning& t = instrument.tuning;
-  return t.root_key() + t.fine_tune_cents() / 100.0 + 12.0 * std::log2(pitch / 4096.0);
-}
-
 // What one voice's track has sent, so that only changes are sent again.
 struct voice_track {
   smf_track track;
@@ -263,7 +255,7 @@ class song_writer {
     if (reverb != v.reverb) cc(v, tick, cc_reverb, v.reverb = reverb);
     v.instrument = instrument;
     v.pitch = e.pitch;
-    start_note(v, e.sample, sounding_key(*instrument, e.pitch));
+    start_note(v, e.sample, midi_sounding_key(instrument->tuning, e.pitch));
   }
 
   // A pitch change bends the note; beyond the bend range, or down to pitch
@@ -276,7 +268,7 @@ class song_writer {
       end_note(v, e.sample);
       return;
     }
-    const double key = sounding_key(*v.instrument, e.pitch);
+    const double key = midi_sounding_key(v.instrument->tuning, e.pitch);
     if (std::abs(key - *v.note) <= midi_bend_range_semitones) {
       set_bend(v, clock_.at(e.sample), key - *v.note);
       return;
@@ -307,6 +299,10 @@ smf_track conductor_track(const song_midi_source& source, const tick_clock& cloc
 }
 
 }  // namespace
+
+double midi_sounding_key(const sample_tuning& tuning, u16 pitch) {
+  return tuning.root_key() + tuning.fine_tune_cents() / 100.0 + 12.0 * std::log2(pitch / 4096.0);
+}
 
 song_midi make_song_midi(const song_midi_source& source) {
   song_midi out;

@@ -58,5 +58,11 @@ struct song_midi {
   int key_ons_without_sample = 0;  // key-ons of no sample of the kit: no note
 };
 
+// The key (real: 60.5 lies between C4 and C#4) a sample of `tuning` sounds
+// at pitch register `pitch`, counted so that key N of the kit's preset
+// plays N: the kit declares the sample's root_key() and fine_tune_cents(),
+// which it sounds at pitch 0x1000. Minus infinity at pitch 0. Any thread.
+double midi_sounding_key(const sample_tuning& tuning, u16 pitch);
+
 // The song's MIDI file. Any thread.
 song_midi make_song_midi(const song_midi_source& source);

@@ -33,11 +33,11 @@ class WindowActionsTest : public testing::Test {
 };
 
 TEST_F(WindowActionsTest, FileActionsWaitForAFileAndPlayToggles) {
-  for (const char* action : {"export-samples", "export-stems", "play", "previous-file", "next-file"})
+  for (const char* action : {"export-samples", "export-stems", "export-midi", "play", "previous-file", "next-file"})
     EXPECT_FALSE(enabled(action)) << action;
   EXPECT_TRUE(enabled("open"));
   ASSERT_TRUE(main_window_load_file(window, tone("a.spc").c_str()));
-  for (const char* action : {"export-samples", "export-stems", "play", "previous-file", "next-file"})
+  for (const char* action : {"export-samples", "export-stems", "export-midi", "play", "previous-file", "next-file"})
     EXPECT_TRUE(enabled(action)) << action;
   activate("play");
   EXPECT_EQ(gui_text(w.button_play), "Stop");

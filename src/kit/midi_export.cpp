@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "cli_text.h"
 #include "file_publish.h"
 #include "id666.h"
 #include "instrument_kit.h"
@@ -34,7 +33,7 @@ std::map<int, midi_instrument> midi_instruments(const export_tunings& tunings,
 }
 
 // "STEM.mid: 96 notes on 5 voices, 159.9 bpm from a key-on grid of 187.61 ms
-// (coherence 0.96 over 95 onsets), ..." for standard error.
+// (coherence 0.96 over 95 onsets), ...".
 std::string midi_summary(const std::string& name, const song_midi& midi, int from_song) {
   char tempo[160];
   if (midi.grid.found)
@@ -69,6 +68,8 @@ std::string midi_summary(const std::string& name, const song_midi& midi, int fro
 bool midi_export::put(const std::string& stem, const std::map<int, std::string>& names,
                       const spc_format& spc, const std::string& path, bool write,
                       std::string& failure) {
+  written_.clear();
+  written_path_.clear();
   const auto trace = traces_.find(path);
   if (trace == traces_.end()) return true;
   std::map<int, midi_instrument> instruments = midi_instruments(tunings_, names, spc, path);
@@ -85,11 +86,12 @@ bool midi_export::put(const std::string& stem, const std::map<int, std::string>&
   const int from_song = int(std::count_if(instruments.begin(), instruments.end(),
                                            [](const auto& i) { return bool(i.second.from_song); }));
   const song_midi midi = make_song_midi(
-      {&trace->second, std::move(instruments), id666_song_title(spc), id666_game_title(spc)});
+      {trace->second, std::move(instruments), id666_song_title(spc), id666_game_title(spc)});
   const int error = publish_bytes(file_path, midi.bytes, force_, publishing_);
   if (error == 0) {
     ++files_written_;
-    print_file_message(path, midi_summary(stem + ".mid", midi, from_song));
+    written_ = midi_summary(stem + ".mid", midi, from_song);
+    written_path_ = file_path;
   } else if (publish_error_stops_run(error)) {
     failure = publish_failure_text(file_path, error);
     return false;
