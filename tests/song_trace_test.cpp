@@ -276,6 +276,34 @@ TEST(SongTraceTest, WaitLoopsWithSideEffectsAreNotSkipped) {
   EXPECT_TRUE(same_events(trace, trace_song(image.image(), 1.0, without_skipping())));
 }
 
+// A wait loop that polls ENDX as well as a timer, clearing it as drivers do,
+// is skipped up to the pass that finds a voice's bit: voices 0 and 1 loop
+// their samples at two pitches, and each bit found keys on voice 2.
+TEST(SongTraceTest, WaitLoopsOnEndxAreSkippedUpToTheBitSet) {
+  spc_builder image = song_image({
+      0x8F, 0x50, 0xFA,  // MOV $FA,#$50    timer 0: an output every 10 ms
+      0x8F, 0x01, 0xF1,  // MOV $F1,#$01
+      0x8F, 0x4C, 0xF2,  // MOV $F2,#$4C
+      0x8F, 0x03, 0xF3,  // MOV $F3,#$03    KON voices 0 and 1
+      0xE4, 0xFD,        // wait: MOV A,$FD the counter, mostly 0
+      0x8F, 0x7C, 0xF2,  // MOV $F2,#$7C
+      0xE4, 0xF3,        // MOV A,$F3       ENDX
+      0xC4, 0xF3,        // MOV $F3,A       clear it (mostly with nothing to clear)
+      0xF0, 0xF5,        // BEQ wait
+      0x8F, 0x4C, 0xF2,  // MOV $F2,#$4C
+      0x8F, 0x04, 0xF3,  // MOV $F3,#$04    KON voice 2
+      0x2F, 0xED,        // BRA wait
+  });
+  image.dsp(0x13, 0x0D);  // voice 1 at pitch 0x0D00
+  spc_format looping = image.image();
+  looping.aram[0x1000 + 3 * 9] |= 0x02;
+  const song_trace skipped = trace_song(looping, 2.0);
+  const song_trace every_pass = trace_song(looping, 2.0, without_skipping());
+  EXPECT_GT(key_ons(skipped, 2).size(), 50u);
+  EXPECT_TRUE(same_events(skipped, every_pass));
+  EXPECT_LT(skipped.instructions, every_pass.instructions / 4);
+}
+
 // The skipper jumps over passes of wait loops only where running them
 // changes nothing: every corpus file keys on the same, to the sample, with
 // and without it.

@@ -12,11 +12,30 @@ constexpr int brr_block_bytes = 9;
 constexpr int decode_due = 0x4000;
 constexpr int position_limit = 0x7FFF;
 
-// Of the next `most` samples, how many only add the pitch to the voice's
-// position, short of the one that decodes.
-std::int64_t samples_before_decode(const dsp_voice& d, int pitch, std::int64_t most) {
-  if (d.position >= decode_due) return 0;
-  return pitch ? std::min<std::int64_t>((decode_due - d.position + pitch - 1) / pitch, most) : most;
+// Moves the voice over as many of the next `most` samples as keep it in its
+// block: those that only add the pitch to its position, and those that
+// decode one of the block's byte pairs before its last. Returns how many;
+// 0 when the next sample leaves the block (or decodes at pitch 0).
+//
+// A sample decodes when the position has reached 0x4000 and takes 0x4000
+// off it; the pitch, below 0x4000, never gets it two decodes ahead. So
+// over n samples from position p, (p + (n - 1) * pitch) / 0x4000 of them
+// decode, and the position ends at p + n * pitch less 0x4000 for each.
+// How many samples from now the voice stays in its block, at most `most`.
+std::int64_t samples_in_block(const dsp_voice& d, int pitch, std::int64_t most) {
+  if (pitch == 0) return d.position < decode_due ? most : 0;
+  const int decodes_left = (brr_block_bytes - 2 - d.byte_in_block) / 2;  // before the one that leaves it
+  return std::min(most, (std::int64_t(decodes_left + 1) * decode_due - d.position + pitch - 1) / pitch);
+}
+
+std::int64_t run_within_block(dsp_voice& d, int pitch, std::int64_t most) {
+  if (pitch == 0) return d.position < decode_due ? most : 0;
+  const std::int64_t n = samples_in_block(d, pitch, most);
+  if (n <= 0) return 0;
+  const int decodes = int((d.position + (n - 1) * pitch) / decode_due);
+  d.byte_in_block += 2 * decodes;
+  d.position = int(d.position + n * pitch - std::int64_t(decodes) * decode_due);
+  return n;
 }
 
 }  // namespace
@@ -41,7 +60,7 @@ dsp_register_file::dsp_register_file(const spc_format& image, const spc_format& 
   }
 }
 
-void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
+bool dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
   address &= 0x7F;
   // Drivers write most registers again and again with what they hold. Such
   // a write changes nothing the DSP sees, so it needs no catching up, and
@@ -50,11 +69,11 @@ void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
   // from the one the DSP is about to leave) nor KON, which acts anew.
   const bool written_by_dsp = (address & 0x0F) == v_envx || (address & 0x0F) == v_outx ||
                               address == r_end_flags;
-  if (value == regs_[address] && !written_by_dsp && address != r_key_on) return;
+  if (value == regs_[address] && !written_by_dsp && address != r_key_on) return false;
   // Clearing ENDX while no voice has set a bit leaves the stretch quiet.
-  if (address == r_end_flags && quiet_until(now) && quiet_end_flags(now, true) == 0) return;
+  if (address == r_end_flags && quiet_until(now) && quiet_end_flags(now, true) == 0) return false;
   sync(now);
-  if (changes_nothing(address, value)) return;
+  if (changes_nothing(address, value)) return false;
   last_write_ = now;
   regs_[address] = value;
   switch (address & 0x0F) {
@@ -71,6 +90,8 @@ void dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
       }
       break;
   }
+  held_voices_ = 0;
+  return true;
 }
 
 // Drivers clear ENDX and write KON 0 far more often than either holds
@@ -112,6 +133,7 @@ void dsp_register_file::sync(std::int64_t now) {
 // its next sample (clocks 17–25); voice 1 reads its SRCN (clock 20) last;
 // voices 2–7 run in their clocks' order.
 void dsp_register_file::run_whole_frame() {
+  held_voices_ = 0;
   const std::int64_t sample = frame_start_ / frame_clocks;  // the frame's first clocks
   const std::int64_t next = sample + 1;
   latch_directory();
@@ -206,8 +228,7 @@ void dsp_register_file::run_idle_voice(int v, dsp_voice& d, std::int64_t samples
   for (std::int64_t left = samples; left > 0;) {
     looped = false;
     last_block = d.block;
-    if (const std::int64_t k = samples_before_decode(d, pitch, left)) {
-      d.position += int(pitch * k);
+    if (const std::int64_t k = run_within_block(d, pitch, left)) {
       left -= k;
       continue;
     }
@@ -234,8 +255,7 @@ std::int64_t dsp_register_file::run_held_voice(u16 loop_entry, int pitch, dsp_vo
     if ((h & 3) == 1) break;
     header = h;
     looped = false;
-    if (const std::int64_t k = samples_before_decode(d, pitch, samples - done)) {
-      d.position += int(pitch * k);
+    if (const std::int64_t k = run_within_block(d, pitch, samples - done)) {
       done += k;
       continue;
     }
@@ -262,9 +282,24 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
   bool looped = false, ended = false, level_zero = false, last_zero = r.level_zero;
   u8 header = r.header;
   std::ptrdiff_t& silent = reports_[v].silent;
-  // The sample of the frame's first clock, and of this voice's step in it.
-  const std::int64_t first_sample = frame_start_ / frame_clocks + skip + (v == 0 ? 0 : 1);
-  for (std::int64_t i = 0; i < frames; ++i) {
+  bool rise_unreported = silent >= 0;  // a key-on's envelope yet to rise
+  const u8 bit = u8(1 << v);
+  std::int64_t i = 0;
+  // A voice whose envelope the last quiet run left holding for good, with
+  // nothing run or written since, holds on: its samples only move its
+  // position (as below, where its first sample would find the same).
+  if ((held_voices_ & bit) && !soft_reset && !rise_unreported &&
+      (v != 0 || header == memory_.aram[d.block])) {
+    i = run_held_voice(loop_entry, pitch, d, frames, header, looped, ended);
+    if (i > 0) {
+      counter.tick(i);
+      d.envx = u8(d.level >> 4);
+      last_zero = d.level == 0;
+      level_zero |= last_zero;
+    }
+  }
+  if (i < frames) held_voices_ &= u8(~bit);  // until it holds to the end again
+  for (; i < frames; ++i) {
     if (d.mode == dsp_envelope_mode::release && d.level == 0) {
       // Silent for good: only the position moves.
       run_idle_voice(v, d, frames - i, i == 0 ? &r.header : nullptr, header, looped, ended);
@@ -276,9 +311,12 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
     // As run_voice.
     last_zero = d.level == 0;
     level_zero |= last_zero;
-    if (!last_zero && silent >= 0) {
+    if (!last_zero && rise_unreported) {
+      // The sample of the frame's first clock, and of this voice's step in it.
+      const std::int64_t first_sample = frame_start_ / frame_clocks + skip + (v == 0 ? 0 : 1);
       events_[std::size_t(silent)].envelope_from = first_sample + i;
       silent = -1;
+      rise_unreported = false;
     }
     d.envx = u8(d.level >> 4);
     if (soft_reset || (header & 3) == 1) {
@@ -295,16 +333,16 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
     // The samples that follow in which the envelope stays as it is only
     // move the position: run them at once (not the next one when it
     // reports the envelope's rise).
-    if (d.mode == dsp_envelope_mode::release || soft_reset || (silent >= 0 && d.level != 0))
+    if (d.mode == dsp_envelope_mode::release || soft_reset || (rise_unreported && d.level != 0))
       continue;
     const std::int64_t held = d.steady_samples(r.adsr1, adsr2, gain, counter);
     std::int64_t steady;
     if (held == INT64_MAX) {
       steady = run_held_voice(loop_entry, pitch, d, frames - i - 1, header, looped, ended);
+      if (steady == frames - i - 1) held_voices_ |= bit;
     } else {
-      // Up to the envelope's next step, while no BRR data is due.
-      steady = samples_before_decode(d, pitch, std::min(frames - i - 1, held));
-      d.position += int(pitch * steady);
+      // Up to the envelope's next step, while the voice stays in its block.
+      steady = run_within_block(d, pitch, std::min(frames - i - 1, held));
       if (steady > 0) looped = false;
     }
     if (steady <= 0) continue;
@@ -319,7 +357,6 @@ void dsp_register_file::run_quiet_voice(int v, std::int64_t skip, std::int64_t f
   r.header = header;
   r.looped = looped;
   r.level_zero = last_zero;
-  const u8 bit = u8(1 << v);
   if (ended) regs_[r_end_flags] |= bit;
   regs_[v * 0x10 + v_envx] = d.envx;
   if (level_zero) regs_[v * 0x10 + v_outx] = 0;
@@ -493,6 +530,11 @@ u8 dsp_register_file::quiet_end_flags(std::int64_t now, bool pending) {
   const int clock = int((now - frame_start_) % frame_clocks);
   u8 flags = 0;
   for (int v = 0; v < dsp_voice_count; ++v) {
+    // A voice sets its bit only as it leaves a block: one that stays in its
+    // block up to the frame under way and through it needs no catching up
+    // (a batch or a read of its own brings it on).
+    const std::int64_t behind = frames + 1 - frames_ahead_[v];
+    if (samples_in_block(voices_[v], reads_[v].pitch, behind) == behind) continue;
     catch_up_voice(v, frames);
     if (clock <= (pending ? end_flags_at[v] : write_end_at[v])) continue;
     // The frame under way moves the voice past its block's last byte pair,
@@ -506,9 +548,45 @@ u8 dsp_register_file::quiet_end_flags(std::int64_t now, bool pending) {
   return u8(regs_[r_end_flags] | flags);
 }
 
+std::int64_t dsp_register_file::next_end_flag(std::int64_t now, std::int64_t limit) {
+  if (!quiet_until(now) || quiet_end_flags(now, false) != 0) return now;
+  // Each voice walks on, on a copy, from the frame it has run up to (the
+  // frame under way, or an earlier one that quiet_end_flags found it could
+  // not leave its block before) to the first whose step moves it past an
+  // end block's last byte pair. Its bit shows from the clock after its ENDX
+  // write in that frame. Only the position counts: a voice silenced or
+  // released moves on all the same.
+  std::int64_t first = limit;
+  for (int v = 0; v < dsp_voice_count; ++v) {
+    dsp_voice d = voices_[v];
+    const voice_reads& r = reads_[v];
+    const u16 loop_entry = u16(r.entry + 2u);
+    const int pitch = r.pitch;
+    const std::int64_t shows_from = frame_start_ + write_end_at[v] + 1;
+    const std::int64_t from = frames_ahead_[v];
+    for (std::int64_t f = from; shows_from + f * frame_clocks < first;) {
+      // Voice 0 read its first frame's header in the frame before.
+      const u8 header = v == 0 && f == from ? r.header : memory_.aram[d.block];
+      if (d.position >= decode_due && d.byte_in_block + 2 >= brr_block_bytes && (header & 1)) {
+        first = std::max(now, shows_from + f * frame_clocks);
+        break;
+      }
+      if (const std::int64_t k = run_within_block(d, pitch, INT64_MAX / 2)) {
+        if (k == INT64_MAX / 2) break;  // a pitch of 0: the voice never moves
+        f += k;
+        continue;
+      }
+      step_position(d, header, loop_entry, pitch);
+      ++f;
+    }
+  }
+  return first;
+}
+
 // Between two accesses nothing is written: the window's steps run in their
 // clocks' order.
 void dsp_register_file::run_window(int from, int to) {
+  held_voices_ = 0;
   const auto sample_at = [&](int at) { return (frame_start_ + at) / frame_clocks; };
   for (int i = first_step_at[from]; i < first_step_at[to]; ++i) {
     const frame_step& t = frame_steps[i];

@@ -50,8 +50,15 @@ class dsp_register_file {
   // The register as last left, without running the DSP.
   u8 peek(u8 address) const { return regs_[address & 0x7F]; }
   // The program's write at CPU cycle `now`: the DSP has run every clock
-  // before it and sees the new value from this clock on.
-  void write(u8 address, u8 value, std::int64_t now);
+  // before it and sees the new value from this clock on. Returns whether
+  // the write changed anything the DSP sees (a register, a latch, ENDX).
+  bool write(u8 address, u8 value, std::int64_t now);
+  // The first CPU cycle from `now` on, and before `limit`, at which a read
+  // of ENDX finds a bit set, as a quiet stretch runs on without writes;
+  // `limit` when there is none before it, `now` when ENDX has a bit now or
+  // the DSP is not in a quiet stretch (nothing can be foreseen). For a wait
+  // loop that polls ENDX: its passes until then read 0 again and again.
+  std::int64_t next_end_flag(std::int64_t now, std::int64_t limit);
 
   // Lets the DSP run up to CPU cycle `now`, which may jump ahead by any
   // amount. The DSP catches up in batches (and always before an access);
@@ -179,6 +186,10 @@ class dsp_register_file {
   // Whole quiet frames after frame_start_ that a voice read on its own has
   // already run (each frame ending before that read).
   std::array<std::int64_t, dsp_voice_count> frames_ahead_{};
+  // The voices whose last quiet run ended with their envelope holding for
+  // good (a bit each), while no frame has run otherwise and nothing has
+  // been written since.
+  u8 held_voices_ = 0;
   dsp_rate_counter counter_;
   std::int64_t frame_start_ = frame_first_clock - frame_clocks;  // CPU cycle
   std::int64_t done_ = 0;       // the clocks before this one have run

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "aram_access.h"
 #include "spc700_cpu.h"
@@ -21,8 +22,9 @@ bool same_registers(const spc700_registers& a, const spc700_registers& b) {
 // Spots a program waiting for a timer: the same instruction finds the same
 // counter empty again and leaves the same registers, and in between the program
 // left everything it wrote as it was, acted on nothing and read nothing else
-// that moves with time. Until some counter goes up, every pass round that
-// loop is the same, so the passes can be skipped.
+// that moves with time but ENDX found clear. Until some counter goes up or a
+// voice sets its ENDX bit, every pass round that loop is the same, so the
+// passes can be skipped.
 class idle_loop_skipper {
  public:
   // Called after an instruction that found `timer`'s counter at 0, with the
@@ -33,6 +35,7 @@ class idle_loop_skipper {
                          std::int64_t started, std::int64_t ended, std::int64_t end) {
     probe& last = probe_at(timer, after.pc);
     const probe here{timer, after, bus.state_hash(), bus.acting_writes(), bus.timed_reads(),
+                    bus.empty_end_flag_reads(),
                     {bus.counter_reads(0), bus.counter_reads(1), bus.counter_reads(2)}, started};
     const bool repeats = same_registers(here.registers, last.registers) &&
                          here.state_hash == last.state_hash &&
@@ -44,8 +47,11 @@ class idle_loop_skipper {
     for (int t = 0; t < timer_count; ++t)
       if (here.counter_reads[t] != last.counter_reads[t])
         wake = std::min(wake, bus.timer_next_output(t, ended));
+    const bool reads_end_flags = here.empty_end_flag_reads != last.empty_end_flag_reads;
     last = here;
     if (!repeats || pass <= 0) return 0;
+    // And when ENDX it found clear gets a bit.
+    if (reads_end_flags) wake = bus.dsp().next_end_flag(ended, wake);
     // Every later pass reads its counters `pass` cycles after the one before,
     // no later than this pass ended (`ended`); skip those that would still
     // find them empty (or that run up to the end).
@@ -57,7 +63,7 @@ class idle_loop_skipper {
   struct probe {
     int timer = -1;
     spc700_registers registers{};
-    std::uint64_t state_hash = 0, acting_writes = 0, timed_reads = 0;
+    std::uint64_t state_hash = 0, acting_writes = 0, timed_reads = 0, empty_end_flag_reads = 0;
     std::array<std::uint64_t, timer_count> counter_reads{};
     std::int64_t started = -1;
   };
@@ -104,12 +110,14 @@ void run_program(spc700_cpu<Bus>& cpu, spc_io_bus& bus, std::int64_t end, bool s
   idle_loop_skipper idle;
   std::int64_t& now = cpu.clock;
   // The CPU runs on its own until an instruction finds a timer's counter
-  // empty (when the skipper wants to look), or a slice of time is done; the
-  // bus brings the DSP up to date before every access to it.
-  const auto found_empty_counter = [&] { return skip_idle_loops && bus.empty_counter_read_pending(); };
+  // empty (when the skipper wants to look: the bus then stops the run), or
+  // a slice of time is done; the bus brings the DSP up to date before every
+  // access to it.
+  bus.stop_at_empty_counter = skip_idle_loops;
   std::int64_t allowed = end;  // how far the pacer lets the run go
   while (now < end) {
-    cpu.run(std::min({end, allowed, now + cycles_between_cancel_checks}), found_empty_counter);
+    bus.stop_at = std::min({end, allowed, now + cycles_between_cancel_checks});
+    cpu.run(bus.stop_at);
     if (cpu.halt != spc700_halt::running) {
       // The DSP still acts on what was written before the halt.
       now = std::min(now + 2 * cpu_cycles_per_sample, end);
@@ -159,7 +167,8 @@ song_trace trace_song(const spc_format& image, double seconds, const trace_optio
   // count far from overflow.
   const std::int64_t end = std::int64_t(std::min(seconds, 86400.0) * cpu_cycles_per_second);
 
-  spc_io_bus bus(image, trace.events);
+  const auto held_bus = std::make_unique<spc_io_bus>(image, trace.events);
+  spc_io_bus& bus = *held_bus;
   std::int64_t now;
   if (options.access) {
     // The record's bus is a separate instantiation, so that a trace without

@@ -11,16 +11,10 @@ constexpr std::array<u8, 64> ipl_rom_bytes = {
 
 int timer_period(int timer) { return timer == 2 ? timer_fast_period : timer_slow_period; }
 
-std::unique_ptr<spc_format> copy_of(const spc_format& image) {
-  auto memory = std::make_unique<spc_format>();
-  *memory = image;
-  return memory;
-}
-
 }  // namespace
 
 spc_io_bus::spc_io_bus(const spc_format& image, std::vector<trace_event>& events)
-    : memory_(copy_of(image)), dsp_(image, *memory_, events) {
+    : memory_(image), dsp_(image, memory_, events) {
   const u8* io = &image.aram[0xF0];
   const u8 control = io[io_control - 0xF0];
   for (int t = 0; t < timer_count; ++t)
@@ -33,14 +27,19 @@ spc_io_bus::spc_io_bus(const spc_format& image, std::vector<trace_event>& events
 
 u8 spc_io_bus::ipl_rom(u16 address) { return ipl_rom_bytes[address - ipl_rom_address]; }
 
-u8 spc_io_bus::read_io(u16 address) {
+u8 spc_io_bus::read_io(u16 address, std::int64_t cycle) {
+  now = cycle;
   switch (address) {
     case io_dsp_address:
       return dsp_address_;
-    case io_dsp_data:
-      if ((dsp_address_ & 0x7F) == r_end_flags) ++timed_reads_;  // ENDX moves with time
+    case io_dsp_data: {
       dsp_.run_until(now);
-      return dsp_.read(dsp_address_, now);
+      const u8 value = dsp_.read(dsp_address_, now);
+      // ENDX moves with time; while it reads 0, next_end_flag() says how long
+      // it stays so.
+      if ((dsp_address_ & 0x7F) == r_end_flags) ++(value ? timed_reads_ : empty_end_flag_reads_);
+      return value;
+    }
     case io_port0:
     case io_port0 + 1:
     case io_port0 + 2:
@@ -48,7 +47,7 @@ u8 spc_io_bus::read_io(u16 address) {
       return ports_in_[address - io_port0];
     case 0xF8:
     case 0xF9:
-      return memory_->aram[address];  // plain RAM
+      return memory_.aram[address];  // plain RAM
     case io_counter0:
     case io_counter0 + 1:
     case io_counter0 + 2: {
@@ -56,6 +55,7 @@ u8 spc_io_bus::read_io(u16 address) {
       ++counter_reads_[timer];
       const u8 value = timers_[timer].read_counter(now);
       empty_counter_read_ = value == 0 ? timer : -1;
+      if (value == 0 && stop_at_empty_counter) stop_at = 0;
       if (value != 0) ++timed_reads_;
       return value;
     }
@@ -64,7 +64,8 @@ u8 spc_io_bus::read_io(u16 address) {
   }
 }
 
-void spc_io_bus::write_io(u16 address, u8 value) {
+void spc_io_bus::write_io(u16 address, u8 value, std::int64_t cycle) {
+  now = cycle;
   switch (address) {
     case io_control:
       ++acting_writes_;
@@ -90,18 +91,20 @@ void spc_io_bus::write_io(u16 address, u8 value) {
 }
 
 void spc_io_bus::write_dsp(u8 address, u8 value) {
-  switch (address) {
-    case r_key_on:
-    case r_key_off:
-    case r_flags:
-    case r_end_flags:
-      ++acting_writes_;
-      break;
-  }
   const u8 before = dsp_.peek(address);
   dsp_.run_until(now);  // the DSP has done all it did before the write
-  dsp_.write(address, value, now);
-  state_hash_ += state_mix(0x10000u + address, dsp_.peek(address)) -
-                 state_mix(0x10000u + address, before);
+  // A write that changes nothing (KON 0 again, ENDX cleared while it is
+  // clear) does not act, however often a loop makes it.
+  if (dsp_.write(address, value, now)) {
+    switch (address) {
+      case r_key_on:
+      case r_key_off:
+      case r_flags:
+      case r_end_flags:
+        ++acting_writes_;
+        break;
+    }
+  }
+  state_hash_ += state_change(0x10000u + address, before, dsp_.peek(address));
 }
 

@@ -3,13 +3,13 @@
 // the DSP register file behind them. Time is the CPU cycle count since the
 // snapshot: every access comes with the cycle of its bus cycle (counted at
 // the cycle's end, so the first access after the snapshot is at 1), and the
-// timers and the DSP are brought to that cycle before they answer. Any
-// thread (one owner).
+// timers and the DSP are brought to that cycle before they answer. It holds
+// its own copy of audio RAM (64 KiB): make it on the heap. Any thread (one
+// owner).
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "dsp_register_file.h"
@@ -36,25 +36,35 @@ class spc_io_bus {
   // bytes hold them. Key-ons and key-offs go to `events`.
   spc_io_bus(const spc_format& image, std::vector<trace_event>& events);
 
+  // Plain RAM answers without the clock: only the I/O registers need it.
   [[gnu::always_inline]] u8 read(u16 address, std::int64_t cycle) {
-    now = cycle;
-    if ((address & 0xFFF0) == 0x00F0) return read_io(address);
+    if ((address & 0xFFF0) == 0x00F0) return read_io(address, cycle);
     if (address >= ipl_rom_address && ipl_rom_enabled_) return ipl_rom(address);
-    return memory_->aram[address];
+    return memory_.aram[address];
   }
   [[gnu::always_inline]] void write(u16 address, u8 value, std::int64_t cycle) {
-    now = cycle;
-    u8& cell = memory_->aram[address];  // always reaches RAM, under the ROM too
-    // A write that leaves the byte as it was needs no work on the hash.
+    u8& cell = memory_.aram[address];  // always reaches RAM, under the ROM too
+    // A write that leaves the byte as it was needs no work on the hash, nor
+    // does the byte under DSP data: nothing reads it back, and the register
+    // written is hashed as such (write_dsp). A driver that reads ENDX and
+    // writes back what it found leaves a different byte there after each
+    // bit, which would make the next pass look changed.
     if (cell != value) {
-      state_hash_ += state_mix(address, value) - state_mix(address, cell);
+      if (address != io_dsp_data) state_hash_ += state_change(address, cell, value);
       cell = value;
     }
-    if ((address & 0xFFF0) == 0x00F0) write_io(address, value);
+    if ((address & 0xFFF0) == 0x00F0) write_io(address, value, cycle);
   }
 
-  // The cycle of the last access (CPU cycles since the snapshot).
+  // The cycle of the last access to an I/O register (CPU cycles since the
+  // snapshot).
   std::int64_t now = 0;
+  // Where the CPU's run stops (spc700_cpu::run reads it after every
+  // instruction): its caller sets it, and with stop_at_empty_counter on, a
+  // read that finds a timer's counter at 0 brings it down to 0, for the
+  // idle-loop spotter to look after the instruction.
+  std::int64_t stop_at = 0;
+  bool stop_at_empty_counter = false;
 
   dsp_register_file& dsp() { return dsp_; }
 
@@ -66,11 +76,11 @@ class spc_io_bus {
   std::uint64_t state_hash() const { return state_hash_; }
   std::uint64_t acting_writes() const { return acting_writes_; }
   std::uint64_t timed_reads() const { return timed_reads_; }
+  // A count of the reads of ENDX that found it 0: a loop making them waits
+  // for a voice to end a block as well as for its timers.
+  std::uint64_t empty_end_flag_reads() const { return empty_end_flag_reads_; }
   // The timer whose counter the last read found at 0 (-1 when none since
   // the last call), for spotting a program that waits for a timer.
-  // Whether an instruction found a counter at 0 since the last
-  // take_empty_counter_read().
-  bool empty_counter_read_pending() const { return empty_counter_read_ >= 0; }
   int take_empty_counter_read() {
     const int timer = empty_counter_read_;
     empty_counter_read_ = -1;
@@ -84,19 +94,24 @@ class spc_io_bus {
   std::int64_t timer_next_output(int timer, std::int64_t at) { return timers_[timer].next_output(at); }
 
  private:
-  u8 read_io(u16 address);
-  void write_io(u16 address, u8 value);
+  u8 read_io(u16 address, std::int64_t cycle);
+  void write_io(u16 address, u8 value, std::int64_t cycle);
   void write_dsp(u8 address, u8 value);
   static u8 ipl_rom(u16 address);
-  // One cell's part of the state hash: any change of a cell changes the sum.
-  static std::uint64_t state_mix(std::uint32_t cell, u8 value) {
-    std::uint64_t z = (std::uint64_t(cell) << 8 | value) + 0x9E3779B97F4A7C15ull;
+  // The state hash is the sum over the cells (RAM, then the DSP registers
+  // from 0x10000) of the value times the cell's own odd key: one mix per
+  // change. Two states differ in the sum unless their differences, at most
+  // 255 times keys that look random, cancel out: a chance of about 2^-57.
+  static std::uint64_t state_change(std::uint32_t cell, u8 before, u8 after) {
+    std::uint64_t z = cell + 0x9E3779B97F4A7C15ull;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
+    return ((z ^ (z >> 31)) | 1) * std::uint64_t(int(after) - int(before));
   }
 
-  std::unique_ptr<spc_format> memory_;  // only its aram is live
+  // Only its aram is live. Held in place, not behind a pointer: every
+  // access of the program's reaches it, at a fixed distance from the bus.
+  spc_format memory_;
   dsp_register_file dsp_;
   std::array<spc_timer, timer_count> timers_{};
   std::array<u8, 4> ports_in_{};        // what the main CPU last wrote
@@ -105,6 +120,7 @@ class spc_io_bus {
   std::uint64_t state_hash_ = 0;
   std::uint64_t acting_writes_ = 0;
   std::uint64_t timed_reads_ = 0;
+  std::uint64_t empty_end_flag_reads_ = 0;
   int empty_counter_read_ = -1;
   std::array<std::uint64_t, timer_count> counter_reads_{};
 };
