@@ -313,7 +313,8 @@ TEST(SongMidiTest, ANoteWhoseDriverSetsItsLevelSoundsAtItThroughVelocityAndExpre
     instrument.envelope = c.preset;
     const song_midi midi = make_song_midi({&trace, {{0x01, instrument}}, "", ""});
     std::vector<int> velocities, expressions;
-    for (const midi_message& m : read_tracks(midi.bytes).at(1)) {
+    const auto tracks = read_tracks(midi.bytes);
+    for (const midi_message& m : tracks.at(1)) {
       if (m.status == 0x90) velocities.push_back(m.data2);
       if (m.status == 0xB0 && m.data1 == 11) expressions.push_back(m.data2);
     }
