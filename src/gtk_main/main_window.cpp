@@ -47,6 +47,7 @@ struct main_window_state {
   filter_panel_widgets filter_panel{};
   // What waits for the first frame (0: done, or not yet mapped).
   guint after_first_frame = 0;
+  bool first_frame_drawn = false;
   // A file loaded before the first frame: its song is followed once the
   // frame is drawn, so the trace does not take a core from the start-up.
   bool follow_after_first_frame = false;
@@ -321,6 +322,7 @@ gboolean finish_after_first_frame(gpointer data) noexcept {
   auto* window = QUORLIN_WINDOW(data);
   main_window_state& state = state_of(window);
   state.after_first_frame = 0;
+  state.first_frame_drawn = true;
   if (state.follow_after_first_frame) {
     state.follow_after_first_frame = false;
     state.follow->start(state.spc, state.path);
@@ -557,9 +559,7 @@ bool main_window_load_file(QuorlinWindow* window, const char* filename,
   }
   state.path = filename;
   show_loaded_file(window, filename, *spc);
-  GtkWidget* widget = GTK_WIDGET(window);
-  const bool first_frame_to_come = (gtk_widget_get_visible(widget) && !gtk_widget_get_mapped(widget)) ||
-                                   state.after_first_frame != 0;
+  const bool first_frame_to_come = gtk_widget_get_visible(GTK_WIDGET(window)) && !state.first_frame_drawn;
   state.follow_after_first_frame = first_frame_to_come;
   state.follow->start(first_frame_to_come ? nullptr : spc, filename);
   const std::string not_saved = settings_remember_folder_of(filename);

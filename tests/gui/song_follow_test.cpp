@@ -317,4 +317,24 @@ TEST_F(SongFollowTest, ThePlayheadIsFollowedAndTheRulerStartsTheSongAgain) {
       << gui_text(w.label_message);
 }
 
+// A file named with the command is loaded before the window's first frame:
+// its song is followed once that frame is drawn, not beside the drawing,
+// and a window not shown follows at once.
+TEST(SongFollowFirstFrameTest, AFileLoadedBeforeTheFirstFrameIsFollowedOnceItIsDrawn) {
+  temp_dir dir;
+  const std::string path = spc_builder().square_wave_tone().write_to(dir.path(), "tone.spc");
+  QuorlinWindow* window = gui_new_window();  // shown, its first frame still to come
+  song_follow& follow = main_window_song_follow(window);
+  ASSERT_TRUE(main_window_load_file(window, path.c_str()));
+  EXPECT_FALSE(follow.running()) << "no trace while the first frame is laid out";
+  EXPECT_TRUE(gui_wait_until([&] { return follow.trace() != nullptr; })) << "followed once drawn";
+  gtk_widget_destroy(GTK_WIDGET(window));
+
+  QuorlinWindow* hidden = quorlin_window_new(GTK_APPLICATION(g_application_get_default()));
+  ASSERT_TRUE(main_window_load_file(hidden, path.c_str()));
+  EXPECT_TRUE(main_window_song_follow(hidden).running() || main_window_song_follow(hidden).trace());
+  gtk_widget_destroy(GTK_WIDGET(hidden));
+  gui_flush();
+}
+
 }  // namespace

@@ -91,7 +91,8 @@ TEST_F(WindowActionsTest, HelpKeyboardShortcutsListsEveryShortcut) {
 }
 
 // What one window shows and can do is its own: a second window's load, good
-// or bad, leaves the first as it was.
+// or bad, its table's bounds, messages and voice switches leave the first
+// as it was.
 TEST_F(WindowActionsTest, TwoWindowsKeepTheirOwnFiles) {
   const std::string mine = tone("mine.spc");
   ASSERT_TRUE(main_window_load_file(window, mine.c_str()));
@@ -99,6 +100,14 @@ TEST_F(WindowActionsTest, TwoWindowsKeepTheirOwnFiles) {
   testing::internal::CaptureStderr();  // the failed load's report
   EXPECT_FALSE(main_window_load_file(other, dir.file("missing.spc").c_str()));
   testing::internal::GetCapturedStderr();
+  sample_table& other_table = main_window_sample_table(other);
+  sample_table_chart_filters(other_table)[SAMPLE_COLUMN_NUMBER + SAMPLE_COLUMN_COUNT] = 0;
+  sample_table_refilter(other_table);
+  EXPECT_GT(sample_table_shown_count(main_window_sample_table(window)), 0);
+  voice_mute_set_muted(play_button_voices(main_window_play_button(other)), 3, true);
+  EXPECT_EQ(voice_mute_mask(play_button_voices(main_window_play_button(window))), 0);
+  EXPECT_FALSE(gtk_widget_get_visible(w.info_bar)) << "the other window's failure is its own";
+  EXPECT_TRUE(gtk_widget_get_visible(main_window_get_widgets(other).info_bar));
   EXPECT_EQ(main_window_current_path(window), mine);
   EXPECT_NE(main_window_current_spc(window), nullptr);
   EXPECT_EQ(main_window_current_spc(other), nullptr);
