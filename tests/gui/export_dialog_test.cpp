@@ -33,7 +33,7 @@ class ExportDialogTest : public testing::Test {
   void TearDown() override { table_fixture_reset(); }
 
   const main_window_widgets& w = main_window_get_widgets(gui_window());
-  temp_dir dir, out;
+  temp_dir dir, out{dir.path()};  // the chooser picks `out` in a quiet folder
 
   // Samples 1, 2, 9, A and 10 with at most `last` shown.
   void load_showing_up_to(int last) {
@@ -54,8 +54,10 @@ class ExportDialogTest : public testing::Test {
             if (gui_text(GTK_WIDGET(at->data)) == export_force_label)
               gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(at->data), replace);
         });
+    // The job waits its turn on GLib's pool behind whatever else runs there.
     EXPECT_TRUE(gui_wait_until(
-        [] { return !main_window_background_tasks(gui_window()).running(task_kind::export_files); }));
+        [] { return !main_window_background_tasks(gui_window()).running(task_kind::export_files); },
+        30000));
     return seen;
   }
   bool error_shown() {

@@ -67,7 +67,7 @@ class ExportMidiTest : public testing::Test {
 
   QuorlinWindow* window = gui_window();
   const main_window_widgets& w = main_window_get_widgets(window);
-  temp_dir dir, out;
+  temp_dir dir, out{dir.path()};  // the chooser picks `out` in a quiet folder
   std::string spc;
 };
 

@@ -35,7 +35,7 @@ TEST_F(KitExportDialogTest, WritesTheKitWhenTicked) {
   const std::string path = tone.write_to(dir.path(), "tone.spc");
   ASSERT_TRUE(main_window_load_file(gui_window(), path.c_str()));
   ASSERT_TRUE(gui_wait_until([] { return main_window_song_follow(gui_window()).trace() != nullptr; }, 30000));
-  temp_dir out;
+  temp_dir out(dir.path());  // the chooser picks it in a quiet folder
   const main_window_widgets& w = main_window_get_widgets(gui_window());
   const dialog_seen seen = gui_open_through_dialog(
       out.path(), [&w] { gtk_menu_item_activate(GTK_MENU_ITEM(w.menu_file_export)); },

@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(EveryWay, QuitWhilePlayingTest,
 // for it on the way out: promptly, and with no file of it left behind, not
 // even a temporary one (the render is caught inside its first stem).
 TEST(CloseWhileWritingStems, ReturnsPromptlyAndLeavesNoFile) {
-  temp_dir dir, out;
+  temp_dir dir, out{dir.path()};  // the chooser picks `out` in a quiet folder
   const std::string song = spc_builder()
                                .square_wave_tone()
                                .text_tag("long", "game", "artist", "120", "")

@@ -48,7 +48,7 @@ class StemsDialogTest : public testing::Test {
   const main_window_widgets& w = main_window_get_widgets(gui_window());
   // The window (built once per process) owns the dialog.
   const stems_dialog_widgets& progress = main_window_stems_dialog(gui_window()).widgets();
-  temp_dir dir, out;
+  temp_dir dir, out{dir.path()};  // the chooser picks `out` in a quiet folder
   std::string spc;
 };
 

@@ -159,8 +159,10 @@ std::string spc_builder::write_to(const std::string& dir, const std::string& nam
   return path;
 }
 
-temp_dir::temp_dir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quorlin-test-XXXXXX").string();
+temp_dir::temp_dir() : temp_dir(std::filesystem::temp_directory_path().string()) {}
+
+temp_dir::temp_dir(const std::string& parent) {
+  std::string pattern = (std::filesystem::path(parent) / "quorlin-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }

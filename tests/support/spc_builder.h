@@ -54,6 +54,10 @@ class spc_builder {
 class temp_dir {
  public:
   temp_dir();
+  // Inside `parent`, for a folder a file chooser picks: the chooser lists
+  // the folder's parent, and /tmp, where every test makes and removes its
+  // folders, changes under it while it does.
+  explicit temp_dir(const std::string& parent);
   ~temp_dir();
   temp_dir(const temp_dir&) = delete;
   temp_dir& operator=(const temp_dir&) = delete;
