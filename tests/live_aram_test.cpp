@@ -1,5 +1,5 @@
 // The live tracer in step with a heard position the test moves: no picture
-// ahead of it, and the latest at most a step (1/30 s of song) behind.
+// ahead of it, and the latest at most a step (1/24 s of song) behind.
 
 #include "live_aram.h"
 
@@ -38,7 +38,7 @@ TEST(LiveAramTest, PicturesFollowTheHeardPositionAndNeverRunAhead) {
     const auto picture = latest_within(tracer, 300);
     ASSERT_NE(picture, nullptr) << at;
     EXPECT_LE(picture->sample, at) << "never ahead of what is heard";
-    EXPECT_GE(picture->sample, at - 32000 / 30 - 1) << "at most a step behind";
+    EXPECT_GE(picture->sample, at - 32000 / 24 - 1) << "at most a step behind";
     EXPECT_EQ(picture->last_kind[0x0400], live_aram_picture::executed);
     EXPECT_GE(picture->last_sample[0x0400], picture->sample - 1);
     EXPECT_EQ(picture->last_kind[0x2000], live_aram_picture::none);

@@ -244,7 +244,8 @@ std::bitset<256> aram_live_view::paint_overlay() {
     // The DSP writes four bytes of the echo buffer every sample, round and
     // round: at 24 pictures a second every byte of it is freshly written.
     if (pixel == 0 && p.sample >= 0 && in_echo(a)) pixel = echo_written_pixel;
-    std::uint32_t& cell = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(page) * stride)[a & 0xFF];
+    auto* row = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(page) * stride);
+    std::uint32_t& cell = row[a & 0xFF];
     if (cell != pixel) changed.set(page);
     cell = pixel;
     if ((a & 0xFF) == 0) lit_pages_.reset(page);
@@ -257,12 +258,15 @@ std::bitset<256> aram_live_view::paint_overlay() {
 std::string aram_live_view::describe(u16 address) const {
   const live_aram_picture* p = picture();
   if (!p) return "";
-  if (p->last_kind[address] == live_aram_picture::none || p->sample - p->last_sample[address] >= fade_samples) {
-    if (in_echo(address)) return "Live: written by the DSP's echo at " + sample_time_text(p->sample);
-  }
-  if (p->last_kind[address] == live_aram_picture::none) return "";
+  const live_aram_picture::access_kind kind = p->last_kind[address];
+  // The program's own touch while it still shows; else the DSP's echo.
+  const bool touch_shown =
+      kind != live_aram_picture::none && p->sample - p->last_sample[address] < fade_samples;
+  if (!touch_shown && in_echo(address))
+    return "Live: written by the DSP's echo at " + sample_time_text(p->sample);
+  if (kind == live_aram_picture::none) return "";
   // Characters, not pointers: read-only data with nothing to relocate.
   static constexpr char kinds[][9] = {"", "read", "written", "executed"};
-  return std::string("Live: ") + kinds[p->last_kind[address]] + " at " +
+  return std::string("Live: ") + kinds[kind] + " at " +
          sample_time_text(p->last_sample[address]);
 }
