@@ -61,9 +61,16 @@ gboolean drive_chooser(gpointer data) {
     return G_SOURCE_REMOVE;
   }
   // Setting the file and accepting in one tick makes the chooser ignore the
-  // accept: accept only once it reports the file as chosen.
+  // accept: accept only once it reports the file as chosen. A folder is
+  // chosen as a user does, by going into it: a folder chooser with nothing
+  // selected answers its current folder. Selecting it from its parent
+  // instead waits on the parent's listing, and a listing still under way
+  // when that starts can leave the folder unselected.
   if (!drive.filename_set) {
-    gtk_file_chooser_set_filename(chooser, drive.path.c_str());
+    if (gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER)
+      gtk_file_chooser_set_current_folder(chooser, drive.path.c_str());
+    else
+      gtk_file_chooser_set_filename(chooser, drive.path.c_str());
     drive.filename_set = true;
     return G_SOURCE_CONTINUE;
   }
