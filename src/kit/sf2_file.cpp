@@ -3,6 +3,7 @@
 #include <glib/gstdio.h>
 #include <libinstpatch/libinstpatch.h>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -120,6 +121,40 @@ std::vector<u8> read_whole_file(const char* path) {
   return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The file libinstpatch writes the bank to: one in memory with no name in
+// any folder (a memfd, named through /proc/self/fd), so that nothing is
+// left behind whatever ends the run; where there is none, a private
+// temporary file, removed when this goes. `path` is empty (and `error`
+// says why) when neither could be made.
+struct scratch_file {
+  int fd = -1;
+  std::string path;
+  bool on_disk = false;
+
+  explicit scratch_file(GError*& error) {
+    fd = memfd_create("quorlin-sf2", MFD_CLOEXEC);
+    if (fd >= 0) {
+      path = "/proc/self/fd/" + std::to_string(fd);
+      if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) return;
+      close(fd);
+    }
+    g_autofree char* temp_path = nullptr;
+    fd = g_file_open_tmp("quorlin-XXXXXX.sf2", &temp_path, &error);
+    if (fd < 0) {
+      path.clear();
+      return;
+    }
+    path = temp_path;
+    on_disk = true;
+  }
+  ~scratch_file() {
+    if (fd >= 0) close(fd);
+    if (on_disk) g_unlink(path.c_str());
+  }
+  scratch_file(const scratch_file&) = delete;
+  scratch_file& operator=(const scratch_file&) = delete;
+};
+
 }  // namespace
 
 sf2_frames sf2_frames_for(const looped_pcm& sample) {
@@ -160,16 +195,15 @@ std::vector<u8> sf2_file_bytes(const std::string& bank_name,
   ipatch_sf2_set_info(bank.get(), IPATCH_SF2_NAME, bank_name.c_str());
   for (const kit_sample& s : samples) add_sample(bank.get(), s);
 
-  // libinstpatch writes to a file: a private temporary one, read back so
-  // the export publishes the bank with everything else or not at all.
+  // libinstpatch writes to a named file, read back so that the export
+  // publishes the bank with everything else or not at all.
   g_autoptr(GError) error = nullptr;
-  g_autofree char* temp_path = nullptr;
-  const int fd = g_file_open_tmp("quorlin-XXXXXX.sf2", &temp_path, &error);
-  if (fd < 0) {
+  const scratch_file scratch(error);
+  if (scratch.path.empty()) {
     failure = std::string("Unable to make a temporary SoundFont file: ") + error->message;
     return {};
   }
-  close(fd);
+  const char* temp_path = scratch.path.c_str();
   std::vector<u8> bytes;
   {
     gobject_ptr<IpatchSF2File> file(ipatch_sf2_file_new());
@@ -183,7 +217,6 @@ std::vector<u8> sf2_file_bytes(const std::string& bank_name,
       }
     }
   }
-  g_unlink(temp_path);
   if (bytes.empty())
     failure = std::string("Unable to write the SoundFont ") + bank_name + ": " +
               (error ? error->message : "libinstpatch wrote nothing");
