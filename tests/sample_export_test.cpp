@@ -187,11 +187,14 @@ TEST(PublishTest, EveryWayPublishesAFreeNameAndNoneReplacesATakenOne) {
     std::ofstream(dir.file("taken")) << "mine";
     EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), false, call), EEXIST);
     EXPECT_EQ(read_text(dir.file("taken")), "mine");
-    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("free"), false, call), 0);
+    bool was_free = false;
+    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("free"), true, call, &was_free), 0);
+    EXPECT_TRUE(was_free) << "even with --force, a new name is the run's own";
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"free", "taken"}));
     EXPECT_EQ(read_text(dir.file("free")), "new");
     std::ofstream(dir.file(".new")) << "newer";
-    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), true, call), 0);  // --force
+    EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), true, call, &was_free), 0);  // --force
+    EXPECT_FALSE(was_free);
     EXPECT_EQ(read_text(dir.file("taken")), "newer");
   }
 }

@@ -3,9 +3,10 @@
 // background_tasks, and the result shown when it is delivered.
 //
 // Cancel (or the window closing) stops the job between its steps; the
-// files that came into the folder while it ran are removed when its result
-// comes back cancelled, so that an export either finishes or leaves the
-// folder as it was (a file it replaced, when asked to, stays replaced).
+// files it added to the folder are removed when its result comes back
+// cancelled, so that an export either finishes or leaves the folder as it
+// was (a file it replaced, when asked to, stays replaced, and what anything
+// else put there meanwhile stays).
 
 #include "export_dialog.h"
 
@@ -13,7 +14,6 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <set>
 #include <system_error>
 #include <vector>
 
@@ -110,16 +110,6 @@ struct export_outcome {
   std::string refused;       // not empty: nothing was written, and this says why
 };
 
-// The names in `folder` (none when it is not there).
-std::set<std::string> names_in(const std::string& folder) {
-  std::set<std::string> names;
-  std::error_code error;
-  for (std::filesystem::directory_iterator at(folder, error), end; !error && at != end;
-       at.increment(error))
-    names.insert(at->path().filename().string());
-  return names;
-}
-
 // The task's data.
 struct export_job {
   GtkWidget* window = nullptr;  // the one that asked; a job outlives no window
@@ -130,9 +120,9 @@ struct export_job {
   export_options options;
   std::shared_ptr<const song_trace> trace;  // null: no kit
   progress_share progress;
-  // The names that came into the folder while the job ran (its files),
-  // and whether the folder was there before. Set by the job's thread.
-  std::set<std::string> added;
+  // The files the job added (the names that were free), and whether the
+  // folder was there before. Set by the job's thread.
+  std::vector<std::string> added;
   bool folder_was_there = true;
   export_outcome outcome;
   explicit export_job(task_progress* shown_on) : progress(shown_on) {}
@@ -143,8 +133,7 @@ struct export_job {
 // is not).
 void remove_added_files(const export_job& job) {
   std::error_code error;
-  for (const std::string& name : job.added)
-    std::filesystem::remove(std::filesystem::path(job.folder) / name, error);
+  for (const std::string& path : job.added) std::filesystem::remove(path, error);
   if (!job.folder_was_there) std::filesystem::remove(job.folder, error);
 }
 
@@ -161,9 +150,10 @@ export_outcome export_with_kit(export_job& job, GTask* task, GCancellable* cance
   options.tunings = &tunings;
   // As the command line's export does, with the kit beside: its files point
   // at the WAV files the export names (the rows shown).
-  kit_export kit(job.folder, tunings, options.force);
+  kit_export kit(job.folder, tunings, options.force, options.publishing);
   std::optional<midi_export> midi;
-  if (options.midi) midi.emplace(job.folder, tunings, job.spc_path, *job.trace, options.force);
+  if (options.midi)
+    midi.emplace(job.folder, tunings, job.spc_path, *job.trace, options.force, options.publishing);
   export_outcome outcome;
   if (!options.force) {
     sample_export check(options, job.folder, sample_export::mode::check_only);
@@ -212,7 +202,7 @@ void write_files(GTask* task, gpointer, gpointer data, GCancellable* cancellable
   auto* job = static_cast<export_job*>(data);
   try {
     job->folder_was_there = g_file_test(job->folder.c_str(), G_FILE_TEST_IS_DIR);
-    const std::set<std::string> there_before = names_in(job->folder);
+    job->options.publishing.added = &job->added;
     if (g_cancellable_is_cancelled(cancellable)) {
       // Nothing written yet.
     } else if (job->trace) {
@@ -221,8 +211,6 @@ void write_files(GTask* task, gpointer, gpointer data, GCancellable* cancellable
       job->outcome.result =
           export_samples(*job->spc, job->spc_path, job->shown, job->folder, job->options);
     }
-    for (const std::string& name : names_in(job->folder))
-      if (!there_before.count(name)) job->added.insert(name);
   } catch (const std::exception&) {
     job->outcome.refused = "Unable to allocate memory: nothing was written";
   }

@@ -25,8 +25,12 @@ class midi_export {
   }
   // One file, read from `path`, whose song is `trace` (the window's).
   midi_export(std::string folder, const export_tunings& tunings, const std::string& path,
-              const song_trace& trace, bool force)
-      : folder_(std::move(folder)), tunings_(tunings), traces_{{path, &trace}}, force_(force) {}
+              const song_trace& trace, bool force, const publish_context& publishing = {})
+      : folder_(std::move(folder)),
+        tunings_(tunings),
+        traces_{{path, &trace}},
+        force_(force),
+        publishing_(publishing) {}
 
   // Like kit_export::put: with `write`, makes STEM.mid of the image read
   // from `path` and publishes it whole (replacing only with force), and

@@ -102,10 +102,13 @@ int pending_file::publish(bool replace) {
   // Named and forgotten as one step, so that a signal never finds a
   // published file still listed for removal (or a claimed name half used).
   const auto held = hold(publishing_);
+  bool was_free = false;
   if (error_ == 0)
-    error_ = publish_temporary_file(temporary_, path_, replace, publishing_.rename_noreplace);
+    error_ = publish_temporary_file(temporary_, path_, replace, publishing_.rename_noreplace,
+                                    &was_free);
   if (error_ != 0) unlink(temporary_.c_str());
   record_temporary(publishing_, {});
+  if (error_ == 0 && was_free && publishing_.added) publishing_.added->push_back(path_);
   return error_;
 }
 
@@ -140,9 +143,11 @@ bool publish_error_stops_run(int error) {
   }
 }
 
-int publish_temporary_file(const std::string& temp, const std::string& final_path, bool replace,
-                           rename_noreplace_call rename_noreplace) {
-  if (replace) return std::rename(temp.c_str(), final_path.c_str()) == 0 ? 0 : errno;
+namespace {
+
+// Gives `temp` the name `final_path` only when that name is free.
+int publish_to_free_name(const std::string& temp, const std::string& final_path,
+                         rename_noreplace_call rename_noreplace) {
   if (!rename_noreplace) rename_noreplace = real_rename_noreplace;
   if (rename_noreplace(temp.c_str(), final_path.c_str()) == 0) return 0;
   const int error = errno;
@@ -156,6 +161,18 @@ int publish_temporary_file(const std::string& temp, const std::string& final_pat
   const int rename_error = errno;
   unlink(final_path.c_str());
   return rename_error;
+}
+
+}  // namespace
+
+int publish_temporary_file(const std::string& temp, const std::string& final_path, bool replace,
+                           rename_noreplace_call rename_noreplace, bool* was_free) {
+  // Even when replacing, the free name is tried first: only then is it known
+  // that the file is the run's own and not one it replaced.
+  const int error = publish_to_free_name(temp, final_path, rename_noreplace);
+  if (was_free) *was_free = error == 0;
+  if (error != EEXIST || !replace) return error;
+  return std::rename(temp.c_str(), final_path.c_str()) == 0 ? 0 : errno;
 }
 
 namespace {

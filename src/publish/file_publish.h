@@ -16,12 +16,15 @@ using rename_noreplace_call = int (*)(const char* from, const char* to);
 
 // How a run's files are published: the command-line run whose signal
 // cleanup removes the temporary file and the folders it is making (none in
-// the window, which cancels its own work), and the no-replace rename (none:
-// renameat2; tests give one that refuses as some file systems do). Neither
-// is owned.
+// the window, which cancels its own work), the no-replace rename (none:
+// renameat2; tests give one that refuses as some file systems do), and
+// where the paths of the files the run added are recorded (the names that
+// were free, not the files it replaced), so that a cancelled run takes back
+// exactly those. None is owned; the record is the run's, one thread at a time.
 struct publish_context {
   interrupted_run* interrupts = nullptr;
   rename_noreplace_call rename_noreplace = nullptr;
+  std::vector<std::string>* added = nullptr;
 };
 
 // A file being written: a hidden temporary beside `path`, no longer than
@@ -54,7 +57,8 @@ class pending_file {
 
   // Closes the temporary and gives it its name: with `replace` over a file
   // there, else only when the name is free (EEXIST otherwise, the other
-  // file untouched). Returns 0 or the errno; the temporary is gone either way.
+  // file untouched); a name that was free goes to the context's record.
+  // Returns 0 or the errno; the temporary is gone either way.
   int publish(bool replace);
 
  private:

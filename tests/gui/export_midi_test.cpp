@@ -29,6 +29,17 @@ std::set<std::string> names_in(const std::string& folder) {
   return names;
 }
 
+// Ticks the Export Samples chooser's boxes of these labels.
+std::function<void(GtkFileChooser*)> tick(std::set<std::string> labels) {
+  return [labels](GtkFileChooser* chooser) {
+    g_autoptr(GList) boxes =
+        gtk_container_get_children(GTK_CONTAINER(gtk_file_chooser_get_extra_widget(chooser)));
+    for (GList* at = boxes; at; at = at->next)
+      if (labels.count(gui_text(GTK_WIDGET(at->data))))
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(at->data), TRUE);
+  };
+}
+
 std::string bytes_of(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -93,14 +104,26 @@ TEST_F(ExportMidiTest, WritesTheCommandLinesFilesAndCancelLeavesNone) {
       << gui_text(w.label_message);
 }
 
-TEST_F(ExportMidiTest, TheMidiBoxWritesTheSongBesideTheKit) {
-  export_through(w.menu_file_export, out.path(), [](GtkFileChooser* chooser) {
-    g_autoptr(GList) boxes =
-        gtk_container_get_children(GTK_CONTAINER(gtk_file_chooser_get_extra_widget(chooser)));
-    for (GList* at = boxes; at; at = at->next)
-      if (gui_text(GTK_WIDGET(at->data)) == export_midi_label)
-        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(at->data), TRUE);
+// Cancelled once its files are on disk (before its result can come back:
+// the main loop does not run meanwhile), the export takes back exactly the
+// files it added: not one another program saved there meanwhile, nor one
+// it was asked to replace.
+TEST_F(ExportMidiTest, CancelTakesBackOnlyTheFilesTheExportAdded) {
+  std::ofstream(out.file("tones-01.wav")) << "mine";
+  task_progress& progress = main_window_export_progress(window);
+  export_through(w.menu_file_export, out.path(), tick({export_midi_label, export_force_label}), [&] {
+    const gint64 deadline = g_get_monotonic_time() + 30 * G_USEC_PER_SEC;
+    while (!std::filesystem::exists(out.file("tones.mid")) && g_get_monotonic_time() < deadline)
+      g_usleep(1000);
+    std::ofstream(out.file("theirs.txt")) << "saved by another program";
+    gtk_button_clicked(GTK_BUTTON(progress.widgets().button_cancel));
   });
+  EXPECT_EQ(names_in(out.path()), (std::set<std::string>{"theirs.txt", "tones-01.wav"}));
+  EXPECT_EQ(bytes_of(out.file("tones-01.wav")).substr(0, 4), "RIFF") << "replaced, as asked";
+}
+
+TEST_F(ExportMidiTest, TheMidiBoxWritesTheSongBesideTheKit) {
+  export_through(w.menu_file_export, out.path(), tick({export_midi_label}));
   for (const char* name : {"tones-01.wav", "tones.sf2", "tones.sfz", "tones.mid"})
     EXPECT_TRUE(std::filesystem::exists(out.file(name))) << name << ": " << gui_text(w.label_message);
 }
