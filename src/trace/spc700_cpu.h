@@ -462,240 +462,246 @@ void spc700_cpu<Bus>::run_instructions(const std::int64_t& until) {
   typename core::bit_operand bit;
   u8 opcode;
 
-next_instruction:
-  if (c.clock >= until) goto done;
-  c.last_started = c.clock;
-  ++c.instructions;
+  // Each opcode's code ends by starting the next instruction itself rather
+  // than jumping back to one shared place, so that the processor predicts
+  // where each opcode goes next from that opcode alone (a driver's loops
+  // run the same few opcodes in the same order, pass after pass).
+#define NEXT_INSTRUCTION                                           \
+  if (c.clock >= until) goto done;                                 \
+  c.last_started = c.clock;                                        \
+  ++c.instructions;                                                \
+  opcode = c.fetch();                                              \
+  goto *(static_cast<char*>(&&op_0x00) + dispatch[opcode])
+
   // Each opcode lists the bus cycles after its fetch: the addressing functions
   // take their own (see above), idle() is an internal cycle.
-  opcode = c.fetch();
-  goto *(static_cast<char*>(&&op_0x00) + dispatch[opcode]);
+  NEXT_INSTRUCTION;
   {
     // ---------------------------------------------------------- 8-bit ALU
     // OR A,d / !a / (X) / [d+X] / #i / d+X / !a+X / !a+Y / [d]+Y
-    op_0x04: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_d())); goto next_instruction;
-    op_0x05: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_abs())); goto next_instruction;
-    op_0x06: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_ix())); goto next_instruction;
-    op_0x07: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_indx())); goto next_instruction;
-    op_0x08: c.regs.a = c.op_or(c.regs.a, c.fetch()); goto next_instruction;
-    op_0x14: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_dx())); goto next_instruction;
-    op_0x15: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_absx())); goto next_instruction;
-    op_0x16: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_absy())); goto next_instruction;
-    op_0x17: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_indy())); goto next_instruction;
+    op_0x04: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0x05: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_abs())); NEXT_INSTRUCTION;
+    op_0x06: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_ix())); NEXT_INSTRUCTION;
+    op_0x07: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_indx())); NEXT_INSTRUCTION;
+    op_0x08: c.regs.a = c.op_or(c.regs.a, c.fetch()); NEXT_INSTRUCTION;
+    op_0x14: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_dx())); NEXT_INSTRUCTION;
+    op_0x15: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_absx())); NEXT_INSTRUCTION;
+    op_0x16: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_absy())); NEXT_INSTRUCTION;
+    op_0x17: c.regs.a = c.op_or(c.regs.a, c.read(c.addr_indy())); NEXT_INSTRUCTION;
     // OR dd,ds (operands: source, then destination)
-    op_0x09: value = c.read(c.addr_d()); c.combine(&core::op_or, c.addr_d(), value); goto next_instruction;
+    op_0x09: value = c.read(c.addr_d()); c.combine(&core::op_or, c.addr_d(), value); NEXT_INSTRUCTION;
     // OR d,#i (operands: immediate, then destination)
-    op_0x18: value = c.fetch(); c.combine(&core::op_or, c.addr_d(), value); goto next_instruction;
+    op_0x18: value = c.fetch(); c.combine(&core::op_or, c.addr_d(), value); NEXT_INSTRUCTION;
     // OR (X),(Y)
-    op_0x19: value = c.read(c.addr_iy()); c.combine(&core::op_or, c.direct(c.regs.x), value); goto next_instruction;
+    op_0x19: value = c.read(c.addr_iy()); c.combine(&core::op_or, c.direct(c.regs.x), value); NEXT_INSTRUCTION;
 
     // AND A,...
-    op_0x24: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_d())); goto next_instruction;
-    op_0x25: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_abs())); goto next_instruction;
-    op_0x26: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_ix())); goto next_instruction;
-    op_0x27: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_indx())); goto next_instruction;
-    op_0x28: c.regs.a = c.op_and(c.regs.a, c.fetch()); goto next_instruction;
-    op_0x34: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_dx())); goto next_instruction;
-    op_0x35: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_absx())); goto next_instruction;
-    op_0x36: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_absy())); goto next_instruction;
-    op_0x37: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_indy())); goto next_instruction;
+    op_0x24: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0x25: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_abs())); NEXT_INSTRUCTION;
+    op_0x26: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_ix())); NEXT_INSTRUCTION;
+    op_0x27: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_indx())); NEXT_INSTRUCTION;
+    op_0x28: c.regs.a = c.op_and(c.regs.a, c.fetch()); NEXT_INSTRUCTION;
+    op_0x34: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_dx())); NEXT_INSTRUCTION;
+    op_0x35: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_absx())); NEXT_INSTRUCTION;
+    op_0x36: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_absy())); NEXT_INSTRUCTION;
+    op_0x37: c.regs.a = c.op_and(c.regs.a, c.read(c.addr_indy())); NEXT_INSTRUCTION;
     // AND dd,ds / AND d,#i / AND (X),(Y)
-    op_0x29: value = c.read(c.addr_d()); c.combine(&core::op_and, c.addr_d(), value); goto next_instruction;
-    op_0x38: value = c.fetch(); c.combine(&core::op_and, c.addr_d(), value); goto next_instruction;
-    op_0x39: value = c.read(c.addr_iy()); c.combine(&core::op_and, c.direct(c.regs.x), value); goto next_instruction;
+    op_0x29: value = c.read(c.addr_d()); c.combine(&core::op_and, c.addr_d(), value); NEXT_INSTRUCTION;
+    op_0x38: value = c.fetch(); c.combine(&core::op_and, c.addr_d(), value); NEXT_INSTRUCTION;
+    op_0x39: value = c.read(c.addr_iy()); c.combine(&core::op_and, c.direct(c.regs.x), value); NEXT_INSTRUCTION;
 
     // EOR A,...
-    op_0x44: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_d())); goto next_instruction;
-    op_0x45: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_abs())); goto next_instruction;
-    op_0x46: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_ix())); goto next_instruction;
-    op_0x47: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_indx())); goto next_instruction;
-    op_0x48: c.regs.a = c.op_eor(c.regs.a, c.fetch()); goto next_instruction;
-    op_0x54: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_dx())); goto next_instruction;
-    op_0x55: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_absx())); goto next_instruction;
-    op_0x56: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_absy())); goto next_instruction;
-    op_0x57: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_indy())); goto next_instruction;
+    op_0x44: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0x45: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_abs())); NEXT_INSTRUCTION;
+    op_0x46: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_ix())); NEXT_INSTRUCTION;
+    op_0x47: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_indx())); NEXT_INSTRUCTION;
+    op_0x48: c.regs.a = c.op_eor(c.regs.a, c.fetch()); NEXT_INSTRUCTION;
+    op_0x54: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_dx())); NEXT_INSTRUCTION;
+    op_0x55: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_absx())); NEXT_INSTRUCTION;
+    op_0x56: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_absy())); NEXT_INSTRUCTION;
+    op_0x57: c.regs.a = c.op_eor(c.regs.a, c.read(c.addr_indy())); NEXT_INSTRUCTION;
     // EOR dd,ds / EOR d,#i / EOR (X),(Y)
-    op_0x49: value = c.read(c.addr_d()); c.combine(&core::op_eor, c.addr_d(), value); goto next_instruction;
-    op_0x58: value = c.fetch(); c.combine(&core::op_eor, c.addr_d(), value); goto next_instruction;
-    op_0x59: value = c.read(c.addr_iy()); c.combine(&core::op_eor, c.direct(c.regs.x), value); goto next_instruction;
+    op_0x49: value = c.read(c.addr_d()); c.combine(&core::op_eor, c.addr_d(), value); NEXT_INSTRUCTION;
+    op_0x58: value = c.fetch(); c.combine(&core::op_eor, c.addr_d(), value); NEXT_INSTRUCTION;
+    op_0x59: value = c.read(c.addr_iy()); c.combine(&core::op_eor, c.direct(c.regs.x), value); NEXT_INSTRUCTION;
 
     // CMP A,...
-    op_0x64: c.op_cmp(c.regs.a, c.read(c.addr_d())); goto next_instruction;
-    op_0x65: c.op_cmp(c.regs.a, c.read(c.addr_abs())); goto next_instruction;
-    op_0x66: c.op_cmp(c.regs.a, c.read(c.addr_ix())); goto next_instruction;
-    op_0x67: c.op_cmp(c.regs.a, c.read(c.addr_indx())); goto next_instruction;
-    op_0x68: c.op_cmp(c.regs.a, c.fetch()); goto next_instruction;
-    op_0x74: c.op_cmp(c.regs.a, c.read(c.addr_dx())); goto next_instruction;
-    op_0x75: c.op_cmp(c.regs.a, c.read(c.addr_absx())); goto next_instruction;
-    op_0x76: c.op_cmp(c.regs.a, c.read(c.addr_absy())); goto next_instruction;
-    op_0x77: c.op_cmp(c.regs.a, c.read(c.addr_indy())); goto next_instruction;
+    op_0x64: c.op_cmp(c.regs.a, c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0x65: c.op_cmp(c.regs.a, c.read(c.addr_abs())); NEXT_INSTRUCTION;
+    op_0x66: c.op_cmp(c.regs.a, c.read(c.addr_ix())); NEXT_INSTRUCTION;
+    op_0x67: c.op_cmp(c.regs.a, c.read(c.addr_indx())); NEXT_INSTRUCTION;
+    op_0x68: c.op_cmp(c.regs.a, c.fetch()); NEXT_INSTRUCTION;
+    op_0x74: c.op_cmp(c.regs.a, c.read(c.addr_dx())); NEXT_INSTRUCTION;
+    op_0x75: c.op_cmp(c.regs.a, c.read(c.addr_absx())); NEXT_INSTRUCTION;
+    op_0x76: c.op_cmp(c.regs.a, c.read(c.addr_absy())); NEXT_INSTRUCTION;
+    op_0x77: c.op_cmp(c.regs.a, c.read(c.addr_indy())); NEXT_INSTRUCTION;
     // CMP dd,ds / CMP d,#i / CMP (X),(Y): compare only; a cycle where the others write
-    op_0x69: value = c.read(c.addr_d()); c.op_cmp(c.read(c.addr_d()), value); c.idle(); goto next_instruction;
-    op_0x78: value = c.fetch(); c.op_cmp(c.read(c.addr_d()), value); c.idle(); goto next_instruction;
-    op_0x79: value = c.read(c.addr_iy()); c.op_cmp(c.read(c.direct(c.regs.x)), value); c.idle(); goto next_instruction;
+    op_0x69: value = c.read(c.addr_d()); c.op_cmp(c.read(c.addr_d()), value); c.idle(); NEXT_INSTRUCTION;
+    op_0x78: value = c.fetch(); c.op_cmp(c.read(c.addr_d()), value); c.idle(); NEXT_INSTRUCTION;
+    op_0x79: value = c.read(c.addr_iy()); c.op_cmp(c.read(c.direct(c.regs.x)), value); c.idle(); NEXT_INSTRUCTION;
     // CMP X,#i / d / !a and CMP Y,#i / d / !a
-    op_0xC8: c.op_cmp(c.regs.x, c.fetch()); goto next_instruction;
-    op_0x3E: c.op_cmp(c.regs.x, c.read(c.addr_d())); goto next_instruction;
-    op_0x1E: c.op_cmp(c.regs.x, c.read(c.addr_abs())); goto next_instruction;
-    op_0xAD: c.op_cmp(c.regs.y, c.fetch()); goto next_instruction;
-    op_0x7E: c.op_cmp(c.regs.y, c.read(c.addr_d())); goto next_instruction;
-    op_0x5E: c.op_cmp(c.regs.y, c.read(c.addr_abs())); goto next_instruction;
+    op_0xC8: c.op_cmp(c.regs.x, c.fetch()); NEXT_INSTRUCTION;
+    op_0x3E: c.op_cmp(c.regs.x, c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0x1E: c.op_cmp(c.regs.x, c.read(c.addr_abs())); NEXT_INSTRUCTION;
+    op_0xAD: c.op_cmp(c.regs.y, c.fetch()); NEXT_INSTRUCTION;
+    op_0x7E: c.op_cmp(c.regs.y, c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0x5E: c.op_cmp(c.regs.y, c.read(c.addr_abs())); NEXT_INSTRUCTION;
 
     // ADC A,...
-    op_0x84: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_d())); goto next_instruction;
-    op_0x85: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_abs())); goto next_instruction;
-    op_0x86: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_ix())); goto next_instruction;
-    op_0x87: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_indx())); goto next_instruction;
-    op_0x88: c.regs.a = c.op_adc(c.regs.a, c.fetch()); goto next_instruction;
-    op_0x94: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_dx())); goto next_instruction;
-    op_0x95: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_absx())); goto next_instruction;
-    op_0x96: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_absy())); goto next_instruction;
-    op_0x97: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_indy())); goto next_instruction;
+    op_0x84: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0x85: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_abs())); NEXT_INSTRUCTION;
+    op_0x86: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_ix())); NEXT_INSTRUCTION;
+    op_0x87: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_indx())); NEXT_INSTRUCTION;
+    op_0x88: c.regs.a = c.op_adc(c.regs.a, c.fetch()); NEXT_INSTRUCTION;
+    op_0x94: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_dx())); NEXT_INSTRUCTION;
+    op_0x95: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_absx())); NEXT_INSTRUCTION;
+    op_0x96: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_absy())); NEXT_INSTRUCTION;
+    op_0x97: c.regs.a = c.op_adc(c.regs.a, c.read(c.addr_indy())); NEXT_INSTRUCTION;
     // ADC dd,ds / ADC d,#i / ADC (X),(Y)
-    op_0x89: value = c.read(c.addr_d()); c.combine(&core::op_adc, c.addr_d(), value); goto next_instruction;
-    op_0x98: value = c.fetch(); c.combine(&core::op_adc, c.addr_d(), value); goto next_instruction;
-    op_0x99: value = c.read(c.addr_iy()); c.combine(&core::op_adc, c.direct(c.regs.x), value); goto next_instruction;
+    op_0x89: value = c.read(c.addr_d()); c.combine(&core::op_adc, c.addr_d(), value); NEXT_INSTRUCTION;
+    op_0x98: value = c.fetch(); c.combine(&core::op_adc, c.addr_d(), value); NEXT_INSTRUCTION;
+    op_0x99: value = c.read(c.addr_iy()); c.combine(&core::op_adc, c.direct(c.regs.x), value); NEXT_INSTRUCTION;
 
     // SBC A,...
-    op_0xA4: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_d())); goto next_instruction;
-    op_0xA5: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_abs())); goto next_instruction;
-    op_0xA6: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_ix())); goto next_instruction;
-    op_0xA7: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_indx())); goto next_instruction;
-    op_0xA8: c.regs.a = c.op_sbc(c.regs.a, c.fetch()); goto next_instruction;
-    op_0xB4: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_dx())); goto next_instruction;
-    op_0xB5: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_absx())); goto next_instruction;
-    op_0xB6: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_absy())); goto next_instruction;
-    op_0xB7: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_indy())); goto next_instruction;
+    op_0xA4: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0xA5: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_abs())); NEXT_INSTRUCTION;
+    op_0xA6: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_ix())); NEXT_INSTRUCTION;
+    op_0xA7: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_indx())); NEXT_INSTRUCTION;
+    op_0xA8: c.regs.a = c.op_sbc(c.regs.a, c.fetch()); NEXT_INSTRUCTION;
+    op_0xB4: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_dx())); NEXT_INSTRUCTION;
+    op_0xB5: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_absx())); NEXT_INSTRUCTION;
+    op_0xB6: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_absy())); NEXT_INSTRUCTION;
+    op_0xB7: c.regs.a = c.op_sbc(c.regs.a, c.read(c.addr_indy())); NEXT_INSTRUCTION;
     // SBC dd,ds / SBC d,#i / SBC (X),(Y)
-    op_0xA9: value = c.read(c.addr_d()); c.combine(&core::op_sbc, c.addr_d(), value); goto next_instruction;
-    op_0xB8: value = c.fetch(); c.combine(&core::op_sbc, c.addr_d(), value); goto next_instruction;
-    op_0xB9: value = c.read(c.addr_iy()); c.combine(&core::op_sbc, c.direct(c.regs.x), value); goto next_instruction;
+    op_0xA9: value = c.read(c.addr_d()); c.combine(&core::op_sbc, c.addr_d(), value); NEXT_INSTRUCTION;
+    op_0xB8: value = c.fetch(); c.combine(&core::op_sbc, c.addr_d(), value); NEXT_INSTRUCTION;
+    op_0xB9: value = c.read(c.addr_iy()); c.combine(&core::op_sbc, c.direct(c.regs.x), value); NEXT_INSTRUCTION;
 
     // ------------------------------------------------- shifts and rotates
     // ASL d / !a / d+X / A
-    op_0x0B: c.modify(&core::op_asl, c.addr_d()); goto next_instruction;
-    op_0x0C: c.modify(&core::op_asl, c.addr_abs()); goto next_instruction;
-    op_0x1B: c.modify(&core::op_asl, c.addr_dx()); goto next_instruction;
-    op_0x1C: c.dummy_fetch(); c.regs.a = c.op_asl(c.regs.a); goto next_instruction;
+    op_0x0B: c.modify(&core::op_asl, c.addr_d()); NEXT_INSTRUCTION;
+    op_0x0C: c.modify(&core::op_asl, c.addr_abs()); NEXT_INSTRUCTION;
+    op_0x1B: c.modify(&core::op_asl, c.addr_dx()); NEXT_INSTRUCTION;
+    op_0x1C: c.dummy_fetch(); c.regs.a = c.op_asl(c.regs.a); NEXT_INSTRUCTION;
     // ROL d / !a / d+X / A
-    op_0x2B: c.modify(&core::op_rol, c.addr_d()); goto next_instruction;
-    op_0x2C: c.modify(&core::op_rol, c.addr_abs()); goto next_instruction;
-    op_0x3B: c.modify(&core::op_rol, c.addr_dx()); goto next_instruction;
-    op_0x3C: c.dummy_fetch(); c.regs.a = c.op_rol(c.regs.a); goto next_instruction;
+    op_0x2B: c.modify(&core::op_rol, c.addr_d()); NEXT_INSTRUCTION;
+    op_0x2C: c.modify(&core::op_rol, c.addr_abs()); NEXT_INSTRUCTION;
+    op_0x3B: c.modify(&core::op_rol, c.addr_dx()); NEXT_INSTRUCTION;
+    op_0x3C: c.dummy_fetch(); c.regs.a = c.op_rol(c.regs.a); NEXT_INSTRUCTION;
     // LSR d / !a / d+X / A
-    op_0x4B: c.modify(&core::op_lsr, c.addr_d()); goto next_instruction;
-    op_0x4C: c.modify(&core::op_lsr, c.addr_abs()); goto next_instruction;
-    op_0x5B: c.modify(&core::op_lsr, c.addr_dx()); goto next_instruction;
-    op_0x5C: c.dummy_fetch(); c.regs.a = c.op_lsr(c.regs.a); goto next_instruction;
+    op_0x4B: c.modify(&core::op_lsr, c.addr_d()); NEXT_INSTRUCTION;
+    op_0x4C: c.modify(&core::op_lsr, c.addr_abs()); NEXT_INSTRUCTION;
+    op_0x5B: c.modify(&core::op_lsr, c.addr_dx()); NEXT_INSTRUCTION;
+    op_0x5C: c.dummy_fetch(); c.regs.a = c.op_lsr(c.regs.a); NEXT_INSTRUCTION;
     // ROR d / !a / d+X / A
-    op_0x6B: c.modify(&core::op_ror, c.addr_d()); goto next_instruction;
-    op_0x6C: c.modify(&core::op_ror, c.addr_abs()); goto next_instruction;
-    op_0x7B: c.modify(&core::op_ror, c.addr_dx()); goto next_instruction;
-    op_0x7C: c.dummy_fetch(); c.regs.a = c.op_ror(c.regs.a); goto next_instruction;
+    op_0x6B: c.modify(&core::op_ror, c.addr_d()); NEXT_INSTRUCTION;
+    op_0x6C: c.modify(&core::op_ror, c.addr_abs()); NEXT_INSTRUCTION;
+    op_0x7B: c.modify(&core::op_ror, c.addr_dx()); NEXT_INSTRUCTION;
+    op_0x7C: c.dummy_fetch(); c.regs.a = c.op_ror(c.regs.a); NEXT_INSTRUCTION;
     // XCN A: swap A's nibbles
-    op_0x9F: c.dummy_fetch(); c.idle(3); c.regs.a = c.nz(u8(c.regs.a >> 4 | c.regs.a << 4)); goto next_instruction;
+    op_0x9F: c.dummy_fetch(); c.idle(3); c.regs.a = c.nz(u8(c.regs.a >> 4 | c.regs.a << 4)); NEXT_INSTRUCTION;
 
     // -------------------------------------------------- increment, decrement
     // INC d / !a / d+X / A / X / Y
-    op_0xAB: c.modify(&core::op_inc, c.addr_d()); goto next_instruction;
-    op_0xAC: c.modify(&core::op_inc, c.addr_abs()); goto next_instruction;
-    op_0xBB: c.modify(&core::op_inc, c.addr_dx()); goto next_instruction;
-    op_0xBC: c.dummy_fetch(); c.regs.a = c.op_inc(c.regs.a); goto next_instruction;
-    op_0x3D: c.dummy_fetch(); c.regs.x = c.op_inc(c.regs.x); goto next_instruction;
-    op_0xFC: c.dummy_fetch(); c.regs.y = c.op_inc(c.regs.y); goto next_instruction;
+    op_0xAB: c.modify(&core::op_inc, c.addr_d()); NEXT_INSTRUCTION;
+    op_0xAC: c.modify(&core::op_inc, c.addr_abs()); NEXT_INSTRUCTION;
+    op_0xBB: c.modify(&core::op_inc, c.addr_dx()); NEXT_INSTRUCTION;
+    op_0xBC: c.dummy_fetch(); c.regs.a = c.op_inc(c.regs.a); NEXT_INSTRUCTION;
+    op_0x3D: c.dummy_fetch(); c.regs.x = c.op_inc(c.regs.x); NEXT_INSTRUCTION;
+    op_0xFC: c.dummy_fetch(); c.regs.y = c.op_inc(c.regs.y); NEXT_INSTRUCTION;
     // DEC d / !a / d+X / A / X / Y
-    op_0x8B: c.modify(&core::op_dec, c.addr_d()); goto next_instruction;
-    op_0x8C: c.modify(&core::op_dec, c.addr_abs()); goto next_instruction;
-    op_0x9B: c.modify(&core::op_dec, c.addr_dx()); goto next_instruction;
-    op_0x9C: c.dummy_fetch(); c.regs.a = c.op_dec(c.regs.a); goto next_instruction;
-    op_0x1D: c.dummy_fetch(); c.regs.x = c.op_dec(c.regs.x); goto next_instruction;
-    op_0xDC: c.dummy_fetch(); c.regs.y = c.op_dec(c.regs.y); goto next_instruction;
+    op_0x8B: c.modify(&core::op_dec, c.addr_d()); NEXT_INSTRUCTION;
+    op_0x8C: c.modify(&core::op_dec, c.addr_abs()); NEXT_INSTRUCTION;
+    op_0x9B: c.modify(&core::op_dec, c.addr_dx()); NEXT_INSTRUCTION;
+    op_0x9C: c.dummy_fetch(); c.regs.a = c.op_dec(c.regs.a); NEXT_INSTRUCTION;
+    op_0x1D: c.dummy_fetch(); c.regs.x = c.op_dec(c.regs.x); NEXT_INSTRUCTION;
+    op_0xDC: c.dummy_fetch(); c.regs.y = c.op_dec(c.regs.y); NEXT_INSTRUCTION;
 
     // ------------------------------------------------------------- loads
     // MOV A,d / !a / (X) / [d+X] / #i / d+X / !a+X / !a+Y / [d]+Y / (X)+
-    op_0xE4: c.regs.a = c.nz(c.read(c.addr_d())); goto next_instruction;
-    op_0xE5: c.regs.a = c.nz(c.read(c.addr_abs())); goto next_instruction;
-    op_0xE6: c.regs.a = c.nz(c.read(c.addr_ix())); goto next_instruction;
-    op_0xE7: c.regs.a = c.nz(c.read(c.addr_indx())); goto next_instruction;
-    op_0xE8: c.regs.a = c.nz(c.fetch()); goto next_instruction;
-    op_0xF4: c.regs.a = c.nz(c.read(c.addr_dx())); goto next_instruction;
-    op_0xF5: c.regs.a = c.nz(c.read(c.addr_absx())); goto next_instruction;
-    op_0xF6: c.regs.a = c.nz(c.read(c.addr_absy())); goto next_instruction;
-    op_0xF7: c.regs.a = c.nz(c.read(c.addr_indy())); goto next_instruction;
-    op_0xBF: c.regs.a = c.nz(c.read(c.addr_ix())); c.idle(); c.regs.x++; goto next_instruction;
+    op_0xE4: c.regs.a = c.nz(c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0xE5: c.regs.a = c.nz(c.read(c.addr_abs())); NEXT_INSTRUCTION;
+    op_0xE6: c.regs.a = c.nz(c.read(c.addr_ix())); NEXT_INSTRUCTION;
+    op_0xE7: c.regs.a = c.nz(c.read(c.addr_indx())); NEXT_INSTRUCTION;
+    op_0xE8: c.regs.a = c.nz(c.fetch()); NEXT_INSTRUCTION;
+    op_0xF4: c.regs.a = c.nz(c.read(c.addr_dx())); NEXT_INSTRUCTION;
+    op_0xF5: c.regs.a = c.nz(c.read(c.addr_absx())); NEXT_INSTRUCTION;
+    op_0xF6: c.regs.a = c.nz(c.read(c.addr_absy())); NEXT_INSTRUCTION;
+    op_0xF7: c.regs.a = c.nz(c.read(c.addr_indy())); NEXT_INSTRUCTION;
+    op_0xBF: c.regs.a = c.nz(c.read(c.addr_ix())); c.idle(); c.regs.x++; NEXT_INSTRUCTION;
     // MOV X,#i / d / d+Y / !a
-    op_0xCD: c.regs.x = c.nz(c.fetch()); goto next_instruction;
-    op_0xF8: c.regs.x = c.nz(c.read(c.addr_d())); goto next_instruction;
-    op_0xF9: c.regs.x = c.nz(c.read(c.addr_dy())); goto next_instruction;
-    op_0xE9: c.regs.x = c.nz(c.read(c.addr_abs())); goto next_instruction;
+    op_0xCD: c.regs.x = c.nz(c.fetch()); NEXT_INSTRUCTION;
+    op_0xF8: c.regs.x = c.nz(c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0xF9: c.regs.x = c.nz(c.read(c.addr_dy())); NEXT_INSTRUCTION;
+    op_0xE9: c.regs.x = c.nz(c.read(c.addr_abs())); NEXT_INSTRUCTION;
     // MOV Y,#i / d / d+X / !a
-    op_0x8D: c.regs.y = c.nz(c.fetch()); goto next_instruction;
-    op_0xEB: c.regs.y = c.nz(c.read(c.addr_d())); goto next_instruction;
-    op_0xFB: c.regs.y = c.nz(c.read(c.addr_dx())); goto next_instruction;
-    op_0xEC: c.regs.y = c.nz(c.read(c.addr_abs())); goto next_instruction;
+    op_0x8D: c.regs.y = c.nz(c.fetch()); NEXT_INSTRUCTION;
+    op_0xEB: c.regs.y = c.nz(c.read(c.addr_d())); NEXT_INSTRUCTION;
+    op_0xFB: c.regs.y = c.nz(c.read(c.addr_dx())); NEXT_INSTRUCTION;
+    op_0xEC: c.regs.y = c.nz(c.read(c.addr_abs())); NEXT_INSTRUCTION;
 
     // ------------------------------------------------------------ stores
     // MOV d / !a / (X) / [d+X] / d+X / !a+X / !a+Y / [d]+Y, A
-    op_0xC4: c.store(c.addr_d(), c.regs.a); goto next_instruction;
-    op_0xC5: c.store(c.addr_abs(), c.regs.a); goto next_instruction;
-    op_0xC6: c.store(c.addr_ix(), c.regs.a); goto next_instruction;
-    op_0xC7: c.store(c.addr_indx(), c.regs.a); goto next_instruction;
-    op_0xD4: c.store(c.addr_dx(), c.regs.a); goto next_instruction;
-    op_0xD5: c.store(c.addr_absx(), c.regs.a); goto next_instruction;
-    op_0xD6: c.store(c.addr_absy(), c.regs.a); goto next_instruction;
-    op_0xD7: c.store(c.addr_indy_store(), c.regs.a); goto next_instruction;
+    op_0xC4: c.store(c.addr_d(), c.regs.a); NEXT_INSTRUCTION;
+    op_0xC5: c.store(c.addr_abs(), c.regs.a); NEXT_INSTRUCTION;
+    op_0xC6: c.store(c.addr_ix(), c.regs.a); NEXT_INSTRUCTION;
+    op_0xC7: c.store(c.addr_indx(), c.regs.a); NEXT_INSTRUCTION;
+    op_0xD4: c.store(c.addr_dx(), c.regs.a); NEXT_INSTRUCTION;
+    op_0xD5: c.store(c.addr_absx(), c.regs.a); NEXT_INSTRUCTION;
+    op_0xD6: c.store(c.addr_absy(), c.regs.a); NEXT_INSTRUCTION;
+    op_0xD7: c.store(c.addr_indy_store(), c.regs.a); NEXT_INSTRUCTION;
     // MOV (X)+,A: a cycle for the increment instead of the read
-    op_0xAF: c.dummy_fetch(); c.idle(); c.write(c.direct(c.regs.x), c.regs.a); c.regs.x++; goto next_instruction;
+    op_0xAF: c.dummy_fetch(); c.idle(); c.write(c.direct(c.regs.x), c.regs.a); c.regs.x++; NEXT_INSTRUCTION;
     // MOV d / d+Y / !a, X
-    op_0xD8: c.store(c.addr_d(), c.regs.x); goto next_instruction;
-    op_0xD9: c.store(c.addr_dy(), c.regs.x); goto next_instruction;
-    op_0xC9: c.store(c.addr_abs(), c.regs.x); goto next_instruction;
+    op_0xD8: c.store(c.addr_d(), c.regs.x); NEXT_INSTRUCTION;
+    op_0xD9: c.store(c.addr_dy(), c.regs.x); NEXT_INSTRUCTION;
+    op_0xC9: c.store(c.addr_abs(), c.regs.x); NEXT_INSTRUCTION;
     // MOV d / d+X / !a, Y
-    op_0xCB: c.store(c.addr_d(), c.regs.y); goto next_instruction;
-    op_0xDB: c.store(c.addr_dx(), c.regs.y); goto next_instruction;
-    op_0xCC: c.store(c.addr_abs(), c.regs.y); goto next_instruction;
+    op_0xCB: c.store(c.addr_d(), c.regs.y); NEXT_INSTRUCTION;
+    op_0xDB: c.store(c.addr_dx(), c.regs.y); NEXT_INSTRUCTION;
+    op_0xCC: c.store(c.addr_abs(), c.regs.y); NEXT_INSTRUCTION;
     // MOV d,#i (operands: immediate, then destination)
-    op_0x8F: value = c.fetch(); c.store(c.addr_d(), value); goto next_instruction;
+    op_0x8F: value = c.fetch(); c.store(c.addr_d(), value); NEXT_INSTRUCTION;
     // MOV dd,ds (operands: source, then destination); no flags, no read of the destination
-    op_0xFA: value = c.read(c.addr_d()); c.write(c.addr_d(), value); goto next_instruction;
+    op_0xFA: value = c.read(c.addr_d()); c.write(c.addr_d(), value); NEXT_INSTRUCTION;
 
     // ------------------------------------------------- register transfers
     // MOV A,X / A,Y / X,A / Y,A / X,SP: NZ; MOV SP,X: no flags
-    op_0x7D: c.dummy_fetch(); c.regs.a = c.nz(c.regs.x); goto next_instruction;
-    op_0xDD: c.dummy_fetch(); c.regs.a = c.nz(c.regs.y); goto next_instruction;
-    op_0x5D: c.dummy_fetch(); c.regs.x = c.nz(c.regs.a); goto next_instruction;
-    op_0xFD: c.dummy_fetch(); c.regs.y = c.nz(c.regs.a); goto next_instruction;
-    op_0x9D: c.dummy_fetch(); c.regs.x = c.nz(c.regs.sp); goto next_instruction;
-    op_0xBD: c.dummy_fetch(); c.regs.sp = c.regs.x; goto next_instruction;
+    op_0x7D: c.dummy_fetch(); c.regs.a = c.nz(c.regs.x); NEXT_INSTRUCTION;
+    op_0xDD: c.dummy_fetch(); c.regs.a = c.nz(c.regs.y); NEXT_INSTRUCTION;
+    op_0x5D: c.dummy_fetch(); c.regs.x = c.nz(c.regs.a); NEXT_INSTRUCTION;
+    op_0xFD: c.dummy_fetch(); c.regs.y = c.nz(c.regs.a); NEXT_INSTRUCTION;
+    op_0x9D: c.dummy_fetch(); c.regs.x = c.nz(c.regs.sp); NEXT_INSTRUCTION;
+    op_0xBD: c.dummy_fetch(); c.regs.sp = c.regs.x; NEXT_INSTRUCTION;
 
     // ------------------------------------------------------- 16-bit ops
     // MOVW YA,d: NZ from the word; a cycle between the bytes
-    op_0xBA: c.set_ya(c.read_word_split(c.fetch())); c.nz16(c.ya()); goto next_instruction;
+    op_0xBA: c.set_ya(c.read_word_split(c.fetch())); c.nz16(c.ya()); NEXT_INSTRUCTION;
     // MOVW d,YA: low byte (read first), then high; no flags
     op_0xDA: {
       u8 offset = c.fetch();
       c.store(c.direct(offset), c.regs.a);
       c.write(c.direct(u8(offset + 1)), c.regs.y);
-      goto next_instruction;
+      NEXT_INSTRUCTION;
     }
     // INCW d / DECW d: NZ from the word
-    op_0x3A: c.step_word(1); goto next_instruction;
-    op_0x1A: c.step_word(-1); goto next_instruction;
+    op_0x3A: c.step_word(1); NEXT_INSTRUCTION;
+    op_0x1A: c.step_word(-1); NEXT_INSTRUCTION;
     // ADDW YA,d: NVHZC, carry in ignored
-    op_0x7A: c.set_ya(c.add_word(c.ya(), c.read_word_split(c.fetch()), 0)); goto next_instruction;
+    op_0x7A: c.set_ya(c.add_word(c.ya(), c.read_word_split(c.fetch()), 0)); NEXT_INSTRUCTION;
     // SUBW YA,d: YA + ~d + 1, so C and H mean "no borrow"
-    op_0x9A: c.set_ya(c.add_word(c.ya(), u16(~c.read_word_split(c.fetch())), 1)); goto next_instruction;
+    op_0x9A: c.set_ya(c.add_word(c.ya(), u16(~c.read_word_split(c.fetch())), 1)); NEXT_INSTRUCTION;
     // CMPW YA,d: NZC
     op_0x5A: {
       int difference = c.ya() - c.read_direct_word(c.fetch());
       c.set_flag(spc700_flag_c, difference >= 0);
       c.nz16(u16(difference));
-      goto next_instruction;
+      NEXT_INSTRUCTION;
     }
     // MUL YA: YA = Y * A; NZ from Y
-    op_0xCF: c.dummy_fetch(); c.idle(7); c.set_ya(u16(c.regs.y * c.regs.a)); c.nz(c.regs.y); goto next_instruction;
+    op_0xCF: c.dummy_fetch(); c.idle(7); c.set_ya(u16(c.regs.y * c.regs.a)); c.nz(c.regs.y); NEXT_INSTRUCTION;
     // DIV YA,X: A = quotient, Y = remainder; NVHZ
-    op_0x9E: c.dummy_fetch(); c.idle(10); c.divide(); goto next_instruction;
+    op_0x9E: c.dummy_fetch(); c.idle(10); c.divide(); NEXT_INSTRUCTION;
 
     // -------------------------------------------------- decimal adjust
     // DAA A: after ADC of two BCD bytes; H is read, not changed
@@ -708,7 +714,7 @@ next_instruction:
       }
       if (c.flag(spc700_flag_h) || (c.regs.a & 0x0F) > 9) c.regs.a = u8(c.regs.a + 0x06);
       c.nz(c.regs.a);
-      goto next_instruction;
+      NEXT_INSTRUCTION;
     // DAS A: after SBC of two BCD bytes; C and H clear mean a borrow
     op_0xBE:
       c.dummy_fetch();
@@ -719,49 +725,49 @@ next_instruction:
       }
       if (!c.flag(spc700_flag_h) || (c.regs.a & 0x0F) > 9) c.regs.a = u8(c.regs.a - 0x06);
       c.nz(c.regs.a);
-      goto next_instruction;
+      NEXT_INSTRUCTION;
 
     // ---------------------------------------------------------- branches
     // BRA r
-    op_0x2F: c.branch(true); goto next_instruction;
+    op_0x2F: c.branch(true); NEXT_INSTRUCTION;
     // BPL / BMI / BVC / BVS / BCC / BCS / BNE / BEQ r
-    op_0x10: c.branch(!c.flag(spc700_flag_n)); goto next_instruction;
-    op_0x30: c.branch(c.flag(spc700_flag_n)); goto next_instruction;
-    op_0x50: c.branch(!c.flag(spc700_flag_v)); goto next_instruction;
-    op_0x70: c.branch(c.flag(spc700_flag_v)); goto next_instruction;
-    op_0x90: c.branch(!c.flag(spc700_flag_c)); goto next_instruction;
-    op_0xB0: c.branch(c.flag(spc700_flag_c)); goto next_instruction;
-    op_0xD0: c.branch(!c.flag(spc700_flag_z)); goto next_instruction;
-    op_0xF0: c.branch(c.flag(spc700_flag_z)); goto next_instruction;
+    op_0x10: c.branch(!c.flag(spc700_flag_n)); NEXT_INSTRUCTION;
+    op_0x30: c.branch(c.flag(spc700_flag_n)); NEXT_INSTRUCTION;
+    op_0x50: c.branch(!c.flag(spc700_flag_v)); NEXT_INSTRUCTION;
+    op_0x70: c.branch(c.flag(spc700_flag_v)); NEXT_INSTRUCTION;
+    op_0x90: c.branch(!c.flag(spc700_flag_c)); NEXT_INSTRUCTION;
+    op_0xB0: c.branch(c.flag(spc700_flag_c)); NEXT_INSTRUCTION;
+    op_0xD0: c.branch(!c.flag(spc700_flag_z)); NEXT_INSTRUCTION;
+    op_0xF0: c.branch(c.flag(spc700_flag_z)); NEXT_INSTRUCTION;
     // BBS d.b,r (opcode b*32 + 0x03) / BBC d.b,r (b*32 + 0x13)
     op_0x03: op_0x23: op_0x43: op_0x63: op_0x83: op_0xA3: op_0xC3: op_0xE3:
     op_0x13: op_0x33: op_0x53: op_0x73: op_0x93: op_0xB3: op_0xD3: op_0xF3: {
       bool set = c.read(c.addr_d()) & (1u << (opcode >> 5));
       c.idle();
       c.branch(set == !(opcode & 0x10));
-      goto next_instruction;
+      NEXT_INSTRUCTION;
     }
     // CBNE d,r / d+X,r: branch when A differs from the byte; no flags
-    op_0x2E: value = c.read(c.addr_d()); c.idle(); c.branch(c.regs.a != value); goto next_instruction;
-    op_0xDE: value = c.read(c.addr_dx()); c.idle(); c.branch(c.regs.a != value); goto next_instruction;
+    op_0x2E: value = c.read(c.addr_d()); c.idle(); c.branch(c.regs.a != value); NEXT_INSTRUCTION;
+    op_0xDE: value = c.read(c.addr_dx()); c.idle(); c.branch(c.regs.a != value); NEXT_INSTRUCTION;
     // DBNZ d,r: decrement the byte, branch unless it is 0; no flags
     op_0x6E:
       address = c.addr_d();
       value = u8(c.read(address) - 1);
       c.write(address, value);
       c.branch(value != 0);
-      goto next_instruction;
+      NEXT_INSTRUCTION;
     // DBNZ Y,r
-    op_0xFE: c.dummy_fetch(); c.idle(); c.branch(--c.regs.y != 0); goto next_instruction;
+    op_0xFE: c.dummy_fetch(); c.idle(); c.branch(--c.regs.y != 0); NEXT_INSTRUCTION;
 
     // ------------------------------------------------ jumps and calls
     // JMP !a / [!a+X]
-    op_0x5F: c.regs.pc = c.addr_abs(); goto next_instruction;
-    op_0x1F: c.regs.pc = c.read_word(c.addr_absx()); goto next_instruction;
+    op_0x5F: c.regs.pc = c.addr_abs(); NEXT_INSTRUCTION;
+    op_0x1F: c.regs.pc = c.read_word(c.addr_absx()); NEXT_INSTRUCTION;
     // CALL !a
-    op_0x3F: address = c.addr_abs(); c.idle(); c.push_pc(); c.idle(2); c.regs.pc = address; goto next_instruction;
+    op_0x3F: address = c.addr_abs(); c.idle(); c.push_pc(); c.idle(2); c.regs.pc = address; NEXT_INSTRUCTION;
     // PCALL u: call 0xFF00 + u
-    op_0x4F: value = c.fetch(); c.idle(); c.push_pc(); c.idle(); c.regs.pc = u16(0xFF00 | value); goto next_instruction;
+    op_0x4F: value = c.fetch(); c.idle(); c.push_pc(); c.idle(); c.regs.pc = u16(0xFF00 | value); NEXT_INSTRUCTION;
     // TCALL n (opcode n*16 + 0x01): call the vector at 0xFFDE - 2n
     op_0x01: op_0x11: op_0x21: op_0x31: op_0x41: op_0x51: op_0x61: op_0x71:
     op_0x81: op_0x91: op_0xA1: op_0xB1: op_0xC1: op_0xD1: op_0xE1: op_0xF1:
@@ -770,7 +776,7 @@ next_instruction:
       c.push_pc();
       c.idle();
       c.regs.pc = c.read_word(u16(0xFFDE - 2 * (opcode >> 4)));
-      goto next_instruction;
+      NEXT_INSTRUCTION;
     // BRK: push PC and PSW, B on, I off, jump through 0xFFDE
     op_0x0F:
       c.dummy_fetch();
@@ -780,23 +786,23 @@ next_instruction:
       c.set_flag(spc700_flag_b, true);
       c.set_flag(spc700_flag_i, false);
       c.regs.pc = c.read_word(0xFFDE);
-      goto next_instruction;
+      NEXT_INSTRUCTION;
     // RET
-    op_0x6F: c.dummy_fetch(); c.idle(); c.pop_pc(); goto next_instruction;
+    op_0x6F: c.dummy_fetch(); c.idle(); c.pop_pc(); NEXT_INSTRUCTION;
     // RETI: PSW, then PC
-    op_0x7F: c.dummy_fetch(); c.idle(); c.set_psw(c.pop()); c.pop_pc(); goto next_instruction;
+    op_0x7F: c.dummy_fetch(); c.idle(); c.set_psw(c.pop()); c.pop_pc(); NEXT_INSTRUCTION;
 
     // -------------------------------------------------------------- stack
     // PUSH A / X / Y / PSW: the write, then a cycle for SP
-    op_0x2D: c.dummy_fetch(); c.push(c.regs.a); c.idle(); goto next_instruction;
-    op_0x4D: c.dummy_fetch(); c.push(c.regs.x); c.idle(); goto next_instruction;
-    op_0x6D: c.dummy_fetch(); c.push(c.regs.y); c.idle(); goto next_instruction;
-    op_0x0D: c.dummy_fetch(); c.push(c.psw()); c.idle(); goto next_instruction;
+    op_0x2D: c.dummy_fetch(); c.push(c.regs.a); c.idle(); NEXT_INSTRUCTION;
+    op_0x4D: c.dummy_fetch(); c.push(c.regs.x); c.idle(); NEXT_INSTRUCTION;
+    op_0x6D: c.dummy_fetch(); c.push(c.regs.y); c.idle(); NEXT_INSTRUCTION;
+    op_0x0D: c.dummy_fetch(); c.push(c.psw()); c.idle(); NEXT_INSTRUCTION;
     // POP A / X / Y / PSW: a cycle for SP, then the read; no flags except PSW itself
-    op_0xAE: c.dummy_fetch(); c.idle(); c.regs.a = c.pop(); goto next_instruction;
-    op_0xCE: c.dummy_fetch(); c.idle(); c.regs.x = c.pop(); goto next_instruction;
-    op_0xEE: c.dummy_fetch(); c.idle(); c.regs.y = c.pop(); goto next_instruction;
-    op_0x8E: c.dummy_fetch(); c.idle(); c.set_psw(c.pop()); goto next_instruction;
+    op_0xAE: c.dummy_fetch(); c.idle(); c.regs.a = c.pop(); NEXT_INSTRUCTION;
+    op_0xCE: c.dummy_fetch(); c.idle(); c.regs.x = c.pop(); NEXT_INSTRUCTION;
+    op_0xEE: c.dummy_fetch(); c.idle(); c.regs.y = c.pop(); NEXT_INSTRUCTION;
+    op_0x8E: c.dummy_fetch(); c.idle(); c.set_psw(c.pop()); NEXT_INSTRUCTION;
 
     // ---------------------------------------------------------- bit ops
     // SET1 d.b (opcode b*32 + 0x02) / CLR1 d.b (b*32 + 0x12)
@@ -806,7 +812,7 @@ next_instruction:
       address = c.addr_d();
       value = c.read(address);
       c.write(address, (opcode & 0x10) ? u8(value & ~mask) : u8(value | mask));
-      goto next_instruction;
+      NEXT_INSTRUCTION;
     }
     // TSET1 !a / TCLR1 !a: NZ from A - byte, then set / clear A's bits in the byte
     op_0x0E:
@@ -815,49 +821,50 @@ next_instruction:
       value = c.read(address);
       c.nz(u8(c.regs.a - value));
       c.store(address, opcode == 0x0E ? u8(value | c.regs.a) : u8(value & ~c.regs.a));
-      goto next_instruction;
+      NEXT_INSTRUCTION;
     }
     // AND1 C,m.b / AND1 C,/m.b
-    op_0x4A: bit = c.addr_bit(); if (!(c.read(bit.address) & bit.mask)) c.set_flag(spc700_flag_c, false); goto next_instruction;
-    op_0x6A: bit = c.addr_bit(); if (c.read(bit.address) & bit.mask) c.set_flag(spc700_flag_c, false); goto next_instruction;
+    op_0x4A: bit = c.addr_bit(); if (!(c.read(bit.address) & bit.mask)) c.set_flag(spc700_flag_c, false); NEXT_INSTRUCTION;
+    op_0x6A: bit = c.addr_bit(); if (c.read(bit.address) & bit.mask) c.set_flag(spc700_flag_c, false); NEXT_INSTRUCTION;
     // OR1 C,m.b / OR1 C,/m.b
-    op_0x0A: bit = c.addr_bit(); if (c.read(bit.address) & bit.mask) c.set_flag(spc700_flag_c, true); c.idle(); goto next_instruction;
-    op_0x2A: bit = c.addr_bit(); if (!(c.read(bit.address) & bit.mask)) c.set_flag(spc700_flag_c, true); c.idle(); goto next_instruction;
+    op_0x0A: bit = c.addr_bit(); if (c.read(bit.address) & bit.mask) c.set_flag(spc700_flag_c, true); c.idle(); NEXT_INSTRUCTION;
+    op_0x2A: bit = c.addr_bit(); if (!(c.read(bit.address) & bit.mask)) c.set_flag(spc700_flag_c, true); c.idle(); NEXT_INSTRUCTION;
     // EOR1 C,m.b
-    op_0x8A: bit = c.addr_bit(); if (c.read(bit.address) & bit.mask) c.complement_carry(); c.idle(); goto next_instruction;
+    op_0x8A: bit = c.addr_bit(); if (c.read(bit.address) & bit.mask) c.complement_carry(); c.idle(); NEXT_INSTRUCTION;
     // NOT1 m.b
-    op_0xEA: bit = c.addr_bit(); c.write(bit.address, u8(c.read(bit.address) ^ bit.mask)); goto next_instruction;
+    op_0xEA: bit = c.addr_bit(); c.write(bit.address, u8(c.read(bit.address) ^ bit.mask)); NEXT_INSTRUCTION;
     // MOV1 C,m.b
-    op_0xAA: bit = c.addr_bit(); c.set_flag(spc700_flag_c, c.read(bit.address) & bit.mask); goto next_instruction;
+    op_0xAA: bit = c.addr_bit(); c.set_flag(spc700_flag_c, c.read(bit.address) & bit.mask); NEXT_INSTRUCTION;
     // MOV1 m.b,C
     op_0xCA:
       bit = c.addr_bit();
       value = c.read(bit.address);
       c.idle();
       c.write(bit.address, c.carry() ? u8(value | bit.mask) : u8(value & ~bit.mask));
-      goto next_instruction;
+      NEXT_INSTRUCTION;
 
     // -------------------------------------------------------------- flags
     // CLRC / SETC / NOTC
-    op_0x60: c.dummy_fetch(); c.set_flag(spc700_flag_c, false); goto next_instruction;
-    op_0x80: c.dummy_fetch(); c.set_flag(spc700_flag_c, true); goto next_instruction;
-    op_0xED: c.dummy_fetch(); c.idle(); c.complement_carry(); goto next_instruction;
+    op_0x60: c.dummy_fetch(); c.set_flag(spc700_flag_c, false); NEXT_INSTRUCTION;
+    op_0x80: c.dummy_fetch(); c.set_flag(spc700_flag_c, true); NEXT_INSTRUCTION;
+    op_0xED: c.dummy_fetch(); c.idle(); c.complement_carry(); NEXT_INSTRUCTION;
     // CLRV: clears V and H
-    op_0xE0: c.dummy_fetch(); c.regs.psw &= u8(~(spc700_flag_v | spc700_flag_h)); goto next_instruction;
+    op_0xE0: c.dummy_fetch(); c.regs.psw &= u8(~(spc700_flag_v | spc700_flag_h)); NEXT_INSTRUCTION;
     // CLRP / SETP: direct page 0 / 1
-    op_0x20: c.dummy_fetch(); c.set_flag(spc700_flag_p, false); goto next_instruction;
-    op_0x40: c.dummy_fetch(); c.set_flag(spc700_flag_p, true); goto next_instruction;
+    op_0x20: c.dummy_fetch(); c.set_flag(spc700_flag_p, false); NEXT_INSTRUCTION;
+    op_0x40: c.dummy_fetch(); c.set_flag(spc700_flag_p, true); NEXT_INSTRUCTION;
     // EI / DI
-    op_0xA0: c.dummy_fetch(); c.idle(); c.set_flag(spc700_flag_i, true); goto next_instruction;
-    op_0xC0: c.dummy_fetch(); c.idle(); c.set_flag(spc700_flag_i, false); goto next_instruction;
+    op_0xA0: c.dummy_fetch(); c.idle(); c.set_flag(spc700_flag_i, true); NEXT_INSTRUCTION;
+    op_0xC0: c.dummy_fetch(); c.idle(); c.set_flag(spc700_flag_i, false); NEXT_INSTRUCTION;
 
     // -------------------------------------------------------------- other
     // NOP
-    op_0x00: c.dummy_fetch(); goto next_instruction;
+    op_0x00: c.dummy_fetch(); NEXT_INSTRUCTION;
     // SLEEP / STOP: wait for an interrupt that never comes
     op_0xEF: c.dummy_fetch(); c.idle(); c.halt = spc700_halt::sleep; goto done;
     op_0xFF: c.dummy_fetch(); c.idle(); c.halt = spc700_halt::stop; goto done;
   }
+#undef NEXT_INSTRUCTION
 done:
   c.regs.psw = c.psw();
   regs = c.regs;
