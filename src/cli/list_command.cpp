@@ -50,25 +50,12 @@ std::string table_text(const spc_format& spc, const list_options& options,
 }
 
 int list_as_text(const std::vector<std::string>& files, const list_options& options) {
-  int status = 0;
-  int write_error = 0;
-  bool first_block = true;
-  for (std::size_t i = 0; i < files.size() && write_error == 0; ++i) {
-    const std::string& path = files[i];
+  return print_text_files(files, [&](const std::string& path) -> std::optional<std::string> {
     std::string failure;
     const auto spc = read_spc_or_report(path, failure);
-    if (!spc) {
-      status = 1;
-      continue;
-    }
-    // As head(1) does: a title before each block when there are several.
-    std::string block;
-    if (files.size() > 1)
-      block = std::string(first_block ? "" : "\n") + "==> " + text_line_escape(path) + " <==\n";
-    first_block = false;
-    write_error = write_standard_output(block + table_text(*spc, options, path));
-  }
-  return finish_standard_output(status, write_error);
+    if (!spc) return std::nullopt;
+    return table_text(*spc, options, path);
+  });
 }
 
 void add_int_member(JsonBuilder* b, const char* name, gint64 value) {

@@ -52,30 +52,16 @@ void append_event(std::string& text, const trace_event& e) {
 
 int trace_as_text(const std::vector<std::string>& files, std::optional<double> seconds,
                   bool all_events) {
-  int status = 0;
-  int write_error = 0;
-  bool first_block = true;
-  // A reader that has gone (head -1) ends the run before the next file.
-  for (std::size_t i = 0; i < files.size() && write_error == 0; ++i) {
-    const std::string& path = files[i];
+  return print_text_files(files, [&](const std::string& path) -> std::optional<std::string> {
     std::string failure;
     const auto image = read_spc_or_report(path, failure);
-    if (!image) {
-      status = 1;
-      continue;
-    }
+    if (!image) return std::nullopt;
     const song_trace trace = trace_and_report(path, *image, seconds).trace;
-    // As head(1) does: a title before each block when there are several.
-    std::string block;
-    if (files.size() > 1)
-      block = std::string(first_block ? "" : "\n") + "==> " + text_line_escape(path) + " <==\n";
-    first_block = false;
-    block += header;
+    std::string block = header;
     for (const trace_event& e : trace.events)
       if (shown(e, all_events)) append_event(block, e);
-    write_error = write_standard_output(block);
-  }
-  return finish_standard_output(status, write_error);
+    return block;
+  });
 }
 
 void add_int(JsonBuilder* b, const char* name, gint64 value) {
