@@ -21,13 +21,7 @@ struct sample_inspector_parts {
   GtkWidget* semitones = nullptr;
   GtkWidget* note = nullptr;
   GtkWidget* reason = nullptr;  // why the button is disabled
-  GtkWidget* controls = nullptr;  // the row of the button and the pitch fields
-  guint pitch_fields_later = 0;    // the idle that adds the pitch fields, while it waits
   sample_play_pressed on_play_pressed;
-
-  ~sample_inspector_parts() {
-    if (pitch_fields_later) g_source_remove(pitch_fields_later);
-  }
 };
 
 constexpr const char* parts_key = "quorlin-sample-inspector";
@@ -45,48 +39,10 @@ std::string listed(const std::vector<int>& numbers) {
   return text;
 }
 
-// GtkEntry's first instance costs more than all the rest of the pane
-// (about 8 ms: its class, its input method), and the spin button's + and -
-// are the window's first icons (the icon theme loads for them), so the two
-// fields that set the pitch join their row once the window's first frame is
-// painted, or as soon as anything asks for one.
-sample_inspector_parts& with_pitch_fields(sample_inspector_parts& parts) {
-  if (parts.semitones) return parts;
-  GtkBox* controls = GTK_BOX(parts.controls);
-  parts.semitones = gtk_spin_button_new_with_range(-24, 24, 1);
-  gtk_spin_button_set_value(GTK_SPIN_BUTTON(parts.semitones), 0);
-  parts.note = gtk_entry_new();
-  gtk_entry_set_width_chars(GTK_ENTRY(parts.note), 5);
-  gtk_entry_set_placeholder_text(GTK_ENTRY(parts.note), "A4");
-  gtk_widget_set_tooltip_text(parts.note,
-                              "Play the sample at the pitch that sounds this note (A4 = 440 Hz)");
-  gtk_box_pack_start(controls, gtk_label_new("Semitones"), FALSE, FALSE, 0);
-  gtk_box_pack_start(controls, parts.semitones, FALSE, FALSE, 0);
-  gtk_box_pack_start(controls, gtk_label_new("or note"), FALSE, FALSE, 0);
-  gtk_box_pack_start(controls, parts.note, FALSE, FALSE, 0);
-  gtk_widget_show_all(parts.controls);
-  return parts;
-}
-
-gboolean add_pitch_fields(gpointer data) noexcept {
-  auto& parts = *static_cast<sample_inspector_parts*>(data);
-  parts.pitch_fields_later = 0;
-  with_pitch_fields(parts);
-  return G_SOURCE_REMOVE;
-}
-
-void on_first_map(GtkWidget* inspector, gpointer data) noexcept {
-  g_signal_handlers_disconnect_by_func(inspector, reinterpret_cast<gpointer>(on_first_map), data);
-  auto& parts = *static_cast<sample_inspector_parts*>(data);
-  // Below the redraw's priority: the frame that maps the pane paints first.
-  if (!parts.semitones && !parts.pitch_fields_later)
-    parts.pitch_fields_later = g_idle_add_full(G_PRIORITY_LOW, add_pitch_fields, &parts, nullptr);
-}
-
 void play_pressed(GtkButton*, gpointer data) noexcept {
   auto& parts = *static_cast<sample_inspector_parts*>(data);
   if (parts.on_play_pressed)
-    parts.on_play_pressed(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(with_pitch_fields(parts).semitones)));
+    parts.on_play_pressed(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(parts.semitones)));
 }
 
 }  // namespace
@@ -173,9 +129,20 @@ GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed) {
   gtk_label_set_line_wrap(GTK_LABEL(parts->facts), TRUE);
   parts->waveform = waveform_view_new();
   parts->play_button = gtk_button_new_with_label("Play Sample");
+  parts->semitones = gtk_spin_button_new_with_range(-24, 24, 1);
+  gtk_spin_button_set_value(GTK_SPIN_BUTTON(parts->semitones), 0);
+
   GtkWidget* controls = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-  parts->controls = controls;
   gtk_box_pack_start(GTK_BOX(controls), parts->play_button, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(controls), gtk_label_new("Semitones"), FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(controls), parts->semitones, FALSE, FALSE, 0);
+  parts->note = gtk_entry_new();
+  gtk_entry_set_width_chars(GTK_ENTRY(parts->note), 5);
+  gtk_entry_set_placeholder_text(GTK_ENTRY(parts->note), "A4");
+  gtk_widget_set_tooltip_text(parts->note,
+                              "Play the sample at the pitch that sounds this note (A4 = 440 Hz)");
+  gtk_box_pack_start(GTK_BOX(controls), gtk_label_new("or note"), FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(controls), parts->note, FALSE, FALSE, 0);
 
   parts->reason = gtk_label_new("");
   gtk_label_set_xalign(GTK_LABEL(parts->reason), 0.0f);
@@ -187,7 +154,6 @@ GtkWidget* sample_inspector_new(sample_play_pressed on_play_pressed) {
   gtk_box_pack_start(GTK_BOX(inspector), controls, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(inspector), parts->reason, FALSE, FALSE, 0);
   g_signal_connect(parts->play_button, "clicked", G_CALLBACK(play_pressed), parts.get());
-  g_signal_connect(inspector, "map", G_CALLBACK(on_first_map), parts.get());
   g_object_set_data_full(G_OBJECT(inspector), parts_key, parts.release(), [](gpointer data) {
     delete static_cast<sample_inspector_parts*>(data);
   });
@@ -229,11 +195,9 @@ GtkWidget* sample_inspector_waveform(GtkWidget* inspector) { return parts_of(ins
 GtkWidget* sample_inspector_play_button(GtkWidget* inspector) {
   return parts_of(inspector).play_button;
 }
-GtkWidget* sample_inspector_note(GtkWidget* inspector) {
-  return with_pitch_fields(parts_of(inspector)).note;
-}
+GtkWidget* sample_inspector_note(GtkWidget* inspector) { return parts_of(inspector).note; }
 
 GtkWidget* sample_inspector_semitones(GtkWidget* inspector) {
-  return with_pitch_fields(parts_of(inspector)).semitones;
+  return parts_of(inspector).semitones;
 }
 GtkWidget* sample_inspector_reason(GtkWidget* inspector) { return parts_of(inspector).reason; }
