@@ -59,6 +59,28 @@ TEST(SongTraceTest, TimerPacedKeyOnsComeExactlyOnTime) {
   EXPECT_EQ(trace.samples, 65600);
 }
 
+// The DSP reads a voice's directory entry when its key-on restarts it, and
+// the trace's DSP runs behind the program: an entry rewritten after that
+// must not be what the key-on plays, nor one rewritten before be missed.
+TEST(SongTraceTest, AKeyOnPlaysItsDirectoryEntryAsItStoodAtTheRestart) {
+  const auto start_played = [](std::size_t nops_after_kon) {
+    std::vector<u8> code = {
+        0x8F, 0x4C, 0xF2,  // MOV $F2,#$4C    DSP address: KON
+        0x8F, 0x01, 0xF3,  // MOV $F3,#$01    KON voice 0
+    };
+    code.insert(code.end(), nops_after_kon, 0x00);  // NOP: 2 cycles each
+    code.insert(code.end(), {
+        0xE8, 0x20,        // MOV A,#$20
+        0xC5, 0x01, 0x02,  // MOV !$0201,A    entry 0 now starts at 0x2000
+        0x2F, 0xFE,        // BRA *
+    });
+    const song_trace trace = trace_song(song_image(code).image(), 0.01);
+    return key_ons(trace, 0).empty() ? -1 : int(key_ons(trace, 0)[0].start);
+  };
+  EXPECT_EQ(start_played(100), 0x1000) << "rewritten 6 samples after the KON";
+  EXPECT_EQ(start_played(0), 0x2000) << "rewritten before the latch";
+}
+
 TEST(SongTraceTest, KeysOnOnlyThroughTheWritableRegisters) {
   const song_trace trace = trace_song(song_image({
       0x8F, 0xCC, 0xF2,  // MOV $F2,#$CC    KON's read-only mirror

@@ -68,6 +68,16 @@ class dsp_register_file {
   }
   // Runs every whole frame that ends by CPU cycle `now`, for the trace's end.
   void finish(std::int64_t now) { run_frames(now); }
+  // Brings the DSP to CPU cycle `now` exactly, as before an access.
+  void catch_up(std::int64_t now) { sync(now); }
+  // Whether `address` lies in the sample directory (256 entries of 4
+  // bytes) of DIR as written or as last latched. The DSP reads it when a
+  // voice starts or loops, behind the CPU: a write there must wait until
+  // the DSP has caught up (catch_up), or the DSP would read it early.
+  bool in_directory(u16 address) const {
+    return u16(address - regs_[r_directory] * 0x100u) < directory_bytes ||
+           u16(address - directory_ * 0x100u) < directory_bytes;
+  }
   // The samples the key-ons played (trace_event::chain indexes them),
   // handed over once.
   std::vector<traced_sample> take_samples() { return std::move(samples_); }
@@ -81,6 +91,7 @@ class dsp_register_file {
   // How many frames may wait before the DSP catches up on its own: the DSP
   // reads the directory and BRR headers this late at most (0.5 ms).
   static constexpr int batch_frames = 16;
+  static constexpr unsigned directory_bytes = 256 * 4;
 
   // What each voice read in its current sample, and what it is reporting.
   struct voice_reads {

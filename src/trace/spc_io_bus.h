@@ -51,6 +51,7 @@ class spc_io_bus {
     // bit, which would make the next pass look changed.
     if (cell != value) {
       if (address != io_dsp_data) state_hash_ += state_change(address, cell, value);
+      if (dsp_.in_directory(address)) dsp_.catch_up(cycle);  // it reads the entry as it was
       cell = value;
     }
     if ((address & 0xFFF0) == 0x00F0) write_io(address, value, cycle);
