@@ -467,11 +467,13 @@ void spc700_cpu<Bus>::run_instructions(const std::int64_t& until) {
   // where each opcode goes next from that opcode alone (a driver's loops
   // run the same few opcodes in the same order, pass after pass).
 #define NEXT_INSTRUCTION                                           \
-  if (c.clock >= until) goto done;                                 \
-  c.last_started = c.clock;                                        \
-  ++c.instructions;                                                \
-  opcode = c.fetch();                                              \
-  goto *(static_cast<char*>(&&op_0x00) + dispatch[opcode])
+  do {                                                             \
+    if (c.clock >= until) goto done;                               \
+    c.last_started = c.clock;                                      \
+    ++c.instructions;                                              \
+    opcode = c.fetch();                                            \
+    goto *(static_cast<char*>(&&op_0x00) + dispatch[opcode]);      \
+  } while (false)
 
   // Each opcode lists the bus cycles after its fetch: the addressing functions
   // take their own (see above), idle() is an internal cycle.
