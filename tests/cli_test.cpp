@@ -401,11 +401,6 @@ TEST(CliTest, ExportWithInstrumentsTakesTheSamplesADriverListsAfterTheSnapshot) 
   }
 }
 
-std::string file_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(CliTest, KitLinesNameTheFilesWrittenWhateverTheSongsName) {
   temp_dir dir;
   const std::string song = keyed_image().write_to(dir.path(), "q\"uote\nnew\ttab.spc");

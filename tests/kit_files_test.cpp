@@ -20,6 +20,7 @@
 #include "pitch_detect.h"
 #include "sf2_file.h"
 #include "sfz_file.h"
+#include "spc_builder.h"
 #include "tuning.h"
 
 namespace {
@@ -171,13 +172,6 @@ TEST(KitText, SfzAndAddMusicKLinesCarryTheTuningAndEnvelope) {
   std::snprintf(line, sizeof line, "\"song-1A.brr\" $8F $E0 $00 $%02X $%02X", t.multiplier,
                 t.fraction);
   EXPECT_NE(amk.find(line), std::string::npos) << amk;
-}
-
-std::string file_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 std::uint32_t u32_at(const std::string& bytes, std::size_t at) {

@@ -20,13 +20,6 @@ std::uint32_t u32_at(const std::vector<u8>& b, std::size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
 }
 
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::vector<std::string> names_in(const std::string& dir) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir))
@@ -107,7 +100,7 @@ TEST(SampleExportTest, WritesNamedFilesAndAManifest) {
                                "samples.tsv", "song-01.brr", "song-01.wav", "song-02.brr",
                                "song-02.wav", "song-03.brr", "song-03.wav", "song-04.brr",
                                "song-04.wav"}));
-  const std::string manifest = read_text(out + "/samples.tsv");
+  const std::string manifest = file_text(out + "/samples.tsv");
   EXPECT_NE(manifest.find("/some/where/song.spc\t3\t02\t1000\t1009\t3\t16\t0\t-\t"
                           "song-03.wav song-03.brr\n"), std::string::npos) << manifest;
   EXPECT_NE(manifest.find("\t4\t03\t100\t100\t2\t-\t-\tstarts below 0x0200\t"), std::string::npos);
@@ -116,7 +109,7 @@ TEST(SampleExportTest, WritesNamedFilesAndAManifest) {
   const std::string once = dir.file("once");
   ASSERT_TRUE(export_samples(b.image(), "song.spc", {1, 2, 3}, once, {.unique = true}).ok);
   EXPECT_EQ(names_in(once).size(), 5u);
-  EXPECT_NE(read_text(once + "/samples.tsv").find("\t3\t02\t1000\t1009\t3\t16\t0\t-\t"
+  EXPECT_NE(file_text(once + "/samples.tsv").find("\t3\t02\t1000\t1009\t3\t16\t0\t-\t"
                                                   "song-01.wav song-01.brr\n"), std::string::npos);
 
   // The last entry is sample 100: its number keeps all three digits.
@@ -134,7 +127,7 @@ TEST(SampleExportTest, LeavesOutChainsWithoutAnEnd) {
       export_samples(spc_builder().dir_entry(5, 0x5000, 0x5000).image(), "x.spc", {}, dir.path(), {});
   EXPECT_EQ(r.summary(), "0 samples written to " + dir.path() + "; 1 without an end flag left out");
   EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"samples.tsv"});
-  EXPECT_NE(read_text(dir.file("samples.tsv")).find("\t65536\t-\t-\tno end flag, "), std::string::npos);
+  EXPECT_NE(file_text(dir.file("samples.tsv")).find("\t65536\t-\t-\tno end flag, "), std::string::npos);
 }
 
 TEST(SampleExportTest, NeverOverwritesUnlessForcedAndNamesWhatFailed) {
@@ -145,12 +138,12 @@ TEST(SampleExportTest, NeverOverwritesUnlessForcedAndNamesWhatFailed) {
   EXPECT_FALSE(refused.ok);
   EXPECT_NE(refused.summary().find(dir.file("song-02.brr") + " already exists"), std::string::npos);
   EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"song-02.brr"});
-  EXPECT_EQ(read_text(dir.file("song-02.brr")), "mine");
+  EXPECT_EQ(file_text(dir.file("song-02.brr")), "mine");
 
   const export_result forced =
       export_samples(b.image(), "song.spc", {}, dir.path(), {.force = true});
   ASSERT_TRUE(forced.ok) << forced.failure;
-  EXPECT_EQ(read_text(dir.file("song-02.brr")).size(), 9u);
+  EXPECT_EQ(file_text(dir.file("song-02.brr")).size(), 9u);
 
   // A target that can't be replaced (a folder in its place) is named, the
   // other files are still written, and no temporary file is left beside it.
@@ -186,16 +179,16 @@ TEST(PublishTest, EveryWayPublishesAFreeNameAndNoneReplacesATakenOne) {
     std::ofstream(dir.file(".new")) << "new";
     std::ofstream(dir.file("taken")) << "mine";
     EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), false, call), EEXIST);
-    EXPECT_EQ(read_text(dir.file("taken")), "mine");
+    EXPECT_EQ(file_text(dir.file("taken")), "mine");
     bool was_free = false;
     EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("free"), true, call, &was_free), 0);
     EXPECT_TRUE(was_free) << "even with --force, a new name is the run's own";
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"free", "taken"}));
-    EXPECT_EQ(read_text(dir.file("free")), "new");
+    EXPECT_EQ(file_text(dir.file("free")), "new");
     std::ofstream(dir.file(".new")) << "newer";
     EXPECT_EQ(publish_temporary_file(dir.file(".new"), dir.file("taken"), true, call, &was_free), 0);  // --force
     EXPECT_FALSE(was_free);
-    EXPECT_EQ(read_text(dir.file("taken")), "newer");
+    EXPECT_EQ(file_text(dir.file("taken")), "newer");
   }
 }
 
@@ -219,7 +212,7 @@ TEST(PublishTest, ExportOnAFatLikeDiskWritesEverythingAndRefusesWhatIsInTheWay) 
   EXPECT_EQ(failed.failure, later.file("b-01.wav") + " already exists: nothing more was written");
   EXPECT_EQ(names_in(later.path()),
             (std::vector<std::string>{"a-01.brr", "a-01.wav", "a-02.brr", "a-02.wav", "b-01.wav"}));
-  EXPECT_EQ(read_text(later.file("b-01.wav")), "mine");
+  EXPECT_EQ(file_text(later.file("b-01.wav")), "mine");
 }
 
 TEST(SampleExportNamesTest, LongestNamesFitAndSameStemsGetNumbers) {
@@ -244,7 +237,7 @@ TEST(SampleExportNamesTest, LongestNamesFitAndSameStemsGetNumbers) {
   }
   ASSERT_TRUE(run.finish().ok);
   EXPECT_EQ(stems, (std::vector<std::string>{"01", "01 (2)", "01 (2) (2)", "Song", "song (2)"}));
-  const std::string manifest = read_text(same.file("samples.tsv"));
+  const std::string manifest = file_text(same.file("samples.tsv"));
   EXPECT_NE(manifest.find("\ngameB/01.spc\t2\t01\t2000\t2000\t1\t-\t-\t-\t"
                           "01 (2)-02.wav 01 (2)-02.brr\n"), std::string::npos) << manifest;
 }
@@ -254,7 +247,7 @@ TEST(SampleExportNamesTest, ManifestEscapesTabsAndLineBreaksInNames) {
   const export_result r =
       export_samples(two_samples().image(), "a\tb\\c\nd.spc", {2}, dir.path(), {});
   ASSERT_TRUE(r.ok) << r.failure;
-  const std::string manifest = read_text(dir.file("samples.tsv"));
+  const std::string manifest = file_text(dir.file("samples.tsv"));
   EXPECT_NE(manifest.find("\na\\tb\\\\c\\nd.spc\t2\t"), std::string::npos) << manifest;
   // The files' own names have the control characters replaced.
   EXPECT_NE(manifest.find("\ta_b\\\\c_d-02.wav a_b\\\\c_d-02.brr\n"), std::string::npos);

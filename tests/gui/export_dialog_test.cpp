@@ -18,11 +18,6 @@
 
 namespace {
 
-std::string file_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 class ExportDialogTest : public testing::Test {
  protected:
   void SetUp() override {

@@ -40,11 +40,6 @@ std::function<void(GtkFileChooser*)> tick(std::set<std::string> labels) {
   };
 }
 
-std::string bytes_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 class ExportMidiTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -99,7 +94,7 @@ TEST_F(ExportMidiTest, WritesTheCommandLinesFilesAndCancelLeavesNone) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(names_in(out.path()), names_in(command_line.path()));
   ASSERT_TRUE(std::filesystem::exists(out.file("tones.mid"))) << gui_text(w.label_message);
-  EXPECT_EQ(bytes_of(out.file("tones.mid")), bytes_of(command_line.file("tones.mid")));
+  EXPECT_EQ(file_text(out.file("tones.mid")), file_text(command_line.file("tones.mid")));
   EXPECT_NE(gui_text(w.label_message).find("tones.mid: 2 notes on 2 voices"), std::string::npos)
       << gui_text(w.label_message);
 }
@@ -119,7 +114,7 @@ TEST_F(ExportMidiTest, CancelTakesBackOnlyTheFilesTheExportAdded) {
     gtk_button_clicked(GTK_BUTTON(progress.widgets().button_cancel));
   });
   EXPECT_EQ(names_in(out.path()), (std::set<std::string>{"theirs.txt", "tones-01.wav"}));
-  EXPECT_EQ(bytes_of(out.file("tones-01.wav")).substr(0, 4), "RIFF") << "replaced, as asked";
+  EXPECT_EQ(file_text(out.file("tones-01.wav")).substr(0, 4), "RIFF") << "replaced, as asked";
 }
 
 TEST_F(ExportMidiTest, TheMidiBoxWritesTheSongBesideTheKit) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -176,4 +177,9 @@ std::string corpus_file(const std::string& name) {
   const char* dir = std::getenv("QUORLIN_CORPUS_DIR");
   const std::string path = std::string(dir ? dir : QUORLIN_CORPUS_DIR) + "/" + name;
   return std::filesystem::exists(path) ? path : std::string();
+}
+
+std::string file_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

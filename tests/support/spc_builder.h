@@ -68,6 +68,9 @@ class temp_dir {
   std::string path_;
 };
 
+// The bytes of the file at `path` ("" when it cannot be read).
+std::string file_text(const std::string& path);
+
 // Path of a file of the shared corpus of real SPC files, or "" when the
 // corpus is absent (tests skip then).
 std::string corpus_file(const std::string& name);
