@@ -66,10 +66,6 @@ void show_window(notes_view_state& state, timeline_window window) {
   gtk_widget_queue_draw(state.area);
 }
 
-bool in_sight(const timeline_window& window, double seconds) {
-  return seconds >= window.first_seconds && seconds <= window.first_seconds + window.span_seconds;
-}
-
 bool is_black_key(int key) {
   const int in_octave = ((key % 12) + 12) % 12;
   return in_octave == 1 || in_octave == 3 || in_octave == 6 || in_octave == 8 || in_octave == 10;
@@ -156,7 +152,7 @@ gboolean draw_view(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
     cairo_set_line_width(cr, 1);
     cairo_stroke(cr);
   }
-  if (state.playhead >= 0 && in_sight(state.window, state.playhead)) {
+  if (state.playhead >= 0 && state.window.shows(state.playhead)) {
     const double x = std::floor(g.time.x_of(state.playhead)) + 0.5;
     cairo_set_source_rgb(cr, 1.0, 0.25, 0.25);
     cairo_set_line_width(cr, 1);
@@ -219,7 +215,7 @@ gboolean scrolled(GtkWidget* area, GdkEventScroll* event, gpointer) noexcept {
                         total_seconds(state));
   if (!moved || !state.trace) return FALSE;
   show_window(state, *moved);
-  state.following = in_sight(state.window, std::max(state.playhead, 0.0));
+  state.following = state.window.shows(std::max(state.playhead, 0.0));
   return TRUE;
 }
 
@@ -272,7 +268,7 @@ void notes_view_set_playhead(GtkWidget* view, double seconds) {
   const bool moved_a_pixel =
       timeline_playhead_moves(geometry_of(state).time, state.playhead, seconds);
   state.playhead = seconds;
-  if (seconds >= 0 && state.following && !in_sight(state.window, seconds))
+  if (seconds >= 0 && state.following && !state.window.shows(seconds))
     show_window(state, timeline_keep_in_sight(state.window, seconds, total_seconds(state)));
   else if (moved_a_pixel)
     gtk_widget_queue_draw(state.area);

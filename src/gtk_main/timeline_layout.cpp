@@ -138,8 +138,7 @@ timeline_window timeline_zoom(timeline_window window, double factor, double anch
 }
 
 timeline_window timeline_keep_in_sight(timeline_window window, double seconds, double total) {
-  if (seconds >= window.first_seconds && seconds <= window.first_seconds + window.span_seconds)
-    return window;
+  if (window.shows(seconds)) return window;
   const double first = seconds - window.span_seconds / 10;
   return {std::clamp(first, 0.0, std::max(0.0, total - window.span_seconds)), window.span_seconds};
 }

@@ -90,6 +90,10 @@ std::optional<timeline_place> timeline_first_mark(const timeline_lanes& lanes);
 struct timeline_window {
   double first_seconds;
   double span_seconds;
+  // Whether `seconds` lies in the stretch, either end included.
+  bool shows(double seconds) const {
+    return seconds >= first_seconds && seconds <= first_seconds + span_seconds;
+  }
 };
 timeline_window timeline_zoom(timeline_window window, double factor, double anchor,
                               double total, double min_span);

@@ -72,10 +72,6 @@ std::string describe(const timeline_view_state& state, timeline_place place) {
   return timeline_describe(key_on, root);
 }
 
-bool in_sight(const timeline_window& window, double seconds) {
-  return seconds >= window.first_seconds && seconds <= window.first_seconds + window.span_seconds;
-}
-
 // Every change of the stretch shown passes here: the scroll bar follows.
 void show_window(timeline_view_state& state, timeline_window window) {
   const double total = total_seconds(state);
@@ -93,7 +89,7 @@ void show_window(timeline_view_state& state, timeline_window window) {
 
 // After the user scrolled or zoomed (or moved the keyboard's mark).
 void user_moved_view(timeline_view_state& state) {
-  state.following = in_sight(state.window, std::max(state.playhead, 0.0));
+  state.following = state.window.shows(std::max(state.playhead, 0.0));
 }
 
 void set_colour(cairo_t* cr, double r, double g, double b) { cairo_set_source_rgb(cr, r, g, b); }
@@ -271,7 +267,7 @@ gboolean draw_view(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
     outline_mark(cr, state, g, *state.cursor, 2);
     cairo_set_dash(cr, nullptr, 0, 0);
   }
-  if (state.playhead >= 0 && in_sight(state.window, state.playhead)) {
+  if (state.playhead >= 0 && state.window.shows(state.playhead)) {
     const double x = std::floor(g.x_of(state.playhead)) + 0.5;
     cairo_set_source_rgb(cr, 1.0, 0.25, 0.25);
     cairo_set_line_width(cr, 1);
@@ -520,7 +516,7 @@ void timeline_view_set_playhead(GtkWidget* view, double seconds) {
   timeline_view_state& state = state_of(view);
   const bool moved_a_pixel = timeline_playhead_moves(geometry_of(state), state.playhead, seconds);
   state.playhead = seconds;
-  if (seconds >= 0 && state.following && !in_sight(state.window, seconds))
+  if (seconds >= 0 && state.following && !state.window.shows(seconds))
     show_window(state, timeline_keep_in_sight(state.window, seconds, total_seconds(state)));
   else if (moved_a_pixel)
     gtk_widget_queue_draw(state.area);
