@@ -74,7 +74,11 @@ bool dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
   if (address == r_end_flags && quiet_until(now) && quiet_end_flags(now, true) == 0) return false;
   sync(now);
   if (changes_nothing(address, value)) return false;
-  last_write_ = now;
+  // The frames after a write run step by step until each voice has read
+  // the registers anew. No step reads ENDX into what a voice uses (each
+  // only adds its bit), so clearing it, which drivers do on every pass of
+  // their loop, leaves the frames after the one under way quiet.
+  if (address != r_end_flags) last_write_ = now;
   regs_[address] = value;
   switch (address & 0x0F) {
     case v_envx:
