@@ -75,10 +75,16 @@ bool dsp_register_file::write(u8 address, u8 value, std::int64_t now) {
   sync(now);
   if (changes_nothing(address, value)) return false;
   // The frames after a write run step by step until each voice has read
-  // the registers anew. No step reads ENDX into what a voice uses (each
-  // only adds its bit), so clearing it, which drivers do on every pass of
-  // their loop, leaves the frames after the one under way quiet.
+  // the registers anew: only the voice's own, after a write to its pitch,
+  // volume, SRCN, ADSR or GAIN (the others do not read them). No step reads
+  // ENDX into what a voice uses (each only adds its bit), so clearing it,
+  // which drivers do on every pass of their loop, leaves the frames after
+  // the one under way quiet.
   if (address != r_end_flags) last_write_ = now;
+  if ((address & 0x0F) <= v_gain)
+    voice_written_[address >> 4] = now;
+  else if (address != r_end_flags)
+    last_shared_write_ = now;
   regs_[address] = value;
   switch (address & 0x0F) {
     case v_envx:
@@ -133,48 +139,65 @@ void dsp_register_file::sync(std::int64_t now) {
 }
 
 // The frame's steps voice by voice: the same as clock by clock, since no
-// access falls between them. Voice 0 runs from clock 30 on, then prepares
-// its next sample (clocks 17–25); voice 1 reads its SRCN (clock 20) last;
-// voices 2–7 run in their clocks' order.
+// access falls between them.
 void dsp_register_file::run_whole_frame() {
   held_voices_ = 0;
   const std::int64_t sample = frame_start_ / frame_clocks;  // the frame's first clocks
-  const std::int64_t next = sample + 1;
   latch_directory();
   toggle_every_other();
   latch_key_on(sample);
-  run_voice(0, sample);
-  advance_position(0);
-  update_end_flags(0, next);
-  write_end_flags(0);
-  write_envelope(0);
-  read_source(0);
-  read_entry_envelope_pitch(0);
-  read_pitch_high(0);
-  read_header(0);
-  read_entry_envelope_pitch(1);
-  step_three(1, next);
-  advance_position(1);
-  update_end_flags(1, next);
-  write_end_flags(1);
-  write_envelope(1);
-  read_source(1);
-  for (int v = 2; v < dsp_voice_count; ++v) {
-    read_source(v);
-    read_entry_envelope_pitch(v);
-    step_three(v, next);
-    advance_position(v);
-    update_end_flags(v, next);
-    write_end_flags(v);
-    write_envelope(v);
+  for (int v = 0; v < dsp_voice_count; ++v) run_voice_steps(v, sample);
+}
+
+void dsp_register_file::run_voice_steps(int v, std::int64_t sample) {
+  const std::int64_t next = sample + 1;
+  if (v == 0) {
+    run_voice(0, sample);
+    advance_position(0);
+    update_end_flags(0, next);
+    write_end_flags(0);
+    write_envelope(0);
+    read_source(0);
+    read_entry_envelope_pitch(0);
+    read_pitch_high(0);
+    read_header(0);
+    return;
   }
+  if (v > 1) read_source(v);
+  read_entry_envelope_pitch(v);
+  step_three(v, next);
+  advance_position(v);
+  update_end_flags(v, next);
+  write_end_flags(v);
+  write_envelope(v);
+  if (v == 1) read_source(1);
+}
+
+// Voice v's steps in the quiet stretch's frame `i`, as run_whole_frame
+// takes them, with the frame's rate counter, toggle and latch as that
+// frame has them.
+void dsp_register_file::run_voice_frame(int v, std::int64_t i) {
+  const dsp_rate_counter counter = counter_;
+  const bool every_other = every_other_;
+  const std::int64_t latched_at = latched_at_;
+  const std::int64_t sample = (frame_start_ + i * frame_clocks) / frame_clocks;
+  counter_.tick(i + 1);
+  if ((i + 1) & 1) every_other_ = !every_other_;
+  if (every_other_) latched_at_ = sample;
+  else if (i > 0) latched_at_ = sample - 1;
+  held_voices_ &= u8(~(1 << v));
+  run_voice_steps(v, sample);
+  counter_ = counter;
+  every_other_ = every_other;
+  latched_at_ = latched_at;
 }
 
 bool dsp_register_file::quiet() const {
-  // A whole frame since the last write has reported every change and acted
-  // on a soft reset; the latch has taken KOFF as it stands (it acts on the
+  // A whole frame since the last write (but a voice's own, which that
+  // voice settles alone) has reported every change and acted on a soft
+  // reset; the latch has taken KOFF as it stands (it acts on the
   // voices where it latches, and again alike at every later latch).
-  if (frame_start_ < last_write_ + 2 * frame_clocks || koff_ != regs_[r_key_off] || kon_ ||
+  if (frame_start_ < last_shared_write_ + 2 * frame_clocks || koff_ != regs_[r_key_off] || kon_ ||
       new_kon_)
     return false;
   for (const dsp_voice& d : voices_)
@@ -187,7 +210,9 @@ bool dsp_register_file::quiet() const {
 void dsp_register_file::run_quiet_frames(std::int64_t frames) {
   for (int v = 0; v < dsp_voice_count; ++v) {
     const std::int64_t skip = std::min(frames_ahead_[v], frames);
-    if (skip < frames) run_quiet_voice(v, skip, frames - skip);
+    std::int64_t i = skip;
+    for (; i < frames && !settled(v, frame_start_ + i * frame_clocks); ++i) run_voice_frame(v, i);
+    if (i < frames) run_quiet_voice(v, i, frames - i);
     frames_ahead_[v] -= skip;
   }
   counter_.tick(frames);
@@ -518,7 +543,8 @@ bool dsp_register_file::quiet_until(std::int64_t now) {
     frame_start_ += frame_clocks;
     done_ = frame_start_;
   }
-  return done_ == frame_start_ && now >= frame_start_ && quiet();
+  return done_ == frame_start_ && now >= frame_start_ && frame_start_ >= last_write_ + 2 * frame_clocks &&
+         quiet();
 }
 
 u8 dsp_register_file::read_end_flags(std::int64_t now) {

@@ -130,8 +130,8 @@ class dsp_register_file {
   // ENDX at CPU cycle `now`. In a quiet stretch each voice runs its whole
   // frames, and of the frame under way only whether its block ends in it.
   u8 read_end_flags(std::int64_t now);
-  // Whether the stretch from frame_start_ to CPU cycle `now` is quiet and
-  // no frame of it has begun to run.
+  // Whether the stretch from frame_start_ to CPU cycle `now` is quiet,
+  // every voice settled, and no frame of it has begun to run.
   // First finishes a frame an earlier access left half run, when `now` is
   // past its end.
   bool quiet_until(std::int64_t now);
@@ -146,6 +146,12 @@ class dsp_register_file {
   // in its delay. Run voice by voice, many frames at once.
   bool quiet() const;
   void run_quiet_frames(std::int64_t frames);
+  // Whether voice v has read its registers anew since the program last
+  // wrote one of them, by the frame from CPU cycle `frame` on.
+  bool settled(int v, std::int64_t frame) const { return frame >= voice_written_[v] + 2 * frame_clocks; }
+  // Voice v's steps, alone, in the quiet stretch's frame `i` (counted from
+  // frame_start_), for a voice not yet settled in it.
+  void run_voice_frame(int v, std::int64_t i);
   // Runs voice v's quiet frames from `skip` frames after frame_start_ on.
   void run_quiet_voice(int v, std::int64_t skip, std::int64_t frames);
   void run_idle_voice(int v, dsp_voice& d, std::int64_t samples, const u8* first_header,
@@ -154,6 +160,10 @@ class dsp_register_file {
   std::int64_t run_held_voice(u16 loop_entry, int pitch, dsp_voice& d, std::int64_t samples,
                               u8& header, bool& looped, bool& ended) const;
   void run_whole_frame();
+  // Voice v's steps in the frame whose first clocks are of `sample`, in
+  // their order: voice 0 runs from clock 30 on, then prepares its next
+  // sample (clocks 17–25); voice 1 reads its SRCN (clock 20) last.
+  [[gnu::always_inline]] inline void run_voice_steps(int v, std::int64_t sample);
   // Runs the frame's steps from clock `from` to before clock `to`, both
   // counted from the frame's first.
   void run_window(int from, int to);
@@ -204,7 +214,11 @@ class dsp_register_file {
   dsp_rate_counter counter_;
   std::int64_t frame_start_ = frame_first_clock - frame_clocks;  // CPU cycle
   std::int64_t done_ = 0;       // the clocks before this one have run
-  std::int64_t last_write_ = 0;  // CPU cycle of the program's last write
+  // CPU cycles of the program's last write (but to ENDX), of its last but
+  // to a voice's own registers, and of its last to each voice's.
+  std::int64_t last_write_ = 0;
+  std::int64_t last_shared_write_ = 0;
+  std::array<std::int64_t, dsp_voice_count> voice_written_{};
   std::int64_t latched_at_ = 0;  // the sample of the last KON latch
   u8 new_kon_ = 0;              // KON as written, until a latch acts on it
   u8 kon_ = 0;                  // the voices the last latch keyed on
