@@ -371,15 +371,23 @@ TEST(SongTraceTest, SummaryCountsKeyOnsPerSample) {
 // A quiet stretch answers reads of ENVX, OUTX and ENDX by running only what
 // they need; the same reads, each after a write that makes the DSP catch up
 // all its voices, must see the same values at every clock.
-TEST(SongTraceTest, QuietReadsSeeWhatAWholeCatchUpSees) {
+// Voices 0–2 keyed on at once, at pitches 0x0800, 0x0D00 and 0x1200, with
+// attack, decay and sustain, on a four-block sample whose last block loops
+// (ENDX sets again and again).
+spc_format looping_voices_image() {
   spc_builder b;
   b.dir_entry(0, 0x1000, 0x1000).brr_chain(0x1000, 4, 0x11);
   for (int v = 0; v < 3; ++v) {
-    b.dsp(v * 0x10 + 0x03, u8(0x08 + 0x05 * v));  // pitches 0x0800, 0x0D00, 0x1200
-    b.dsp(v * 0x10 + 0x05, u8(0x8A + v)).dsp(v * 0x10 + 0x06, 0x4C);  // attack, decay, sustain
+    b.dsp(v * 0x10 + 0x03, u8(0x08 + 0x05 * v));
+    b.dsp(v * 0x10 + 0x05, u8(0x8A + v)).dsp(v * 0x10 + 0x06, 0x4C);
   }
   spc_format image = b.image();
-  image.aram[0x1000 + 3 * 9] |= 0x02;  // the last block loops: ENDX sets again and again
+  image.aram[0x1000 + 3 * 9] |= 0x02;
+  return image;
+}
+
+TEST(SongTraceTest, QuietReadsSeeWhatAWholeCatchUpSees) {
+  const spc_format image = looping_voices_image();
   std::vector<trace_event> events_quiet, events_caught_up;
   dsp_register_file quiet(image, image, events_quiet), caught_up(image, image, events_caught_up);
   for (dsp_register_file* dsp : {&quiet, &caught_up}) dsp->write(0x4C, 0x07, 0);
@@ -394,6 +402,50 @@ TEST(SongTraceTest, QuietReadsSeeWhatAWholeCatchUpSees) {
     if (reg == 0x7C)
       for (dsp_register_file* dsp : {&quiet, &caught_up}) dsp->write(0x7C, 0x00, cycle + 5);
   }
+}
+
+// Clearing ENDX, or writing a voice's own registers (GAIN, ADSR, pitch,
+// volume), leaves the voices it does not touch running quietly; the same
+// writes, each followed by one that sends every voice step by step through
+// the next frames, must give the same reads and the same events.
+TEST(SongTraceTest, WritesSettleOnlyWhatTheyTouch) {
+  const spc_format image = looping_voices_image();
+  std::vector<trace_event> events_settled, events_stepped;
+  dsp_register_file settled(image, image, events_settled), stepped(image, image, events_stepped);
+  const auto both_write = [&](u8 reg, u8 value, std::int64_t cycle) {
+    settled.write(reg, value, cycle);
+    stepped.write(reg, value, cycle);
+    stepped.write(0x0A, u8(cycle & 1), cycle);  // an unused register, not a voice's own
+  };
+  both_write(0x4C, 0x07, 0);
+  const u8 written[] = {0x07, 0x15, 0x27, 0x03, 0x10, 0x05, 0x21, 0x17, 0x26};
+  // Accesses some frames apart, so that whole frames run between them.
+  for (int n = 0; n < 3000; ++n) {
+    const std::int64_t cycle = 100 + n * 389;
+    const u8 reg = written[n % std::size(written)];
+    // GAIN in every mode, ADSR1 switching between ADSR and GAIN, pitches
+    // from 0x0000 to 0x1F00, any volume.
+    const u8 value = (reg & 0x0F) == 0x03 ? u8(n % 0x20) : (reg & 0x0F) == 0x05 ? u8((n & 0x80) | 0x0F) : u8(n * 37);
+    both_write(reg, value, cycle);
+    const u8 envx = u8(0x08 + 0x10 * (n % 3));
+    ASSERT_EQ(settled.read(envx, cycle + 171), stepped.read(envx, cycle + 171)) << "at cycle " << cycle;
+    ASSERT_EQ(settled.read(0x7C, cycle + 300), stepped.read(0x7C, cycle + 300)) << "at cycle " << cycle;
+    both_write(0x7C, 0x00, cycle + 301);
+  }
+  const std::int64_t end = 100 + 3000 * 389 + 64 * 32;
+  settled.finish(end);
+  stepped.finish(end);
+  const auto text = [](const std::vector<trace_event>& events) {
+    std::string out;
+    for (const trace_event& e : events)
+      out += std::to_string(e.sample) + " " + std::to_string(int(e.kind)) + " " + std::to_string(e.voice) +
+             " " + std::to_string(e.pitch) + " " + std::to_string(e.vol_left) + "/" +
+             std::to_string(e.vol_right) + " " + std::to_string(e.adsr1) + " " + std::to_string(e.gain) +
+             (e.split ? " split" : "") + " " + std::to_string(e.envelope_from) + "\n";
+    return out;
+  };
+  EXPECT_GT(events_settled.size(), 1000u);
+  EXPECT_EQ(text(events_settled), text(events_stepped));
 }
 
 }  // namespace
