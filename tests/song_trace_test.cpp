@@ -298,6 +298,29 @@ TEST(SongTraceTest, WaitLoopsWithSideEffectsAreNotSkipped) {
   EXPECT_TRUE(same_events(trace, trace_song(image.image(), 1.0, without_skipping())));
 }
 
+// A wait loop that sets voice 0's GAIN one way on one half of its pass and
+// back on the other, reading the timer's counter in each half, leaves every
+// register as it found it two halves on, but the voice hears each change:
+// it is no idle loop.
+TEST(SongTraceTest, WaitLoopsThatWriteARegisterBackAreNotSkipped) {
+  const spc_builder image = song_image({
+      0x8F, 0x50, 0xFA,  // MOV $FA,#$50    timer 0: an output every 10 ms
+      0x8F, 0x01, 0xF1,  // MOV $F1,#$01
+      0x8F, 0x4C, 0xF2,  // MOV $F2,#$4C
+      0x8F, 0x01, 0xF3,  // MOV $F3,#$01    KON voice 0
+      0x8F, 0x07, 0xF2,  // MOV $F2,#$07    its GAIN
+      0x8F, 0x3C, 0xF3,  // wait: MOV $F3,#$3C
+      0xE4, 0xFD,        // MOV A,$FD       the counter, mostly 0
+      0x8F, 0x7F, 0xF3,  // MOV $F3,#$7F
+      0xE4, 0xFD,        // MOV A,$FD
+      0x2F, 0xF4,        // BRA wait
+  });
+  const song_trace skipped = trace_song(image.image(), 0.5);
+  const song_trace every_pass = trace_song(image.image(), 0.5, without_skipping());
+  EXPECT_GT(every_pass.events.size(), 1000u);
+  EXPECT_TRUE(same_events(skipped, every_pass));
+}
+
 // A wait loop that polls ENDX as well as a timer, clearing it as drivers do,
 // is skipped up to the pass that finds a voice's bit: voices 0 and 1 loop
 // their samples at two pitches, and each bit found keys on voice 2.

@@ -94,17 +94,10 @@ void spc_io_bus::write_dsp(u8 address, u8 value) {
   const u8 before = dsp_.peek(address);
   dsp_.run_until(now);  // the DSP has done all it did before the write
   // A write that changes nothing (KON 0 again, ENDX cleared while it is
-  // clear) does not act, however often a loop makes it.
-  if (dsp_.write(address, value, now)) {
-    switch (address) {
-      case r_key_on:
-      case r_key_off:
-      case r_flags:
-      case r_end_flags:
-        ++acting_writes_;
-        break;
-    }
-  }
+  // clear) does not act, however often a loop makes it. One that changes
+  // anything acts, even when a later pass writes the old value back and the
+  // state looks as it was: the voices heard both values in between.
+  if (dsp_.write(address, value, now)) ++acting_writes_;
   state_hash_ += state_change(0x10000u + address, before, dsp_.peek(address));
 }
 
