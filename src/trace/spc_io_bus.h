@@ -72,7 +72,8 @@ class spc_io_bus {
   // For spotting an idle loop, which leaves the state as it found it. A hash
   // of what the program has written (RAM and DSP registers), kept as it
   // writes; a count of the writes that act on the DSP or the timers (every
-  // DSP write that changes anything, KON and ENDX among them, and CONTROL):
+  // DSP write that changes anything, KON and ENDX among them, a new timer
+  // target, and CONTROL):
   // a loop that writes a register and writes it back a pass later leaves
   // the hash as it was, but the voices heard it; and a count of the reads
   // whose value moves with time (ENDX, a counter that had gone up).
