@@ -51,7 +51,13 @@ class spc_io_bus {
     // bit, which would make the next pass look changed.
     if (cell != value) {
       if (address != io_dsp_data) state_hash_ += state_change(address, cell, value);
-      if (dsp_.in_directory(address)) dsp_.catch_up(cycle);  // it reads the entry as it was
+      // The DSP reads the directory behind the program, and whenever a
+      // voice starts or loops: it reads the entry as it was, and a loop
+      // that changes an entry and changes it back acts on the voices.
+      if (dsp_.in_directory(address)) {
+        dsp_.catch_up(cycle);
+        ++acting_writes_;
+      }
       cell = value;
     }
     if ((address & 0xFFF0) == 0x00F0) write_io(address, value, cycle);
@@ -72,8 +78,8 @@ class spc_io_bus {
   // For spotting an idle loop, which leaves the state as it found it. A hash
   // of what the program has written (RAM and DSP registers), kept as it
   // writes; a count of the writes that act on the DSP or the timers (every
-  // DSP write that changes anything, KON and ENDX among them, a new timer
-  // target, and CONTROL):
+  // DSP write that changes anything, KON and ENDX among them, a change to
+  // the sample directory, a new timer target, and CONTROL):
   // a loop that writes a register and writes it back a pass later leaves
   // the hash as it was, but the voices heard it; and a count of the reads
   // whose value moves with time (ENDX, a counter that had gone up).
