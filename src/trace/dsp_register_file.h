@@ -215,7 +215,8 @@ class dsp_register_file {
   std::int64_t frame_start_ = frame_first_clock - frame_clocks;  // CPU cycle
   std::int64_t done_ = 0;       // the clocks before this one have run
   // CPU cycles of the program's last write (but to ENDX), of its last but
-  // to a voice's own registers, and of its last to each voice's.
+  // to a voice's own registers, and of its last to each voice's. The first
+  // is the latest of the others, kept because every quiet read asks it.
   std::int64_t last_write_ = 0;
   std::int64_t last_shared_write_ = 0;
   std::array<std::int64_t, dsp_voice_count> voice_written_{};

@@ -82,14 +82,9 @@ void spc_io_bus::write_io(u16 address, u8 value, std::int64_t cycle) {
       break;
     case io_timer0_target:
     case io_timer0_target + 1:
-    case io_timer0_target + 2: {
-      // A new target acts as a DSP write does (see write_dsp): the hash
-      // misses one that a later pass takes back.
-      spc_timer& timer = timers_[address - io_timer0_target];
-      if (timer.target() != value) ++acting_writes_;
-      timer.set_target(value, now);
+    case io_timer0_target + 2:
+      timers_[address - io_timer0_target].set_target(value, now);
       break;
-    }
     default:
       break;  // TEST, the ports (the main CPU reads them, not this program), 0xF8/0xF9, counters
   }

@@ -51,11 +51,14 @@ class spc_io_bus {
     // bit, which would make the next pass look changed.
     if (cell != value) {
       if (address != io_dsp_data) state_hash_ += state_change(address, cell, value);
-      // The DSP reads the directory behind the program, and whenever a
-      // voice starts or loops: it reads the entry as it was, and a loop
-      // that changes an entry and changes it back acts on the voices.
+      // What others read in RAM acts, even when a later pass writes the old
+      // value back: the DSP reads the directory whenever a voice starts or
+      // loops (behind the program: it must read the entry as it was), and
+      // the timers count to their targets.
       if (dsp_.in_directory(address)) {
         dsp_.catch_up(cycle);
+        ++acting_writes_;
+      } else if (u16(address - io_timer0_target) < timer_count) {
         ++acting_writes_;
       }
       cell = value;

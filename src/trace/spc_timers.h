@@ -21,8 +21,6 @@ class spc_timer {
   // CONTROL's enable bit: turning it on restarts the divider and the counter.
   void set_enabled(bool enabled, std::int64_t now);
   void set_target(u8 target, std::int64_t now);
-  // The target as the register holds it.
-  u8 target() const { return u8(target_); }
   // The 4-bit counter; reading clears it.
   u8 read_counter(std::int64_t now);
   // The cycle at which the counter next goes up: `now` when it already has
