@@ -13,7 +13,10 @@
 #include <algorithm>
 #include <bitset>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "aram_layout.h"
 #include "aram_regions.h"
@@ -33,6 +36,70 @@ constexpr std::int64_t fade_samples = dsp_sample_rate;  // a touch fades out ove
 // A write at full strength (alpha 230), premultiplied, as paint_overlay draws it.
 constexpr std::uint32_t echo_written_pixel = 230u << 24 | (255u * 230 / 255) << 16 |
                                              (115u * 230 / 255) << 8 | (26u * 230 / 255);
+
+// The live overlay fades out in this many steps over fade_samples.
+constexpr std::int64_t fade_steps = 8;
+
+// A voice's number is a square picture: the glyph at font size
+// number_font_size, its baseline a pixel above the voice's box, and
+// number_pad pixels around for its dark outline.
+constexpr int number_pad = 2;
+int number_font_size(int cell) { return std::max(9, 3 * cell); }
+struct number_place {
+  int x, y;
+};
+number_place number_place_of(const aram_map_geometry& geometry, std::uint32_t block) {
+  return {geometry.cell_x(block) - number_pad,
+          geometry.cell_y(block) - 1 - number_font_size(geometry.cell) - number_pad};
+}
+
+// The nine bytes of a BRR block from `block` on, as runs within rows
+// (first, last address): one, or two where it runs on to the next row or
+// past FFFF to 0.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> block_rows(std::uint32_t block) {
+  const std::uint32_t last = (block + 8) & 0xFFFF;
+  if (last >> 8 == block >> 8 && last >= block) return {{block, last}};
+  return {{block, block | 0xFF}, {last & 0xFF00, last}};
+}
+
+// What a voice's mark covers: its box, whose stroke reaches a pixel past
+// the cells, and its number.
+void add_mark_area(cairo_region_t* region, const aram_map_geometry& geometry, std::uint32_t block) {
+  for (const auto& [first, last] : block_rows(block)) {
+    const cairo_rectangle_int_t box{geometry.cell_x(first) - 1, geometry.cell_y(first) - 1,
+                                    int(last - first + 1) * geometry.cell + 2, geometry.cell + 2};
+    cairo_region_union_rectangle(region, &box);
+  }
+  const number_place place = number_place_of(geometry, block);
+  const int size = number_font_size(geometry.cell) + 2 * number_pad;
+  const cairo_rectangle_int_t number{place.x, place.y, size, size};
+  cairo_region_union_rectangle(region, &number);
+}
+
+// `cr`'s clip as a region of whole pixels.
+cairo_region_t* clip_region(cairo_t* cr) {
+  cairo_region_t* region = cairo_region_create();
+  cairo_rectangle_list_t* rectangles = cairo_copy_clip_rectangle_list(cr);
+  if (rectangles->status == CAIRO_STATUS_SUCCESS) {
+    for (int i = 0; i < rectangles->num_rectangles; ++i) {
+      const cairo_rectangle_t& r = rectangles->rectangles[i];
+      const int x = int(std::floor(r.x)), y = int(std::floor(r.y));
+      const cairo_rectangle_int_t whole{x, y, int(std::ceil(r.x + r.width)) - x,
+                                        int(std::ceil(r.y + r.height)) - y};
+      cairo_region_union_rectangle(region, &whole);
+    }
+  } else {
+    // Not representable as rectangles: take the extents.
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    const cairo_rectangle_int_t extents{int(std::floor(x1)), int(std::floor(y1)),
+                                        int(std::ceil(x2 - std::floor(x1))),
+                                        int(std::ceil(y2 - std::floor(y1)))};
+    cairo_region_union_rectangle(region, &extents);
+  }
+  cairo_rectangle_list_destroy(rectangles);
+  return region;
+}
 
 // The heard position, in DSP samples since Play (see the top of the file).
 // The tracer's thread only.
@@ -181,44 +248,51 @@ void aram_live_view::poll() {
   const std::int64_t began = g_get_monotonic_time();
   if (tracer_ && tracer_->take(picture_)) {
     shown_ = true;
+    const changed_cells cells = paint_overlay();
     const std::array<std::int32_t, 8> boxes_before = boxed_;
-    std::bitset<256> rows = paint_overlay();
-    // The rows of the voices' boxes, before and after, with the number above.
     boxed_ = picture_->voice_block;
-    for (const auto& boxes : {boxes_before, boxed_})
-      for (const std::int32_t block : boxes)
-        if (block >= 0)
-          for (const std::int32_t a : {block - 0x100, block, block + 8}) rows.set(std::size_t(a >> 8 & 0xFF));
-    queue_rows(rows);
+    queue_changes(cells, boxes_before);
     take_costs_.add(g_get_monotonic_time() - began);
   }
 }
 
-// Only the rows of cells that changed are drawn again: a driver touches a
-// few rows of its code and variables, and a whole map a frame is most of
-// what drawing costs while the song plays.
-void aram_live_view::queue_rows(const std::bitset<256>& rows) {
+// Only what changed is drawn again: the cells whose colour moved a step,
+// and the boxes of the voices that moved on. A driver's loop keeps its code
+// and variables at full strength, so most frames change a few cells and
+// the voices' boxes; drawing is most of what the live map costs.
+void aram_live_view::queue_changes(const changed_cells& cells,
+                                   const std::array<std::int32_t, 8>& boxes_before) {
   const aram_map_geometry geometry = aram_map_geometry::fit(gtk_widget_get_allocated_width(area_),
                                                             gtk_widget_get_allocated_height(area_));
-  // Outlines and numbers reach a few pixels past their cells.
-  const int margin = 2 * geometry.cell + 12;
+  const int cell = geometry.cell;
+  cairo_region_t* region = cairo_region_create();
   for (int row = 0; row < 256; ++row) {
-    if (!rows[std::size_t(row)]) continue;
-    int last = row;
-    while (last + 1 < 256 && rows[std::size_t(last + 1)]) ++last;
-    gtk_widget_queue_draw_area(area_, 0, row * geometry.cell - margin, geometry.side(),
-                               (last - row + 1) * geometry.cell + 2 * margin);
-    row = last;
+    const int first = cells.first[std::size_t(row)], last = cells.last[std::size_t(row)];
+    if (first > last) continue;
+    const cairo_rectangle_int_t changed{first * cell, row * cell, (last - first + 1) * cell, cell};
+    cairo_region_union_rectangle(region, &changed);
   }
+  for (int v = 0; v < 8; ++v) {
+    if (boxes_before[std::size_t(v)] == boxed_[std::size_t(v)]) continue;
+    for (const std::int32_t block : {boxes_before[std::size_t(v)], boxed_[std::size_t(v)]})
+      if (block >= 0) add_mark_area(region, geometry, std::uint32_t(block));
+  }
+  if (!cairo_region_is_empty(region)) gtk_widget_queue_draw_region(area_, region);
+  cairo_region_destroy(region);
 }
 
-// Premultiplied: each colour channel scaled by the alpha, which falls from
-// 0.9 for a touch in this picture's sample to 0 a second before.
-std::bitset<256> aram_live_view::paint_overlay() {
-  std::bitset<256> changed;
+// Premultiplied: each colour channel scaled by the alpha, which falls in
+// fade_steps steps from 0.9 for a touch in the last eighth of a second to
+// 0 a second on. Steps, not a ramp: a byte the driver touches all the time
+// keeps its colour, and only bytes it left change.
+aram_live_view::changed_cells aram_live_view::paint_overlay() {
+  changed_cells changed;
   cairo_surface_flush(overlay_.get());
   unsigned char* data = cairo_image_surface_get_data(overlay_.get());
-  if (!data) return changed.set();
+  if (!data) {
+    for (std::uint32_t row = 0; row < 256; ++row) changed.add(row << 8), changed.add(row << 8 | 0xFF);
+    return changed;
+  }
   const int stride = cairo_image_surface_get_stride(overlay_.get());
   // Executed green, written orange, read light blue: as the whole song's.
   static constexpr std::uint8_t colours[4][3] = {{0, 0, 0}, {89, 217, 255}, {255, 115, 26},
@@ -236,7 +310,8 @@ std::bitset<256> aram_live_view::paint_overlay() {
     std::uint32_t pixel = 0;
     const std::int64_t age = p.sample - p.last_sample[a];
     if (p.last_kind[a] != live_aram_picture::none && age < fade_samples) {
-      const std::uint32_t alpha = std::uint32_t(230 * (fade_samples - age) / fade_samples);
+      const std::int64_t step = age * fade_steps / fade_samples;
+      const std::uint32_t alpha = std::uint32_t(230 * (fade_steps - step) / fade_steps);
       const std::uint8_t* c = colours[p.last_kind[a]];
       pixel = alpha << 24 | (c[0] * alpha / 255) << 16 | (c[1] * alpha / 255) << 8 |
               (c[2] * alpha / 255);
@@ -246,13 +321,65 @@ std::bitset<256> aram_live_view::paint_overlay() {
     if (pixel == 0 && p.sample >= 0 && in_echo(a)) pixel = echo_written_pixel;
     auto* row = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(page) * stride);
     std::uint32_t& cell = row[a & 0xFF];
-    if (cell != pixel) changed.set(page);
+    if (cell != pixel) changed.add(a);
     cell = pixel;
     if ((a & 0xFF) == 0) lit_pages_.reset(page);
     if (pixel != 0) lit_pages_.set(page);
   }
   cairo_surface_mark_dirty(overlay_.get());
   return changed;
+}
+
+cairo_surface_t* aram_live_view::voice_number(int voice, int cell) {
+  if (numbers_cell_ != cell) {
+    for (auto& number : numbers_) number.reset();
+    numbers_cell_ = cell;
+  }
+  auto& number = numbers_[std::size_t(voice)];
+  if (!number) {
+    const int size = number_font_size(cell);
+    number.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size + 2 * number_pad,
+                                            size + 2 * number_pad));
+    cairo_t* cr = cairo_create(number.get());
+    cairo_set_font_size(cr, size);
+    cairo_move_to(cr, number_pad, number_pad + size);
+    const char digit[2] = {char('0' + voice), 0};
+    cairo_text_path(cr, digit);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 3.0);
+    cairo_stroke_preserve(cr);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+  }
+  return number.get();
+}
+
+void aram_live_view::draw_voice_marks(cairo_t* cr, const aram_map_geometry& geometry) {
+  const live_aram_picture* p = picture();
+  if (!p) return;
+  cairo_region_t* clip = clip_region(cr);
+  for (int v = 0; v < 8; ++v) {
+    const std::int32_t block = p->voice_block[std::size_t(v)];
+    if (block < 0) continue;
+    cairo_region_t* mark = cairo_region_create();
+    add_mark_area(mark, geometry, std::uint32_t(block));
+    cairo_region_intersect(mark, clip);
+    const bool seen = !cairo_region_is_empty(mark);
+    cairo_region_destroy(mark);
+    if (!seen) continue;
+    cairo_set_line_width(cr, 2.0);
+    for (const auto& [first, last] : block_rows(std::uint32_t(block))) {
+      cairo_rectangle(cr, geometry.cell_x(first), geometry.cell_y(first),
+                      (last - first + 1) * geometry.cell, geometry.cell);
+    }
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_stroke(cr);
+    const number_place place = number_place_of(geometry, std::uint32_t(block));
+    cairo_set_source_surface(cr, voice_number(v, geometry.cell), place.x, place.y);
+    cairo_paint(cr);
+  }
+  cairo_region_destroy(clip);
 }
 
 std::string aram_live_view::describe(u16 address) const {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "aram_layout.h"
 #include "live_aram.h"
 #include "play_button.h"
 #include "spc.h"
@@ -68,6 +69,10 @@ class aram_live_view {
   const frame_costs& draw_costs() const { return draw_costs_; }
   void note_draw_us(std::int64_t us) { draw_costs_.add(us); }
 
+  // Each sounding voice's BRR block boxed, its number above, drawn where
+  // `cr`'s clip reaches (the map draws the echo outline).
+  void draw_voice_marks(cairo_t* cr, const aram_map_geometry& geometry);
+
  private:
   struct surface_deleter {
     void operator()(cairo_surface_t* s) const noexcept { cairo_surface_destroy(s); }
@@ -81,9 +86,22 @@ class aram_live_view {
   void poll();
   void arm();
   void disarm();
-  // Returns the rows of 256 bytes whose pixels changed.
-  std::bitset<256> paint_overlay();
-  void queue_rows(const std::bitset<256>& rows);
+  // The cells whose pixels changed, per row of 256: first and last column
+  // (first > last: none).
+  struct changed_cells {
+    std::array<u8, 256> first, last;
+    changed_cells() { first.fill(255), last.fill(0); }
+    void add(std::uint32_t address) {
+      const std::size_t row = address >> 8;
+      first[row] = std::min<u8>(first[row], u8(address));
+      last[row] = std::max<u8>(last[row], u8(address));
+    }
+  };
+  changed_cells paint_overlay();
+  void queue_changes(const changed_cells& cells, const std::array<std::int32_t, 8>& boxes_before);
+  // The voice numbers as pictures, made once per cell size: a text path
+  // every frame cost more than the rest of the map's draw.
+  cairo_surface_t* voice_number(int voice, int cell);
 
   GtkWidget* area_;
   const play_button* controls_;
@@ -93,6 +111,8 @@ class aram_live_view {
   std::unique_ptr<live_aram_picture> picture_ = std::make_unique<live_aram_picture>();
   std::unique_ptr<cairo_surface_t, surface_deleter> overlay_;
   std::array<std::int32_t, 8> boxed_{-1, -1, -1, -1, -1, -1, -1, -1};  // voice blocks drawn
+  std::array<std::unique_ptr<cairo_surface_t, surface_deleter>, 8> numbers_;
+  int numbers_cell_ = 0;  // the cell size numbers_ were made for
   std::bitset<256> lit_pages_;   // pages of the overlay with a pixel not clear
   std::bitset<256> echo_pages_;  // pages the echo buffer covers
   bool shown_ = false;  // picture_ holds a picture of this song

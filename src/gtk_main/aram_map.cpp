@@ -226,32 +226,15 @@ void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surfa
 
 // While the song plays: the echo buffer outlined, and each sounding voice's
 // BRR block boxed with its number.
-void draw_live_marks(cairo_t* cr, const aram_map_geometry& geometry, const aram_live_view& live) {
-  const live_aram_picture* picture = live.picture();
-  if (!picture) return;
-  cairo_set_line_width(cr, 1.0);
+void draw_live_marks(cairo_t* cr, const aram_map_geometry& geometry, aram_live_view& live) {
+  if (!live.picture()) return;
   if (live.echo_size() > 0) {
+    cairo_set_line_width(cr, 1.0);
     outline_blocks(cr, geometry, {live.echo_start(), live.echo_size()});
     set_colour(cr, echo_colour);
     cairo_stroke(cr);
   }
-  cairo_set_font_size(cr, std::max(9.0, 3.0 * geometry.cell));
-  for (int v = 0; v < 8; ++v) {
-    const std::int32_t block = picture->voice_block[static_cast<std::size_t>(v)];
-    if (block < 0) continue;
-    cairo_set_line_width(cr, 2.0);
-    outline_blocks(cr, geometry, {std::uint32_t(block), 9});
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_stroke(cr);
-    const char digit[2] = {char('0' + v), 0};
-    cairo_move_to(cr, geometry.cell_x(std::uint32_t(block)), geometry.cell_y(std::uint32_t(block)) - 1);
-    cairo_text_path(cr, digit);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_set_line_width(cr, 3.0);
-    cairo_stroke_preserve(cr);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_fill(cr);
-  }
+  live.draw_voice_marks(cr, geometry);
 }
 
 struct aram_map_state {
@@ -546,6 +529,9 @@ GtkWidget* aram_map_new(background_tasks& tasks, aram_map_sample_chosen on_sampl
   g_object_set_data_full(G_OBJECT(area), state_key, state.release(),
                          [](gpointer data) { delete static_cast<aram_map_state*>(data); });
   g_signal_connect(area, "draw", G_CALLBACK(draw_map), nullptr);
+  g_signal_connect_after(area, "realize", G_CALLBACK(+[](GtkWidget* w, gpointer) noexcept {
+    gdk_window_ensure_native(gtk_widget_get_window(w));
+  }), nullptr);
   g_signal_connect(area, "motion-notify-event", G_CALLBACK(pointer_moved), nullptr);
   g_signal_connect(area, "leave-notify-event", G_CALLBACK(pointer_left), nullptr);
   g_signal_connect(area, "query-tooltip", G_CALLBACK(tooltip_wanted), nullptr);

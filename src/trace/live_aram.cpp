@@ -29,8 +29,10 @@ class live_aram_tracer::pacer : public trace_pacer {
     while (!owner_.cancel_.load()) {
       const std::int64_t heard = owner_.heard_() * cpu_cycles_per_sample;
       if (heard / cpu_cycles_per_sample >= cycle / cpu_cycles_per_sample) break;
-      const auto wait = std::chrono::microseconds(
-          std::clamp<std::int64_t>((cycle - heard) * 1000000 / cycles_per_second, 1000, 20000));
+      // The heard position moves with the wall clock: one wait to where it
+      // reaches the step, not a wake-up every few milliseconds on the way.
+      const auto wait = std::chrono::microseconds(std::clamp<std::int64_t>(
+          (cycle - heard) * 1000000 / cycles_per_second + 500, 1000, 100000));
       std::unique_lock lock(owner_.wake_mutex_);
       owner_.wake_.wait_for(lock, wait, [this] { return owner_.cancel_.load(); });
     }

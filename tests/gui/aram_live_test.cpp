@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -61,6 +63,32 @@ TEST(AramLiveTest, PlayDrawsTheProgramAndTheVoicesAndStopKeepsTheLastPicture) {
   GtkWidget* area = aram_map_area(pane.map);
   const auto geometry = aram_map_geometry::fit(gtk_widget_get_allocated_width(area),
                                                gtk_widget_get_allocated_height(area));
+  {
+    // Voice 0's box is white on its block's top edge, and its number, white
+    // in a dark outline, stands above it.
+    cairo_surface_t* drawn = cairo_image_surface_create(
+        CAIRO_FORMAT_RGB24, gtk_widget_get_allocated_width(area), gtk_widget_get_allocated_height(area));
+    cairo_t* cr = cairo_create(drawn);
+    gtk_widget_draw(area, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(drawn);
+    const auto rgb_at = [&](int x, int y) {
+      const unsigned char* row = cairo_image_surface_get_data(drawn) + y * cairo_image_surface_get_stride(drawn);
+      return reinterpret_cast<const std::uint32_t*>(row)[x] & 0xFFFFFF;
+    };
+    const std::uint32_t block = std::uint32_t(aram_map_live_picture(pane.map)->voice_block[0]);
+    EXPECT_EQ(rgb_at(geometry.cell_x(block + 8), geometry.cell_y(block)), 0xFFFFFFu);
+    const int size = std::max(9, 3 * geometry.cell);  // the number's font size
+    int light = 0, black = 0;  // a small glyph's strokes are antialiased greys
+    for (int y = geometry.cell_y(block) - 1 - size; y < geometry.cell_y(block) - 1; ++y)
+      for (int x = geometry.cell_x(block); x < geometry.cell_x(block) + size; ++x) {
+        const std::uint32_t c = rgb_at(x, y);
+        light += c == (c & 0xFF) * 0x010101u && (c & 0xFF) >= 0xC0;
+        black += c == 0;
+      }
+    EXPECT_TRUE(light > 0 && black > 0) << "the number 0 above its box";
+    cairo_surface_destroy(drawn);
+  }
   gui_move_to(gtk_widget_get_window(area), geometry.cell_x(0x6404) + geometry.cell / 2.0,
               geometry.cell_y(0x6404) + geometry.cell / 2.0);
   EXPECT_NE(aram_map_hover_text(pane.map).find("written by the DSP's echo"), std::string::npos)
