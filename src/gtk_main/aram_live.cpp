@@ -179,6 +179,7 @@ void aram_live_view::set_song(std::shared_ptr<const spc_format> image) {
     lit_pages_.reset();
     cairo_surface_mark_dirty(overlay_.get());
   }
+  changed_pixels_.reset(cairo_region_create());
   echo_start_ = echo_size_ = 0;
   echo_pages_.reset();
   if (image_) {
@@ -272,6 +273,7 @@ void aram_live_view::queue_changes(const changed_cells& cells,
     const cairo_rectangle_int_t changed{first * cell, row * cell, (last - first + 1) * cell, cell};
     cairo_region_union_rectangle(region, &changed);
   }
+  cairo_region_union(changed_pixels_.get(), region);
   for (int v = 0; v < 8; ++v) {
     if (boxes_before[std::size_t(v)] == boxed_[std::size_t(v)]) continue;
     for (const std::int32_t block : {boxes_before[std::size_t(v)], boxed_[std::size_t(v)]})
@@ -330,16 +332,23 @@ aram_live_view::changed_cells aram_live_view::paint_overlay() {
   return changed;
 }
 
-cairo_surface_t* aram_live_view::voice_number(int voice, int cell) {
-  if (numbers_cell_ != cell) {
+void aram_live_view::take_changed_pixels(cairo_region_t* into) {
+  cairo_region_union(into, changed_pixels_.get());
+  changed_pixels_.reset(cairo_region_create());
+}
+
+cairo_surface_t* aram_live_view::voice_number(cairo_surface_t* target, int voice, int cell) {
+  if (numbers_cell_ != cell || numbers_type_ != cairo_surface_get_type(target)) {
     for (auto& number : numbers_) number.reset();
     numbers_cell_ = cell;
+    numbers_type_ = cairo_surface_get_type(target);
   }
   auto& number = numbers_[std::size_t(voice)];
   if (!number) {
     const int size = number_font_size(cell);
-    number.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size + 2 * number_pad,
-                                            size + 2 * number_pad));
+    // Of the target's kind: an X server keeps it, and a draw only names it.
+    number.reset(cairo_surface_create_similar(target, CAIRO_CONTENT_COLOR_ALPHA,
+                                              size + 2 * number_pad, size + 2 * number_pad));
     cairo_t* cr = cairo_create(number.get());
     cairo_set_font_size(cr, size);
     cairo_move_to(cr, number_pad, number_pad + size);
@@ -376,7 +385,7 @@ void aram_live_view::draw_voice_marks(cairo_t* cr, const aram_map_geometry& geom
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_stroke(cr);
     const number_place place = number_place_of(geometry, std::uint32_t(block));
-    cairo_set_source_surface(cr, voice_number(v, geometry.cell), place.x, place.y);
+    cairo_set_source_surface(cr, voice_number(cairo_get_target(cr), v, geometry.cell), place.x, place.y);
     cairo_paint(cr);
   }
   cairo_region_destroy(clip);

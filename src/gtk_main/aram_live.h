@@ -69,6 +69,10 @@ class aram_live_view {
   const frame_costs& draw_costs() const { return draw_costs_; }
   void note_draw_us(std::int64_t us) { draw_costs_.add(us); }
 
+  // Adds to `into` the map's pixels whose overlay cells changed since the
+  // last call, and forgets them.
+  void take_changed_pixels(cairo_region_t* into);
+
   // Each sounding voice's BRR block boxed, its number above, drawn where
   // `cr`'s clip reaches (the map draws the echo outline).
   void draw_voice_marks(cairo_t* cr, const aram_map_geometry& geometry);
@@ -76,6 +80,9 @@ class aram_live_view {
  private:
   struct surface_deleter {
     void operator()(cairo_surface_t* s) const noexcept { cairo_surface_destroy(s); }
+  };
+  struct region_deleter {
+    void operator()(cairo_region_t* r) const noexcept { cairo_region_destroy(r); }
   };
 
   static gboolean on_poll(gpointer self) noexcept;
@@ -99,9 +106,9 @@ class aram_live_view {
   };
   changed_cells paint_overlay();
   void queue_changes(const changed_cells& cells, const std::array<std::int32_t, 8>& boxes_before);
-  // The voice numbers as pictures, made once per cell size: a text path
-  // every frame cost more than the rest of the map's draw.
-  cairo_surface_t* voice_number(int voice, int cell);
+  // The voice numbers as pictures like `target`, made once per cell size:
+  // a text path every frame cost more than the rest of the map's draw.
+  cairo_surface_t* voice_number(cairo_surface_t* target, int voice, int cell);
 
   GtkWidget* area_;
   const play_button* controls_;
@@ -112,7 +119,9 @@ class aram_live_view {
   std::unique_ptr<cairo_surface_t, surface_deleter> overlay_;
   std::array<std::int32_t, 8> boxed_{-1, -1, -1, -1, -1, -1, -1, -1};  // voice blocks drawn
   std::array<std::unique_ptr<cairo_surface_t, surface_deleter>, 8> numbers_;
-  int numbers_cell_ = 0;  // the cell size numbers_ were made for
+  int numbers_cell_ = 0;  // the cell size and kind of surface numbers_ were made for
+  cairo_surface_type_t numbers_type_ = CAIRO_SURFACE_TYPE_IMAGE;
+  std::unique_ptr<cairo_region_t, region_deleter> changed_pixels_{cairo_region_create()};
   std::bitset<256> lit_pages_;   // pages of the overlay with a pixel not clear
   std::bitset<256> echo_pages_;  // pages the echo buffer covers
   bool shown_ = false;  // picture_ holds a picture of this song

@@ -205,10 +205,9 @@ void paint_scaled(cairo_t* cr, const aram_map_geometry& geometry, cairo_surface_
   cairo_restore(cr);
 }
 
-void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surface_t* cells,
-                     const aram_layout& layout, int inspected) {
-  paint_scaled(cr, geometry, cells);
-
+// The inspected entry's outline and the program counter's ring.
+void draw_marks(cairo_t* cr, const aram_map_geometry& geometry, const aram_layout& layout,
+                int inspected) {
   cairo_set_line_width(cr, 2.0);
   for (const aram_sample_span& span : layout.samples)
     if (span.sample_number == inspected) outline_blocks(cr, geometry, span.blocks);
@@ -222,6 +221,12 @@ void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surfa
   cairo_arc(cr, x, y, std::max(4.0, 3.0 * half), 0, 2 * G_PI);
   set_colour(cr, program_counter_colour);
   cairo_stroke(cr);
+}
+
+void draw_over_cells(cairo_t* cr, const aram_map_geometry& geometry, cairo_surface_t* cells,
+                     const aram_layout& layout, int inspected) {
+  paint_scaled(cr, geometry, cells);
+  draw_marks(cr, geometry, layout, inspected);
 }
 
 // While the song plays: the echo buffer outlined, and each sounding voice's
@@ -249,6 +254,15 @@ struct aram_map_state {
   std::shared_ptr<const whole_song_access> whole;  // null until its trace lands
   surface_ptr access_cells;  // whole->access drawn; made at the first draw that shows it
   surface_ptr composed;      // the layout's colours with accesses over them, 256 x 256
+  // `composed` (or `cells`) scaled to the cells, in the window's own kind of
+  // surface, so that a frame while the song plays copies it and scales only
+  // the cells that changed. Made again for another cell size or picture.
+  surface_ptr scaled;
+  int scaled_cell = 0;
+  cairo_surface_t* scaled_over = nullptr;  // which picture went over the layout
+  bool scaled_whole = true;                // false: only what `stale` covers is right
+  std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> stale{cairo_region_create(),
+                                                                         cairo_region_destroy};
   GtkWidget* whole_toggle = nullptr;
   GtkWidget* free_label = nullptr;
   std::unique_ptr<aram_live_view> live;  // while the song plays
@@ -295,37 +309,75 @@ std::string text_at(GtkWidget* area, double x, double y) {
   return text;
 }
 
+// Brings `state.scaled` up to date: where the layout or the picture over
+// it changed, composes the two at 256 x 256 and scales them in.
+void update_scaled(GtkWidget* area, aram_map_state& state, const aram_map_geometry& geometry,
+                   cairo_surface_t* over) {
+  if (!state.scaled || state.scaled_cell != geometry.cell || state.scaled_over != over) {
+    state.scaled.reset(gdk_window_create_similar_surface(
+        gtk_widget_get_window(area), CAIRO_CONTENT_COLOR, geometry.side(), geometry.side()));
+    state.scaled_cell = geometry.cell;
+    state.scaled_over = over;
+    state.scaled_whole = false;
+  }
+  state.live->take_changed_pixels(state.stale.get());
+  if (!state.scaled_whole) {
+    const cairo_rectangle_int_t all{0, 0, geometry.side(), geometry.side()};
+    cairo_region_union_rectangle(state.stale.get(), &all);
+  }
+  // Rectangle by rectangle: each composes and sends the X server only its
+  // own cells, where the region's extents would span most of the map.
+  cairo_t* cr = cairo_create(state.scaled.get());
+  for (int i = 0; i < cairo_region_num_rectangles(state.stale.get()); ++i) {
+    cairo_rectangle_int_t r;
+    cairo_region_get_rectangle(state.stale.get(), i, &r);
+    const int first_row = std::clamp(r.y / geometry.cell, 0, 256);
+    const int end_row = std::clamp((r.y + r.height + geometry.cell - 1) / geometry.cell, first_row, 256);
+    cairo_surface_t* shown = state.cells.get();
+    if (over) {
+      if (!state.composed)
+        state.composed.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256));
+      cairo_t* compose = cairo_create(state.composed.get());
+      cairo_rectangle(compose, 0, first_row, 256, end_row - first_row);
+      cairo_clip(compose);
+      for (cairo_surface_t* layer : {shown, over}) {
+        cairo_set_source_surface(compose, layer, 0, 0);
+        cairo_paint(compose);
+      }
+      cairo_destroy(compose);
+      shown = state.composed.get();
+    }
+    cairo_save(cr);
+    cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    cairo_clip(cr);
+    paint_scaled(cr, geometry, shown);
+    cairo_restore(cr);
+  }
+  cairo_destroy(cr);
+  state.scaled_whole = true;
+  state.stale.reset(cairo_region_create());
+}
+
+// The layout (with what the program did over it) is scaled into a surface
+// of its own when it changes; a draw copies it, then marks what moves.
 gboolean draw_map(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   aram_map_state& state = state_of(area);
   if (!state.layout) return FALSE;
   const std::int64_t began = g_get_monotonic_time();
-  if (!state.cells) state.cells = paint_cells(*state.layout, state.played ? &*state.played : nullptr);
-  const bool whole = whole_song_shown(state);
-  if (whole && !state.access_cells) state.access_cells = paint_access_cells(state.whole->access);
-  const aram_map_geometry geometry = geometry_of(area);
-  // Accesses go over the layout at 256 x 256 first: one picture to scale,
-  // not two, in the draws that come many times a second while it plays.
-  cairo_surface_t* over = whole ? state.access_cells.get() : state.live->overlay();
-  cairo_surface_t* shown = state.cells.get();
-  if (over) {
-    if (!state.composed)
-      state.composed.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256));
-    cairo_t* compose = cairo_create(state.composed.get());
-    // Only the rows this draw shows: while the song plays, a few rows a frame.
-    double x1, y1, x2, y2;
-    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
-    const double first_row = std::clamp(std::floor(y1 / geometry.cell), 0.0, 256.0);
-    const double end_row = std::clamp(std::ceil(y2 / geometry.cell), first_row, 256.0);
-    cairo_rectangle(compose, 0, first_row, 256, end_row - first_row);
-    cairo_clip(compose);
-    for (cairo_surface_t* layer : {shown, over}) {
-      cairo_set_source_surface(compose, layer, 0, 0);
-      cairo_paint(compose);
-    }
-    cairo_destroy(compose);
-    shown = state.composed.get();
+  if (!state.cells) {
+    state.cells = paint_cells(*state.layout, state.played ? &*state.played : nullptr);
+    state.scaled_whole = false;
   }
-  draw_over_cells(cr, geometry, shown, *state.layout, state.inspected);
+  const bool whole = whole_song_shown(state);
+  if (whole && !state.access_cells) {
+    state.access_cells = paint_access_cells(state.whole->access);
+    state.scaled_whole = false;
+  }
+  const aram_map_geometry geometry = geometry_of(area);
+  update_scaled(area, state, geometry, whole ? state.access_cells.get() : state.live->overlay());
+  cairo_set_source_surface(cr, state.scaled.get(), 0, 0);
+  cairo_paint(cr);
+  draw_marks(cr, geometry, *state.layout, state.inspected);
   if (!whole) draw_live_marks(cr, geometry, *state.live);
   if (state.live->picture()) state.live->note_draw_us(g_get_monotonic_time() - began);
   return FALSE;
