@@ -1,7 +1,9 @@
 // The map keeps one 256 x 256 picture of the layout's colours, a pixel a
-// byte, and paints it scaled by the cell size without smoothing; the
-// program counter's ring and the inspected entry's outline go on top at
-// each draw. Hit-testing asks the same aram_map_geometry the draw uses.
+// byte, composes what the program did over it, and keeps that scaled by the
+// cell size without smoothing in a surface of the window's kind; the
+// program counter's ring, the inspected entry's outline and the voices'
+// boxes go on top at each draw. Hit-testing asks the same
+// aram_map_geometry the draw uses.
 
 #include "aram_map.h"
 
@@ -383,6 +385,13 @@ gboolean draw_map(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   return FALSE;
 }
 
+// The map's window is the X server's own: 24 times a second while the song
+// plays, a frame then draws the map alone, not the notebook and the window
+// around it.
+void realized(GtkWidget* area, gpointer) noexcept {
+  gdk_window_ensure_native(gtk_widget_get_window(area));
+}
+
 gboolean pointer_moved(GtkWidget* area, GdkEventMotion* event, gpointer) noexcept {
   state_of(area).hover_text = text_at(area, event->x, event->y);
   return FALSE;
@@ -581,9 +590,7 @@ GtkWidget* aram_map_new(background_tasks& tasks, aram_map_sample_chosen on_sampl
   g_object_set_data_full(G_OBJECT(area), state_key, state.release(),
                          [](gpointer data) { delete static_cast<aram_map_state*>(data); });
   g_signal_connect(area, "draw", G_CALLBACK(draw_map), nullptr);
-  g_signal_connect_after(area, "realize", G_CALLBACK(+[](GtkWidget* w, gpointer) noexcept {
-    gdk_window_ensure_native(gtk_widget_get_window(w));
-  }), nullptr);
+  g_signal_connect_after(area, "realize", G_CALLBACK(realized), nullptr);
   g_signal_connect(area, "motion-notify-event", G_CALLBACK(pointer_moved), nullptr);
   g_signal_connect(area, "leave-notify-event", G_CALLBACK(pointer_left), nullptr);
   g_signal_connect(area, "query-tooltip", G_CALLBACK(tooltip_wanted), nullptr);

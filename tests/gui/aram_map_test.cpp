@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
+#include <functional>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -153,6 +155,49 @@ TEST_F(AramMapTest, FreeListIsWhatFreePrintsAndWholeSongNamesTheAccesses) {
             0u)
       << hover(0x0400);
   EXPECT_EQ(hover(0x1000), "Address 1000 · byte C0\nSample 1 · SRCN 0\nWhole song: never touched");
+}
+
+// The window keeps the map scaled between draws: after each change it
+// still draws what the map draws offscreen from scratch.
+TEST_F(AramMapTest, TheWindowDrawsWhatTheMapDrawsAfterEachChange) {
+  const int width = gtk_widget_get_allocated_width(area);
+  const int height = gtk_widget_get_allocated_height(area);
+  const auto picture = [&](const std::function<void(cairo_t*)>& draw) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_t* cr = cairo_create(surface);
+    draw(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const auto* data = cairo_image_surface_get_data(surface);
+    std::vector<unsigned char> bytes;
+    for (int y = 0; y < geometry.side(); ++y) {
+      const auto* row = data + y * cairo_image_surface_get_stride(surface);
+      bytes.insert(bytes.end(), row, row + 4 * geometry.side());
+    }
+    cairo_surface_destroy(surface);
+    return bytes;
+  };
+  const auto in_window = [&] { return picture([&](cairo_t* cr) { gtk_widget_draw(area, cr); }); };
+  std::array<bool, 256> played{};
+  played[4] = true;
+  spc_builder other;
+  other.square_wave_tone().dir_entry(1, 0x5000, 0x5000).brr_chain(0x5000, 2, 0x22);
+  const std::shared_ptr<const aram_layout> other_layout = make_aram_layout(other.image());
+  ASSERT_TRUE(other_layout);
+
+  EXPECT_TRUE(in_window() == picture([&](cairo_t* cr) { aram_map_draw(cr, width, height, *layout, 0); }));
+  aram_map_set_played(map, &played);
+  EXPECT_TRUE(in_window() ==
+              picture([&](cairo_t* cr) { aram_map_draw(cr, width, height, *layout, 0, &played); }))
+      << "entries never played are faint";
+  aram_map_set_inspected(map, 5);
+  EXPECT_TRUE(in_window() ==
+              picture([&](cairo_t* cr) { aram_map_draw(cr, width, height, *layout, 5, &played); }))
+      << "entry 4 outlined";
+  aram_map_set_layout(map, other_layout);
+  EXPECT_TRUE(in_window() ==
+              picture([&](cairo_t* cr) { aram_map_draw(cr, width, height, *other_layout, 5); }))
+      << "another file";
 }
 
 }  // namespace
