@@ -62,18 +62,22 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> block_rows(std::uint32_t bl
   return {{block, block | 0xFF}, {last & 0xFF00, last}};
 }
 
-// What a voice's mark covers: its box, whose stroke reaches a pixel past
-// the cells, and its number.
-void add_mark_area(cairo_region_t* region, const aram_map_geometry& geometry, std::uint32_t block) {
-  for (const auto& [first, last] : block_rows(block)) {
-    const cairo_rectangle_int_t box{geometry.cell_x(first) - 1, geometry.cell_y(first) - 1,
-                                    int(last - first + 1) * geometry.cell + 2, geometry.cell + 2};
-    cairo_region_union_rectangle(region, &box);
-  }
+// What a voice's mark covers, added to `area`: its box, whose stroke
+// reaches a pixel past the cells, and its number.
+void add_mark_area(std::vector<cairo_rectangle_int_t>& area, const aram_map_geometry& geometry,
+                   std::uint32_t block) {
+  for (const auto& [first, last] : block_rows(block))
+    area.push_back({geometry.cell_x(first) - 1, geometry.cell_y(first) - 1,
+                    int(last - first + 1) * geometry.cell + 2, geometry.cell + 2});
   const number_place place = number_place_of(geometry, block);
   const int size = number_font_size(geometry.cell) + 2 * number_pad;
-  const cairo_rectangle_int_t number{place.x, place.y, size, size};
-  cairo_region_union_rectangle(region, &number);
+  area.push_back({place.x, place.y, size, size});
+}
+
+// One region of `rectangles` made at once: a union per rectangle costs a
+// region's worth of copying each.
+cairo_region_t* region_of(const std::vector<cairo_rectangle_int_t>& rectangles) {
+  return cairo_region_create_rectangles(rectangles.data(), int(rectangles.size()));
 }
 
 // `cr`'s clip as a region of whole pixels.
@@ -266,20 +270,31 @@ void aram_live_view::queue_changes(const changed_cells& cells,
   const aram_map_geometry geometry = aram_map_geometry::fit(gtk_widget_get_allocated_width(area_),
                                                             gtk_widget_get_allocated_height(area_));
   const int cell = geometry.cell;
-  cairo_region_t* region = cairo_region_create();
+  std::vector<cairo_rectangle_int_t> area;
   for (int row = 0; row < 256; ++row) {
     const int first = cells.first[std::size_t(row)], last = cells.last[std::size_t(row)];
     if (first > last) continue;
     const cairo_rectangle_int_t changed{first * cell, row * cell, (last - first + 1) * cell, cell};
-    cairo_region_union_rectangle(region, &changed);
+    // Rows changed over the same columns make one rectangle.
+    if (!area.empty() && area.back().x == changed.x && area.back().width == changed.width &&
+        area.back().y + area.back().height == changed.y)
+      area.back().height += cell;
+    else
+      area.push_back(changed);
   }
-  cairo_region_union(changed_pixels_.get(), region);
+  if (!area.empty()) {
+    cairo_region_t* changed = region_of(area);
+    cairo_region_union(changed_pixels_.get(), changed);
+    cairo_region_destroy(changed);
+  }
   for (int v = 0; v < 8; ++v) {
     if (boxes_before[std::size_t(v)] == boxed_[std::size_t(v)]) continue;
     for (const std::int32_t block : {boxes_before[std::size_t(v)], boxed_[std::size_t(v)]})
-      if (block >= 0) add_mark_area(region, geometry, std::uint32_t(block));
+      if (block >= 0) add_mark_area(area, geometry, std::uint32_t(block));
   }
-  if (!cairo_region_is_empty(region)) gtk_widget_queue_draw_region(area_, region);
+  if (area.empty()) return;
+  cairo_region_t* region = region_of(area);
+  gtk_widget_queue_draw_region(area_, region);
   cairo_region_destroy(region);
 }
 
@@ -371,8 +386,9 @@ void aram_live_view::draw_voice_marks(cairo_t* cr, const aram_map_geometry& geom
   for (int v = 0; v < 8; ++v) {
     const std::int32_t block = p->voice_block[std::size_t(v)];
     if (block < 0) continue;
-    cairo_region_t* mark = cairo_region_create();
-    add_mark_area(mark, geometry, std::uint32_t(block));
+    std::vector<cairo_rectangle_int_t> area;
+    add_mark_area(area, geometry, std::uint32_t(block));
+    cairo_region_t* mark = region_of(area);
     cairo_region_intersect(mark, clip);
     const bool seen = !cairo_region_is_empty(mark);
     cairo_region_destroy(mark);
