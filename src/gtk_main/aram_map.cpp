@@ -364,6 +364,15 @@ void update_scaled(GtkWidget* area, aram_map_state& state, const aram_map_geomet
 // of its own when it changes; a draw copies it, then marks what moves.
 gboolean draw_map(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   aram_map_state& state = state_of(area);
+  // The map's own window shows nothing of the page behind it: the theme's
+  // view background (the page's, in the usual themes) beside and below
+  // the cells.
+  const int width = gtk_widget_get_allocated_width(area);
+  const int height = gtk_widget_get_allocated_height(area);
+  const int side = state.layout ? geometry_of(area).side() : 0;
+  GtkStyleContext* style = gtk_widget_get_style_context(area);
+  gtk_render_background(style, cr, side, 0, width - side, height);
+  gtk_render_background(style, cr, 0, side, side, height - side);
   if (!state.layout) return FALSE;
   const std::int64_t began = g_get_monotonic_time();
   if (!state.cells) {
@@ -576,6 +585,7 @@ GtkWidget* aram_map_new(background_tasks& tasks, aram_map_sample_chosen on_sampl
   gtk_widget_add_events(area, GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK |
                                   GDK_BUTTON_PRESS_MASK);
   gtk_widget_set_has_tooltip(area, TRUE);
+  gtk_style_context_add_class(gtk_widget_get_style_context(area), GTK_STYLE_CLASS_VIEW);
   atk_object_set_name(gtk_widget_get_accessible(area), "Audio RAM map");
 
   auto state = std::make_unique<aram_map_state>();

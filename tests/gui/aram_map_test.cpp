@@ -186,6 +186,19 @@ TEST_F(AramMapTest, TheWindowDrawsWhatTheMapDrawsAfterEachChange) {
   ASSERT_TRUE(other_layout);
 
   EXPECT_TRUE(in_window() == picture([&](cairo_t* cr) { aram_map_draw(cr, width, height, *layout, 0); }));
+  {
+    // The map has a window of its own: beside the cells it paints the
+    // page's background itself, or old pixels would show there.
+    ASSERT_GT(width, geometry.side());
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_t* cr = cairo_create(surface);
+    gtk_widget_draw(area, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface));
+    EXPECT_NE(row[geometry.side() + 1] & 0xFFFFFF, 0u) << "nothing drawn right of the cells";
+    cairo_surface_destroy(surface);
+  }
   aram_map_set_played(map, &played);
   EXPECT_TRUE(in_window() ==
               picture([&](cairo_t* cr) { aram_map_draw(cr, width, height, *layout, 0, &played); }))
