@@ -7,6 +7,10 @@
 
 #include "aram_map.h"
 
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -394,11 +398,16 @@ gboolean draw_map(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   return FALSE;
 }
 
-// The map's window is the X server's own: 24 times a second while the song
-// plays, a frame then draws the map alone, not the notebook and the window
-// around it.
+// On X11 the map's window is the X server's own: 24 times a second while
+// the song plays, a frame then draws the map alone, not the notebook and
+// the window around it. (Wayland has no such child windows in GTK 3.)
 void realized(GtkWidget* area, gpointer) noexcept {
-  gdk_window_ensure_native(gtk_widget_get_window(area));
+#ifdef GDK_WINDOWING_X11
+  GdkWindow* window = gtk_widget_get_window(area);
+  if (GDK_IS_X11_WINDOW(window)) gdk_window_ensure_native(window);
+#else
+  (void)area;
+#endif
 }
 
 gboolean pointer_moved(GtkWidget* area, GdkEventMotion* event, gpointer) noexcept {
