@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <bitset>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -78,31 +77,6 @@ void add_mark_area(std::vector<cairo_rectangle_int_t>& area, const aram_map_geom
 // region's worth of copying each.
 cairo_region_t* region_of(const std::vector<cairo_rectangle_int_t>& rectangles) {
   return cairo_region_create_rectangles(rectangles.data(), int(rectangles.size()));
-}
-
-// `cr`'s clip as a region of whole pixels.
-cairo_region_t* clip_region(cairo_t* cr) {
-  cairo_region_t* region = cairo_region_create();
-  cairo_rectangle_list_t* rectangles = cairo_copy_clip_rectangle_list(cr);
-  if (rectangles->status == CAIRO_STATUS_SUCCESS) {
-    for (int i = 0; i < rectangles->num_rectangles; ++i) {
-      const cairo_rectangle_t& r = rectangles->rectangles[i];
-      const int x = int(std::floor(r.x)), y = int(std::floor(r.y));
-      const cairo_rectangle_int_t whole{x, y, int(std::ceil(r.x + r.width)) - x,
-                                        int(std::ceil(r.y + r.height)) - y};
-      cairo_region_union_rectangle(region, &whole);
-    }
-  } else {
-    // Not representable as rectangles: take the extents.
-    double x1, y1, x2, y2;
-    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
-    const cairo_rectangle_int_t extents{int(std::floor(x1)), int(std::floor(y1)),
-                                        int(std::ceil(x2 - std::floor(x1))),
-                                        int(std::ceil(y2 - std::floor(y1)))};
-    cairo_region_union_rectangle(region, &extents);
-  }
-  cairo_rectangle_list_destroy(rectangles);
-  return region;
 }
 
 // The heard position, in DSP samples since Play (see the top of the file).
@@ -382,17 +356,9 @@ cairo_surface_t* aram_live_view::voice_number(cairo_surface_t* target, int voice
 void aram_live_view::draw_voice_marks(cairo_t* cr, const aram_map_geometry& geometry) {
   const live_aram_picture* p = picture();
   if (!p) return;
-  cairo_region_t* clip = clip_region(cr);
   for (int v = 0; v < 8; ++v) {
     const std::int32_t block = p->voice_block[std::size_t(v)];
     if (block < 0) continue;
-    std::vector<cairo_rectangle_int_t> area;
-    add_mark_area(area, geometry, std::uint32_t(block));
-    cairo_region_t* mark = region_of(area);
-    cairo_region_intersect(mark, clip);
-    const bool seen = !cairo_region_is_empty(mark);
-    cairo_region_destroy(mark);
-    if (!seen) continue;
     cairo_set_line_width(cr, 2.0);
     for (const auto& [first, last] : block_rows(std::uint32_t(block))) {
       cairo_rectangle(cr, geometry.cell_x(first), geometry.cell_y(first),
@@ -404,7 +370,6 @@ void aram_live_view::draw_voice_marks(cairo_t* cr, const aram_map_geometry& geom
     cairo_set_source_surface(cr, voice_number(cairo_get_target(cr), v, geometry.cell), place.x, place.y);
     cairo_paint(cr);
   }
-  cairo_region_destroy(clip);
 }
 
 std::string aram_live_view::describe(u16 address) const {

@@ -73,8 +73,8 @@ class aram_live_view {
   // last call, and forgets them.
   void take_changed_pixels(cairo_region_t* into);
 
-  // Each sounding voice's BRR block boxed, its number above, drawn where
-  // `cr`'s clip reaches (the map draws the echo outline).
+  // Each sounding voice's BRR block boxed, its number above (the map draws
+  // the echo outline).
   void draw_voice_marks(cairo_t* cr, const aram_map_geometry& geometry);
 
  private:

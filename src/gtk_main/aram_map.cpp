@@ -262,11 +262,11 @@ struct aram_map_state {
   surface_ptr composed;      // the layout's colours with accesses over them, 256 x 256
   // `composed` (or `cells`) scaled to the cells, in the window's own kind of
   // surface, so that a frame while the song plays copies it and scales only
-  // the cells that changed. Made again for another cell size or picture.
+  // the cells that changed (`stale`). Made again, whole, for another cell
+  // size or picture; dropped when `cells` or `access_cells` are.
   surface_ptr scaled;
   int scaled_cell = 0;
   cairo_surface_t* scaled_over = nullptr;  // which picture went over the layout
-  bool scaled_whole = true;                // false: only what `stale` covers is right
   std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> stale{cairo_region_create(),
                                                                          cairo_region_destroy};
   GtkWidget* whole_toggle = nullptr;
@@ -319,15 +319,12 @@ std::string text_at(GtkWidget* area, double x, double y) {
 // it changed, composes the two at 256 x 256 and scales them in.
 void update_scaled(GtkWidget* area, aram_map_state& state, const aram_map_geometry& geometry,
                    cairo_surface_t* over) {
+  state.live->take_changed_pixels(state.stale.get());
   if (!state.scaled || state.scaled_cell != geometry.cell || state.scaled_over != over) {
     state.scaled.reset(gdk_window_create_similar_surface(
         gtk_widget_get_window(area), CAIRO_CONTENT_COLOR, geometry.side(), geometry.side()));
     state.scaled_cell = geometry.cell;
     state.scaled_over = over;
-    state.scaled_whole = false;
-  }
-  state.live->take_changed_pixels(state.stale.get());
-  if (!state.scaled_whole) {
     const cairo_rectangle_int_t all{0, 0, geometry.side(), geometry.side()};
     cairo_region_union_rectangle(state.stale.get(), &all);
   }
@@ -337,14 +334,15 @@ void update_scaled(GtkWidget* area, aram_map_state& state, const aram_map_geomet
   for (int i = 0; i < cairo_region_num_rectangles(state.stale.get()); ++i) {
     cairo_rectangle_int_t r;
     cairo_region_get_rectangle(state.stale.get(), i, &r);
-    const int first_row = std::clamp(r.y / geometry.cell, 0, 256);
-    const int end_row = std::clamp((r.y + r.height + geometry.cell - 1) / geometry.cell, first_row, 256);
     cairo_surface_t* shown = state.cells.get();
     if (over) {
       if (!state.composed)
         state.composed.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256));
       cairo_t* compose = cairo_create(state.composed.get());
-      cairo_rectangle(compose, 0, first_row, 256, end_row - first_row);
+      const double cell = geometry.cell;
+      cairo_rectangle(compose, std::floor(r.x / cell), std::floor(r.y / cell),
+                      std::ceil((r.x + r.width) / cell) - std::floor(r.x / cell),
+                      std::ceil((r.y + r.height) / cell) - std::floor(r.y / cell));
       cairo_clip(compose);
       for (cairo_surface_t* layer : {shown, over}) {
         cairo_set_source_surface(compose, layer, 0, 0);
@@ -360,7 +358,6 @@ void update_scaled(GtkWidget* area, aram_map_state& state, const aram_map_geomet
     cairo_restore(cr);
   }
   cairo_destroy(cr);
-  state.scaled_whole = true;
   state.stale.reset(cairo_region_create());
 }
 
@@ -381,12 +378,12 @@ gboolean draw_map(GtkWidget* area, cairo_t* cr, gpointer) noexcept {
   const std::int64_t began = g_get_monotonic_time();
   if (!state.cells) {
     state.cells = paint_cells(*state.layout, state.played ? &*state.played : nullptr);
-    state.scaled_whole = false;
+    state.scaled.reset();
   }
   const bool whole = whole_song_shown(state);
   if (whole && !state.access_cells) {
     state.access_cells = paint_access_cells(state.whole->access);
-    state.scaled_whole = false;
+    state.scaled.reset();
   }
   const aram_map_geometry geometry = geometry_of(area);
   update_scaled(area, state, geometry, whole ? state.access_cells.get() : state.live->overlay());
